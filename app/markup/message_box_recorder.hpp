@@ -1,0 +1,35 @@
+#pragma once
+// A MessageBox for tests and headless runs: remembers every prompt and answers
+// from a queue of scripted results (OK / Yes when the queue is empty).
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "markup/message_box.hpp"
+
+namespace kestrova::markup {
+
+class MessageBoxRecorder : public MessageBox {
+ public:
+  struct Shown {
+    std::string prompt;
+    int buttons = MB_OK;
+  };
+
+  int Show(std::string_view prompt, int buttons) override {
+    shown.push_back({std::string(prompt), buttons});
+    if (!answers.empty()) {
+      const int answer = answers.front();
+      answers.pop_front();
+      return answer;
+    }
+    return buttons == MB_OK ? IDOK : IDYES;
+  }
+
+  std::vector<Shown> shown;
+  std::deque<int> answers;
+};
+
+}  // namespace kestrova::markup

@@ -1,0 +1,240 @@
+// The markup store against real files: exact bytes written, retries, atomic
+// replacement, the log file and the reporting wrappers.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "markup/document_io.hpp"
+#include "markup/markup_store.hpp"
+#include "markup/message_box_recorder.hpp"
+#include "temp_folder.hpp"
+
+namespace kestrova::markup {
+namespace {
+
+using kestrova::testing::ReadBytes;
+using kestrova::testing::TempFolder;
+using kestrova::testing::WriteBytes;
+
+class MarkupFileTest : public ::testing::Test {
+ protected:
+  MarkupFileTest() {
+    store.SetRetryWait([this](std::chrono::milliseconds delay) { waits.push_back(delay); });
+  }
+
+  std::vector<std::string> FilesIn(const std::string& folder) const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  TempFolder folder;
+  MarkupStore store;
+  std::vector<std::chrono::milliseconds> waits;
+  MessageBoxRecorder messages;
+};
+
+TEST_F(MarkupFileTest, SaveWritesStoredLinesWithCrLfAndReloadGivesSameTable) {
+  const std::string path = folder / "demo";
+  WriteBytes(path,
+             "<?xml version=\"1.0\"?>\n"
+             "<definition>\n"
+             "\t<part label=\"Demo\">\n"
+             "\t\t<register addr=\"10\" />\n"
+             "\t</part>\n"
+             "</definition>\n");
+  ASSERT_TRUE(store.LoadMarkupFile(path));
+  const std::string saved = folder / "saved";
+  ASSERT_TRUE(store.SaveMarkupFile(saved));
+  EXPECT_EQ(ReadBytes(saved),
+            "<definition>\r\n"
+            " <part label=\"Demo\">\r\n"
+            "  <register addr=\"10\" />\r\n"
+            " </part>\r\n"
+            "</definition>\r\n");
+  MarkupStore again;
+  ASSERT_TRUE(again.LoadMarkupFile(saved));
+  ASSERT_EQ(again.LineCount(), store.LineCount());
+  for (int i = 1; i <= store.LineCount(); ++i) {
+    EXPECT_EQ(again.Line(i), store.Line(i));
+  }
+  // Saving the reloaded copy reproduces the bytes exactly.
+  ASSERT_TRUE(again.SaveMarkupFile(folder / "saved2"));
+  EXPECT_EQ(ReadBytes(folder / "saved2"), ReadBytes(saved));
+}
+
+TEST_F(MarkupFileTest, SaveKeepsLatin1BytesAndClearsModifiedFlag) {
+  ASSERT_TRUE(
+      store.LoadMarkupText("<definition>\n<a units=\"\xB0"
+                           "C\" value=\"1\" />\n</definition>\n"));
+  store.SetXmlFileIndex(2);
+  ASSERT_TRUE(store.SetAttribute("value", "2", true));
+  ASSERT_TRUE(store.IsModified());
+  ASSERT_TRUE(store.SaveMarkupFile(folder / "latin"));
+  EXPECT_FALSE(store.IsModified());
+  EXPECT_EQ(ReadBytes(folder / "latin"),
+            "<definition>\r\n <a units=\"\xB0"
+            "C\" value=\"2\" />\r\n</definition>\r\n");
+}
+
+TEST_F(MarkupFileTest, MissingFileIsTriedTenTimesFiftyMillisecondsApartAndStoreKept) {
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\n<a />\n</definition>\n"));
+  EXPECT_FALSE(store.LoadMarkupFile(folder / "missing"));
+  ASSERT_EQ(waits.size(), 9u);  // ten attempts, nine pauses between them
+  for (const auto delay : waits) {
+    EXPECT_EQ(delay, std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(store.LastErrorWasOpenFailure());
+  EXPECT_EQ(store.LineCount(), 3);
+}
+
+TEST_F(MarkupFileTest, FolderIsNotAReadableFile) {
+  EXPECT_FALSE(store.LoadMarkupFile(folder.path()));
+  EXPECT_TRUE(store.LastErrorWasOpenFailure());
+}
+
+TEST_F(MarkupFileTest, SaveIntoMissingFolderFailsAfterTenAttempts) {
+  EXPECT_FALSE(store.SaveMarkupFile(folder / "no/such/file"));
+  EXPECT_EQ(waits.size(), 9u);
+  EXPECT_TRUE(store.LastErrorWasOpenFailure());
+}
+
+TEST_F(MarkupFileTest, InterruptedSaveKeepsOldFileWholeAndLeavesNoTemporaryFile) {
+  const std::string path = folder / "part.def";
+  const std::string old = "<definition driverclass=\"usb\">\r\n</definition>\r\n";
+  WriteBytes(path, old);
+  std::string text = "<definition>\n";
+  for (int i = 0; i < 100; ++i) {
+    text += "<reg addr=\"" + std::to_string(i) + "\" value=\"0\" />\n";
+  }
+  text += "</definition>\n";
+  ASSERT_TRUE(store.LoadMarkupText(text));
+  store.SetXmlFileIndex(2);
+  store.SetAttribute("value", "5", true);
+  // The disk fills up after the first 100 bytes.
+  std::size_t written = 0;
+  store.SetWriteFunction([&written](int fd, const char* data, std::size_t size) -> long {
+    if (written >= 100) {
+      errno = ENOSPC;
+      return -1;
+    }
+    const std::size_t part = std::min<std::size_t>(size, 100 - written);
+    const long n = ::write(fd, data, part);
+    written += static_cast<std::size_t>(n);
+    return n;
+  });
+  EXPECT_FALSE(store.SaveMarkupFile(path));
+  EXPECT_EQ(ReadBytes(path), old);
+  EXPECT_EQ(FilesIn(folder.path()), std::vector<std::string>{"part.def"});
+  EXPECT_TRUE(store.IsModified());  // nothing was saved
+  EXPECT_FALSE(store.LastErrorWasOpenFailure());
+  EXPECT_NE(store.LastError().find("No space left on device"), std::string::npos);
+  EXPECT_NE(store.LastError().find(path), std::string::npos);
+}
+
+TEST_F(MarkupFileTest, SaveIntoReadOnlyFolderKeepsOldFile) {
+  const std::string path = folder / "dravik.def";
+  WriteBytes(path, "old");
+  ASSERT_EQ(::chmod(folder.path().c_str(), 0555), 0);
+  ASSERT_TRUE(store.LoadMarkupText("<definition device=\"none\" test=\"0\">\n</definition>\n"));
+  // Folder permissions do not bind the superuser: the save then runs as nobody.
+  auto attempt = [&] {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+      std::_Exit(3);
+    }
+    std::_Exit(store.SaveMarkupFile(path) ? 1 : 0);
+  };
+  EXPECT_EXIT(attempt(), ::testing::ExitedWithCode(0), "");
+  ::chmod(folder.path().c_str(), 0755);
+  EXPECT_EQ(ReadBytes(path), "old");
+  EXPECT_EQ(FilesIn(folder.path()), std::vector<std::string>{"dravik.def"});
+}
+
+TEST_F(MarkupFileTest, SaveOverADirectoryIsRefused) {
+  std::filesystem::create_directory(folder / "dir");
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\n</definition>\n"));
+  EXPECT_FALSE(store.SaveMarkupFile(folder / "dir"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "dir"));
+  EXPECT_EQ(FilesIn(folder.path()), std::vector<std::string>{"dir"});
+}
+
+TEST_F(MarkupFileTest, SaveKeepsPermissionsAndReplacesLinkTarget) {
+  const std::string target = folder / "target.def";
+  WriteBytes(target, "old");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  std::filesystem::create_symlink(target, folder / "link.def");
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\n</definition>\n"));
+  ASSERT_TRUE(store.SaveMarkupFile(folder / "link.def"));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.def"));
+  EXPECT_EQ(ReadBytes(target), "<definition>\r\n</definition>\r\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(MarkupFileTest, LoadDocumentShowsTheFileErrorWithOkButton) {
+  const std::string path = folder / "missing.def";
+  EXPECT_FALSE(LoadDocument(store, path, messages));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + path);
+  EXPECT_EQ(messages.shown[0].buttons, MB_OK);
+}
+
+TEST_F(MarkupFileTest, SaveDocumentShowsTheFileErrorAndReasonOfAFailedWrite) {
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\n</definition>\n"));
+  store.SetWriteFunction([](int, const char*, std::size_t) -> long {
+    errno = EIO;
+    return -1;
+  });
+  const std::string path = folder / "x.dat";
+  EXPECT_FALSE(SaveDocument(store, path, messages));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + path + "\r\nCannot write " +
+                                          path + ": Input/output error");
+  store.SetWriteFunction(nullptr);
+  EXPECT_TRUE(SaveDocument(store, path, messages));
+  EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(MarkupFileTest, LoadDocumentSucceedsSilently) {
+  const std::string path = folder / "ok.def";
+  WriteBytes(path, "<definition>\r\n</definition>\r\n");
+  EXPECT_TRUE(LoadDocument(store, path, messages));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(store.LineCount(), 2);
+}
+
+TEST_F(MarkupFileTest, LogFileAppendsLinesWithCrLf) {
+  const std::string path = folder / "log.txt";
+  WriteBytes(path, "earlier\r\n");
+  EXPECT_FALSE(store.WriteLogLine("no log open"));
+  EXPECT_FALSE(store.CloseLogFile());
+  ASSERT_TRUE(store.OpenLogFile(path));
+  EXPECT_TRUE(store.IsLogFileOpen());
+  ASSERT_TRUE(store.WriteLogLine("Time\tTemp"));
+  // Each line is in the file at once, without waiting for the close.
+  EXPECT_EQ(ReadBytes(path), "earlier\r\nTime\tTemp\r\n");
+  ASSERT_TRUE(store.WriteLogLine(""));
+  EXPECT_TRUE(store.CloseLogFile());
+  EXPECT_FALSE(store.IsLogFileOpen());
+  EXPECT_EQ(ReadBytes(path), "earlier\r\nTime\tTemp\r\n\r\n");
+}
+
+TEST_F(MarkupFileTest, LogFileInMissingFolderFailsWithoutMessage) {
+  EXPECT_FALSE(store.OpenLogFile(folder / "no/log.txt"));
+  EXPECT_FALSE(store.IsLogFileOpen());
+}
+
+}  // namespace
+}  // namespace kestrova::markup
