@@ -1,10 +1,14 @@
 // The USB device layer as OpenDevice and the transfer protocol see it: one
 // board object with its descriptor, endpoint list and firmware download.
-// UsbDevice implements it over a Driver; tests replace it with a fake.
+// UsbDevice (declared below the interface) implements it over a Driver;
+// tests replace it with a fake.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+
+#include "usb/usb_driver.hpp"
 
 namespace dravik::usb {
 
@@ -61,6 +65,106 @@ class Device {
   // error holds the reason and false is returned.
   virtual bool LoadFirmware(uint16_t vendorId, uint16_t productId, uint8_t* image,
                             int16_t length) = 0;
+};
+
+class ControlEndpoint;
+class UsbConfiguration;
+class UsbEndpoint;
+
+constexpr size_t kMaxEndpointListEntries = 16;
+constexpr size_t kMaxConfigurations = 2;
+constexpr size_t kDeviceTextSize = 256;
+// Drivers older than this lack the direct transfer form.
+constexpr uint32_t kDirectModeDriverVersion = 0x01050500;
+constexpr uint32_t kDescriptorTimeoutMs = 5000;
+constexpr uint16_t kFirmwareMinLength = 4096;
+constexpr uint16_t kFirmwareMaxLength = 8192;
+
+// The board object over a driver of the board interface class: every request
+// it makes is one Driver::Control call.
+class UsbDevice : public Device {
+ public:
+  explicit UsbDevice(DriverClass* driverClass);
+  ~UsbDevice() override;
+  UsbDevice(const UsbDevice&) = delete;
+  UsbDevice& operator=(const UsbDevice&) = delete;
+
+  uint8_t DeviceCount() override;
+  bool Open(uint8_t n) override;
+  void Close() override;
+  bool IsOpen() const override { return driver_ != nullptr; }
+  const DeviceDescriptor& Descriptor() const override { return descriptor_; }
+  bool ResetParentPort() override;
+  int EndpointCount() const override { return endpointCount_; }
+  Endpoint* EndpointAt(int index) override;
+  bool LoadFirmware(uint16_t vendorId, uint16_t productId, uint8_t* image,
+                    int16_t length) override;
+
+  // Holds (true) or releases (false) the 8051 core through its CPU control
+  // register; sets "OpenUSB: 8051 reset failed" on failure.
+  bool Reset8051(bool hold);
+
+  uint8_t DeviceNumber() const { return deviceNumber_; }
+  const char* Manufacturer() const { return manufacturer_; }
+  const char* Product() const { return product_; }
+  const char* SerialNumber() const { return serialNumber_; }
+  const char* DeviceName() const { return deviceName_; }
+  const char* FriendlyName() const { return friendlyName_; }
+  uint8_t UsbAddress() const { return usbAddress_; }
+  uint32_t DriverVersion() const { return driverVersion_; }
+  uint32_t StackVersion() const { return stackVersion_; }
+  bool HighSpeed() const { return highSpeed_; }
+  uint8_t AltIntfc() const { return altSetting_; }
+  int ConfigCount() const;
+  const UsbConfiguration* Configuration(int index) const;
+  ControlEndpoint* ControlEndPt() const { return control_.get(); }
+  // The first endpoint of each kind and direction in the endpoint list.
+  UsbEndpoint* BulkInEndPt() const { return bulkIn_; }
+  UsbEndpoint* BulkOutEndPt() const { return bulkOut_; }
+  UsbEndpoint* InterruptInEndPt() const { return interruptIn_; }
+  UsbEndpoint* InterruptOutEndPt() const { return interruptOut_; }
+  UsbEndpoint* IsocInEndPt() const { return isocIn_; }
+  UsbEndpoint* IsocOutEndPt() const { return isocOut_; }
+
+ private:
+  bool ReadDeviceDescriptor();
+  void ReadStrings();
+  bool ReadStringDescriptor(uint8_t index, uint16_t language, char* text);
+  void ReadDriverFacts();
+  void ReadConfigurations();
+  void BuildEndpointList();
+  // A standard GET_DESCRIPTOR request on the control endpoint; the bytes moved.
+  int32_t GetDescriptor(uint8_t type, uint8_t index, uint16_t language, uint8_t* buffer,
+                        int32_t length);
+  // A driver request answered with up to outLength bytes; the bytes returned.
+  uint32_t QueryDriver(uint32_t code, uint8_t* out, uint32_t outLength);
+  // One vendor request 0xA0 to the board's 8051 (code memory or CPU register).
+  bool FirmwareRequest(uint16_t address, uint8_t* data, int32_t length);
+
+  DriverClass* driverClass_;
+  std::unique_ptr<Driver> driver_;
+  uint8_t deviceNumber_ = 0;
+  DeviceDescriptor descriptor_;
+  char manufacturer_[kDeviceTextSize] = {};
+  char product_[kDeviceTextSize] = {};
+  char serialNumber_[kDeviceTextSize] = {};
+  char deviceName_[kDeviceTextSize] = {};
+  char friendlyName_[kDeviceTextSize] = {};
+  uint8_t usbAddress_ = 0;
+  uint32_t driverVersion_ = 0;
+  uint32_t stackVersion_ = 0;
+  bool highSpeed_ = false;
+  uint8_t altSetting_ = 0;
+  std::unique_ptr<UsbConfiguration> configurations_[kMaxConfigurations];
+  std::unique_ptr<ControlEndpoint> control_;
+  Endpoint* endpoints_[kMaxEndpointListEntries] = {};
+  int endpointCount_ = 0;
+  UsbEndpoint* bulkIn_ = nullptr;
+  UsbEndpoint* bulkOut_ = nullptr;
+  UsbEndpoint* interruptIn_ = nullptr;
+  UsbEndpoint* interruptOut_ = nullptr;
+  UsbEndpoint* isocIn_ = nullptr;
+  UsbEndpoint* isocOut_ = nullptr;
 };
 
 // The device object OpenDevice creates for the board interface class: the

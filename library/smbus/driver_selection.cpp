@@ -1,0 +1,45 @@
+// Which controller driver a device path reaches: the emulated controller for
+// the default driver name when the emulated board is selected, else i2c-dev.
+#include <cstring>
+
+#include "emulator_loader.hpp"
+#include "packet_trace.hpp"
+#include "smbus/i2cdev_driver.hpp"
+#include "smbus/smbus_driver.hpp"
+#include "smbus/system_calls.hpp"
+#include "smbus/traced_driver.hpp"
+
+namespace dravik::smbus {
+namespace {
+
+// The default driver name "dravik_i2c" with unit 0, with or without "/dev/".
+constexpr const char* kEmulatedControllerName = "dravik_i2c0";
+
+bool NamesEmulatedController(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  const char* name = slash != nullptr ? slash + 1 : path;
+  return std::strcmp(name, kEmulatedControllerName) == 0;
+}
+
+}  // namespace
+
+std::unique_ptr<Driver> OpenDriver(const char* path) {
+  if (path == nullptr) {
+    return nullptr;
+  }
+  std::unique_ptr<Driver> driver;
+  if (EmulatorSelected() && NamesEmulatedController(path)) {
+    const EmulatorEntryPoints& emulator = LoadEmulator();
+    if (emulator.smbusOpen != nullptr) {
+      driver.reset(emulator.smbusOpen(path));
+    }
+  } else {
+    driver = I2cDevDriver::Open(path, OperatingSystem());
+  }
+  if (driver != nullptr && TraceEnabled()) {
+    driver = std::make_unique<TracedDriver>(std::move(driver));
+  }
+  return driver;
+}
+
+}  // namespace dravik::smbus

@@ -1,0 +1,99 @@
+// The board driver for real boards: libusb. The interface class is the set of
+// attached USB devices whose vendor ID is in the board vendor list (0x0400
+// and the EZ-USB boot vendor 0x04B4, more with DRAVIK_USB_VIDS=hex,hex),
+// hubs excluded. Each driver request becomes one libusb call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "usb/libusb_api.hpp"
+#include "usb/usb_driver.hpp"
+
+namespace dravik::usb {
+
+// This driver has the direct transfer form, so the device layer uses it.
+constexpr uint32_t kLibusbDriverVersion = 0x01050500;
+constexpr uint16_t kDefaultBoardVendors[] = {0x0400, 0x04B4};
+// The board's interface: the one with the command and response endpoints.
+constexpr int kBoardInterface = 0;
+
+// The board vendor list: the defaults, then the entries of text (comma
+// separated hexadecimal IDs, "0x" allowed). Malformed entries are skipped
+// with a diagnostic line.
+std::vector<uint16_t> BoardVendorList(const char* text);
+
+// A libusb context shared by the driver class and the drivers opened from
+// it; it ends when the last of them lets go.
+class LibusbContext {
+ public:
+  LibusbContext(LibusbApi& api, libusb_context* context) : api_(api), context_(context) {}
+  ~LibusbContext() { api_.Exit(context_); }
+  LibusbContext(const LibusbContext&) = delete;
+  LibusbContext& operator=(const LibusbContext&) = delete;
+  libusb_context* Get() const { return context_; }
+
+ private:
+  LibusbApi& api_;
+  libusb_context* context_;
+};
+
+class LibusbDriverClass : public DriverClass {
+ public:
+  LibusbDriverClass(LibusbApi& api, std::vector<uint16_t> vendors);
+  ~LibusbDriverClass() override;
+  LibusbDriverClass(const LibusbDriverClass&) = delete;
+  LibusbDriverClass& operator=(const LibusbDriverClass&) = delete;
+
+  // The real libusb with the vendor list of DRAVIK_USB_VIDS.
+  static LibusbDriverClass& Instance();
+
+  // Enumerates afresh in a new context each time: without udev a long-lived
+  // context never learns of a board that re-enumerated after a download.
+  int Count() override;
+  std::unique_ptr<Driver> Open(int index) override;
+
+ private:
+  void Forget();
+
+  LibusbApi& api_;
+  std::vector<uint16_t> vendors_;
+  std::shared_ptr<LibusbContext> context_;
+  std::vector<libusb_device*> boards_;  // referenced; from the last Count
+};
+
+class LibusbDriver : public Driver {
+ public:
+  // Takes over the claimed handle and a reference to device.
+  LibusbDriver(LibusbApi& api, std::shared_ptr<LibusbContext> context, libusb_device* device,
+               libusb_device_handle* handle);
+  ~LibusbDriver() override;
+  LibusbDriver(const LibusbDriver&) = delete;
+  LibusbDriver& operator=(const LibusbDriver&) = delete;
+
+  IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
+                   uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) override;
+
+ private:
+  IoResult ControlTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out,
+                           uint32_t outLength, uint32_t* returned);
+  IoResult PipeTransfer(uint8_t endpoint, uint8_t* data, uint32_t length, uint32_t timeoutMs,
+                        uint32_t* moved);
+  IoResult BufferedTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out,
+                            uint32_t outLength, uint32_t* returned);
+  IoResult DirectTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out,
+                          uint32_t outLength, uint32_t* returned, uint32_t timeoutMs);
+  void ReadEndpointTypes();
+  IoResult Answer(const void* data, uint32_t size, uint8_t* out, uint32_t outLength,
+                  uint32_t* returned);
+
+  LibusbApi& api_;
+  std::shared_ptr<LibusbContext> context_;
+  libusb_device* device_;
+  libusb_device_handle* handle_;
+  // Transfer type (LIBUSB_TRANSFER_TYPE_*) by endpoint number and direction.
+  uint8_t endpointTypes_[32];
+};
+
+}  // namespace dravik::usb
