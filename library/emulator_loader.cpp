@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "diagnostic.hpp"
+#include "diagnostics.hpp"
 
 namespace dravik {
 namespace {
@@ -43,10 +43,10 @@ EmulatorEntryPoints Load() {
   }
   // The handle stays open for the process: the emulator's driver class lives
   // as long as the library may use it.
-  entry.usbClass = reinterpret_cast<decltype(entry.usbClass)>(
-      dlsym(handle, "dravik_emulator_usb_class"));
-  entry.smbusOpen = reinterpret_cast<decltype(entry.smbusOpen)>(
-      dlsym(handle, "dravik_emulator_smbus_open"));
+  entry.usbClass =
+      reinterpret_cast<decltype(entry.usbClass)>(dlsym(handle, "dravik_emulator_usb_class"));
+  entry.smbusOpen =
+      reinterpret_cast<decltype(entry.smbusOpen)>(dlsym(handle, "dravik_emulator_smbus_open"));
   if (entry.usbClass == nullptr || entry.smbusOpen == nullptr) {
     Diagnostic("%s lacks its entry points\n", kEmulatorLibrary);
   }

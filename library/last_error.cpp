@@ -4,18 +4,29 @@
 
 namespace dravik {
 namespace {
-char lastError[kLastErrorSize];
-}
+
+char lastError[kLastErrorSize] = {};
+
+}  // namespace
 
 void SetLastError(const char* message) {
-  size_t length = std::strlen(message);
-  if (length >= kLastErrorSize) {
+  if (message == nullptr) {
+    message = "";
+  }
+  std::size_t length = std::strlen(message);
+  if (length > kLastErrorSize - 1) {
     length = kLastErrorSize - 1;
   }
   std::memcpy(lastError, message, length);
   lastError[length] = '\0';
 }
 
-const char* LastErrorBuffer() { return lastError; }
+void CopyLastError(char* buffer) {
+  std::memcpy(buffer, lastError, kLastErrorSize);
+}
+
+void ResetLastErrorForTesting() {
+  std::memset(lastError, 0, kLastErrorSize);
+}
 
 }  // namespace dravik

@@ -1,17 +1,23 @@
-// The library's last-error text: 256 bytes, NUL-terminated, zero at load.
-// A failure copies its message, terminator included, to the start; the bytes
-// behind the terminator keep what a longer, earlier message left there. A
-// success never clears it.
+// The library's last-error text: one 256-byte buffer for the process. A
+// failure copies its message, terminator included, over the start; bytes
+// behind the terminator keep what an older, longer message left there. A
+// success never touches it.
 #pragma once
 
 #include <cstddef>
 
 namespace dravik {
 
-constexpr size_t kLastErrorSize = 256;
+constexpr std::size_t kLastErrorSize = 256;
 
+// Stores a failure's message. A message longer than 255 characters keeps its
+// first 255 so the terminator still fits.
 void SetLastError(const char* message);
-// The whole 256-byte buffer.
-const char* LastErrorBuffer();
+
+// Copies all 256 bytes, tail included.
+void CopyLastError(char* buffer);
+
+// Zeroes the buffer as at load time; tests start from a known text.
+void ResetLastErrorForTesting();
 
 }  // namespace dravik

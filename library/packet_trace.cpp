@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "diagnostic.hpp"
+#include "diagnostics.hpp"
 
 namespace dravik {
 namespace {
@@ -56,8 +56,8 @@ void Append(char* out, size_t capacity, size_t* used, const char* format, ...) {
   int n = std::vsnprintf(out + *used, capacity - *used, format, args);
   va_end(args);
   if (n > 0) {
-    *used += static_cast<size_t>(n) < capacity - *used ? static_cast<size_t>(n)
-                                                       : capacity - *used - 1;
+    *used +=
+        static_cast<size_t>(n) < capacity - *used ? static_cast<size_t>(n) : capacity - *used - 1;
   }
 }
 
@@ -126,7 +126,7 @@ void TraceTransfer(const TraceRecord& record) {
   if (state.file == nullptr) {
     return;
   }
-  timespec now {};
+  timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   size_t length = FormatTraceLine(state.line, sizeof state.line, record, now);
   // One write per line, flushed at once, so a crash loses nothing already traced.

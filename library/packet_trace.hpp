@@ -44,8 +44,7 @@ void TraceTransfer(const TraceRecord& record);
 
 // Formats one line, newline included, into out; returns its length. Pure,
 // for tests: the time is given.
-size_t FormatTraceLine(char* out, size_t capacity, const TraceRecord& record,
-                       const timespec& when);
+size_t FormatTraceLine(char* out, size_t capacity, const TraceRecord& record, const timespec& when);
 
 // Points the trace at another file (nullptr switches it off), as
 // DRAVIK_TRACE does at start. For tests.

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "diagnostic.hpp"
+#include "diagnostics.hpp"
 
 namespace dravik::smbus {
 namespace {
@@ -37,7 +37,9 @@ std::unique_ptr<I2cDevDriver> I2cDevDriver::Open(const char* path, SystemCalls& 
   return std::unique_ptr<I2cDevDriver>(new I2cDevDriver(calls, fd, functions));
 }
 
-I2cDevDriver::~I2cDevDriver() { calls_.Close(fd_); }
+I2cDevDriver::~I2cDevDriver() {
+  calls_.Close(fd_);
+}
 
 bool I2cDevDriver::Transfer(uint8_t readWrite, uint8_t command, int size, uint8_t* byte) {
   i2c_smbus_data data{};

@@ -20,7 +20,9 @@ class NoBoards : public usb::DriverClass {
 
 }  // namespace
 
-void SetUsbDriverClassForTesting(usb::DriverClass* driverClass) { testClass = driverClass; }
+void SetUsbDriverClassForTesting(usb::DriverClass* driverClass) {
+  testClass = driverClass;
+}
 
 usb::DriverClass* SelectedUsbDriverClass() {
   if (testClass != nullptr) {

@@ -18,8 +18,7 @@ class SystemLibusbApi : public LibusbApi {
   int GetDeviceDescriptor(libusb_device* device, libusb_device_descriptor* out) override {
     return libusb_get_device_descriptor(device, out);
   }
-  int GetActiveConfigDescriptor(libusb_device* device,
-                                libusb_config_descriptor** config) override {
+  int GetActiveConfigDescriptor(libusb_device* device, libusb_config_descriptor** config) override {
     return libusb_get_active_config_descriptor(device, config);
   }
   void FreeConfigDescriptor(libusb_config_descriptor* config) override {
@@ -53,9 +52,8 @@ class SystemLibusbApi : public LibusbApi {
                    int length, int* transferred, unsigned int timeoutMs) override {
     return libusb_bulk_transfer(handle, endpoint, data, length, transferred, timeoutMs);
   }
-  int InterruptTransfer(libusb_device_handle* handle, unsigned char endpoint,
-                        unsigned char* data, int length, int* transferred,
-                        unsigned int timeoutMs) override {
+  int InterruptTransfer(libusb_device_handle* handle, unsigned char endpoint, unsigned char* data,
+                        int length, int* transferred, unsigned int timeoutMs) override {
     return libusb_interrupt_transfer(handle, endpoint, data, length, transferred, timeoutMs);
   }
   int ResetDevice(libusb_device_handle* handle) override { return libusb_reset_device(handle); }

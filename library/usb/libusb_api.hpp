@@ -4,8 +4,8 @@
 
 #include <libusb.h>
 
-#include <cstdint>
 #include <sys/types.h>
+#include <cstdint>
 
 namespace dravik::usb {
 
@@ -31,8 +31,8 @@ class LibusbApi {
   virtual int ClaimInterface(libusb_device_handle* handle, int interfaceNumber) = 0;
   virtual int ReleaseInterface(libusb_device_handle* handle, int interfaceNumber) = 0;
   virtual int ControlTransfer(libusb_device_handle* handle, uint8_t requestType, uint8_t request,
-                              uint16_t value, uint16_t index, unsigned char* data,
-                              uint16_t length, unsigned int timeoutMs) = 0;
+                              uint16_t value, uint16_t index, unsigned char* data, uint16_t length,
+                              unsigned int timeoutMs) = 0;
   virtual int BulkTransfer(libusb_device_handle* handle, unsigned char endpoint,
                            unsigned char* data, int length, int* transferred,
                            unsigned int timeoutMs) = 0;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "diagnostic.hpp"
+#include "diagnostics.hpp"
 #include "usb/transfer_header.hpp"
 
 namespace dravik::usb {
@@ -18,7 +18,9 @@ constexpr uint32_t kBusSpeedFull = 1;
 constexpr uint32_t kBusSpeedHigh = 2;
 constexpr size_t kNameSize = 256;
 
-int EndpointSlot(uint8_t address) { return (address & 0x0F) | ((address & 0x80) ? 16 : 0); }
+int EndpointSlot(uint8_t address) {
+  return (address & 0x0F) | ((address & 0x80) ? 16 : 0);
+}
 
 // Header time-outs are whole seconds; libusb takes milliseconds (0: no limit).
 unsigned int HeaderTimeoutMs(const TransferHeader& header) {
@@ -99,10 +101,13 @@ std::vector<uint16_t> BoardVendorList(const char* text) {
 LibusbDriverClass::LibusbDriverClass(LibusbApi& api, std::vector<uint16_t> vendors)
     : api_(api), vendors_(std::move(vendors)) {}
 
-LibusbDriverClass::~LibusbDriverClass() { Forget(); }
+LibusbDriverClass::~LibusbDriverClass() {
+  Forget();
+}
 
 LibusbDriverClass& LibusbDriverClass::Instance() {
-  static LibusbDriverClass instance(SystemLibusb(), BoardVendorList(std::getenv("DRAVIK_USB_VIDS")));
+  static LibusbDriverClass instance(SystemLibusb(),
+                                    BoardVendorList(std::getenv("DRAVIK_USB_VIDS")));
   return instance;
 }
 
@@ -126,8 +131,7 @@ int LibusbDriverClass::Count() {
   libusb_device** list = nullptr;
   const ssize_t count = api_.GetDeviceList(raw, &list);
   if (count < 0) {
-    Diagnostic("libusb_get_device_list failed: %s\n",
-               libusb_error_name(static_cast<int>(count)));
+    Diagnostic("libusb_get_device_list failed: %s\n", libusb_error_name(static_cast<int>(count)));
     return 0;
   }
   for (ssize_t i = 0; i < count; ++i) {
@@ -155,10 +159,10 @@ std::unique_ptr<Driver> LibusbDriverClass::Open(int index) {
   libusb_device_handle* handle = nullptr;
   int status = api_.Open(device, &handle);
   if (status != 0) {
-    Diagnostic("Cannot open USB board %03u/%03u: %s%s\n", api_.GetBusNumber(device),
-               api_.GetDeviceAddress(device), libusb_error_name(status),
-               status == LIBUSB_ERROR_ACCESS ? " (is the udev rule 60-kestrova.rules installed?)"
-                                             : "");
+    Diagnostic(
+        "Cannot open USB board %03u/%03u: %s%s\n", api_.GetBusNumber(device),
+        api_.GetDeviceAddress(device), libusb_error_name(status),
+        status == LIBUSB_ERROR_ACCESS ? " (is the udev rule 60-kestrova.rules installed?)" : "");
     return nullptr;
   }
   // A kernel driver bound to the board gives way while the library holds it.
@@ -166,8 +170,7 @@ std::unique_ptr<Driver> LibusbDriverClass::Open(int index) {
   status = api_.ClaimInterface(handle, kBoardInterface);
   if (status != 0) {
     Diagnostic("Cannot claim interface %d of USB board %03u/%03u: %s\n", kBoardInterface,
-               api_.GetBusNumber(device), api_.GetDeviceAddress(device),
-               libusb_error_name(status));
+               api_.GetBusNumber(device), api_.GetDeviceAddress(device), libusb_error_name(status));
     api_.Close(handle);
     return nullptr;
   }
@@ -276,8 +279,7 @@ IoResult LibusbDriver::Control(uint32_t code, const uint8_t* in, uint32_t inLeng
     case kIoctlResetParentPort: {
       const int status = api_.ResetDevice(handle_);
       // NOT_FOUND: the board came back as another device; the reset happened.
-      return status == 0 || status == LIBUSB_ERROR_NOT_FOUND ? IoResult::kDone
-                                                             : IoResult::kFailed;
+      return status == 0 || status == LIBUSB_ERROR_NOT_FOUND ? IoResult::kDone : IoResult::kFailed;
     }
     case kIoctlAbortPipe:
       // Transfers here are synchronous: one that timed out was cancelled and
@@ -329,8 +331,8 @@ IoResult LibusbDriver::PipeTransfer(uint8_t endpoint, uint8_t* data, uint32_t le
   int transferred = 0;
   int status = 0;
   if (type == LIBUSB_TRANSFER_TYPE_INTERRUPT) {
-    status = api_.InterruptTransfer(handle_, endpoint, data, static_cast<int>(length),
-                                    &transferred, timeoutMs);
+    status = api_.InterruptTransfer(handle_, endpoint, data, static_cast<int>(length), &transferred,
+                                    timeoutMs);
   } else if (type == LIBUSB_TRANSFER_TYPE_BULK || type == kUnknownType) {
     status = api_.BulkTransfer(handle_, endpoint, data, static_cast<int>(length), &transferred,
                                timeoutMs);
@@ -369,8 +371,7 @@ IoResult LibusbDriver::BufferedTransfer(const uint8_t* in, uint32_t inLength, ui
 }
 
 IoResult LibusbDriver::DirectTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out,
-                                      uint32_t outLength, uint32_t* returned,
-                                      uint32_t timeoutMs) {
+                                      uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) {
   if (in == nullptr || inLength < kTransferHeaderSize || (out == nullptr && outLength > 0)) {
     return IoResult::kFailed;
   }

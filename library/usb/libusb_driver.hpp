@@ -76,14 +76,14 @@ class LibusbDriver : public Driver {
                    uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) override;
 
  private:
-  IoResult ControlTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out,
-                           uint32_t outLength, uint32_t* returned);
+  IoResult ControlTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outLength,
+                           uint32_t* returned);
   IoResult PipeTransfer(uint8_t endpoint, uint8_t* data, uint32_t length, uint32_t timeoutMs,
                         uint32_t* moved);
-  IoResult BufferedTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out,
-                            uint32_t outLength, uint32_t* returned);
-  IoResult DirectTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out,
-                          uint32_t outLength, uint32_t* returned, uint32_t timeoutMs);
+  IoResult BufferedTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outLength,
+                            uint32_t* returned);
+  IoResult DirectTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outLength,
+                          uint32_t* returned, uint32_t timeoutMs);
   void ReadEndpointTypes();
   IoResult Answer(const void* data, uint32_t size, uint8_t* out, uint32_t outLength,
                   uint32_t* returned);

@@ -22,9 +22,8 @@ TraceResult ResultOf(IoResult result) {
 
 }  // namespace
 
-IoResult TracedDriver::Control(uint32_t code, const uint8_t* in, uint32_t inLength,
-                               uint8_t* out, uint32_t outLength, uint32_t* returned,
-                               uint32_t timeoutMs) {
+IoResult TracedDriver::Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
+                               uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) {
   uint32_t moved = 0;
   const IoResult result = inner_->Control(code, in, inLength, out, outLength, &moved, timeoutMs);
   if (returned != nullptr) {

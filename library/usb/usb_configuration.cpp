@@ -30,7 +30,7 @@ std::unique_ptr<UsbConfiguration> UsbConfiguration::Parse(const uint8_t* bytes, 
     const uint8_t* d = bytes + position;
     if (descriptorType == kDescriptorTypeInterface &&
         descriptorLength >= kInterfaceDescriptorSize) {
-      InterfaceDescriptor interface{d[2], d[3], d[4], d[5], d[6], d[7], d[8]};
+      InterfaceDescriptor interface { d[2], d[3], d[4], d[5], d[6], d[7], d[8] };
       configuration->interfaces_.push_back(std::make_unique<UsbInterface>(interface));
       current = configuration->interfaces_.back().get();
     } else if (descriptorType == kDescriptorTypeEndpoint &&

@@ -31,7 +31,9 @@ constexpr size_t kDeviceDescriptorSize = 18;
 
 UsbDevice::UsbDevice(DriverClass* driverClass) : driverClass_(driverClass) {}
 
-UsbDevice::~UsbDevice() { Close(); }
+UsbDevice::~UsbDevice() {
+  Close();
+}
 
 uint8_t UsbDevice::DeviceCount() {
   if (driverClass_ == nullptr) {
@@ -127,8 +129,8 @@ bool UsbDevice::ResetParentPort() {
                           kDriverQueryTimeoutMs) == IoResult::kDone;
 }
 
-int32_t UsbDevice::GetDescriptor(uint8_t type, uint8_t index, uint16_t language,
-                                 uint8_t* buffer, int32_t length) {
+int32_t UsbDevice::GetDescriptor(uint8_t type, uint8_t index, uint16_t language, uint8_t* buffer,
+                                 int32_t length) {
   ControlSetup& setup = control_->setup;
   setup.target = kTargetDevice;
   setup.requestType = kRequestStandard;
@@ -199,8 +201,7 @@ void UsbDevice::ReadStrings() {
   uint8_t languages[256] = {};
   uint16_t language = kLanguageUsEnglish;
   if (GetDescriptor(kDescriptorTypeString, 0, 0, languages, 2) == 2 && languages[0] >= 4) {
-    const int32_t moved =
-        GetDescriptor(kDescriptorTypeString, 0, 0, languages, languages[0]);
+    const int32_t moved = GetDescriptor(kDescriptorTypeString, 0, 0, languages, languages[0]);
     if (moved >= 4) {
       language = ReadLe16(languages + 2);
       for (int32_t i = 2; i + 1 < moved; i += 2) {
@@ -264,8 +265,8 @@ void UsbDevice::ReadConfigurations() {
     }
     const int32_t moved =
         GetDescriptor(kDescriptorTypeConfiguration, index, 0, bytes.data(), total);
-    configurations_[i] = UsbConfiguration::Parse(bytes.data(), static_cast<size_t>(moved),
-                                                 driver_.get());
+    configurations_[i] =
+        UsbConfiguration::Parse(bytes.data(), static_cast<size_t>(moved), driver_.get());
   }
 }
 
@@ -286,8 +287,8 @@ void UsbDevice::BuildEndpointList() {
     }
   }
   if (chosen != nullptr) {
-    for (size_t i = 0; i < chosen->EndpointCount() &&
-                       endpointCount_ < static_cast<int>(kMaxEndpointListEntries);
+    for (size_t i = 0;
+         i < chosen->EndpointCount() && endpointCount_ < static_cast<int>(kMaxEndpointListEntries);
          ++i) {
       UsbEndpoint* endpoint = chosen->EndpointAt(i);
       endpoints_[endpointCount_++] = endpoint;
@@ -365,8 +366,7 @@ bool UsbDevice::LoadFirmware(uint16_t vendorId, uint16_t productId, uint8_t* ima
   image[kIdentityOffset + 2] = static_cast<uint8_t>(productId);
   image[kIdentityOffset + 3] = static_cast<uint8_t>(productId >> 8);
 
-  const int32_t chunk =
-      descriptor_.bcdUSB < kHighSpeedBcdUsb ? kChunkFullSpeed : kChunkHighSpeed;
+  const int32_t chunk = descriptor_.bcdUSB < kHighSpeedBcdUsb ? kChunkFullSpeed : kChunkHighSpeed;
   for (int32_t offset = 0; offset < length; offset += chunk) {
     const int32_t size = std::min<int32_t>(chunk, length - offset);
     if (!FirmwareRequest(static_cast<uint16_t>(offset), image + offset, size)) {

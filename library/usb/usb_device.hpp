@@ -97,8 +97,7 @@ class UsbDevice : public Device {
   bool ResetParentPort() override;
   int EndpointCount() const override { return endpointCount_; }
   Endpoint* EndpointAt(int index) override;
-  bool LoadFirmware(uint16_t vendorId, uint16_t productId, uint8_t* image,
-                    int16_t length) override;
+  bool LoadFirmware(uint16_t vendorId, uint16_t productId, uint8_t* image, int16_t length) override;
 
   // Holds (true) or releases (false) the 8051 core through its CPU control
   // register; sets "OpenUSB: 8051 reset failed" on failure.

@@ -25,8 +25,8 @@ bool UsbEndpoint::XferData(uint8_t* buffer, int32_t& length) {
     return false;
   }
   uint32_t moved = 0;
-  const bool finished = lastResult_ == IoResult::kDone &&
-                        FinishTransfer(buffer, wanted, returned, &moved);
+  const bool finished =
+      lastResult_ == IoResult::kDone && FinishTransfer(buffer, wanted, returned, &moved);
   length = finished ? static_cast<int32_t>(moved) : 0;
   return finished;
 }

@@ -70,8 +70,7 @@ class UsbEndpoint : public Endpoint {
   // Whether the data of the current transfer flow from the board.
   virtual bool Incoming() const { return IsIn(); }
   // Takes the moved length and status words from the answer; true on success.
-  virtual bool FinishTransfer(uint8_t* buffer, uint32_t length, uint32_t returned,
-                              uint32_t* moved);
+  virtual bool FinishTransfer(uint8_t* buffer, uint32_t length, uint32_t returned, uint32_t* moved);
 
   // A request of the block form (control or buffered): header and, for OUT,
   // the data copied into the endpoint's own block.

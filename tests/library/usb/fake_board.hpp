@@ -1,0 +1,266 @@
+// A scripted board behind the driver interface: answers the standard
+// descriptor requests and driver queries from its model, the other transfers
+// from a script, and records every Control call it receives.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "usb/transfer_header.hpp"
+#include "usb/usb_driver.hpp"
+
+namespace dravik::usb::testing {
+
+struct RecordedRequest {
+  uint32_t code = 0;
+  std::vector<uint8_t> in;
+  uint32_t outLength = 0;
+  uint32_t timeoutMs = 0;
+  // The transfer header of a transfer code, decoded from in.
+  TransferHeader Header() const { return ReadTransferHeader(in.data()); }
+  // The data behind the header (block forms).
+  std::vector<uint8_t> Data() const {
+    return in.size() > kTransferHeaderSize
+               ? std::vector<uint8_t>(in.begin() + kTransferHeaderSize, in.end())
+               : std::vector<uint8_t>{};
+  }
+};
+
+// How one scripted transfer ends.
+struct ScriptedAnswer {
+  IoResult result = IoResult::kDone;
+  std::vector<uint8_t> data;  // the bytes an IN transfer returns
+  int32_t moved = -1;         // bytes an OUT transfer moves; -1: all
+  uint32_t status = 0;        // first status word of the returned header
+};
+
+inline std::vector<uint8_t> DeviceDescriptorBytes(uint16_t bcdUsb, uint16_t vendor,
+                                                  uint16_t product, uint8_t iManufacturer,
+                                                  uint8_t iProduct, uint8_t configurations) {
+  return {18,
+          1,
+          static_cast<uint8_t>(bcdUsb),
+          static_cast<uint8_t>(bcdUsb >> 8),
+          0xFF,
+          0xFF,
+          0xFF,
+          64,
+          static_cast<uint8_t>(vendor),
+          static_cast<uint8_t>(vendor >> 8),
+          static_cast<uint8_t>(product),
+          static_cast<uint8_t>(product >> 8),
+          0x01,
+          0x00,
+          iManufacturer,
+          iProduct,
+          0,
+          configurations};
+}
+
+// Builds a configuration descriptor; wTotalLength is filled in by Finish.
+class ConfigBuilder {
+ public:
+  explicit ConfigBuilder(uint8_t value) { bytes_ = {9, 2, 0, 0, 0, value, 0, 0x80, 50}; }
+  ConfigBuilder& Interface(uint8_t number, uint8_t alt, uint8_t endpoints) {
+    bytes_.insert(bytes_.end(), {9, 4, number, alt, endpoints, 0xFF, 0, 0, 0});
+    bytes_[4]++;
+    return *this;
+  }
+  ConfigBuilder& Endpoint(uint8_t address, uint8_t attributes, uint16_t maxPacket,
+                          uint8_t interval = 0) {
+    bytes_.insert(bytes_.end(), {7, 5, address, attributes, static_cast<uint8_t>(maxPacket),
+                                 static_cast<uint8_t>(maxPacket >> 8), interval});
+    return *this;
+  }
+  ConfigBuilder& Raw(std::vector<uint8_t> descriptor) {
+    bytes_.insert(bytes_.end(), descriptor.begin(), descriptor.end());
+    return *this;
+  }
+  std::vector<uint8_t> Finish() {
+    bytes_[2] = static_cast<uint8_t>(bytes_.size());
+    bytes_[3] = static_cast<uint8_t>(bytes_.size() >> 8);
+    return bytes_;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+class FakeBoard {
+ public:
+  std::vector<uint8_t> deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x0400, 0x1120, 0, 0, 1);
+  std::vector<std::vector<uint8_t>> configurations;
+  std::vector<uint16_t> languages = {0x0409};
+  std::map<uint8_t, std::u16string> strings;
+  uint32_t driverVersion = 0x01050500;
+  uint8_t alternateSetting = 0;
+  uint32_t busSpeed = 1;
+  std::deque<ScriptedAnswer> script;
+  std::vector<RecordedRequest> requests;
+  bool openFails = false;
+
+  std::vector<RecordedRequest> RequestsWith(uint32_t code) const {
+    std::vector<RecordedRequest> found;
+    for (const auto& r : requests) {
+      if (r.code == code) {
+        found.push_back(r);
+      }
+    }
+    return found;
+  }
+
+  IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
+                   uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) {
+    RecordedRequest record;
+    record.code = code;
+    record.in.assign(in, in + inLength);
+    record.outLength = outLength;
+    record.timeoutMs = timeoutMs;
+    requests.push_back(record);
+    *returned = 0;
+    switch (code) {
+      case kIoctlDriverVersion:
+        return Word(driverVersion, out, outLength, returned);
+      case kIoctlStackVersion:
+        return Word(0x00020000, out, outLength, returned);
+      case kIoctlBusSpeed:
+        return Word(busSpeed, out, outLength, returned);
+      case kIoctlAltInterface:
+        out[0] = alternateSetting;
+        *returned = 1;
+        return IoResult::kDone;
+      case kIoctlUsbAddress:
+        out[0] = 5;
+        *returned = 1;
+        return IoResult::kDone;
+      case kIoctlDeviceName:
+      case kIoctlFriendlyName: {
+        const char* name = code == kIoctlDeviceName ? "/dev/bus/usb/001/005" : "Fake board";
+        std::strncpy(reinterpret_cast<char*>(out), name, outLength);
+        *returned = static_cast<uint32_t>(std::strlen(name) + 1);
+        return IoResult::kDone;
+      }
+      case kIoctlAbortPipe:
+      case kIoctlResetParentPort:
+        return IoResult::kDone;
+      case kIoctlControlTransfer: {
+        const TransferHeader header = ReadTransferHeader(in);
+        if (header.bmRequestType == 0x80 && header.bRequest == 6) {
+          return Descriptor(header, out, returned);
+        }
+        return Scripted(false, (header.bmRequestType & 0x80) != 0, header.wLength, out, returned,
+                        in);
+      }
+      case kIoctlBufferedTransfer: {
+        const TransferHeader header = ReadTransferHeader(in);
+        return Scripted(false, (header.endpointAddress & 0x80) != 0, header.bufferLength, out,
+                        returned, in);
+      }
+      case kIoctlDirectTransfer: {
+        const TransferHeader header = ReadTransferHeader(in);
+        return Scripted(true, (header.endpointAddress & 0x80) != 0, outLength, out, returned, in);
+      }
+      default:
+        return IoResult::kFailed;
+    }
+  }
+
+ private:
+  static IoResult Word(uint32_t value, uint8_t* out, uint32_t outLength, uint32_t* returned) {
+    if (outLength < 4) {
+      return IoResult::kFailed;
+    }
+    WriteLe32(out, value);
+    *returned = 4;
+    return IoResult::kDone;
+  }
+
+  IoResult Descriptor(const TransferHeader& header, uint8_t* out, uint32_t* returned) {
+    std::vector<uint8_t> bytes;
+    const uint8_t type = static_cast<uint8_t>(header.wValue >> 8);
+    const uint8_t index = static_cast<uint8_t>(header.wValue);
+    if (type == 1) {
+      bytes = deviceDescriptor;
+    } else if (type == 2 && index < configurations.size()) {
+      bytes = configurations[index];
+    } else if (type == 3 && index == 0) {
+      bytes = {static_cast<uint8_t>(2 + 2 * languages.size()), 3};
+      for (uint16_t language : languages) {
+        bytes.push_back(static_cast<uint8_t>(language));
+        bytes.push_back(static_cast<uint8_t>(language >> 8));
+      }
+    } else if (type == 3 && strings.count(index) != 0) {
+      const std::u16string& text = strings[index];
+      bytes = {static_cast<uint8_t>(2 + 2 * text.size()), 3};
+      for (char16_t c : text) {
+        bytes.push_back(static_cast<uint8_t>(c));
+        bytes.push_back(static_cast<uint8_t>(c >> 8));
+      }
+    } else {
+      return IoResult::kFailed;
+    }
+    const size_t n = bytes.size() < header.wLength ? bytes.size() : header.wLength;
+    std::memcpy(out + kTransferHeaderSize, bytes.data(), n);
+    *returned = static_cast<uint32_t>(kTransferHeaderSize + n);
+    return IoResult::kDone;
+  }
+
+  IoResult Scripted(bool direct, bool incoming, uint32_t length, uint8_t* out, uint32_t* returned,
+                    const uint8_t* in) {
+    ScriptedAnswer answer;
+    if (!script.empty()) {
+      answer = script.front();
+      script.pop_front();
+    }
+    const uint32_t offset = direct ? 0 : kTransferHeaderSize;
+    uint32_t moved = 0;
+    if (incoming) {
+      moved = static_cast<uint32_t>(answer.data.size());
+      if (moved > 0) {
+        std::memcpy(out + offset, answer.data.data(), moved);
+      }
+    } else {
+      moved = answer.moved < 0 ? length : static_cast<uint32_t>(answer.moved);
+    }
+    if (!direct) {
+      TransferHeader header = ReadTransferHeader(in);
+      header.status = answer.status;
+      WriteTransferHeader(header, out);
+    }
+    *returned = offset + moved;
+    return answer.result;
+  }
+};
+
+class FakeBoardDriver : public Driver {
+ public:
+  explicit FakeBoardDriver(FakeBoard* board) : board_(board) {}
+  IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
+                   uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) override {
+    return board_->Control(code, in, inLength, out, outLength, returned, timeoutMs);
+  }
+
+ private:
+  FakeBoard* board_;
+};
+
+class FakeDriverClass : public DriverClass {
+ public:
+  std::vector<FakeBoard*> boards;
+  int opens = 0;
+  int Count() override { return static_cast<int>(boards.size()); }
+  std::unique_ptr<Driver> Open(int index) override {
+    ++opens;
+    if (index < 0 || index >= Count() || boards[index]->openFails) {
+      return nullptr;
+    }
+    return std::make_unique<FakeBoardDriver>(boards[index]);
+  }
+};
+
+}  // namespace dravik::usb::testing
