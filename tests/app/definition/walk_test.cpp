@@ -1,0 +1,225 @@
+#include "definition/walk.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "definition/unused_bitfields.hpp"
+
+namespace kestrova::definition {
+namespace {
+
+using markup::MarkupStore;
+
+constexpr std::string_view kPart =
+    "<definition>\n"
+    " <part label=\"Walk\">\n"
+    "  <driver>\n"
+    "   <add type=\"usb\" vid=\"400\" pid=\"1\" />\n"
+    "  </driver>\n"
+    "  <register grouptabname=\"Main\" groupaddrmask=\"7F\">\n"
+    "   <bitfield label=\"mode\" addr=\"1\" bit=\"1:0\" value=\"0\" />\n"
+    "   <bitfield label=\"hidden by mode\" addr=\"1\" bit=\"7:2\" value=\"0\">\n"
+    "    <hide addr=\"1\" bit=\"1:0\" value=\"2\" />\n"
+    "   </bitfield>\n"
+    "   <bitfield label=\"shown only in mode 2\" addr=\"1\" bit=\"7:2\" value=\"0\">\n"
+    "    <hide addr=\"1\" bit=\"1:0\" value=\"2\" not=\"true\" />\n"
+    "   </bitfield>\n"
+    "  </register>\n"
+    "  <register usb=\"true\">\n"
+    "   <bitfield label=\"board\" addr=\"400\" bit=\"7:0\" value=\"0\" />\n"
+    "  </register>\n"
+    "  <register>\n"
+    "   <hide addr=\"1\" bit=\"1:0\" value=\"3\" />\n"
+    "   <bitfield label=\"hidden register\" addr=\"2\" bit=\"7:0\" value=\"0\" />\n"
+    "  </register>\n"
+    "  <register grouptabname=\"Second\" groupaddrmask=\"zz\">\n"
+    "   <bitfield label=\"second\" addr=\"85\" bit=\"7:0\" value=\"0\" />\n"
+    "  </register>\n"
+    " </part>\n"
+    "</definition>\n";
+
+class WalkTest : public ::testing::Test {
+ protected:
+  WalkTest() { EXPECT_TRUE(store.LoadMarkupText(kPart)); }
+
+  // The labels of every register's bit fields, in walk order, "|" between registers.
+  std::string Walk(WalkOptions options) {
+    std::string seen;
+    DefinitionWalk walk(store, std::move(options));
+    if (!walk.PositionOnPart()) {
+      return "no part";
+    }
+    while (walk.FindNextRegister()) {
+      const int reg = store.XmlFileIndex();
+      masks.push_back(walk.GroupAddrMask());
+      seen += "|";
+      while (walk.FindNextBitfield()) {
+        seen += store.GetAttribute("label") + ";";
+      }
+      store.SetXmlFileIndex(reg);
+    }
+    return seen;
+  }
+
+  WalkOptions Hiding() {
+    WalkOptions options;
+    options.applyHiding = true;
+    options.values = &values;
+    return options;
+  }
+  static WalkOptions OtherLink() {
+    WalkOptions options;
+    options.usbLink = false;
+    return options;
+  }
+  static WalkOptions Groups(std::function<void(std::string_view)> hook) {
+    WalkOptions options;
+    options.onGroup = std::move(hook);
+    return options;
+  }
+
+  MarkupStore store;
+  std::map<std::int32_t, std::uint8_t> image;
+  ByteImageConditionValues values{[this](std::int32_t address) { return image[address]; }};
+  std::vector<std::int32_t> masks;
+};
+
+TEST_F(WalkTest, WithoutHidingEveryRegisterAndFieldIsVisited) {
+  EXPECT_EQ(Walk({}), "|mode;hidden by mode;shown only in mode 2;|board;|hidden register;|second;");
+}
+
+TEST_F(WalkTest, HideConditionsFollowTheCurrentFieldValue) {
+  image[1] = 0x00;  // mode 0
+  EXPECT_EQ(Walk(Hiding()), "|mode;hidden by mode;|board;|hidden register;|second;");
+  image[1] = 0xFE;  // mode 2, upper bits set: only the field's bits count
+  EXPECT_EQ(Walk(Hiding()), "|mode;shown only in mode 2;|board;|hidden register;|second;");
+  image[1] = 0x03;  // mode 3 hides the third register
+  EXPECT_EQ(Walk(Hiding()), "|mode;hidden by mode;|board;|second;");
+}
+
+TEST_F(WalkTest, UsbOnlyRegistersAreSkippedOnOtherLinks) {
+  EXPECT_EQ(Walk(OtherLink()),
+            "|mode;hidden by mode;shown only in mode 2;|hidden register;|second;");
+}
+
+TEST_F(WalkTest, GroupHookRunsPerNamedGroupAndMaskFallsBackToFF) {
+  std::vector<std::string> groups;
+  Walk(Groups([&groups](std::string_view name) { groups.emplace_back(name); }));
+  EXPECT_EQ(groups, (std::vector<std::string>{"Main", "Second"}));
+  // 7F from the first group, kept by registers without a group name; FF for a non-hex mask.
+  EXPECT_EQ(masks, (std::vector<std::int32_t>{0x7F, 0x7F, 0x7F, 0xFF}));
+}
+
+TEST_F(WalkTest, GroupHookMayMoveTheCursor) {
+  std::string seen = Walk(Groups([this](std::string_view) { store.SetXmlFileIndex(1); }));
+  EXPECT_EQ(seen, "|mode;hidden by mode;shown only in mode 2;|board;|hidden register;|second;");
+}
+
+TEST_F(WalkTest, DefinitionWithoutPartHasNoRegisters) {
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\n <register />\n</definition>\n"));
+  EXPECT_EQ(Walk({}), "no part");
+}
+
+TEST_F(WalkTest, HiddenTestLeavesCursorOnOwner) {
+  image[1] = 2;
+  store.SetXmlFileIndex(8);  // "hidden by mode"
+  EXPECT_TRUE(DefinitionWalk::IsHidden(store, 4, values));
+  EXPECT_EQ(store.XmlFileIndex(), 8);
+  store.SetXmlFileIndex(7);  // "mode" has no hide
+  EXPECT_FALSE(DefinitionWalk::IsHidden(store, 4, values));
+  EXPECT_EQ(store.XmlFileIndex(), 7);
+}
+
+TEST_F(WalkTest, ConditionWithMalformedBitsReadsZero) {
+  ASSERT_TRUE(
+      store.LoadMarkupText("<definition>\n<hide addr=\"1\" bit=\"-3:-9\" value=\"0\" />\n"));
+  image[1] = 0xFF;
+  store.SetXmlFileIndex(2);
+  EXPECT_EQ(values.FieldValue(store), 0);
+  EXPECT_TRUE(ConditionHolds(store, values));
+}
+
+// --- Generated bit fields --------------------------------------------------------
+
+std::vector<std::string> Generated(std::uint8_t mask, bool byteNumbering) {
+  MarkupStore store;
+  store.LoadMarkupText("<definition>\n <part>\n  <register>\n   <bitfield />\n  </register>\n");
+  store.SetXmlFileIndex(4);
+  const int count = InsertUnusedBitfields(store, mask, 0x123, 0x1A3, byteNumbering, 1);
+  std::vector<std::string> lines;
+  for (int i = 5; i < 5 + count; ++i) {
+    lines.emplace_back(store.Line(i));
+  }
+  return lines;
+}
+
+std::string Field(std::string_view addr, std::string_view bits) {
+  return "   <bitfield label=\"unused\" addr=\"" + std::string(addr) + "\" bit=\"" +
+         std::string(bits) + "\" regbit=\"none\" attr=\"R\" value=\"0\" visible=\"false\" />";
+}
+
+TEST(UnusedBitfields, OneGapInTheMiddleGivesOneField) {
+  // Bits 7..4 and 1..0 covered.
+  EXPECT_EQ(Generated(0xF3, true), std::vector<std::string>{Field("23:A3", "3:2")});
+}
+
+TEST(UnusedBitfields, FlagClearNumbersFifteenToEight) {
+  EXPECT_EQ(Generated(0xF3, false), std::vector<std::string>{Field("23:A3", "11:10")});
+  EXPECT_EQ(Generated(0x00, false), std::vector<std::string>{Field("23:A3", "15:8")});
+}
+
+TEST(UnusedBitfields, RunStillOpenAtBitZeroIsClosed) {
+  EXPECT_EQ(Generated(0xF0, true), std::vector<std::string>{Field("23:A3", "3:0")});
+  EXPECT_EQ(Generated(0x00, true), std::vector<std::string>{Field("23:A3", "7:0")});
+  EXPECT_EQ(Generated(0xFE, true), std::vector<std::string>{Field("23:A3", "0:0")});
+}
+
+TEST(UnusedBitfields, FullCoverageGivesNone) {
+  EXPECT_TRUE(Generated(0xFF, true).empty());
+}
+
+TEST(UnusedBitfields, SeveralRunsAreGeneratedMostSignificantFirst) {
+  // Position 0 keeps generation order before the current line.
+  MarkupStore store;
+  store.LoadMarkupText("<definition>\n <part>\n  <register>\n   <bitfield />\n  </register>\n");
+  store.SetXmlFileIndex(4);
+  EXPECT_EQ(InsertUnusedBitfields(store, 0x5A, 0x10, 0x10, true, 0), 4);  // 0101 1010
+  EXPECT_EQ(store.Line(4), Field("10:10", "7:7"));
+  EXPECT_EQ(store.Line(5), Field("10:10", "5:5"));
+  EXPECT_EQ(store.Line(6), Field("10:10", "2:2"));
+  EXPECT_EQ(store.Line(7), Field("10:10", "0:0"));
+  EXPECT_EQ(store.Line(8), "   <bitfield />");
+  EXPECT_EQ(store.XmlFileIndex(), 8);
+}
+
+TEST(UnusedBitfields, GeneratedFieldsAreFoundByTheWalk) {
+  MarkupStore store;
+  store.LoadMarkupText(
+      "<definition>\n <part>\n  <register>\n   <bitfield label=\"a\" />\n  </register>\n"
+      " </part>\n</definition>\n");
+  store.SetXmlFileIndex(4);
+  ASSERT_EQ(InsertUnusedBitfields(store, 0x0F, 0x100, 0x100, true, 1), 1);
+  DefinitionWalk walk(store, {});
+  ASSERT_TRUE(walk.PositionOnPart());
+  ASSERT_TRUE(walk.FindNextRegister());
+  ASSERT_TRUE(walk.FindNextBitfield());
+  EXPECT_EQ(store.GetAttribute("label"), "a");
+  ASSERT_TRUE(walk.FindNextBitfield());
+  EXPECT_EQ(store.GetAttribute("label"), "unused");
+  EXPECT_EQ(store.GetAttribute("addr"), "0:0");
+  EXPECT_FALSE(walk.FindNextBitfield());
+}
+
+TEST(UnusedBitfields, FullStoreIsReported) {
+  MarkupStore store;
+  for (int i = 0; i < MarkupStore::kMaxLines; ++i) {
+    ASSERT_TRUE(store.AddLine(1, "<a />", -1));
+  }
+  EXPECT_EQ(InsertUnusedBitfields(store, 0x0F, 0x100, 0x100, true, -1), -1);
+}
+
+}  // namespace
+}  // namespace kestrova::definition
