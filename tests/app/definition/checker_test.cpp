@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -219,6 +220,26 @@ TEST(Checker, LoadDefinitionOfMissingFileShowsTheFileError) {
   EXPECT_FALSE(load.loaded);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "none"));
+}
+
+}  // namespace
+}  // namespace kestrova::definition
+
+namespace kestrova::definition {
+namespace {
+
+TEST(ShippedDefinitions, EveryDeviceDefinitionLoadsClean) {
+  int checked = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(KESTROVA_DATA_DIR "/device")) {
+    if (!entry.is_regular_file()) {
+      continue;
+    }
+    MarkupStore store;
+    ASSERT_TRUE(store.LoadMarkupFile(entry.path().string())) << entry.path();
+    EXPECT_EQ(CheckDefinition(store, entry.path().filename().string()), Problems{});
+    ++checked;
+  }
+  EXPECT_GE(checked, 4);
 }
 
 }  // namespace
