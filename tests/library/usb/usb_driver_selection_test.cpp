@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "drivers.hpp"
+#include "fake_board.hpp"
+#include "usb/libusb_driver.hpp"
+
+namespace dravik {
+namespace {
+
+class DriverSelectionTest : public ::testing::Test {
+ protected:
+  ~DriverSelectionTest() override {
+    SetUsbDriverClassForTesting(nullptr);
+    unsetenv("DRAVIK_EMULATOR");
+  }
+  static bool EmulatorBuilt() {
+    return access(KESTROVA_BIN_DIR "/libdravik-emulator.so", R_OK) == 0;
+  }
+};
+
+TEST_F(DriverSelectionTest, ATestClassWinsOverEverythingAndCreateDeviceUsesIt) {
+  usb::testing::FakeBoard board;
+  usb::testing::FakeDriverClass fake;
+  fake.boards = {&board, &board};
+  SetUsbDriverClassForTesting(&fake);
+  setenv("DRAVIK_EMULATOR", "1", 1);
+  EXPECT_EQ(SelectedUsbDriverClass(), &fake);
+  EXPECT_EQ(usb::CreateDevice()->DeviceCount(), 2);
+}
+
+TEST_F(DriverSelectionTest, WithoutTheEmulatorTheRealBoardsAreReachedThroughLibusb) {
+  unsetenv("DRAVIK_EMULATOR");
+  EXPECT_EQ(SelectedUsbDriverClass(), &usb::LibusbDriverClass::Instance());
+  setenv("DRAVIK_EMULATOR", "0", 1);
+  EXPECT_EQ(SelectedUsbDriverClass(), &usb::LibusbDriverClass::Instance());
+}
+
+TEST_F(DriverSelectionTest, TheEmulatorSelectionLoadsTheEmulatorFromBesideTheLibrary) {
+  setenv("DRAVIK_EMULATOR", "1", 1);
+  usb::DriverClass* selected = SelectedUsbDriverClass();
+  ASSERT_NE(selected, nullptr);
+  EXPECT_NE(selected, &usb::LibusbDriverClass::Instance());
+  if (!EmulatorBuilt()) {
+    EXPECT_EQ(selected->Count(), 0);  // no emulator, so no boards
+  }
+}
+
+TEST_F(DriverSelectionTest, TheDefaultSmbusNameReachesTheEmulatedControllerOnlyWhenSelected) {
+  unsetenv("DRAVIK_EMULATOR");
+  // Without the emulator the name is an i2c-dev path like any other.
+  EXPECT_EQ(smbus::OpenDriver("/dev/dravik_i2c0"), nullptr);
+  EXPECT_EQ(smbus::OpenDriver("/dev/i2c-250"), nullptr);
+  EXPECT_EQ(smbus::OpenDriver(nullptr), nullptr);
+  setenv("DRAVIK_EMULATOR", "1", 1);
+  EXPECT_EQ(smbus::OpenDriver("/dev/dravik_i2c0") != nullptr, EmulatorBuilt());
+  EXPECT_EQ(smbus::OpenDriver("dravik_i2c0") != nullptr, EmulatorBuilt());
+  EXPECT_EQ(smbus::OpenDriver("/dev/i2c-250"), nullptr);
+}
+
+}  // namespace
+}  // namespace dravik
