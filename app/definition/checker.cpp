@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "definition/numbers.hpp"
+#include "definition/program_folder.hpp"
 #include "markup/document_io.hpp"
 
 namespace kestrova::definition {
@@ -224,11 +225,6 @@ class Checker {
   std::string_view label_;
   std::vector<std::string> problems_;
 };
-
-std::string FileNameOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 }  // namespace
 

@@ -1,0 +1,161 @@
+#include "definition/program_folder.hpp"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "../markup/temp_folder.hpp"
+
+namespace kestrova::definition {
+namespace {
+
+using kestrova::testing::ReadBytes;
+using kestrova::testing::TempFolder;
+using kestrova::testing::WriteBytes;
+namespace fs = std::filesystem;
+
+EnvironmentLookup Environment(std::map<std::string, std::string> values) {
+  return [values = std::move(values)](const char* name) -> std::optional<std::string> {
+    const auto it = values.find(name);
+    if (it == values.end()) {
+      return std::nullopt;
+    }
+    return it->second;
+  };
+}
+
+const EnvironmentLookup kFullEnvironment = Environment(
+    {{"KESTROVA_HOME", "/srv/kestrova"}, {"XDG_DATA_HOME", "/xdg"}, {"HOME", "/home/lab"}});
+
+TEST(ProgramFolder, HomeOptionComesFirst) {
+  ProgramFolderChoice choice = ResolveProgramFolder({"--home", "/tmp/k/"}, kFullEnvironment);
+  EXPECT_EQ(choice.path, "/tmp/k");
+  EXPECT_EQ(choice.source, "--home");
+  choice =
+      ResolveProgramFolder({"--emulated-board", "--home=/a", "--home", "/b"}, kFullEnvironment);
+  EXPECT_EQ(choice.path, "/b");  // the last one counts
+}
+
+TEST(ProgramFolder, RelativeHomeCountsFromTheCurrentFolder) {
+  const ProgramFolderChoice choice =
+      ResolveProgramFolder({"--home", "lab/./data"}, kFullEnvironment);
+  EXPECT_EQ(choice.path, (fs::current_path() / "lab/data").string());
+}
+
+TEST(ProgramFolder, HomeOptionWithoutFolderIsAnError) {
+  EXPECT_EQ(ResolveProgramFolder({"--home"}, kFullEnvironment).error, "--home needs a folder");
+  EXPECT_EQ(ResolveProgramFolder({"--home="}, kFullEnvironment).error, "--home needs a folder");
+  EXPECT_TRUE(ResolveProgramFolder({"--home"}, kFullEnvironment).path.empty());
+}
+
+TEST(ProgramFolder, EnvironmentOrder) {
+  ProgramFolderChoice choice = ResolveProgramFolder({}, kFullEnvironment);
+  EXPECT_EQ(choice.path, "/srv/kestrova");
+  EXPECT_EQ(choice.source, "KESTROVA_HOME");
+  choice = ResolveProgramFolder(
+      {}, Environment({{"KESTROVA_HOME", ""}, {"XDG_DATA_HOME", "/xdg/"}, {"HOME", "/home/lab"}}));
+  EXPECT_EQ(choice.path, "/xdg/kestrova");
+  EXPECT_EQ(choice.source, "XDG_DATA_HOME");
+  choice = ResolveProgramFolder({}, Environment({{"HOME", "/home/lab"}}));
+  EXPECT_EQ(choice.path, "/home/lab/.local/share/kestrova");
+  EXPECT_EQ(choice.source, "HOME");
+}
+
+TEST(ProgramFolder, RelativeOrEmptyXdgDataHomeIsIgnored) {
+  EXPECT_EQ(ResolveProgramFolder({}, Environment({{"XDG_DATA_HOME", "rel"}, {"HOME", "/h"}})).path,
+            "/h/.local/share/kestrova");
+  EXPECT_EQ(ResolveProgramFolder({}, Environment({{"XDG_DATA_HOME", ""}, {"HOME", "/h"}})).path,
+            "/h/.local/share/kestrova");
+}
+
+TEST(ProgramFolder, WithoutHomeVariableTheAccountHomeIsUsed) {
+  const ProgramFolderChoice choice = ResolveProgramFolder({}, Environment({}));
+  EXPECT_TRUE(choice.error.empty());
+  EXPECT_EQ(choice.source, "HOME");
+  EXPECT_NE(choice.path.find("/.local/share/kestrova"), std::string::npos);
+}
+
+TEST(ProgramFolder, PlacesBelowTheRootUseSlashes) {
+  EXPECT_EQ(DeviceFolder("/r"), "/r/device");
+  EXPECT_EQ(DeviceFilePath("/r", "demo"), "/r/device/demo");
+  EXPECT_EQ(WorkingFolder("/r", "demo"), "/r/demo");
+  EXPECT_EQ(FirmwareImagePath("/r", "dravik"), "/r/bix/dravik.bix");
+  EXPECT_EQ(FileNameOf("/r/device/jc42-dimm"), "jc42-dimm");
+  EXPECT_EQ(FileNameOf("demo"), "demo");
+}
+
+TEST(ProgramFolder, UsableDeviceNames) {
+  EXPECT_TRUE(IsUsableDeviceName("demo"));
+  EXPECT_TRUE(IsUsableDeviceName("sensor v2"));
+  EXPECT_FALSE(IsUsableDeviceName(""));
+  EXPECT_FALSE(IsUsableDeviceName("."));
+  EXPECT_FALSE(IsUsableDeviceName(".."));
+  EXPECT_FALSE(IsUsableDeviceName("a/b"));
+}
+
+class SeedTest : public ::testing::Test {
+ protected:
+  SeedTest() {
+    fs::create_directories(seed + "/device");
+    fs::create_directories(seed + "/bix");
+    fs::create_directories(seed + "/scenario/empty");
+    WriteBytes(seed + "/device/demo", "demo definition");
+    WriteBytes(seed + "/bix/dravik.bix", "image");
+    WriteBytes(seed + "/guide.html", "guide");
+  }
+  TempFolder folder;
+  std::string seed = folder / "share";
+  std::string root = folder / "home/.local/share/kestrova";
+};
+
+TEST_F(SeedTest, EmptyRootIsCreatedAndSeeded) {
+  const SeedResult result = SeedProgramFolder(root, seed);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_TRUE(result.seeded);
+  EXPECT_EQ(result.filesCopied, 3);
+  EXPECT_EQ(ReadBytes(root + "/device/demo"), "demo definition");
+  EXPECT_EQ(ReadBytes(root + "/bix/dravik.bix"), "image");
+  EXPECT_EQ(ReadBytes(root + "/guide.html"), "guide");
+  EXPECT_TRUE(fs::is_directory(root + "/scenario/empty"));
+  // The seed is copied, not moved.
+  EXPECT_EQ(ReadBytes(seed + "/device/demo"), "demo definition");
+}
+
+TEST_F(SeedTest, RootInUseIsLeftAsItIs) {
+  fs::create_directories(root + "/device");
+  WriteBytes(root + "/device/demo", "edited by the engineer");
+  const SeedResult result = SeedProgramFolder(root, seed);
+  EXPECT_TRUE(result.ok);
+  EXPECT_FALSE(result.seeded);
+  EXPECT_EQ(ReadBytes(root + "/device/demo"), "edited by the engineer");
+  EXPECT_FALSE(fs::exists(root + "/bix"));
+}
+
+TEST_F(SeedTest, MissingSeedLeavesAnEmptyRoot) {
+  const SeedResult result = SeedProgramFolder(root, folder / "not-installed");
+  EXPECT_TRUE(result.ok);
+  EXPECT_FALSE(result.seeded);
+  EXPECT_TRUE(fs::is_directory(root));
+  EXPECT_TRUE(fs::is_empty(root));
+}
+
+TEST_F(SeedTest, RootThatIsAFileIsAnError) {
+  WriteBytes(folder / "file", "x");
+  const SeedResult result = SeedProgramFolder(folder / "file", seed);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error.rfind("Cannot create the program folder " + (folder / "file"), 0), 0u);
+}
+
+TEST_F(SeedTest, ShippedDataSeedsAFolderWithDefinitions) {
+  const SeedResult result = SeedProgramFolder(root, KESTROVA_DATA_DIR);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_TRUE(fs::exists(root + "/device/demo"));
+}
+
+}  // namespace
+}  // namespace kestrova::definition
