@@ -116,7 +116,9 @@ MarkupStore::LineRecord MarkupStore::MakeLine(int depth, std::string_view text, 
   text_.append(text);
   // Stored lines never hold tabs: indentation is one space per depth and a tab
   // inside the tag becomes a space.
-  std::replace(text_.begin() + static_cast<std::ptrdiff_t>(textStart), text_.end(), '\t', ' ');
+  if (std::memchr(text_.data() + textStart, '\t', text_.size() - textStart) != nullptr) {
+    std::replace(text_.begin() + static_cast<std::ptrdiff_t>(textStart), text_.end(), '\t', ' ');
+  }
   record.length = static_cast<std::uint32_t>(text_.size() - record.offset);
   IndexLine(View(record), record);
   return record;
@@ -182,9 +184,12 @@ bool MarkupStore::ParseText(std::string_view text, Document& out, bool& complete
   bool ok = true;
   while (pos < text.size()) {
     // One physical line: ends at LF, CR LF or a lone CR.
-    std::size_t end = pos;
-    while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
-      ++end;
+    const char* begin = text.data() + pos;
+    const std::size_t rest = text.size() - pos;
+    const void* lf = std::memchr(begin, '\n', rest);
+    std::size_t end = lf == nullptr ? text.size() : static_cast<const char*>(lf) - text.data();
+    if (const void* cr = std::memchr(begin, '\r', end - pos)) {
+      end = static_cast<const char*>(cr) - text.data();
     }
     const std::string_view line = text.substr(pos, end - pos);
     if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
