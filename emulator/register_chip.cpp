@@ -1,0 +1,106 @@
+#include "emulator/register_chip.hpp"
+
+#include <algorithm>
+
+namespace kestrova::emulator {
+namespace {
+
+uint8_t FieldMask(int hiBit, int loBit) {
+  int hi = hiBit % 8;
+  int lo = loBit % 8;
+  if (hi < lo) {
+    std::swap(hi, lo);
+  }
+  return static_cast<uint8_t>(((1u << (hi + 1)) - 1) & ~((1u << lo) - 1));
+}
+
+bool InRange(uint16_t address) {
+  return address < kChipAddressCount;
+}
+
+}  // namespace
+
+RegisterChip::RegisterChip(std::string name) : name_(std::move(name)) {}
+
+void RegisterChip::DefineField(uint16_t readAddress, uint16_t writeAddress, int hiBit, int loBit,
+                               uint32_t value, bool writable) {
+  if (!InRange(readAddress) || hiBit < 0 || loBit < 0) {
+    return;
+  }
+  const uint8_t mask = FieldMask(hiBit, loBit);
+  const int lo = std::min(hiBit % 8, loBit % 8);
+  named_[readAddress] = true;
+  bytes_[readAddress] =
+      static_cast<uint8_t>((bytes_[readAddress] & ~mask) | ((value << lo) & mask));
+  if (!writable || !InRange(writeAddress)) {
+    return;
+  }
+  for (WriteRoute& route : routes_) {
+    if (route.writeAddress == writeAddress && route.readAddress == readAddress) {
+      route.mask |= mask;
+      return;
+    }
+  }
+  routes_.push_back({writeAddress, readAddress, mask});
+}
+
+void RegisterChip::SetByte(uint16_t address, uint8_t value) {
+  if (InRange(address)) {
+    named_[address] = true;
+    bytes_[address] = value;
+  }
+}
+
+uint8_t RegisterChip::Byte(uint16_t address) const {
+  return InRange(address) ? bytes_[address] : 0;
+}
+
+bool RegisterChip::Names(uint16_t address) const {
+  return InRange(address) && named_[address];
+}
+
+void RegisterChip::BindTemperature(std::vector<uint16_t> addresses, TemperatureEncoding encoding,
+                                   std::shared_ptr<const TemperatureSource> source,
+                                   std::shared_ptr<const SimClock> clock) {
+  if (addresses.empty() || addresses.size() > 4 || !source || !clock) {
+    return;
+  }
+  for (uint16_t address : addresses) {
+    if (!InRange(address)) {
+      return;
+    }
+    named_[address] = true;
+  }
+  temperatures_.push_back({std::move(addresses), encoding, std::move(source), std::move(clock)});
+}
+
+uint8_t RegisterChip::ReadByte(uint16_t address) {
+  if (!InRange(address)) {
+    return 0xFF;
+  }
+  for (TemperatureBinding& binding : temperatures_) {
+    const auto it = std::find(binding.addresses.begin(), binding.addresses.end(), address);
+    if (it == binding.addresses.end()) {
+      continue;
+    }
+    const auto index = static_cast<size_t>(it - binding.addresses.begin());
+    if (index == 0 || !binding.latchValid) {
+      binding.encoding.Encode(binding.source->At(binding.clock->Seconds()), binding.latched.data(),
+                              static_cast<int>(binding.addresses.size()));
+      binding.latchValid = true;
+    }
+    return binding.latched[index];
+  }
+  return bytes_[address];
+}
+
+void RegisterChip::WriteByte(uint16_t address, uint8_t value) {
+  for (const WriteRoute& route : routes_) {
+    if (route.writeAddress == address) {
+      uint8_t& stored = bytes_[route.readAddress];
+      stored = static_cast<uint8_t>((stored & ~route.mask) | (value & route.mask));
+    }
+  }
+}
+
+}  // namespace kestrova::emulator

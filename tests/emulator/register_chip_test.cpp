@@ -1,0 +1,145 @@
+#include "emulator/register_chip.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "emulator/addressed_bus.hpp"
+
+namespace kestrova::emulator {
+namespace {
+
+TEST(RegisterChipTest, FieldsPlaceTheirStartupValuesAtTheirBits) {
+  RegisterChip chip;
+  chip.DefineField(0x01, 0x01, 7, 5, 0x5, true);   // 101 in bits 7..5
+  chip.DefineField(0x01, 0x01, 4, 4, 0x1, false);  // bit 4
+  chip.DefineField(0x01, 0x01, 1, 0, 0x7, true);   // value wider than the field is cut
+  EXPECT_EQ(chip.Byte(0x01), 0xB3);
+  EXPECT_TRUE(chip.Names(0x01));
+  EXPECT_FALSE(chip.Names(0x02));
+}
+
+TEST(RegisterChipTest, BitNumbersCountModuloEightWithinTheByte) {
+  RegisterChip chip;
+  chip.DefineField(0x100, 0x100, 15, 8, 0x12, true);  // high byte of a 16-bit register
+  chip.DefineField(0x000, 0x000, 7, 0, 0x34, true);
+  EXPECT_EQ(chip.Byte(0x100), 0x12);
+  EXPECT_EQ(chip.Byte(0x000), 0x34);
+}
+
+TEST(RegisterChipTest, WritesChangeOnlyWritableBits) {
+  RegisterChip chip;
+  chip.DefineField(0x03, 0x03, 7, 4, 0x0, true);
+  chip.DefineField(0x03, 0x03, 3, 0, 0xA, false);
+  chip.WriteByte(0x03, 0xFF);
+  EXPECT_EQ(chip.Byte(0x03), 0xFA);
+  chip.WriteByte(0x03, 0x00);
+  EXPECT_EQ(chip.Byte(0x03), 0x0A);
+}
+
+TEST(RegisterChipTest, BitsNoFieldNamesStayAsTheChipSetsThem) {
+  RegisterChip chip;
+  chip.DefineField(0x04, 0x04, 0, 0, 0, true);
+  chip.WriteByte(0x04, 0xFF);
+  EXPECT_EQ(chip.Byte(0x04), 0x01);
+}
+
+TEST(RegisterChipTest, SeparateWriteAddressReachesTheReadByte) {
+  RegisterChip chip;
+  chip.DefineField(0x10, 0x90, 7, 0, 0x00, true);  // addr 10:90
+  chip.WriteByte(0x10, 0x55);
+  EXPECT_EQ(chip.Byte(0x10), 0x00);
+  chip.WriteByte(0x90, 0x55);
+  EXPECT_EQ(chip.ReadByte(0x10), 0x55);
+  EXPECT_EQ(chip.ReadByte(0x90), 0x00);  // nothing to read there
+}
+
+TEST(RegisterChipTest, OutOfRangeAddressesAreHarmless) {
+  RegisterChip chip;
+  chip.DefineField(0x400, 0x400, 7, 0, 0xFF, true);
+  chip.SetByte(0x7FFF, 1);
+  chip.WriteByte(0x1000, 1);
+  EXPECT_EQ(chip.ReadByte(0x400), 0xFF);
+  EXPECT_FALSE(chip.Names(0x400));
+}
+
+TEST(RegisterChipTest, TemperatureBytesFollowTheSourceAndLatch) {
+  auto clock = std::make_shared<SimClock>();
+  clock->SetManual(0);
+  auto source = std::make_shared<TemperatureSource>();
+  source->meanCelsius = 25.0;
+  source->amplitudeCelsius = 0;
+  source->noiseCelsius = 0;
+  RegisterChip chip;
+  TemperatureEncoding encoding;
+  encoding.lsbCelsius = 0.0625;
+  encoding.shift = 4;
+  chip.BindTemperature({0x000, 0x100}, encoding, source, clock);
+
+  // 25 C = 400 steps of 1/16 C, shifted left by 4: 0x1900.
+  EXPECT_EQ(chip.ReadByte(0x000), 0x19);
+  EXPECT_EQ(chip.ReadByte(0x100), 0x00);
+
+  source->meanCelsius = -0.5;  // -8 steps: 0xFF80
+  EXPECT_EQ(chip.ReadByte(0x100), 0x00) << "the low byte keeps the latched reading";
+  EXPECT_EQ(chip.ReadByte(0x000), 0xFF);
+  EXPECT_EQ(chip.ReadByte(0x100), 0x80);
+}
+
+TEST(TemperatureTest, SineAndNoiseRepeatForTheSameTimeAndSeed) {
+  TemperatureSource a;
+  a.meanCelsius = 30;
+  a.amplitudeCelsius = 5;
+  a.periodSeconds = 100;
+  a.noiseCelsius = 0.5;
+  a.seed = 7;
+  TemperatureSource b = a;
+  EXPECT_DOUBLE_EQ(a.At(12.34), b.At(12.34));
+  EXPECT_NEAR(a.At(25.0), 35.0, 0.5);
+  EXPECT_NEAR(a.At(75.0), 25.0, 0.5);
+  b.seed = 8;
+  EXPECT_NE(a.At(12.34), b.At(12.34));
+  // Over a period the reading moves.
+  double low = 1e9;
+  double high = -1e9;
+  for (int t = 0; t < 100; ++t) {
+    low = std::min(low, a.At(t));
+    high = std::max(high, a.At(t));
+  }
+  EXPECT_GT(high - low, 9.0);
+}
+
+TEST(TemperatureTest, EncodingClampsToTheFieldRange) {
+  TemperatureEncoding encoding;
+  encoding.lsbCelsius = 1.0;
+  encoding.shift = 0;
+  uint8_t byte = 0;
+  encoding.Encode(300, &byte, 1);
+  EXPECT_EQ(byte, 0x7F);
+  encoding.Encode(-300, &byte, 1);
+  EXPECT_EQ(byte, 0x80);
+  encoding.isSigned = false;
+  encoding.Encode(-5, &byte, 1);
+  EXPECT_EQ(byte, 0x00);
+  encoding.Encode(25.4, &byte, 1);
+  EXPECT_EQ(byte, 25);
+}
+
+TEST(AddressedBusTest, RegisterBytesBeyondFourReadFloating) {
+  AddressedBus bus(true, 0x7F);
+  auto chip = std::make_shared<RegisterChip>();
+  chip->SetByte(0x005, 1);
+  chip->SetByte(0x105, 2);
+  chip->SetByte(0x205, 3);
+  chip->SetByte(0x305, 4);
+  bus.Attach(0x20, chip);
+  uint8_t data[5] = {};
+  ASSERT_TRUE(bus.ReadRegister(0x20, 5, data, 5));
+  EXPECT_EQ(data[0], 1);
+  EXPECT_EQ(data[3], 4);
+  EXPECT_EQ(data[4], 0xFF);
+  EXPECT_FALSE(bus.ReadRegister(0x80, 5, data, 1)) << "beyond the bus's address range";
+}
+
+}  // namespace
+}  // namespace kestrova::emulator
