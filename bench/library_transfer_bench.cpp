@@ -1,0 +1,123 @@
+// Library time of ReadDevice and WriteDevice over a null link (endpoints that
+// answer at once), with every allocation of the process counted.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <numeric>
+#include <vector>
+
+#include "dravik/dravik.h"
+#include "drivers.hpp"
+#include "fake_board.hpp"
+#include "handle_table.hpp"
+#include "protocol.hpp"
+
+// The replaced operators pair malloc with free themselves; GCC cannot see
+// that through the inlined new-expressions.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+namespace {
+
+std::atomic<long> allocations{0};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+    return memory;
+  }
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+
+namespace {
+
+// I2C registers one write packet carries: 2 budget bytes each.
+constexpr int kWriteRegistersPerPacket = dravik::protocol::MAX_CHUNK / 2;
+
+DeviceHandle OpenNullBoard() {
+  dravik::CloseAllOpenLinksForTesting();
+  dravik::SetDeviceFactoryForTesting(
+      [] { return std::make_unique<dravik::testing::NullDevice>(); });
+  uint16_t vidPid[2] = {0, 0};
+  DeviceHandle handle = -1;
+  OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle);
+  return handle;
+}
+
+// Packets (command packets, plus responses for a read) of one transfer.
+int PacketsOf(int count, bool write) {
+  if (write) {
+    return (count + kWriteRegistersPerPacket - 1) / kWriteRegistersPerPacket;
+  }
+  return 2 * ((count + dravik::protocol::MAX_CHUNK - 1) / dravik::protocol::MAX_CHUNK);
+}
+
+void Report(benchmark::State& state, int count, bool write, long allocated) {
+  const int packets = PacketsOf(count, write);
+  state.counters["packets"] = packets;
+  // Library time per packet on the wire.
+  state.counters["per_packet"] = benchmark::Counter(
+      packets, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["allocations"] =
+      benchmark::Counter(static_cast<double>(allocated), benchmark::Counter::kAvgIterations);
+}
+
+void BM_ReadDevice(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  const DeviceHandle handle = OpenNullBoard();
+  std::vector<int16_t> registers(static_cast<std::size_t>(count));
+  std::iota(registers.begin(), registers.end(), int16_t{0});
+  std::vector<uint8_t> data(registers.size());
+  const long before = allocations.load();
+  for (auto _ : state) {
+    int16_t size = static_cast<int16_t>(count);
+    if (ReadDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size) != 1) {
+      state.SkipWithError("ReadDevice failed");
+      break;
+    }
+    benchmark::DoNotOptimize(data.data());
+  }
+  Report(state, count, false, allocations.load() - before);
+  CloseDevice(handle);
+}
+
+void BM_WriteDevice(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  const DeviceHandle handle = OpenNullBoard();
+  std::vector<int16_t> registers(static_cast<std::size_t>(count));
+  std::iota(registers.begin(), registers.end(), int16_t{0});
+  std::vector<uint8_t> data(registers.size(), 0x5A);
+  const long before = allocations.load();
+  for (auto _ : state) {
+    int16_t size = static_cast<int16_t>(count);
+    if (WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size) != 1) {
+      state.SkipWithError("WriteDevice failed");
+      break;
+    }
+  }
+  Report(state, count, true, allocations.load() - before);
+  CloseDevice(handle);
+}
+
+BENCHMARK(BM_ReadDevice)->Arg(1)->Arg(58)->Arg(1024);
+BENCHMARK(BM_WriteDevice)->Arg(1)->Arg(58)->Arg(1024);
+
+}  // namespace
