@@ -1,0 +1,89 @@
+#include "number_text.hpp"
+
+#include <cstdio>
+
+namespace dravik::cli {
+namespace {
+
+// Enough digits for any value the tool takes; longer texts are refused
+// before they could overflow.
+constexpr std::size_t kMaxDigits = 8;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool ParseHex(const std::string& text, uint32_t maximum, uint32_t* value, std::string* error) {
+  std::size_t start = 0;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    start = 2;
+  }
+  if (start == text.size()) {
+    *error = "not a hexadecimal number";
+    return false;
+  }
+  uint64_t result = 0;
+  for (std::size_t i = start; i < text.size(); ++i) {
+    const int digit = HexDigit(text[i]);
+    if (digit < 0) {
+      *error = "not a hexadecimal number";
+      return false;
+    }
+    if (i - start >= kMaxDigits) {
+      *error = "above " + FormatHex(maximum, 1);
+      return false;
+    }
+    result = result * 16 + static_cast<uint64_t>(digit);
+  }
+  if (result > maximum) {
+    *error = "above " + FormatHex(maximum, 1);
+    return false;
+  }
+  *value = static_cast<uint32_t>(result);
+  return true;
+}
+
+bool ParseDecimal(const std::string& text, uint32_t minimum, uint32_t maximum, uint32_t* value,
+                  std::string* error) {
+  if (text.empty()) {
+    *error = "not a decimal number";
+    return false;
+  }
+  uint64_t result = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') {
+      *error = "not a decimal number";
+      return false;
+    }
+    if (i >= kMaxDigits + 2) {
+      *error = "above " + std::to_string(maximum);
+      return false;
+    }
+    result = result * 10 + static_cast<uint64_t>(text[i] - '0');
+  }
+  if (result < minimum || result > maximum) {
+    *error = "outside " + std::to_string(minimum) + ".." + std::to_string(maximum);
+    return false;
+  }
+  *value = static_cast<uint32_t>(result);
+  return true;
+}
+
+std::string FormatHex(uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%0*x", digits, value);
+  return text;
+}
+
+}  // namespace dravik::cli
