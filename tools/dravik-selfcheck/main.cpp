@@ -1,6 +1,9 @@
 // dravik-selfcheck: what does the device library report on this machine?
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "dravik/dravik.h"
 
@@ -13,6 +16,23 @@ void PrintLastError(const char* when) {
   std::printf("%s: last error \"%s\"\n", when, text);
 }
 
+// The shipped firmware image, for a board that does not run it yet:
+// installed beside the program's share folder, else the source tree's copy.
+std::string FirmwarePath() {
+  char self[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length > 0) {
+    self[length] = '\0';
+    std::string folder(self);
+    folder.erase(folder.rfind('/'));
+    const std::string installed = folder + "/../share/kestrova/bix/dravik.bix";
+    if (::access(installed.c_str(), R_OK) == 0) {
+      return installed;
+    }
+  }
+  return KESTROVA_DATA_DIR "/bix/dravik.bix";
+}
+
 }  // namespace
 
 int main() {
@@ -21,7 +41,9 @@ int main() {
 
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
-  if (OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle) != 0) {
+  const std::string firmware = FirmwarePath();
+  std::printf("firmware image for a board without firmware: %s\n", firmware.c_str());
+  if (OpenDevice(LINK_USB, "dravik", vidPid, 0, firmware.c_str(), &handle) != 0) {
     std::printf("USB board opened: VID=%04x PID=%04x\n", vidPid[0], vidPid[1]);
     CloseDevice(handle);
   } else {

@@ -53,8 +53,8 @@ DRAVIK_API uint8_t ReadDevice(DeviceHandle handle, uint8_t port, int16_t busType
                               int16_t deviceAddress, const int16_t* registers, uint8_t* data,
                               int16_t* dataSize);
 DRAVIK_API uint8_t WriteDevice(DeviceHandle handle, uint8_t port, int16_t busType,
-                               int16_t deviceAddress, const int16_t* registers,
-                               const uint8_t* data, int16_t* dataSize);
+                               int16_t deviceAddress, const int16_t* registers, const uint8_t* data,
+                               int16_t* dataSize);
 DRAVIK_API uint8_t LastErrorDevice(char* buffer);
 
 #ifdef __cplusplus

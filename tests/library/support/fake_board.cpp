@@ -167,8 +167,10 @@ bool FakeDevice::Receive(uint8_t* buffer, int32_t& length) {
   } else {
     answer = AnswerLastRequest(length + state_->responseLengthDelta);
   }
-  std::memcpy(buffer, answer.data(),
-              std::min(answer.size(), static_cast<std::size_t>(std::max(length, 0))));
+  const std::size_t copied = std::min(answer.size(), static_cast<std::size_t>(std::max(length, 0)));
+  if (copied > 0) {
+    std::memcpy(buffer, answer.data(), copied);
+  }
   length = static_cast<int32_t>(answer.size());
   return true;
 }
