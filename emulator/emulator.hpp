@@ -10,8 +10,10 @@
 
 #include "emulator/board.hpp"
 #include "emulator/buses.hpp"
+#include "emulator/chip_placement.hpp"
 #include "emulator/faults.hpp"
 #include "emulator/smbus_controller.hpp"
+#include "emulator/temperature.hpp"
 #include "emulator/usb_driver_adapter.hpp"
 
 namespace kestrova::emulator {
@@ -36,10 +38,30 @@ class Emulator {
   // Arms the text form of faults on every board and on the SMBus controller.
   bool ArmFaults(const std::string& text, std::string* error);
 
+  // Puts a chip on a bus; false (nothing changed) when the address is beyond
+  // the bus's range or already taken. `window`: the bytes a headerless bus
+  // shifts (empty: bytes 0, 1, 2, ...).
+  struct PlacedChip {
+    std::string name;
+    ChipBus bus;
+    uint8_t address;
+    std::shared_ptr<Chip> chip;
+  };
+  bool PlaceChip(std::string name, ChipBus bus, uint8_t address, std::shared_ptr<Chip> chip,
+                 std::vector<uint16_t> window = {});
+  const std::vector<PlacedChip>& Chips() const { return chips_; }
+
+  // Temperature sources by name; the first one added is the default.
+  std::shared_ptr<TemperatureSource> AddTemperatureSource(TemperatureSource source);
+  std::shared_ptr<TemperatureSource> FindTemperatureSource(std::string_view name) const;
+  std::shared_ptr<TemperatureSource> DefaultTemperatureSource();
+
  private:
   std::shared_ptr<Buses> buses_;
   EmulatedDriverClass usbClass_;
   std::shared_ptr<FaultPlan> smbusFaults_;
+  std::vector<PlacedChip> chips_;
+  std::vector<std::shared_ptr<TemperatureSource>> sources_;
 };
 
 }  // namespace kestrova::emulator

@@ -59,39 +59,57 @@ bool RegisterChip::Names(uint16_t address) const {
   return InRange(address) && named_[address];
 }
 
-void RegisterChip::BindTemperature(std::vector<uint16_t> addresses, TemperatureEncoding encoding,
+void RegisterChip::BindTemperature(TemperatureRegister reg,
                                    std::shared_ptr<const TemperatureSource> source,
                                    std::shared_ptr<const SimClock> clock) {
-  if (addresses.empty() || addresses.size() > 4 || !source || !clock) {
+  if (reg.fields.empty() || !source || !clock) {
     return;
   }
-  for (uint16_t address : addresses) {
-    if (!InRange(address)) {
+  for (const FieldPlacement& field : reg.fields) {
+    if (!InRange(field.address) || field.width < 1 || field.byteLow < 0 ||
+        field.byteLow + field.width > 8 || field.rawLow < 0 || field.rawLow > 62) {
       return;
     }
-    named_[address] = true;
   }
-  temperatures_.push_back({std::move(addresses), encoding, std::move(source), std::move(clock)});
+  for (const FieldPlacement& field : reg.fields) {
+    named_[field.address] = true;
+  }
+  temperatures_.push_back({std::move(reg), std::move(source), std::move(clock)});
+}
+
+bool RegisterChip::FollowsTemperature(uint16_t address) const {
+  for (const TemperatureBinding& binding : temperatures_) {
+    for (const FieldPlacement& field : binding.reg.fields) {
+      if (field.address == address) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 uint8_t RegisterChip::ReadByte(uint16_t address) {
   if (!InRange(address)) {
     return 0xFF;
   }
+  uint8_t value = bytes_[address];
   for (TemperatureBinding& binding : temperatures_) {
-    const auto it = std::find(binding.addresses.begin(), binding.addresses.end(), address);
-    if (it == binding.addresses.end()) {
-      continue;
+    bool refreshed = false;
+    for (const FieldPlacement& field : binding.reg.fields) {
+      if (field.address != address) {
+        continue;
+      }
+      if (!refreshed && (&field == &binding.reg.fields.front() || !binding.latchValid)) {
+        binding.raw = binding.reg.RawFor(binding.source->At(binding.clock->Seconds()));
+        binding.latchValid = true;
+        refreshed = true;
+      }
+      const auto fieldMask = static_cast<uint8_t>(((1u << field.width) - 1) << field.byteLow);
+      const auto bits = static_cast<uint64_t>(binding.raw) >> field.rawLow;
+      value = static_cast<uint8_t>((value & ~fieldMask) | ((bits << field.byteLow) & fieldMask));
     }
-    const auto index = static_cast<size_t>(it - binding.addresses.begin());
-    if (index == 0 || !binding.latchValid) {
-      binding.encoding.Encode(binding.source->At(binding.clock->Seconds()), binding.latched.data(),
-                              static_cast<int>(binding.addresses.size()));
-      binding.latchValid = true;
-    }
-    return binding.latched[index];
   }
-  return bytes_[address];
+  return value;
 }
 
 void RegisterChip::WriteByte(uint16_t address, uint8_t value) {

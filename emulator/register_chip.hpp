@@ -31,12 +31,14 @@ class RegisterChip : public Chip {
   uint8_t Byte(uint16_t address) const;
   bool Names(uint16_t address) const;
 
-  // The bytes at `addresses` (most significant first) carry the temperature
-  // of `source`. Reading the first byte latches the value for the others, so
-  // a multi-byte reading never mixes two samples.
-  void BindTemperature(std::vector<uint16_t> addresses, TemperatureEncoding encoding,
-                       std::shared_ptr<const TemperatureSource> source,
+  // The bits `reg` places follow the temperature of `source`; the other
+  // bits of those bytes keep what the chip holds. Reading the first field's
+  // byte takes a new reading; the other bytes show the same reading, so a
+  // multi-byte read never mixes two samples.
+  void BindTemperature(TemperatureRegister reg, std::shared_ptr<const TemperatureSource> source,
                        std::shared_ptr<const SimClock> clock);
+  // True when bits of this byte follow a temperature.
+  bool FollowsTemperature(uint16_t address) const;
 
   uint8_t ReadByte(uint16_t address) override;
   void WriteByte(uint16_t address, uint8_t value) override;
@@ -48,11 +50,10 @@ class RegisterChip : public Chip {
     uint8_t mask;
   };
   struct TemperatureBinding {
-    std::vector<uint16_t> addresses;
-    TemperatureEncoding encoding;
+    TemperatureRegister reg;
     std::shared_ptr<const TemperatureSource> source;
     std::shared_ptr<const SimClock> clock;
-    std::array<uint8_t, 4> latched{};
+    int64_t raw = 0;
     bool latchValid = false;
   };
 

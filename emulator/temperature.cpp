@@ -33,21 +33,48 @@ double TemperatureSource::At(double seconds) const {
   return value;
 }
 
-void TemperatureEncoding::Encode(double celsius, uint8_t* bytes, int count) const {
-  count = std::clamp(count, 1, 4);
-  const int totalBits = 8 * count;
-  const int valueBits = std::clamp(totalBits - shift, 1, totalBits);
-  const double lsb = lsbCelsius > 0 ? lsbCelsius : 1.0;
-  const double steps = std::round(celsius / lsb);
-  const double maxSteps =
-      isSigned ? std::ldexp(1.0, valueBits - 1) - 1 : std::ldexp(1.0, valueBits) - 1;
-  const double minSteps = isSigned ? -std::ldexp(1.0, valueBits - 1) : 0;
-  const auto raw = static_cast<int64_t>(std::clamp(steps, minSteps, maxSteps));
-  const uint64_t mask = totalBits >= 64 ? ~0ull : ((1ull << totalBits) - 1);
-  const uint64_t word = (static_cast<uint64_t>(raw) << std::clamp(shift, 0, totalBits - 1)) & mask;
-  for (int i = 0; i < count; ++i) {
-    bytes[i] = static_cast<uint8_t>(word >> (8 * (count - 1 - i)));
+int64_t TemperatureRegister::RawFor(double celsius) const {
+  const double raw = std::round(celsius * scale + offset);
+  if (std::isnan(raw)) {
+    return rawMin;
   }
+  return static_cast<int64_t>(
+      std::clamp(raw, static_cast<double>(rawMin), static_cast<double>(rawMax)));
+}
+
+TemperatureRegister TemperatureRegister::FromRanges(double inputMin, double inputMax,
+                                                    double displayMin, double displayMax) {
+  TemperatureRegister reg;
+  const double span = displayMax - displayMin;
+  reg.scale = span != 0 ? (inputMax - inputMin) / span : 1.0;
+  reg.offset = inputMin - displayMin * reg.scale;
+  reg.rawMin = static_cast<int64_t>(std::ceil(std::min(inputMin, inputMax)));
+  reg.rawMax = static_cast<int64_t>(std::floor(std::max(inputMin, inputMax)));
+  return reg;
+}
+
+TemperatureRegister TemperatureRegister::FromLsb(double lsbCelsius, int shift, bool isSigned,
+                                                 const std::vector<uint16_t>& addresses) {
+  TemperatureRegister reg;
+  const int count = static_cast<int>(std::min<size_t>(addresses.size(), 4));
+  const int totalBits = 8 * count;
+  shift = std::clamp(shift, 0, std::max(totalBits - 1, 0));
+  const int valueBits = std::max(totalBits - shift, 1);
+  reg.scale = 1.0 / (lsbCelsius > 0 ? lsbCelsius : 1.0);
+  reg.offset = 0;
+  reg.rawMin = isSigned ? -(int64_t{1} << (valueBits - 1)) : 0;
+  reg.rawMax = isSigned ? (int64_t{1} << (valueBits - 1)) - 1 : (int64_t{1} << valueBits) - 1;
+  for (int i = 0; i < count; ++i) {
+    const int byteBase = 8 * (count - 1 - i);  // word bit of the byte's bit 0
+    const int low = std::max(byteBase, shift);
+    const int high = byteBase + 8;
+    if (low >= high) {
+      continue;
+    }
+    reg.fields.push_back(
+        {addresses[static_cast<size_t>(i)], low - shift, high - low, low - byteBase});
+  }
+  return reg;
 }
 
 }  // namespace kestrova::emulator

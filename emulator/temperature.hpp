@@ -1,6 +1,6 @@
 // A simulated temperature: a slow sine around a mean plus seeded noise, so
 // continuous reads and plots move, and a test with a manual clock sees the
-// same values every run.
+// same values every run. And how a chip carries a temperature in its bytes.
 #pragma once
 
 #include <cstdint>
@@ -22,15 +22,33 @@ struct TemperatureSource {
   double At(double seconds) const;
 };
 
-// How a temperature is carried in chip bytes: round(T / lsb), shifted left,
-// two's complement over the bytes, most significant byte first.
-struct TemperatureEncoding {
-  double lsbCelsius = 0.0625;
-  int shift = 0;
-  bool isSigned = true;
+// Some bits of the register value placed in one chip byte.
+struct FieldPlacement {
+  uint16_t address = 0;  // definition address of the byte
+  int rawLow = 0;        // lowest register-value bit this byte holds
+  int width = 8;         // number of bits
+  int byteLow = 0;       // where they sit in the byte
+};
 
-  // Fills `count` bytes (1..4), high first.
-  void Encode(double celsius, uint8_t* bytes, int count) const;
+// A temperature register: raw = round(celsius * scale + offset), limited to
+// [rawMin, rawMax], spread over chip bytes (two's complement when negative).
+struct TemperatureRegister {
+  double scale = 16.0;
+  double offset = 0.0;
+  int64_t rawMin = -32768;
+  int64_t rawMax = 32767;
+  std::vector<FieldPlacement> fields;  // the first field's byte latches a reading
+
+  int64_t RawFor(double celsius) const;
+
+  // The register of a chip that shows `displayMin..displayMax` for raw
+  // `inputMin..inputMax` (the register's own format in its definition).
+  static TemperatureRegister FromRanges(double inputMin, double inputMax, double displayMin,
+                                        double displayMax);
+  // round(celsius / lsb) shifted left by `shift`, over `addresses` (most
+  // significant byte first), signed or not.
+  static TemperatureRegister FromLsb(double lsbCelsius, int shift, bool isSigned,
+                                     const std::vector<uint16_t>& addresses);
 };
 
 }  // namespace kestrova::emulator

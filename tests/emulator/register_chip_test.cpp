@@ -71,19 +71,20 @@ TEST(RegisterChipTest, TemperatureBytesFollowTheSourceAndLatch) {
   source->amplitudeCelsius = 0;
   source->noiseCelsius = 0;
   RegisterChip chip;
-  TemperatureEncoding encoding;
-  encoding.lsbCelsius = 0.0625;
-  encoding.shift = 4;
-  chip.BindTemperature({0x000, 0x100}, encoding, source, clock);
+  chip.SetByte(0x100, 0x05);  // flag bits below the value stay as the chip sets them
+  chip.BindTemperature(TemperatureRegister::FromLsb(0.0625, 4, true, {0x000, 0x100}), source,
+                       clock);
+  EXPECT_TRUE(chip.FollowsTemperature(0x100));
+  EXPECT_FALSE(chip.FollowsTemperature(0x001));
 
   // 25 C = 400 steps of 1/16 C, shifted left by 4: 0x1900.
   EXPECT_EQ(chip.ReadByte(0x000), 0x19);
-  EXPECT_EQ(chip.ReadByte(0x100), 0x00);
+  EXPECT_EQ(chip.ReadByte(0x100), 0x05);
 
   source->meanCelsius = -0.5;  // -8 steps: 0xFF80
-  EXPECT_EQ(chip.ReadByte(0x100), 0x00) << "the low byte keeps the latched reading";
+  EXPECT_EQ(chip.ReadByte(0x100), 0x05) << "the low byte keeps the latched reading";
   EXPECT_EQ(chip.ReadByte(0x000), 0xFF);
-  EXPECT_EQ(chip.ReadByte(0x100), 0x80);
+  EXPECT_EQ(chip.ReadByte(0x100), 0x85);
 }
 
 TEST(TemperatureTest, SineAndNoiseRepeatForTheSameTimeAndSeed) {
@@ -109,20 +110,48 @@ TEST(TemperatureTest, SineAndNoiseRepeatForTheSameTimeAndSeed) {
   EXPECT_GT(high - low, 9.0);
 }
 
-TEST(TemperatureTest, EncodingClampsToTheFieldRange) {
-  TemperatureEncoding encoding;
-  encoding.lsbCelsius = 1.0;
-  encoding.shift = 0;
-  uint8_t byte = 0;
-  encoding.Encode(300, &byte, 1);
-  EXPECT_EQ(byte, 0x7F);
-  encoding.Encode(-300, &byte, 1);
-  EXPECT_EQ(byte, 0x80);
-  encoding.isSigned = false;
-  encoding.Encode(-5, &byte, 1);
-  EXPECT_EQ(byte, 0x00);
-  encoding.Encode(25.4, &byte, 1);
-  EXPECT_EQ(byte, 25);
+TEST(TemperatureTest, LsbEncodingClampsToTheValueBits) {
+  const TemperatureRegister reg = TemperatureRegister::FromLsb(1.0, 0, true, {0x10});
+  EXPECT_EQ(reg.RawFor(300), 127);
+  EXPECT_EQ(reg.RawFor(-300), -128);
+  EXPECT_EQ(reg.RawFor(25.4), 25);
+  const TemperatureRegister unsignedReg = TemperatureRegister::FromLsb(1.0, 0, false, {0x10});
+  EXPECT_EQ(unsignedReg.RawFor(-5), 0);
+  EXPECT_EQ(unsignedReg.RawFor(300), 255);
+  // A 12-bit value left-justified in two bytes: the low byte holds its four
+  // lowest bits at bits 7..4.
+  const TemperatureRegister wide = TemperatureRegister::FromLsb(0.0625, 4, true, {0x00, 0x100});
+  ASSERT_EQ(wide.fields.size(), 2u);
+  EXPECT_EQ(wide.fields[1].rawLow, 0);
+  EXPECT_EQ(wide.fields[1].width, 4);
+  EXPECT_EQ(wide.fields[1].byteLow, 4);
+  EXPECT_EQ(wide.fields[0].rawLow, 4);
+  EXPECT_EQ(wide.rawMax, 2047);
+}
+
+TEST(TemperatureTest, RangesConvertAsTheDisplayFormatDoes) {
+  // The demo part: raw -4096..4095 shows -256..255.9375 degrees.
+  const TemperatureRegister reg = TemperatureRegister::FromRanges(-4096, 4095, -256, 255.9375);
+  EXPECT_EQ(reg.RawFor(25.0), 400);
+  EXPECT_EQ(reg.RawFor(-0.0625), -1);
+  EXPECT_EQ(reg.RawFor(1000), 4095);
+  EXPECT_EQ(reg.RawFor(-1000), -4096);
+}
+
+TEST(RegisterChipTest, TemperatureSpreadsOverFieldsByTheirRegisterBits) {
+  auto clock = std::make_shared<SimClock>();
+  clock->SetManual(0);
+  auto source = std::make_shared<TemperatureSource>();
+  source->meanCelsius = -0.0625;  // raw -1: all thirteen bits set
+  source->amplitudeCelsius = 0;
+  source->noiseCelsius = 0;
+  TemperatureRegister reg = TemperatureRegister::FromRanges(-4096, 4095, -256, 255.9375);
+  reg.fields = {{0x000, 5, 8, 0}, {0x100, 0, 5, 3}};  // regbit 12:5 and 4:0 (bits 7:3)
+  RegisterChip chip;
+  chip.SetByte(0x100, 0x02);  // a flag at bit 1
+  chip.BindTemperature(reg, source, clock);
+  EXPECT_EQ(chip.ReadByte(0x000), 0xFF);
+  EXPECT_EQ(chip.ReadByte(0x100), 0xFA);
 }
 
 TEST(AddressedBusTest, RegisterBytesBeyondFourReadFloating) {

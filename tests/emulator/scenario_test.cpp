@@ -1,0 +1,271 @@
+#include "emulator/scenario.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "emulator/environment.hpp"
+#include "emulator/part_chip.hpp"
+#include "emulator/register_chip.hpp"
+
+namespace kestrova::emulator {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kShippedData{KESTROVA_DATA_DIR};
+
+class TempFolder {
+ public:
+  TempFolder() {
+    path_ =
+        fs::temp_directory_path() /
+        ("kestrova-emulator-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~TempFolder() { fs::remove_all(path_); }
+  std::string Write(const std::string& name, const std::string& text) const {
+    const fs::path file = path_ / name;
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+    return file.string();
+  }
+  std::string Path() const { return path_.string(); }
+
+ private:
+  fs::path path_;
+};
+
+RegisterChip& ChipAt(Emulator& emulator, uint8_t address) {
+  Chip* chip = emulator.GetBuses()->I2c().ChipAt(address);
+  EXPECT_NE(chip, nullptr) << std::hex << int{address};
+  return *static_cast<RegisterChip*>(chip);
+}
+
+TEST(PartChipTest, DemoDefinitionGivesEveryNamedByteItsStartupValue) {
+  std::string error;
+  const auto part = LoadPartChip(std::string(KESTROVA_DATA_DIR) + "/device/demo", &error);
+  ASSERT_TRUE(part) << error;
+  EXPECT_EQ(part->label, "Kestrova demo temperature sensor");
+  EXPECT_EQ(part->interfaceType, "i2c");
+  EXPECT_EQ(part->defaultAddress, 0x48);
+  ASSERT_TRUE(part->usbIdentity);
+  EXPECT_EQ(part->usbIdentity->vendorId, 0x0400);
+  EXPECT_EQ(part->usbIdentity->productId, 0x1100);
+  // Temp: high byte C, low byte 10 in bits 7:3 (0x80), flags 0.
+  EXPECT_EQ(part->chip->Byte(0x000), 0x0C);
+  EXPECT_EQ(part->chip->Byte(0x100), 0x80);
+  // Config: alarm window bit 2 set.
+  EXPECT_EQ(part->chip->Byte(0x001), 0x04);
+  // AlarmHi: 28 in the high byte.
+  EXPECT_EQ(part->chip->Byte(0x002), 0x28);
+  EXPECT_TRUE(part->warnings.empty());
+  ASSERT_FALSE(part->temperatures.empty());
+  EXPECT_EQ(part->temperatures.front().title, "Temp");
+  EXPECT_TRUE(part->boardRegisters.empty() || part->boardRegisters.front().first >= 0x400);
+}
+
+TEST(PartChipTest, EveryShippedPartLoadsWithoutWarnings) {
+  for (const auto& entry : fs::directory_iterator(std::string(KESTROVA_DATA_DIR) + "/device")) {
+    std::string error;
+    const auto part = LoadPartChip(entry.path().string(), &error);
+    ASSERT_TRUE(part) << error;
+    EXPECT_TRUE(part->warnings.empty()) << entry.path();
+    EXPECT_FALSE(part->temperatures.empty()) << entry.path();
+    EXPECT_TRUE(part->defaultAddress) << entry.path();
+  }
+}
+
+TEST(PartChipTest, SeparateWriteAddressesAndReadOnlyBitsComeFromTheDefinition) {
+  TempFolder folder;
+  const std::string path = folder.Write(
+      "device/part",
+      "<definition>\r\n <part label=\"P\">\r\n  <register title=\"Cfg\">\r\n"
+      "   <bitfield label=\"a\" addr=\"03:09\" bit=\"7:4\" value=\"A\"/>\r\n"
+      "   <bitfield label=\"b\" addr=\"03:09\" bit=\"3:0\" attr=\"R\" value=\"5\"/>\r\n"
+      "   <bitfield label=\"bad\" addr=\"zz\" bit=\"0\" value=\"1\"/>\r\n"
+      "   <bitfield label=\"board\" addr=\"401\" bit=\"1\" value=\"1\"/>\r\n"
+      "  </register>\r\n </part>\r\n</definition>\r\n");
+  std::string error;
+  const auto part = LoadPartChip(path, &error);
+  ASSERT_TRUE(part) << error;
+  EXPECT_EQ(part->chip->Byte(3), 0xA5);
+  part->chip->WriteByte(0x09, 0x00);
+  EXPECT_EQ(part->chip->Byte(3), 0x05);
+  ASSERT_EQ(part->warnings.size(), 1u);
+  EXPECT_EQ(part->warnings[0], path + ":6: bit field without a hexadecimal addr");
+  ASSERT_EQ(part->boardRegisters.size(), 1u);
+  EXPECT_EQ(part->boardRegisters[0], (std::pair<uint16_t, uint8_t>{0x401, 0x02}));
+}
+
+TEST(PartChipTest, MissingFileAndMissingPartAreReported) {
+  TempFolder folder;
+  std::string error;
+  EXPECT_FALSE(LoadPartChip(folder.Path() + "/none", &error));
+  EXPECT_NE(error.find(folder.Path() + "/none"), std::string::npos);
+  const std::string empty = folder.Write("empty", "<definition>\r\n</definition>\r\n");
+  EXPECT_FALSE(LoadPartChip(empty, &error));
+  EXPECT_EQ(error, empty + ": no part element");
+}
+
+TEST(ScenarioTest, ShippedDefaultPlacesEveryPartAndOneBoard) {
+  Emulator emulator;
+  std::vector<std::string> problems;
+  ASSERT_TRUE(LoadScenario(std::string(KESTROVA_DATA_DIR) + "/scenario/default.scn", kShippedData,
+                           emulator, problems));
+  EXPECT_TRUE(problems.empty()) << problems.front();
+  ASSERT_EQ(emulator.BoardCount(), 1u);
+  EXPECT_EQ(emulator.BoardAt(0).Class(), BoardClass::kHighSpeed);
+  EXPECT_EQ(emulator.BoardAt(0).PresentedIdentity().vendorId, 0x0400);
+  EXPECT_EQ(emulator.BoardAt(0).PresentedIdentity().productId, 0x1100);
+  std::map<uint8_t, std::string> placed;
+  for (const auto& chip : emulator.Chips()) {
+    placed[chip.address] = chip.name;
+  }
+  EXPECT_EQ(placed[0x48], "demo");
+  EXPECT_EQ(placed[0x49], "i2c-temperature-sensor-12bit");
+  EXPECT_EQ(placed[0x18], "jc42-dimm-temperature-sensor");
+  EXPECT_EQ(placed[0x4C], "remote-diode-temperature-sensor");
+  EXPECT_GT(emulator.GetBuses()->Stream().Available(), 0u);
+  // The demo's temperature follows the ambient source (25 C +- 3.1).
+  const int high = static_cast<int8_t>(ChipAt(emulator, 0x48).ReadByte(0x000));
+  const int low = ChipAt(emulator, 0x48).ReadByte(0x100);
+  const double celsius = (high * 256 + low) / 8 / 16.0;
+  EXPECT_NEAR(celsius, 25.0, 3.2);
+}
+
+TEST(ScenarioTest, ChipsBoardsSourcesStreamAndBoardRegisters) {
+  TempFolder folder;
+  const std::string path = folder.Write(
+      "scenario/test.scn",
+      "<definition>\r\n"
+      " <temperature name=\"hot\" mean=\"100\" amplitude=\"0\" noise=\"0\"/>\r\n"
+      " <chip file=\"" +
+          std::string(KESTROVA_DATA_DIR) +
+          "/device/demo\" addr=\"4A\" source=\"hot\">\r\n"
+          "  <byte addr=\"5\" value=\"77\"/>\r\n"
+          "  <temp addr=\"20,120\" lsb=\"0.5\" shift=\"7\"/>\r\n"
+          " </chip>\r\n"
+          " <chip device=\"demo\" bus=\"spi\" addr=\"C8\" follow=\"false\"/>\r\n"
+          " <chip device=\"demo\" bus=\"microwire\" window=\"0,100\" follow=\"false\"/>\r\n"
+          " <board class=\"fullspeed\"/>\r\n"
+          " <board pid=\"3100\" replug=\"false\"/>\r\n"
+          " <stream hex=\"01 02 FF\"/>\r\n"
+          " <boardreg addr=\"1234\" value=\"5A\"/>\r\n"
+          "</definition>\r\n");
+  Emulator emulator;
+  std::vector<std::string> problems;
+  ASSERT_TRUE(LoadScenario(path, kShippedData, emulator, problems));
+  EXPECT_TRUE(problems.empty()) << problems.front();
+  RegisterChip& chip = ChipAt(emulator, 0x4A);
+  EXPECT_EQ(chip.ReadByte(0x005), 0x77);
+  // 100 C is raw 1600 (1/16 C steps): regbit 12:5 in the high byte, 4:0 in bits 7:3.
+  EXPECT_EQ(chip.ReadByte(0x000), 0x32);
+  EXPECT_EQ(chip.ReadByte(0x100), 0x00);
+  EXPECT_EQ(chip.ReadByte(0x020), 0x64) << "explicit binding: 200 half degrees << 7";
+  EXPECT_NE(emulator.GetBuses()->Spi().ChipAt(0xC8), nullptr);
+  EXPECT_NE(emulator.GetBuses()->Microwire().Occupant(), nullptr);
+  uint8_t window[2];
+  emulator.GetBuses()->Microwire().Read(window, 2);
+  EXPECT_EQ(window[0], 0x0C);
+  EXPECT_EQ(window[1], 0x80);
+  ASSERT_EQ(emulator.BoardCount(), 2u);
+  EXPECT_EQ(emulator.BoardAt(0).Class(), BoardClass::kFullSpeed);
+  EXPECT_EQ(emulator.BoardAt(0).PresentedIdentity().productId, 0x1100);
+  EXPECT_EQ(emulator.BoardAt(1).PresentedIdentity().productId, 0x3100);
+  EXPECT_FALSE(emulator.BoardAt(1).ReplugsOnSearch());
+  EXPECT_EQ(emulator.GetBuses()->Stream().Available(), 3u);
+  EXPECT_EQ(emulator.GetBuses()->Registers().Read(0x1234), 0x5A);
+}
+
+TEST(ScenarioTest, ProblemsNameTheLineAndTheRestStillLoads) {
+  TempFolder folder;
+  const std::string path =
+      folder.Write("bad.scn",
+                   "<definition>\r\n"
+                   " <chip device=\"nosuchpart\"/>\r\n"
+                   " <chip device=\"../etc/passwd\"/>\r\n"
+                   " <chip device=\"demo\" addr=\"zz\"/>\r\n"
+                   " <chip device=\"demo\" bus=\"can\"/>\r\n"
+                   " <chip device=\"demo\"/>\r\n"
+                   " <chip device=\"demo\"/>\r\n"
+                   " <chip device=\"demo\" addr=\"90\"/>\r\n"
+                   " <chip device=\"demo\" addr=\"40\" source=\"missing\"/>\r\n"
+                   " <board class=\"superspeed\"/>\r\n"
+                   " <stream hex=\"1 2 300\"/>\r\n"
+                   " <boardreg addr=\"10000\" value=\"1\"/>\r\n"
+                   " <temperature name=\"t\" mean=\"warm\"/>\r\n"
+                   "</definition>\r\n");
+  Emulator emulator;
+  std::vector<std::string> problems;
+  ASSERT_TRUE(LoadScenario(path, kShippedData, emulator, problems));
+  const std::vector<std::string> expected = {
+      path + ":13: mean \"warm\" is not a number",
+      path + ":2: part definition \"nosuchpart\" not found in any device folder",
+      path + ":3: chip needs a device name (no \"/\") or a file",
+      path + ":4: addr \"zz\" is not hexadecimal",
+      path + ":5: no emulated bus for \"can\"",
+      path + ":7: cannot place \"demo\" at 48 on i2c (taken, or beyond the bus's addresses)",
+      path + ":8: cannot place \"demo\" at 90 on i2c (taken, or beyond the bus's addresses)",
+      path + ":9: no temperature source \"missing\"",
+      path + ":10: board class \"superspeed\" is neither fullspeed nor highspeed",
+      path + ":11: stream hex \"1 2 300\" is not a list of bytes",
+      path + ":12: boardreg needs an addr up to FFFF and a value up to FF",
+  };
+  EXPECT_EQ(problems, expected);
+  EXPECT_EQ(emulator.BoardCount(), 1u);
+  EXPECT_NE(emulator.GetBuses()->I2c().ChipAt(0x48), nullptr);
+  EXPECT_NE(emulator.GetBuses()->I2c().ChipAt(0x40), nullptr);
+}
+
+TEST(ScenarioTest, UnreadableScenarioStillLeavesABoard) {
+  TempFolder folder;
+  const BenchBuild build = BuildBench(
+      [&](const char* name) -> std::optional<std::string> {
+        if (std::string(name) == "DRAVIK_EMULATOR_SCENARIO") {
+          return folder.Path() + "/missing.scn";
+        }
+        if (std::string(name) == "DRAVIK_EMULATOR_FAULTS") {
+          return std::string("sometimes");
+        }
+        return std::nullopt;
+      },
+      kShippedData);
+  ASSERT_EQ(build.problems.size(), 2u);
+  EXPECT_EQ(build.problems[0].rfind("cannot read emulator scenario " + folder.Path(), 0), 0u);
+  EXPECT_EQ(build.problems[1].rfind("DRAVIK_EMULATOR_FAULTS: bad fault \"sometimes\"", 0), 0u);
+  EXPECT_EQ(build.emulator->BoardCount(), 1u);
+  EXPECT_TRUE(build.emulator->Chips().empty());
+}
+
+TEST(ScenarioTest, WithoutAScenarioTheShippedDefaultIsUsed) {
+  const BenchBuild build = BuildBench([](const char*) { return std::nullopt; }, kShippedData);
+  EXPECT_TRUE(build.problems.empty());
+  EXPECT_EQ(build.scenario, std::string(KESTROVA_DATA_DIR) + "/scenario/default.scn");
+  EXPECT_EQ(build.emulator->Chips().size(), 4u);
+}
+
+TEST(ScenarioTest, WithoutAnyScenarioEveryPartGoesToItsDefaultAddress) {
+  TempFolder folder;
+  fs::create_directories(folder.Path() + "/device");
+  fs::copy_file(std::string(KESTROVA_DATA_DIR) + "/device/jc42-dimm-temperature-sensor",
+                folder.Path() + "/device/jc42");
+  fs::copy_file(std::string(KESTROVA_DATA_DIR) + "/device/demo", folder.Path() + "/device/demo");
+  const BenchBuild build = BuildBench([](const char*) { return std::nullopt; }, {folder.Path()});
+  EXPECT_TRUE(build.problems.empty());
+  EXPECT_TRUE(build.scenario.empty());
+  EXPECT_NE(build.emulator->GetBuses()->I2c().ChipAt(0x18), nullptr);
+  EXPECT_NE(build.emulator->GetBuses()->I2c().ChipAt(0x48), nullptr);
+  EXPECT_EQ(build.emulator->BoardAt(0).PresentedIdentity().vendorId, 0x0400);
+
+  const BenchBuild nothing = BuildBench([](const char*) { return std::nullopt; }, {});
+  EXPECT_EQ(nothing.emulator->BoardCount(), 1u);
+  EXPECT_EQ(nothing.emulator->BoardAt(0).PresentedIdentity().vendorId, kBootVendorId);
+}
+
+}  // namespace
+}  // namespace kestrova::emulator
