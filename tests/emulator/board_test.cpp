@@ -20,10 +20,12 @@ std::vector<uint8_t> Image(size_t size, uint16_t vid, uint16_t pid) {
   for (size_t i = 0; i < size; ++i) {
     image[i] = static_cast<uint8_t>(i * 7);
   }
-  image[0x0F08] = static_cast<uint8_t>(vid);
-  image[0x0F09] = static_cast<uint8_t>(vid >> 8);
-  image[0x0F0A] = static_cast<uint8_t>(pid);
-  image[0x0F0B] = static_cast<uint8_t>(pid >> 8);
+  if (size > 0x0F0B) {
+    image[0x0F08] = static_cast<uint8_t>(vid);
+    image[0x0F09] = static_cast<uint8_t>(vid >> 8);
+    image[0x0F0A] = static_cast<uint8_t>(pid);
+    image[0x0F0B] = static_cast<uint8_t>(pid >> 8);
+  }
   return image;
 }
 
