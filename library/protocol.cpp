@@ -189,19 +189,23 @@ bool ReadStream(usb::Device& device, int16_t deviceAddress, uint8_t* data, int16
     }
     const int lengthByte = response[0];
     // A zero or oversized length byte would step backwards or past the
-    // response, and a one-byte request can never carry data: stop there.
+    // response: stop there.
     if (lengthByte == 0) {
       return Fail(messages::kStreamLengthZero);
     }
     if (lengthByte > n) {
       return Fail(messages::kStreamLengthTooLarge);
     }
-    if (lengthByte == 1 && n == 1) {
+    // A one-byte request can never carry data, and every read of a stream
+    // that fills its responses ends in one. The bytes gathered so far have
+    // left the board already, so they are handed over rather than dropped.
+    const bool noProgress = lengthByte == 1 && n == 1;
+    if (noProgress && done == 0) {
       return Fail(messages::kStreamNoProgress);
     }
     std::memcpy(result + done, response + 1, static_cast<std::size_t>(lengthByte - 1));
     done += lengthByte - 1;
-    if (lengthByte < n) {
+    if (lengthByte < n || noProgress) {
       std::memcpy(data, result, static_cast<std::size_t>(done));
       *dataSize = static_cast<int16_t>(done);
       return true;

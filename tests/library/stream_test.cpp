@@ -92,15 +92,21 @@ TEST_F(StreamTest, FullResponseToAOneByteRequestStopsInsteadOfLooping) {
   EXPECT_FALSE(Read(size));
   EXPECT_EQ(LastError(), "ReadDevice: Stream response to a one-byte request carries no data");
   EXPECT_EQ(state->sent.size(), 1u);
-  // The last byte of a longer read comes to the same one-byte request.
-  state->sent.clear();
+  EXPECT_EQ(size, 1);
+  EXPECT_EQ(data, Bytes(1, 0xCC));
+}
+
+TEST_F(StreamTest, ReadEndingInAOneByteRequestHandsOverWhatCame) {
+  // A stream that fills every response leaves one byte to ask for at the
+  // end; that request carries nothing, and the bytes already read are kept.
   Respond(3, 3, {0x11, 0x22});
   Respond(1, 1, {});
-  size = 3;
-  EXPECT_FALSE(Read(size));
-  EXPECT_EQ(LastError(), "ReadDevice: Stream response to a one-byte request carries no data");
+  int16_t size = 3;
+  ASSERT_TRUE(Read(size)) << LastError();
   EXPECT_EQ(state->sent.size(), 2u);
-  EXPECT_EQ(data, Bytes(3, 0xCC));
+  EXPECT_EQ(Hex(state->sent[1]), "00 05 00 01");
+  EXPECT_EQ(size, 2);
+  EXPECT_EQ(data, (Bytes{0x11, 0x22, 0xCC}));
 }
 
 TEST_F(StreamTest, StreamIsNotSplitIntoBoardPass) {
@@ -109,7 +115,9 @@ TEST_F(StreamTest, StreamIsNotSplitIntoBoardPass) {
   data.assign(2, 0);
   int16_t regs[2] = {1024, 1025};
   int16_t size = 2;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_STREAM, 0, regs, data.data(), &size), 0);
+  EXPECT_EQ(ReadDevice(handle, 0, BUS_STREAM, 0, regs, data.data(), &size), 1);
+  EXPECT_EQ(size, 1);
+  EXPECT_EQ(data[0], 0x99);
   for (const Bytes& packet : state->sent) {
     EXPECT_EQ(packet[1], BUS_STREAM);
   }
