@@ -1,0 +1,121 @@
+#include "engine/format_spec.hpp"
+
+#include <cmath>
+#include <utility>
+
+#include "engine/decimal_text.hpp"
+#include "engine/hex_text.hpp"
+
+namespace kestrova::engine {
+
+namespace {
+
+constexpr double kRawFormatMax = 255;
+constexpr std::int32_t kWordSpan = 65536;
+constexpr double kNoiseScale = 1e6;
+constexpr double kInt32Min = -2147483648.0;
+constexpr double kInt32Max = 2147483647.0;
+
+double Limited(double v, double low, double high) {
+  if (v < low) {
+    return low;
+  }
+  if (v > high) {
+    return high;
+  }
+  return v;
+}
+
+}  // namespace
+
+bool IsRawFormat(std::string_view format) { return format == "hex" || format == "dec"; }
+
+FormatSpec RawFormatSpec(std::string_view format) {
+  FormatSpec spec;
+  spec.format = std::string(format);
+  spec.inMin = 0;
+  spec.inMax = kRawFormatMax;
+  spec.dispMin = 0;
+  spec.dispMax = kRawFormatMax;
+  spec.limit = kRawFormatMax;
+  spec.inverted = false;
+  return spec;
+}
+
+void NormaliseRange(FormatSpec& spec) {
+  spec.inverted = spec.inMin > spec.inMax;
+  if (spec.inverted) {
+    std::swap(spec.inMin, spec.inMax);
+  }
+}
+
+double ClampRaw(const FormatSpec& spec, double raw) {
+  const double span = spec.inMax - spec.inMin + 1;
+  double r = raw - spec.inMin;
+  if (r >= span) {
+    r -= span;
+  }
+  r += spec.inMin;
+  return Limited(r, spec.inMin, spec.inMax);
+}
+
+double RawToDisplayValue(const FormatSpec& spec, double raw) {
+  const double r = ClampRaw(spec, raw);
+  if (!spec.inverted) {
+    if (spec.inMax == spec.inMin) {
+      return spec.dispMin;
+    }
+    double v = (r - spec.inMin) * (spec.dispMax - spec.dispMin) / (spec.inMax - spec.inMin) +
+               spec.dispMin;
+    if (v > spec.limit) {
+      v = spec.limit;
+    }
+    return v;
+  }
+  if (r == spec.inMax) {
+    return spec.dispMin;
+  }
+  // An inverted range needs inMin above 0; a raw 0 has no reciprocal.
+  if (r == 0) {
+    return spec.dispMax;
+  }
+  return spec.dispMax * spec.inMin / r;
+}
+
+std::string RawToDisplayText(const FormatSpec& spec, double raw) {
+  const double v = RawToDisplayValue(spec, raw);
+  if (spec.format == "hex") {
+    return Hex2(std::llround(v)) + "h";
+  }
+  if (spec.format == "dec") {
+    return FormatNumber(v, "0");
+  }
+  return FormatNumber(v, spec.format);
+}
+
+std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
+  const double v = Limited(LeadingNumber(text), spec.dispMin, spec.limit);
+  double r = 0;
+  if (!spec.inverted) {
+    r = spec.dispMax == spec.dispMin ? spec.inMin
+                                     : (v - spec.dispMin) * (spec.inMax - spec.inMin) /
+                                               (spec.dispMax - spec.dispMin) +
+                                           spec.inMin;
+  } else if (v == spec.dispMin) {
+    r = spec.inMax;
+  } else {
+    r = v == 0 ? spec.inMax : spec.dispMax * spec.inMin / v;
+  }
+  r = Limited(r, spec.inMin, spec.inMax);
+  // Arithmetic noise (400.4999999999 for 400.5) must not decide the rounding.
+  r = std::round(r * kNoiseScale) / kNoiseScale;
+  r = Limited(std::floor(r + 0.5), kInt32Min, kInt32Max);
+  // Rounded first, then wrapped: -0.5 rounds to 0 rather than wrapping to 65536.
+  auto whole = static_cast<std::int32_t>(r);
+  if (whole < 0) {
+    whole += kWordSpan;
+  }
+  return whole;
+}
+
+}  // namespace kestrova::engine

@@ -1,0 +1,80 @@
+#include "engine/field_bits.hpp"
+
+#include <gtest/gtest.h>
+
+namespace kestrova::engine {
+namespace {
+
+TEST(FieldBits, UpperNibble) {
+  const FieldBits bits = ResolveFieldBits("7:4", "", true);
+  EXPECT_EQ(bits.hi, 7);
+  EXPECT_EQ(bits.lo, 4);
+  EXPECT_EQ(ExtractField(0xA5, bits), 0xA);
+  EXPECT_EQ(PlaceField(3, bits), 0x30);
+  EXPECT_EQ(FieldMask(bits), 0xF0);
+}
+
+TEST(FieldBits, SingleNumberIsOneBit) {
+  const FieldBits bits = ResolveFieldBits("3", "", true);
+  EXPECT_EQ(bits.hi, 3);
+  EXPECT_EQ(bits.lo, 3);
+  EXPECT_EQ(ExtractField(0x08, bits), 1);
+  EXPECT_EQ(ExtractField(0xF7, bits), 0);
+  EXPECT_EQ(PlaceField(1, bits), 0x08);
+}
+
+TEST(FieldBits, ByteModeTakesBitNumbersModuloEight) {
+  const FieldBits bits = ResolveFieldBits("12:8", "", true);
+  EXPECT_EQ(bits.hi, 4);
+  EXPECT_EQ(bits.lo, 0);
+  EXPECT_EQ(ExtractField(0xFF, bits), 0x1F);
+  EXPECT_EQ(PlaceField(0x1F, bits), 0x1F);
+}
+
+TEST(FieldBits, RegisterModeUsesRegbitAndWholeRegisterNumbers) {
+  const FieldBits byBit = ResolveFieldBits("12:8", "", false);
+  EXPECT_EQ(byBit.hi, 12);
+  EXPECT_EQ(byBit.lo, 8);
+  EXPECT_EQ(ExtractField(0x1F00, byBit), 0x1F);
+  const FieldBits byRegbit = ResolveFieldBits("7:0", "15:4", false);
+  EXPECT_EQ(byRegbit.hi, 15);
+  EXPECT_EQ(byRegbit.lo, 4);
+  EXPECT_EQ(ExtractField(0xABCD, byRegbit), 0xABC);
+  EXPECT_EQ(PlaceField(0xABC, byRegbit), 0xABC0);
+  // In byte mode regbit is ignored.
+  const FieldBits byteMode = ResolveFieldBits("7:0", "15:4", true);
+  EXPECT_EQ(byteMode.hi, 7);
+  EXPECT_EQ(byteMode.lo, 0);
+}
+
+TEST(FieldBits, RegbitNoneTakesNoPartInTheRegister) {
+  const FieldBits bits = ResolveFieldBits("3:2", "none", false);
+  EXPECT_TRUE(bits.none);
+  EXPECT_EQ(ExtractField(0xFFFF, bits), 0);
+  EXPECT_EQ(PlaceField(3, bits), 0);
+  EXPECT_EQ(FieldMask(bits), 0);
+  const FieldBits inByte = ResolveFieldBits("3:2", "none", true);
+  EXPECT_FALSE(inByte.none);
+  EXPECT_EQ(ExtractField(0x0C, inByte), 3);
+}
+
+TEST(FieldBits, ExtractFollowsTheWordArithmetic) {
+  const FieldBits whole = ResolveFieldBits("15:0", "", false);
+  EXPECT_EQ(ExtractField(0xFFFF, whole), 0xFFFF);
+  EXPECT_EQ(ExtractField(0x12345, whole), 0x2345);  // only 16 bits take part
+  const FieldBits top = ResolveFieldBits("15", "", false);
+  EXPECT_EQ(ExtractField(0x8000, top), 1);
+}
+
+TEST(FieldBits, OutOfRangeBitNumbersStayDefined) {
+  const FieldBits wide = ResolveFieldBits("99:-3", "", false);
+  EXPECT_EQ(wide.hi, 31);
+  EXPECT_EQ(wide.lo, 0);
+  EXPECT_EQ(ExtractField(0x12345678, wide), 0x12345678);
+  const FieldBits reversed = ResolveFieldBits("2:5", "", true);
+  EXPECT_EQ(FieldMask(reversed), 0);
+  EXPECT_EQ(ExtractField(0xFF, reversed), 0);
+}
+
+}  // namespace
+}  // namespace kestrova::engine

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/decimal_text.hpp"
+#include "german_locale.hpp"
+
+namespace kestrova::engine {
+namespace {
+
+struct PatternCase {
+  double value;
+  const char* pattern;
+  const char* expected;
+};
+
+// Halves go away from zero; "#" shows a digit only when needed.
+const std::vector<PatternCase> kPatternCases = {
+    {0, "0", "0"},
+    {0.5, "0", "1"},
+    {1.5, "0", "2"},
+    {2.5, "0", "3"},
+    {-0.5, "0", "-1"},
+    {-2.5, "0", "-3"},
+    {0.49, "0", "0"},
+    {-0.4, "0", "0"},  // no sign on a value that rounds to zero
+    {200, "0", "200"},
+    {-128, "0", "-128"},
+    {127, "0", "127"},
+    {0.5, "0.0", "0.5"},
+    {100, "0.0", "100.0"},
+    {0.25, "0.0", "0.3"},
+    {-0.25, "0.0", "-0.3"},
+    {0.05, "0.0", "0.1"},
+    {-0.04, "0.0", "0.0"},
+    {25.0625, "0.0", "25.1"},
+    {25.0625, "0.00", "25.06"},
+    {25.0625, "0.000", "25.063"},
+    {25.0625, "0.0000", "25.0625"},
+    {-55.125, "0.00", "-55.13"},
+    {0.0625, "0.0000", "0.0625"},
+    {1.0 / 3.0, "0.0000", "0.3333"},
+    {2.0 / 3.0, "0.0000", "0.6667"},
+    {0.15, "0.0", "0.2"},  // 0.15 is stored as 0.1499999...
+    {1.005, "0.00", "1.01"},
+    {9.995, "0.00", "10.00"},
+    {99.96, "0.0", "100.0"},
+    {0.5, "#.##", ".5"},
+    {1.25, "#.##", "1.25"},
+    {1.5, "#.##", "1.5"},
+    {5, "#.##", "5"},
+    {0, "#.##", "0"},
+    {12.345, "#.##", "12.35"},
+    {7, "00", "07"},
+    {123, "00", "123"},
+    {0.5, "0.#", "0.5"},
+    {3, "0.#", "3"},
+    {1234567.891, "#,##0.00", "1,234,567.89"},
+    {999, "#,##0", "999"},
+    {25.5, "0.0 C", "25.5 C"},
+    {25.5, "T=0.0", "T=25.5"},
+    {0.5, "", "0.5"},
+    {25.0625, "", "25.0625"},
+    {-3, "", "-3"},
+    {1.0 / 3.0, "", "0.333333333333333"},
+    {2.5, "Fixed", "2.50"},
+    {1234.5, "Standard", "1,234.50"},
+    {0.125, "Percent", "12.50%"},
+};
+
+void ExpectAllPatternCases() {
+  for (const PatternCase& c : kPatternCases) {
+    EXPECT_EQ(FormatNumber(c.value, c.pattern), c.expected)
+        << "value " << c.value << " pattern \"" << c.pattern << "\"";
+  }
+}
+
+TEST(NumberPattern, FormatsTheTableOfCases) { ExpectAllPatternCases(); }
+
+using NumberPatternGerman = testing::GermanLocaleTest;
+
+TEST_F(NumberPatternGerman, NeverUsesTheLocaleSeparator) {
+  ExpectAllPatternCases();
+  EXPECT_DOUBLE_EQ(LeadingNumber("127.5"), 127.5);
+  EXPECT_TRUE(IsDecimalText("0.5"));
+  EXPECT_FALSE(IsDecimalText("0,5"));
+}
+
+}  // namespace
+}  // namespace kestrova::engine
