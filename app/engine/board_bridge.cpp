@@ -12,7 +12,9 @@ bool CountFits(std::int16_t count, std::size_t registers, std::size_t data) {
 }
 
 // The library takes the port's low byte.
-std::uint8_t PortByte(std::int16_t port) { return static_cast<std::uint8_t>(port & 0xFF); }
+std::uint8_t PortByte(std::int16_t port) {
+  return static_cast<std::uint8_t>(port & 0xFF);
+}
 
 }  // namespace
 

@@ -11,8 +11,12 @@ namespace kestrova::engine {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Length of the numeric part at the start of `text` (after a sign): digits
 // with at most one ".". Sets `digits` to the number of digits seen.

@@ -3,6 +3,7 @@
 // bound by name (LibraryBinding) or a stand-in for tests.
 
 #include <cstdint>
+#include <string>
 
 namespace kestrova::engine {
 
@@ -17,9 +18,9 @@ class DeviceLibrary {
  public:
   virtual ~DeviceLibrary() = default;
   // Results are the library's: 1 success, 0 failure.
-  virtual std::uint8_t OpenDevice(std::int16_t link, const char* driverName,
-                                  std::uint16_t* vidPid, std::uint8_t forceFirmware,
-                                  const char* firmwarePath, DeviceHandle* handle) = 0;
+  virtual std::uint8_t OpenDevice(std::int16_t link, const char* driverName, std::uint16_t* vidPid,
+                                  std::uint8_t forceFirmware, const char* firmwarePath,
+                                  DeviceHandle* handle) = 0;
   virtual std::uint8_t CloseDevice(DeviceHandle handle) = 0;
   virtual std::uint8_t ReadDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
                                   std::int16_t deviceAddress, const std::int16_t* registers,
@@ -29,6 +30,9 @@ class DeviceLibrary {
                                    const std::uint8_t* data, std::int16_t* count) = 0;
   // Fills `buffer` (kErrorTextSize bytes) with the text of the last failure.
   virtual std::uint8_t LastErrorDevice(char* buffer) = 0;
+  // Why the library itself could not be reached, once: true with the text the
+  // first time after such a failure, false otherwise.
+  virtual bool TakeUnreportedBindingError(std::string& /*text*/) { return false; }
 };
 
 }  // namespace kestrova::engine

@@ -28,7 +28,9 @@ double Limited(double v, double low, double high) {
 
 }  // namespace
 
-bool IsRawFormat(std::string_view format) { return format == "hex" || format == "dec"; }
+bool IsRawFormat(std::string_view format) {
+  return format == "hex" || format == "dec";
+}
 
 FormatSpec RawFormatSpec(std::string_view format) {
   FormatSpec spec;
@@ -65,8 +67,8 @@ double RawToDisplayValue(const FormatSpec& spec, double raw) {
     if (spec.inMax == spec.inMin) {
       return spec.dispMin;
     }
-    double v = (r - spec.inMin) * (spec.dispMax - spec.dispMin) / (spec.inMax - spec.inMin) +
-               spec.dispMin;
+    double v =
+        (r - spec.inMin) * (spec.dispMax - spec.dispMin) / (spec.inMax - spec.inMin) + spec.dispMin;
     if (v > spec.limit) {
       v = spec.limit;
     }
@@ -97,10 +99,10 @@ std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
   const double v = Limited(LeadingNumber(text), spec.dispMin, spec.limit);
   double r = 0;
   if (!spec.inverted) {
-    r = spec.dispMax == spec.dispMin ? spec.inMin
-                                     : (v - spec.dispMin) * (spec.inMax - spec.inMin) /
-                                               (spec.dispMax - spec.dispMin) +
-                                           spec.inMin;
+    r = spec.dispMax == spec.dispMin
+            ? spec.inMin
+            : (v - spec.dispMin) * (spec.inMax - spec.inMin) / (spec.dispMax - spec.dispMin) +
+                  spec.inMin;
   } else if (v == spec.dispMin) {
     r = spec.inMax;
   } else {

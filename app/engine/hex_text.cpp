@@ -40,9 +40,18 @@ std::optional<std::int32_t> ParseHex(std::string_view text) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
-bool IsHexText(std::string_view text) { return ParseHex(text).has_value(); }
+bool IsHexText(std::string_view text) {
+  return ParseHex(text).has_value();
+}
 
-std::int32_t HexToLong(std::string_view text) { return ParseHex(text).value_or(0); }
+std::int32_t HexToLong(std::string_view text) {
+  return ParseHex(text).value_or(0);
+}
+
+std::string HexText(std::int64_t number) {
+  std::string text = Hex2(number);
+  return text.size() > 1 && text.front() == '0' ? text.substr(1) : text;
+}
 
 std::string Hex2(std::int64_t number) {
   static constexpr std::array<char, 16> kDigits = {'0', '1', '2', '3', '4', '5', '6', '7',

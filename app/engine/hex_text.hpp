@@ -19,6 +19,10 @@ bool IsHexText(std::string_view text);
 // The text read as hexadecimal; 0 for text that is not hexadecimal.
 std::int32_t HexToLong(std::string_view text);
 
+// Upper-case hexadecimal without leading zeros ("0" for zero), as bit-field
+// values are stored in the definition.
+std::string HexText(std::int64_t number);
+
 // Upper-case hexadecimal, left-padded with "0" to at least two digits.
 // Negative numbers show their 32-bit two's complement.
 std::string Hex2(std::int64_t number);

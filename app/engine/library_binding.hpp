@@ -47,7 +47,7 @@ class LibraryBinding : public DeviceLibrary {
   const std::string& LoadedPath() const { return loadedPath_; }
   // The binding failure, once: the first call after a failure returns true
   // and the text, later calls false. For showing the failure a single time.
-  bool TakeUnreportedBindingError(std::string& text);
+  bool TakeUnreportedBindingError(std::string& text) override;
 
  private:
   struct Exports;

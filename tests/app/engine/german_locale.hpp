@@ -28,8 +28,8 @@ inline bool SetGermanCLocale() {
   static const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / "kestrova-test-locales";
   std::filesystem::create_directories(dir);
-  const std::string command = "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() +
-                              "' >/dev/null 2>&1";
+  const std::string command =
+      "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
   if (!std::filesystem::exists(dir / "de_DE.UTF-8")) {
     [[maybe_unused]] const int status = std::system(command.c_str());
   }

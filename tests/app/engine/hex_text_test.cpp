@@ -19,8 +19,8 @@ TEST(HexText, AcceptsDigitsWithoutPrefixInAnyCase) {
 }
 
 TEST(HexText, RefusesAnythingElse) {
-  for (const char* bad : {"", "G", "1G", "&H1F", " 1F", "1F ", "-1", "+1", "100000000", "1.5",
-                          "0x10"}) {
+  for (const char* bad :
+       {"", "G", "1G", "&H1F", " 1F", "1F ", "-1", "+1", "100000000", "1.5", "0x10"}) {
     EXPECT_FALSE(IsHexText(bad)) << bad;
     EXPECT_EQ(HexToLong(bad), 0) << bad;
     EXPECT_FALSE(ParseHex(bad).has_value()) << bad;

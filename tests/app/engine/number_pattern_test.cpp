@@ -76,7 +76,9 @@ void ExpectAllPatternCases() {
   }
 }
 
-TEST(NumberPattern, FormatsTheTableOfCases) { ExpectAllPatternCases(); }
+TEST(NumberPattern, FormatsTheTableOfCases) {
+  ExpectAllPatternCases();
+}
 
 using NumberPatternGerman = testing::GermanLocaleTest;
 

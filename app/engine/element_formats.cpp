@@ -1,0 +1,124 @@
+#include "engine/element_formats.hpp"
+
+#include "engine/address_caption.hpp"
+#include "engine/decimal_text.hpp"
+#include "engine/field_bits.hpp"
+#include "engine/hex_text.hpp"
+#include "markup/markup_store.hpp"
+
+namespace kestrova::engine {
+
+namespace {
+
+// Depths of a register's `add` elements and of their `display` conditions.
+constexpr int kRegisterAddLevel = 3;
+constexpr int kDisplayConditionLevel = 4;
+
+FieldBits ElementBits(const markup::MarkupStore& store, bool byteMode) {
+  return ResolveFieldBits(store.GetAttributeView("bit"), store.GetAttributeView("regbit"),
+                          byteMode);
+}
+
+// Every `display` child of the `add` at the cursor matches the shown bytes.
+bool DisplayConditionsHold(markup::MarkupStore& store, const RegisterImages& images) {
+  const int addLine = store.XmlFileIndex();
+  bool holds = true;
+  while (holds && store.FindElement(kDisplayConditionLevel, "display")) {
+    const std::int32_t address = HexToLong(ReadAddress(store));
+    const std::int64_t field = ExtractField(store, images.ValueAt(address), true);
+    holds = field == HexToLong(store.GetAttributeView("value"));
+  }
+  store.SetXmlFileIndex(addLine);
+  return holds;
+}
+
+}  // namespace
+
+TextPair SplitPair(const markup::MarkupStore& store, std::string_view name) {
+  return SplitPairText(store.GetAttributeView(name));
+}
+
+NumberPair SplitNumberPair(const markup::MarkupStore& store, std::string_view name) {
+  return SplitNumberPair(store.GetAttributeView(name));
+}
+
+std::string ReadAddress(const markup::MarkupStore& store) {
+  return SplitPair(store, "addr").first;
+}
+
+std::string WriteAddress(const markup::MarkupStore& store) {
+  return SplitPair(store, "addr").second;
+}
+
+std::int64_t PlaceField(const markup::MarkupStore& store, std::int64_t value, bool byteMode) {
+  return PlaceField(value, ElementBits(store, byteMode));
+}
+
+std::int64_t ExtractField(const markup::MarkupStore& store, std::int64_t raw, bool byteMode) {
+  return ExtractField(raw, ElementBits(store, byteMode));
+}
+
+FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
+  const std::string_view format = store.GetAttributeView("format");
+  if (IsRawFormat(format)) {
+    return RawFormatSpec(format);
+  }
+  const int cursor = store.XmlFileIndex();
+  FormatSpec spec;
+  spec.format = std::string(format);
+  const NumberPair input = SplitNumberPair(store, "input");
+  const NumberPair display = SplitNumberPair(store, "display");
+  spec.inMin = input.first;
+  spec.inMax = input.second;
+  spec.dispMin = display.first;
+  spec.dispMax = display.second;
+
+  const std::string_view divisorAddress = store.GetAttributeView("displaydivreg");
+  if (!divisorAddress.empty()) {
+    double divisor = images.ValueAt(HexToLong(divisorAddress));
+    const std::string_view regMin = store.GetAttributeView("displayregmin");
+    if (!regMin.empty() && LeadingNumber(regMin) > divisor) {
+      divisor = LeadingNumber(regMin);
+    }
+    // A divisor of 0 (no displayregmin to lift it) would leave no range.
+    if (divisor != 0) {
+      spec.dispMin /= divisor;
+      spec.dispMax /= divisor;
+    }
+  }
+  spec.limit = spec.dispMax;
+  const std::string_view displayMax = store.GetAttributeView("displaymax");
+  if (!displayMax.empty()) {
+    spec.limit = LeadingNumber(displayMax);
+  }
+
+  // Conditional ranges: every `add` of type "display" after the element
+  // inside its register; the last whose conditions hold wins.
+  while (store.FindElement(kRegisterAddLevel, "add")) {
+    if (store.GetAttributeView("type") != "display" || !DisplayConditionsHold(store, images)) {
+      continue;
+    }
+    if (!store.GetAttributeView("input").empty()) {
+      const NumberPair altInput = SplitNumberPair(store, "input");
+      spec.inMin = altInput.first;
+      spec.inMax = altInput.second;
+    }
+    if (!store.GetAttributeView("display").empty()) {
+      const NumberPair altDisplay = SplitNumberPair(store, "display");
+      spec.dispMin = altDisplay.first;
+      spec.dispMax = altDisplay.second;
+      spec.limit = spec.dispMax;
+    }
+  }
+  store.SetXmlFileIndex(cursor);
+  NormaliseRange(spec);
+  return spec;
+}
+
+std::string AddressCaption(const markup::MarkupStore& store, std::int32_t groupAddressMask,
+                           bool showBoth) {
+  return AddressCaptionText(store.GetAttributeView("displayaddr"), store.GetAttributeView("addr"),
+                            groupAddressMask, showBoth);
+}
+
+}  // namespace kestrova::engine

@@ -1,0 +1,41 @@
+#pragma once
+// The value-format conversions for the element at the markup cursor: they
+// read its attributes and never move the cursor for good.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/attribute_pair.hpp"
+#include "engine/format_spec.hpp"
+#include "engine/register_images.hpp"
+
+namespace kestrova::markup {
+class MarkupStore;
+}
+
+namespace kestrova::engine {
+
+// The halves of the named attribute (upper-cased, split at the first colon).
+TextPair SplitPair(const markup::MarkupStore& store, std::string_view name);
+// The halves of a numeric attribute (`bit`, `regbit`, `input`, `display`).
+NumberPair SplitNumberPair(const markup::MarkupStore& store, std::string_view name);
+
+// The halves of `addr`: the read and the write address as hexadecimal text.
+std::string ReadAddress(const markup::MarkupStore& store);
+std::string WriteAddress(const markup::MarkupStore& store);
+
+// The element's field placement; byte mode uses `bit` modulo 8, register mode
+// `regbit` when present ("none": no part in the register).
+std::int64_t PlaceField(const markup::MarkupStore& store, std::int64_t value, bool byteMode);
+std::int64_t ExtractField(const markup::MarkupStore& store, std::int64_t raw, bool byteMode);
+
+// The format of the element, with the divisor register and the conditional
+// display ranges taken from the shown bytes.
+FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images);
+
+// The element's address caption, masked with the current group's mask.
+std::string AddressCaption(const markup::MarkupStore& store, std::int32_t groupAddressMask,
+                           bool showBoth);
+
+}  // namespace kestrova::engine

@@ -1,0 +1,30 @@
+#pragma once
+// The engine's operations on the whole part: read what has no pending change,
+// write or discard the pending changes, recompute dependent registers, the
+// start-up lists, and the two failure messages.
+
+namespace kestrova::engine {
+
+class Session;
+
+// Reads every register without a pending change and applies the bytes.
+bool ReadUnmodified(Session& session);
+// Writes the pending changes (`reallyWrite`) or throws them away.
+bool WriteModified(Session& session, bool reallyWrite);
+// Recomputes registers whose value follows from others (`updatereg`).
+void UpdateDependentRegisters(Session& session);
+// Writes the start-up write list.
+bool WritePendingList(Session& session);
+// Reads the start-up read list (the bytes are not applied).
+bool ReadPendingList(Session& session);
+// "Check USB connection and select Device again" and its kin.
+void ShowBoardError(Session& session);
+// "Registers do not match part"; then continuous activity stops.
+void ShowVerifyFailure(Session& session);
+
+// The message texts, exactly as shown.
+inline constexpr const char* kUsbBoardError = "Check USB connection and select Device again";
+inline constexpr const char* kSmbusBoardError = "Check SMB address or select another Device";
+inline constexpr const char* kVerifyFailure = "Registers do not match part";
+
+}  // namespace kestrova::engine

@@ -1,0 +1,46 @@
+#include "engine/session.hpp"
+
+#include "markup/markup_store.hpp"
+#include "markup/message_box.hpp"
+
+namespace kestrova::engine {
+
+bool IsNoHardwareBus(std::int16_t busType) {
+  return busType == 10 || busType == 11 || busType == 12 || busType == 14 || busType == 15;
+}
+
+Session::Session(markup::MarkupStore& store, DeviceLibrary& library, markup::MessageBox& messages,
+                 markup::FileDialog* fileDialog)
+    : store_(store), bridge_(library), messages_(messages), fileDialog_(fileDialog) {}
+
+void Session::OnPartOpened() {
+  logListCache.valid = false;
+  layout_.reset();
+  layoutProblem_.clear();
+  layoutRead_ = false;
+}
+
+const DefinitionLayout* Session::Layout() {
+  // Loading lines (a new part, generated bit fields) changes the line count;
+  // values changing in place do not touch what the layout holds.
+  if (layoutRead_ && layoutLineCount_ != store_.LineCount()) {
+    OnPartOpened();
+  }
+  if (!layoutRead_) {
+    layoutRead_ = true;
+    layoutLineCount_ = store_.LineCount();
+    LayoutResult result = ReadDefinitionLayout(store_);
+    if (result.problem.empty()) {
+      layout_ = std::make_unique<DefinitionLayout>(std::move(result.layout));
+    } else {
+      layoutProblem_ = std::move(result.problem);
+    }
+  }
+  return layout_.get();
+}
+
+void Session::ShowMessage(const std::string& text) {
+  messages_.Show(text, markup::MB_OK);
+}
+
+}  // namespace kestrova::engine

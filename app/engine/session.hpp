@@ -1,0 +1,136 @@
+#pragma once
+// The state of one run of the program that every front end shares: the
+// loaded definition (markup store), the connection values, the byte images
+// and pending-change flags, the start-up lists, the log-list cache and the
+// message path. The window, the continuous read and the command-line tool all
+// drive the engine through one Session; there are no hidden globals.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/address_index.hpp"
+#include "engine/board_bridge.hpp"
+#include "engine/definition_layout.hpp"
+#include "engine/device_library.hpp"
+#include "engine/register_images.hpp"
+#include "engine/transfer_list.hpp"
+
+namespace kestrova::markup {
+class MarkupStore;
+class MessageBox;
+class FileDialog;
+}  // namespace kestrova::markup
+
+namespace kestrova::engine {
+
+// Links of the connection.
+inline constexpr std::int16_t kLinkUsb = 0;
+inline constexpr std::int16_t kLinkSmbus = 1;
+inline constexpr std::int16_t kLinkNone = 2;
+
+// Bits of the startup file's test mask.
+inline constexpr std::uint8_t kTestShowRawDialog = 1;
+inline constexpr std::uint8_t kTestIgnoreFailures = 2;
+inline constexpr std::uint8_t kTestLibraryErrorText = 4;
+inline constexpr std::uint8_t kTestWriteLog = 8;
+inline constexpr std::uint8_t kTestSkipCheckValue = 16;
+
+// True for the bus codes of parts run without hardware (10, 11, 12, 14, 15).
+bool IsNoHardwareBus(std::int16_t busType);
+
+struct ConnectionValues {
+  DeviceHandle deviceHandle = kNoDevice;
+  std::int16_t link = kLinkNone;
+  std::int16_t port = 0;
+  std::int16_t busType = 0;
+  std::int16_t deviceAddress = -1;
+  std::uint8_t testFlags = 0;
+  // The chip address as the main window shows it (`IfaceAddr`).
+  std::string interfaceAddressCaption;
+  // The device's working folder, home of write.log.
+  std::string deviceFolder;
+};
+
+// The registers written and read back when a part is opened.
+struct StartupList {
+  std::array<std::int16_t, kTransferListSize> busType{};
+  std::array<std::int16_t, kTransferListSize> deviceAddress{};
+  std::array<std::int16_t, kTransferListSize> registerAddress{};
+  std::array<std::uint8_t, kTransferListSize> data{};
+  std::int16_t count = 0;
+};
+
+struct LogListCache {
+  TransferList list;
+  bool valid = false;
+};
+
+// Flags of the edit path that a write clears.
+struct WriteOnChangeFlags {
+  bool writeOnChangeArmed = false;
+  bool notWriteOnce = false;
+};
+
+// What the engine asks of the window around it; any may be left empty.
+struct SessionHooks {
+  std::function<void(bool)> setReadRegsEnabled;   // the "Read Regs" button
+  std::function<void(bool)> setWriteRegsEnabled;  // the "Write Regs" button
+  std::function<void()> stopContinuous;           // ends continuous read, logging, plotting
+};
+
+class Session {
+ public:
+  Session(markup::MarkupStore& store, DeviceLibrary& library, markup::MessageBox& messages,
+          markup::FileDialog* fileDialog = nullptr);
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  markup::MarkupStore& Store() { return store_; }
+  BoardBridge& Bridge() { return bridge_; }
+  DeviceLibrary& Library() { return bridge_.Library(); }
+  markup::MessageBox& Messages() { return messages_; }
+  markup::FileDialog* FileDialog() { return fileDialog_; }
+
+  // A new part definition was loaded: the log list and the definition's
+  // layout are read afresh.
+  void OnPartOpened();
+
+  // The layout of the loaded definition, read when first needed. Nothing
+  // when the definition breaks the engine's limits (the reason is in
+  // LayoutProblem()).
+  const DefinitionLayout* Layout();
+  const std::string& LayoutProblem() const { return layoutProblem_; }
+
+  // Shows a message with an OK button.
+  void ShowMessage(const std::string& text);
+
+  // Scratch index of list positions by address, reused by every transfer.
+  AddressIndex& ScratchIndex() { return scratchIndex_; }
+
+  bool IgnoreFailures() const { return (connection.testFlags & kTestIgnoreFailures) != 0; }
+
+  ConnectionValues connection;
+  RegisterImages images;
+  StartupList startupWriteList;
+  StartupList startupReadList;
+  LogListCache logListCache;
+  WriteOnChangeFlags writeOnChange;
+  bool readAfterWrite = true;  // the "Read After Write" box
+  SessionHooks hooks;
+
+ private:
+  markup::MarkupStore& store_;
+  BoardBridge bridge_;
+  markup::MessageBox& messages_;
+  markup::FileDialog* fileDialog_;
+  AddressIndex scratchIndex_;
+  std::unique_ptr<DefinitionLayout> layout_;
+  std::string layoutProblem_;
+  bool layoutRead_ = false;
+  int layoutLineCount_ = 0;
+};
+
+}  // namespace kestrova::engine

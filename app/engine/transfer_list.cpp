@@ -1,0 +1,361 @@
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "engine/access.hpp"
+#include "engine/field_bits.hpp"
+#include "engine/hex_text.hpp"
+#include "engine/session.hpp"
+#include "engine/transfer_engine.hpp"
+#include "markup/markup_store.hpp"
+
+namespace kestrova::engine {
+
+namespace {
+
+// Order numbers run 1..255; slot 0 stays unused.
+constexpr int kOrderSlots = 256;
+constexpr std::int64_t kByteMax = 255;
+// A verified pair is read four times: three more copies of two entries.
+constexpr int kRepeatCopies = 3;
+
+struct OrderSlot {
+  std::int16_t address = -1;
+  std::uint8_t data = 0;
+  std::int16_t line = 0;
+};
+
+// The byte entry being assembled from consecutive bit fields of one address.
+struct OpenEntry {
+  std::int32_t address = -1;
+  bool include = false;
+  int firstOrder = 0;
+  int lastOrder = 0;
+  std::int64_t data = 0;
+  std::int64_t adjustment = 0;
+  bool exchange = false;
+  bool repeat = false;
+  bool readable = false;
+  bool writable = false;
+  int line = 0;
+  int fieldLine = 0;  // the last bit field that touched it, for messages
+};
+
+class ListBuilder {
+ public:
+  ListBuilder(Session& session, Direction direction, Scope scope, TransferList& list)
+      : session_(session),
+        store_(session.Store()),
+        images_(session.images),
+        direction_(direction),
+        scope_(scope),
+        list_(list) {}
+
+  // False with problem_ set when a limit is broken.
+  bool Build(const DefinitionLayout& layout) {
+    list_.count = 0;
+    list_.address[0] = -1;
+    for (const RegisterLayout& reg : layout.registers) {
+      if (!TakesPart(reg)) {
+        continue;
+      }
+      registerFirst_ = true;
+      for (int i = 0; i < reg.bitfieldCount; ++i) {
+        const BitfieldLayout& field =
+            layout.bitfields[static_cast<std::size_t>(reg.firstBitfield + i)];
+        if (field.hide.Hides(images_)) {
+          continue;
+        }
+        if (!AddField(reg, field)) {
+          return false;
+        }
+      }
+    }
+    return Close() && Assemble() && (RemoveDuplicates(), true);
+  }
+
+  const std::string& Problem() const { return problem_; }
+
+ private:
+  bool Fail(int line, const std::string& what) {
+    problem_ =
+        "Registers cannot be transferred: " + what + " (" + DefinitionLineText(store_, line) + ")";
+    return false;
+  }
+
+  bool TakesPart(const RegisterLayout& reg) const {
+    if (reg.hide.Hides(images_)) {
+      return false;
+    }
+    if (reg.usbOnly && session_.connection.link != kLinkUsb) {
+      return false;
+    }
+    if (scope_ == Scope::Log && !reg.log) {
+      return false;
+    }
+    return scope_ != Scope::UpdateReg || !reg.updateReg.empty();
+  }
+
+  std::int64_t FieldValue(const BitfieldLayout& field) {
+    store_.SetXmlFileIndex(field.line);
+    return HexToLong(store_.GetAttributeView("value"));
+  }
+
+  bool AddField(const RegisterLayout& reg, const BitfieldLayout& field) {
+    const bool read = direction_ == Direction::Read;
+    const std::int32_t address = read ? field.readAddress : field.writeAddress;
+    const Access access = EvaluateAccess(field.attr, field.writeAddress, field.accessRules, images_,
+                                         session_.connection.link);
+    if (address != entry_.address) {
+      if (!Close()) {
+        return false;
+      }
+      entry_ = OpenEntry{};
+      entry_.address = address;
+      if (registerFirst_) {
+        registerFirst_ = false;
+        registerFirstAddress_ = address;
+      } else {
+        entry_.exchange = address < registerFirstAddress_;
+        entry_.repeat = reg.verify;
+      }
+      entry_.readable = access.readable;
+      entry_.writable = access.writable;
+    } else if (!access.readable) {
+      entry_.readable = false;
+      entry_.writable = true;
+    } else if (access.writable) {
+      entry_.writable = true;
+    }
+    entry_.fieldLine = field.line;
+
+    if (read) {
+      entry_.include = entry_.readable;
+      if (scope_ == Scope::Unchanged && images_.ModifiedAddress(address) && entry_.writable) {
+        entry_.include = false;
+      } else {
+        entry_.data += PlaceField(FieldValue(field), field.byteBits);
+        for (const OrderRule& rule : field.orderRules) {
+          if (rule.type == OrderType::ReadFirst) {
+            entry_.firstOrder = rule.order;
+          } else if (rule.type == OrderType::ReadLast) {
+            entry_.lastOrder = rule.order;
+          }
+        }
+      }
+    } else {
+      entry_.include = entry_.writable;
+      if (scope_ != Scope::All && scope_ != Scope::UpdateReg && !images_.ModifiedLine(reg.line)) {
+        entry_.include = false;
+      } else {
+        const std::int64_t value = FieldValue(field);
+        const std::int64_t placed = PlaceField(value, field.byteBits);
+        entry_.data += placed;
+        for (const OrderRule& rule : field.orderRules) {
+          const bool match = rule.anyValue || rule.value == value;
+          if (rule.type == OrderType::WriteFirst && (rule.always || match)) {
+            entry_.firstOrder = rule.order;
+            if (rule.always) {
+              entry_.adjustment += PlaceField(rule.value, field.byteBits) - placed;
+            }
+          } else if (rule.type == OrderType::WriteLast && match) {
+            entry_.lastOrder = rule.order;
+          }
+        }
+      }
+    }
+    entry_.line = reg.line;
+    return Store();
+  }
+
+  // The entry as it stands goes to index count.
+  bool Store() {
+    if (list_.count >= kTransferListSize) {
+      return Fail(entry_.fieldLine, "more than 2049 entries in one transfer");
+    }
+    if (entry_.data < 0 || entry_.data > kByteMax) {
+      return Fail(entry_.fieldLine, "the bit-field values of address " + Hex2(entry_.address) +
+                                        " add up to " + std::to_string(entry_.data) +
+                                        ", more than one byte holds");
+    }
+    const auto at = static_cast<std::size_t>(list_.count);
+    list_.address[at] = static_cast<std::int16_t>(entry_.address);
+    list_.data[at] = static_cast<std::uint8_t>(entry_.data);
+    list_.line[at] = static_cast<std::int16_t>(entry_.line);
+    return true;
+  }
+
+  bool Close() {
+    if (!entry_.include) {
+      return true;  // its slot is overwritten by the next entry
+    }
+    if (entry_.firstOrder > 0) {
+      const std::int64_t data = entry_.data + entry_.adjustment;
+      if (data < 0 || data > kByteMax) {
+        return Fail(entry_.fieldLine, "the first write to address " + Hex2(entry_.address) +
+                                          " would carry " + std::to_string(data) +
+                                          ", more than one byte holds");
+      }
+      firstList_[static_cast<std::size_t>(entry_.firstOrder)] = {
+          static_cast<std::int16_t>(entry_.address), static_cast<std::uint8_t>(data),
+          static_cast<std::int16_t>(entry_.line)};
+    }
+    if (entry_.lastOrder > 0) {
+      lastList_[static_cast<std::size_t>(entry_.lastOrder)] = {
+          static_cast<std::int16_t>(entry_.address), static_cast<std::uint8_t>(entry_.data),
+          static_cast<std::int16_t>(entry_.line)};
+    }
+    entry_.include = false;  // closed once
+    if (entry_.firstOrder > 0 || entry_.lastOrder > 0) {
+      return true;
+    }
+    const int count = list_.count;
+    if (entry_.exchange && count > 0) {
+      Swap(count, count - 1);
+    }
+    if (direction_ == Direction::Read && entry_.repeat && count > 0) {
+      if (count + 1 + 2 * kRepeatCopies > kTransferListSize) {
+        return Fail(entry_.fieldLine, "more than 2049 entries in one transfer");
+      }
+      for (int copy = 0; copy < kRepeatCopies; ++copy) {
+        Copy(count - 1, count + 1 + 2 * copy);
+        Copy(count, count + 2 + 2 * copy);
+      }
+      list_.count = static_cast<std::int16_t>(count + 2 * kRepeatCopies);
+    }
+    ++list_.count;
+    return true;
+  }
+
+  // First list (ascending order), main list, last list (descending order).
+  bool Assemble() {
+    int firstUsed = 0;
+    int lastUsed = 0;
+    for (int order = 1; order < kOrderSlots; ++order) {
+      firstUsed += firstList_[static_cast<std::size_t>(order)].address != -1 ? 1 : 0;
+      lastUsed += lastList_[static_cast<std::size_t>(order)].address != -1 ? 1 : 0;
+    }
+    const int mainCount = list_.count;
+    if (firstUsed + mainCount + lastUsed > kTransferListSize) {
+      return Fail(entry_.fieldLine, "more than 2049 entries in one transfer");
+    }
+    if (firstUsed > 0) {
+      for (int i = mainCount - 1; i >= 0; --i) {
+        Copy(i, i + firstUsed);
+      }
+      int at = 0;
+      for (int order = 1; order < kOrderSlots; ++order) {
+        const OrderSlot& slot = firstList_[static_cast<std::size_t>(order)];
+        if (slot.address != -1) {
+          Put(at++, slot);
+        }
+      }
+    }
+    int at = firstUsed + mainCount;
+    for (int order = kOrderSlots - 1; order >= 1; --order) {
+      const OrderSlot& slot = lastList_[static_cast<std::size_t>(order)];
+      if (slot.address != -1) {
+        Put(at++, slot);
+      }
+    }
+    list_.count = static_cast<std::int16_t>(at);
+    return true;
+  }
+
+  // A chip entry removes the nearest chip entry before it with the same
+  // address, so a run of equal chip addresses keeps its last entry.
+  void RemoveDuplicates() {
+    std::array<bool, kTransferListSize> removed{};
+    int previousChip = -1;
+    for (int i = 0; i < list_.count; ++i) {
+      const std::int16_t address = list_.address[static_cast<std::size_t>(i)];
+      if (address > kLastChipRegister) {
+        continue;
+      }
+      if (previousChip >= 0 && list_.address[static_cast<std::size_t>(previousChip)] == address) {
+        removed[static_cast<std::size_t>(previousChip)] = true;
+      }
+      previousChip = i;
+    }
+    int kept = 0;
+    for (int i = 0; i < list_.count; ++i) {
+      if (!removed[static_cast<std::size_t>(i)]) {
+        if (kept != i) {
+          Copy(i, kept);
+        }
+        ++kept;
+      }
+    }
+    list_.count = static_cast<std::int16_t>(kept);
+  }
+
+  void Copy(int from, int to) {
+    const auto f = static_cast<std::size_t>(from);
+    const auto t = static_cast<std::size_t>(to);
+    list_.address[t] = list_.address[f];
+    list_.data[t] = list_.data[f];
+    list_.line[t] = list_.line[f];
+  }
+  void Swap(int a, int b) {
+    const auto x = static_cast<std::size_t>(a);
+    const auto y = static_cast<std::size_t>(b);
+    std::swap(list_.address[x], list_.address[y]);
+    std::swap(list_.data[x], list_.data[y]);
+    std::swap(list_.line[x], list_.line[y]);
+  }
+  void Put(int at, const OrderSlot& slot) {
+    const auto i = static_cast<std::size_t>(at);
+    list_.address[i] = slot.address;
+    list_.data[i] = slot.data;
+    list_.line[i] = slot.line;
+  }
+
+  Session& session_;
+  markup::MarkupStore& store_;
+  const RegisterImages& images_;
+  Direction direction_;
+  Scope scope_;
+  TransferList& list_;
+  OpenEntry entry_;
+  bool registerFirst_ = true;
+  std::int32_t registerFirstAddress_ = -1;
+  std::array<OrderSlot, kOrderSlots> firstList_{};
+  std::array<OrderSlot, kOrderSlots> lastList_{};
+  std::string problem_;
+};
+
+}  // namespace
+
+bool BuildTransferList(Session& session, Direction direction, Scope scope, TransferList& list) {
+  const bool logRead = direction == Direction::Read && scope == Scope::Log;
+  if (logRead && session.logListCache.valid) {
+    list = session.logListCache.list;
+    return true;
+  }
+  list.count = 0;
+  const DefinitionLayout* layout = session.Layout();
+  if (layout == nullptr) {
+    session.ShowMessage(session.LayoutProblem());
+    return false;
+  }
+  if (!layout->hasPart) {
+    return true;
+  }
+  markup::MarkupStore& store = session.Store();
+  const int cursor = store.XmlFileIndex();
+  ListBuilder builder(session, direction, scope, list);
+  const bool ok = builder.Build(*layout);
+  store.SetXmlFileIndex(cursor);
+  if (!ok) {
+    list.count = 0;
+    session.ShowMessage(builder.Problem());
+    return false;
+  }
+  if (logRead) {
+    session.logListCache.list = list;
+    session.logListCache.valid = true;
+  }
+  return true;
+}
+
+}  // namespace kestrova::engine

@@ -1,0 +1,306 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../markup/temp_folder.hpp"
+#include "engine/board_bridge.hpp"
+#include "engine/library_binding.hpp"
+#include "engine/recording_device_library.hpp"
+#include "engine/register_access.hpp"
+#include "engine/register_operations.hpp"
+#include "engine/session.hpp"
+#include "markup/markup_store.hpp"
+#include "markup/message_box_recorder.hpp"
+
+namespace kestrova::engine {
+namespace {
+
+using Recorder = RecordingDeviceLibrary;
+
+class BridgeTest : public ::testing::Test {
+ protected:
+  BridgeTest() : session(store, library, messages) {
+    session.connection.deviceHandle = 7;
+    session.connection.link = kLinkUsb;
+    session.connection.port = 0x102;  // the library takes the low byte
+    session.connection.busType = 2;
+    session.connection.deviceAddress = 0x48;
+  }
+
+  markup::MarkupStore store;
+  Recorder library;
+  markup::MessageBoxRecorder messages;
+  Session session;
+};
+
+TEST(WordBytes, JoinIsSignedHighByteFirst) {
+  EXPECT_EQ(JoinWord(0x80, 0x00), -32768);
+  EXPECT_EQ(JoinWord(0x7F, 0xFF), 32767);
+  EXPECT_EQ(JoinWord(0xFF, 0xFE), -2);
+  EXPECT_EQ(JoinWord(0x01, 0x02), 258);
+}
+
+TEST(WordBytes, SplitGivesHighThenLow) {
+  EXPECT_EQ(SplitWord(-1).high, 0xFF);
+  EXPECT_EQ(SplitWord(-1).low, 0xFF);
+  EXPECT_EQ(SplitWord(258).high, 0x01);
+  EXPECT_EQ(SplitWord(258).low, 0x02);
+  EXPECT_EQ(SplitWord(-32768).high, 0x80);
+  EXPECT_EQ(SplitWord(-32768).low, 0x00);
+}
+
+TEST_F(BridgeTest, RegReadNarrowGivesTheByte) {
+  library.chip[0x05] = 0xFE;
+  std::int16_t value = -7;
+  EXPECT_TRUE(RegRead(session, 0x4A, 0x05, value, false));
+  EXPECT_EQ(value, 254);
+  const auto reads = library.CallsOf("ReadDevice");
+  ASSERT_EQ(reads.size(), 1u);
+  EXPECT_EQ(reads[0].handle, 7);
+  EXPECT_EQ(reads[0].port, 0x02);
+  EXPECT_EQ(reads[0].busType, 2);
+  EXPECT_EQ(reads[0].deviceAddress, 0x4A);  // the argument, not the session's
+  EXPECT_EQ(reads[0].registers, (std::vector<std::int16_t>{0x05}));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(BridgeTest, RegReadWideJoinsSignedWords) {
+  const std::vector<std::pair<std::vector<std::uint8_t>, std::int16_t>> cases = {
+      {{0x80, 0x00}, -32768}, {{0x7F, 0xFF}, 32767}, {{0xFF, 0xFE}, -2}, {{0x01, 0x02}, 258}};
+  for (const auto& [bytes, expected] : cases) {
+    library.readings[0x10] = bytes;
+    std::int16_t value = 0;
+    EXPECT_TRUE(RegRead(session, 0x48, 0x10, value, true));
+    EXPECT_EQ(value, expected);
+    EXPECT_EQ(library.calls.back().registers, (std::vector<std::int16_t>{0x10, 0x10}));
+  }
+}
+
+TEST_F(BridgeTest, RegWriteWideSendsHighThenLowToOneAddress) {
+  EXPECT_TRUE(RegWrite(session, 0x48, 0x03, -1, true));
+  EXPECT_TRUE(RegWrite(session, 0x48, 0x03, 258, true));
+  EXPECT_TRUE(RegWrite(session, 0x48, 0x04, 0x5A, false));
+  const auto writes = library.CallsOf("WriteDevice");
+  ASSERT_EQ(writes.size(), 3u);
+  EXPECT_EQ(writes[0].registers, (std::vector<std::int16_t>{3, 3}));
+  EXPECT_EQ(writes[0].data, (std::vector<std::uint8_t>{0xFF, 0xFF}));
+  EXPECT_EQ(writes[1].data, (std::vector<std::uint8_t>{0x01, 0x02}));
+  EXPECT_EQ(writes[2].registers, (std::vector<std::int16_t>{4}));
+  EXPECT_EQ(writes[2].data, (std::vector<std::uint8_t>{0x5A}));
+  EXPECT_EQ(writes[2].deviceAddress, 0x48);
+}
+
+TEST_F(BridgeTest, RegWriteNarrowRefusesValuesBeyondAByte) {
+  EXPECT_FALSE(RegWrite(session, 0x48, 0x04, 300, false));
+  EXPECT_FALSE(RegWrite(session, 0x48, 0x04, -1, false));
+  EXPECT_TRUE(library.calls.empty());
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].prompt, "Register value 300 does not fit 8 bits");
+}
+
+TEST_F(BridgeTest, NoBoardSucceedsWithoutSendingAndLeavesDataAlone) {
+  session.connection.deviceHandle = kNoDevice;
+  std::int16_t value = 99;
+  EXPECT_TRUE(RegRead(session, 0x48, 0x05, value, true));
+  EXPECT_EQ(value, 0);
+  EXPECT_TRUE(RegWrite(session, 0x48, 0x05, 12, false));
+  const std::array<std::int16_t, 3> registers = {1, 2, 3};
+  std::array<std::uint8_t, 3> data = {0xAA, 0xBB, 0xCC};
+  std::int16_t count = 3;
+  EXPECT_TRUE(session.Bridge().ReadBoard(kNoDevice, 0, 2, 0x48, registers, data, count, false));
+  EXPECT_EQ(data, (std::array<std::uint8_t, 3>{0xAA, 0xBB, 0xCC}));
+  EXPECT_EQ(count, 3);
+  EXPECT_TRUE(session.Bridge().WriteBoard(kNoDevice, 0, 2, 0x48, registers, data, count, false));
+  EXPECT_TRUE(session.Bridge().CloseBoard(kNoDevice));
+  EXPECT_TRUE(library.calls.empty());
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(BridgeTest, FailureShowsTheLibraryText) {
+  library.failuresLeft = 1;
+  library.errorText = "ReadDevice: I2C Address > 0x7f";
+  std::int16_t value = 0;
+  EXPECT_FALSE(RegRead(session, 0x90, 0x00, value, false));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].prompt, "ReadDevice: I2C Address > 0x7f");
+  EXPECT_EQ(messages.shown[0].buttons, markup::MB_OK);
+}
+
+TEST_F(BridgeTest, IgnoreFailuresCountsEveryFailureAsSuccess) {
+  session.connection.testFlags = kTestIgnoreFailures;
+  library.failuresLeft = 2;
+  std::int16_t value = 0;
+  EXPECT_TRUE(RegRead(session, 0x90, 0x00, value, false));
+  EXPECT_TRUE(RegWrite(session, 0x90, 0x00, 1, false));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(library.calls.size(), 2u);
+}
+
+TEST_F(BridgeTest, BoardErrorTextIsEmptyWhenTheLibraryHasNone) {
+  library.lastErrorResult = 0;
+  library.errorText = "stale";
+  EXPECT_EQ(session.Bridge().BoardErrorText(), "");
+  library.lastErrorResult = 1;
+  EXPECT_EQ(session.Bridge().BoardErrorText(), "stale");
+}
+
+TEST_F(BridgeTest, CountBeyondTheArraysIsRefusedWithoutACall) {
+  const std::array<std::int16_t, 2> registers = {1, 2};
+  std::array<std::uint8_t, 2> data{};
+  std::int16_t count = 3;
+  EXPECT_FALSE(session.Bridge().ReadBoard(7, 0, 2, 0x48, registers, data, count, false));
+  EXPECT_FALSE(session.Bridge().WriteBoard(7, 0, 2, 0x48, registers, data, count, false));
+  count = -1;
+  EXPECT_FALSE(session.Bridge().ReadBoard(7, 0, 2, 0x48, registers, data, count, false));
+  EXPECT_TRUE(library.calls.empty());
+}
+
+TEST_F(BridgeTest, BoardByteGoesToTheBoardBus) {
+  EXPECT_TRUE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));
+  const auto writes = library.CallsOf("WriteDevice");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].busType, 0);
+  EXPECT_EQ(writes[0].deviceAddress, 0);
+  EXPECT_EQ(writes[0].port, 0);
+  EXPECT_EQ(writes[0].registers, (std::vector<std::int16_t>{0x410}));
+  EXPECT_EQ(writes[0].data, (std::vector<std::uint8_t>{0x3C}));
+  library.failuresLeft = 1;
+  EXPECT_FALSE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));  // failures never ignored
+}
+
+TEST_F(BridgeTest, OpenAndCloseReachTheLibrary) {
+  std::array<std::uint16_t, 2> vidPid = {0x0400, 0x1234};
+  DeviceHandle handle = kNoDevice;
+  EXPECT_TRUE(session.Bridge().OpenBoard(0, "dravik", vidPid, 0, "/p/bix/dravik.bix", handle));
+  EXPECT_EQ(handle, 7);
+  ASSERT_EQ(library.calls.size(), 1u);
+  EXPECT_EQ(library.calls[0].driverName, "dravik");
+  EXPECT_EQ(library.calls[0].firmwarePath, "/p/bix/dravik.bix");
+  EXPECT_EQ(library.calls[0].registers, (std::vector<std::int16_t>{0x0400, 0x1234}));
+  EXPECT_TRUE(session.Bridge().CloseBoard(handle));
+  EXPECT_EQ(library.calls.back().function, "CloseDevice");
+  library.failuresLeft = 1;
+  EXPECT_FALSE(session.Bridge().CloseBoard(handle));
+}
+
+TEST_F(BridgeTest, WriteLogTracesEveryWriteBeforeItIsMade) {
+  kestrova::testing::TempFolder folder;
+  session.connection.deviceFolder = folder.path();
+  const std::string logPath = folder / "write.log";
+  EXPECT_TRUE(RegWrite(session, 0x48, 0x10, 0x5A, false));
+  EXPECT_FALSE(std::filesystem::exists(logPath));  // only with test bit 8
+
+  session.connection.testFlags = kTestWriteLog;
+  EXPECT_TRUE(RegWrite(session, 0x48, 0x10, 0x5A, false));
+  EXPECT_TRUE(RegWrite(session, 0x48, 0x1FF, 258, true));
+  library.failuresLeft = 1;
+  EXPECT_FALSE(RegWrite(session, 0x48, 0x03, 0, false));
+  EXPECT_EQ(kestrova::testing::ReadBytes(logPath), "10=5A \r\n1FF=01 1FF=02 \r\n03=00 \r\n");
+}
+
+TEST(WriteLogLine, FormatsEachRegisterAndAnEmptyWrite) {
+  const std::array<std::int16_t, 3> registers = {0x5, 0x400, -1};
+  const std::array<std::uint8_t, 3> data = {0x0, 0xAB, 0x7};
+  EXPECT_EQ(WriteLogLine(registers, data, 3), "05=00 400=AB FFFF=07 ");
+  EXPECT_EQ(WriteLogLine(registers, data, 0), "");
+  EXPECT_EQ(WriteLogLine(registers, data, 9), "05=00 400=AB FFFF=07 ");  // never past the arrays
+}
+
+TEST_F(BridgeTest, BoardErrorMessagesPerLink) {
+  ShowBoardError(session);
+  session.connection.link = kLinkSmbus;
+  ShowBoardError(session);
+  session.connection.link = kLinkNone;
+  ShowBoardError(session);
+  session.connection.link = kLinkUsb;
+  session.connection.testFlags = kTestLibraryErrorText;
+  library.errorText = "OpenDevice: No USB device found";
+  ShowBoardError(session);
+  ASSERT_EQ(messages.shown.size(), 4u);
+  EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
+  EXPECT_EQ(messages.shown[1].prompt, "Check SMB address or select another Device");
+  EXPECT_EQ(messages.shown[2].prompt, "");
+  EXPECT_EQ(messages.shown[3].prompt,
+            "Check USB connection and select Device again\r\nOpenDevice: No USB device found");
+  for (const auto& shown : messages.shown) {
+    EXPECT_EQ(shown.buttons, markup::MB_OK);
+  }
+}
+
+TEST_F(BridgeTest, VerifyFailureNamesTheAddressAndStopsContinuous) {
+  int stops = 0;
+  session.hooks.stopContinuous = [&] { ++stops; };
+  ShowVerifyFailure(session);
+  session.connection.interfaceAddressCaption = "48";
+  ShowVerifyFailure(session);
+  for (const std::int16_t noHardware : {10, 11, 12, 14, 15}) {
+    session.connection.busType = noHardware;
+    ShowVerifyFailure(session);
+  }
+  session.connection.busType = 13;  // a part without chip still checks
+  ShowVerifyFailure(session);
+  ASSERT_EQ(messages.shown.size(), 3u);
+  EXPECT_EQ(messages.shown[0].prompt,
+            "Registers do not match part\r\nVerify Hardware Connection and Proper Part");
+  EXPECT_EQ(messages.shown[1].prompt,
+            "Registers do not match part\r\nVerify 48, Hardware Connection and Proper Part");
+  EXPECT_EQ(stops, 3);
+}
+
+TEST(LibraryBinding, MissingLibraryFailsTheCallAndSaysWhyOnce) {
+  LibraryBinding binding({"/nonexistent/libdravik.so.0"});
+  DeviceHandle handle = kNoDevice;
+  std::uint16_t vidPid[2] = {0, 0};
+  EXPECT_EQ(binding.OpenDevice(0, "dravik", vidPid, 0, "", &handle), 0);
+  EXPECT_EQ(handle, kNoDevice);
+  std::int16_t count = 1;
+  const std::int16_t reg = 0;
+  std::uint8_t data = 0x55;
+  EXPECT_EQ(binding.ReadDevice(1, 0, 2, 0x48, &reg, &data, &count), 0);
+  EXPECT_EQ(data, 0x55);
+  EXPECT_NE(binding.BindingError().find("Cannot load the device library libdravik.so.0"),
+            std::string::npos);
+  std::array<char, kErrorTextSize> buffer{};
+  EXPECT_EQ(binding.LastErrorDevice(buffer.data()), 1);
+  EXPECT_EQ(std::string(buffer.data()), binding.BindingError().substr(0, kErrorTextSize - 1));
+  std::string reason;
+  EXPECT_TRUE(binding.TakeUnreportedBindingError(reason));
+  EXPECT_EQ(reason, binding.BindingError());
+  EXPECT_FALSE(binding.TakeUnreportedBindingError(reason));
+}
+
+TEST(LibraryBinding, LibraryWithoutTheExportsIsRefused) {
+  LibraryBinding binding({"libm.so.6"});
+  EXPECT_FALSE(binding.Bind());
+  EXPECT_EQ(binding.BindingError(), "The device library libm.so.6 has no export OpenDevice");
+  EXPECT_EQ(binding.CloseDevice(3), 0);
+  EXPECT_TRUE(binding.LoadedPath().empty());
+}
+
+TEST(LibraryBinding, BoardErrorShowsAMissingLibraryOnce) {
+  markup::MarkupStore store;
+  LibraryBinding binding({"/nonexistent/libdravik.so.0"});
+  markup::MessageBoxRecorder messages;
+  Session session(store, binding, messages);
+  session.connection.link = kLinkUsb;
+  std::array<std::uint16_t, 2> vidPid = {0x0400, 0x1234};
+  DeviceHandle handle = kNoDevice;
+  EXPECT_FALSE(session.Bridge().OpenBoard(0, "dravik", vidPid, 0, "", handle));
+  ShowBoardError(session);
+  ShowBoardError(session);
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].prompt,
+            "Check USB connection and select Device again\r\n" + binding.BindingError());
+  EXPECT_EQ(messages.shown[1].prompt, "Check USB connection and select Device again");
+}
+
+TEST(LibraryBinding, DefaultLooksBesideTheExecutableFirst) {
+  EXPECT_FALSE(ExecutableFolder().empty());
+  EXPECT_TRUE(std::filesystem::exists(ExecutableFolder()));
+}
+
+}  // namespace
+}  // namespace kestrova::engine
