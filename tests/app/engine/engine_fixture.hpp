@@ -1,0 +1,94 @@
+#pragma once
+// A session on a definition given as text, with a recording library standing
+// in for the board and a message recorder for the window.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/recording_device_library.hpp"
+#include "engine/session.hpp"
+#include "engine/transfer_engine.hpp"
+#include "markup/markup_store.hpp"
+#include "markup/message_box_recorder.hpp"
+
+namespace kestrova::engine::testing {
+
+class EngineTest : public ::testing::Test {
+ protected:
+  EngineTest() : session(store, library, messages) {
+    session.connection.deviceHandle = 7;
+    session.connection.link = kLinkUsb;
+    session.connection.busType = 2;
+    session.connection.deviceAddress = 0x48;
+  }
+
+  // Loads a definition whose registers are given as lines inside `part`.
+  void Load(const std::string& registers) {
+    ASSERT_TRUE(store.LoadMarkupText("<definition>\r\n <part label=\"Test\">\r\n" + registers +
+                                     " </part>\r\n</definition>\r\n"));
+    session.OnPartOpened();
+  }
+
+  std::vector<std::int16_t> Addresses(const TransferList& list) const {
+    return std::vector<std::int16_t>(list.address.begin(), list.address.begin() + list.count);
+  }
+  std::vector<std::uint8_t> Data(const TransferList& list) const {
+    return std::vector<std::uint8_t>(list.data.begin(), list.data.begin() + list.count);
+  }
+
+  TransferList Build(Direction direction, Scope scope) {
+    TransferList list;
+    EXPECT_TRUE(BuildTransferList(session, direction, scope, list));
+    return list;
+  }
+
+  // The line of the n-th register (1-based) of the part; 0 when missing.
+  int RegisterLine(int nth) {
+    store.FindElement(0, "definition");
+    store.FindElement(1, "part");
+    for (int i = 0; i < nth; ++i) {
+      if (!store.FindElement(2, "register")) {
+        return 0;
+      }
+    }
+    return store.XmlFileIndex();
+  }
+
+  // The line of the n-th bit field (1-based) counted over all registers.
+  int BitfieldLine(int nth) {
+    int seen = 0;
+    for (int reg = 1; RegisterLine(reg) != 0; ++reg) {
+      store.SetXmlFileIndex(RegisterLine(reg));
+      while (store.FindElement(3, "bitfield")) {
+        if (++seen == nth) {
+          return store.XmlFileIndex();
+        }
+      }
+    }
+    return 0;
+  }
+
+  // The `value` of the n-th bit field.
+  std::string Bitfield(int nth, const std::string& attribute = "value") {
+    const int line = BitfieldLine(nth);
+    if (line == 0) {
+      return "<missing>";
+    }
+    store.SetXmlFileIndex(line);
+    return store.GetAttribute(attribute);
+  }
+
+  void SetBitfield(int nth, const std::string& value) {
+    store.SetXmlFileIndex(BitfieldLine(nth));
+    store.SetAttribute("value", value, true);
+  }
+
+  markup::MarkupStore store;
+  RecordingDeviceLibrary library;
+  markup::MessageBoxRecorder messages;
+  Session session;
+};
+
+}  // namespace kestrova::engine::testing

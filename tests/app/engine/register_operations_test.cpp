@@ -1,0 +1,295 @@
+#include "engine/register_operations.hpp"
+
+#include <gtest/gtest.h>
+
+#include "../markup/temp_folder.hpp"
+#include "engine/register_access.hpp"
+#include "engine_fixture.hpp"
+
+namespace kestrova::engine {
+namespace {
+
+using testing::EngineTest;
+using Addrs = std::vector<std::int16_t>;
+using Bytes = std::vector<std::uint8_t>;
+
+const char* kTwoRegisters =
+    "  <register label=\"Config\">\r\n"
+    "   <bitfield addr=\"1\" bit=\"7:4\" value=\"2\"/>\r\n"
+    "   <bitfield addr=\"1\" bit=\"3:0\" value=\"5\"/>\r\n"
+    "  </register>\r\n"
+    "  <register label=\"ID\">\r\n"
+    "   <bitfield addr=\"2\" bit=\"7:0\" value=\"0\" attr=\"R\" checkvalue=\"A1\"/>\r\n"
+    "  </register>\r\n";
+
+class Operations : public EngineTest {
+ protected:
+  void SetUp() override {
+    Load(kTwoRegisters);
+    session.hooks.setReadRegsEnabled = [this](bool on) { readRegs.push_back(on); };
+    session.hooks.setWriteRegsEnabled = [this](bool on) { writeRegs.push_back(on); };
+    session.hooks.stopContinuous = [this] { ++stops; };
+    library.chip[1] = 0x37;
+    library.chip[2] = 0xA1;
+  }
+
+  // The user changes the Config register in the panel.
+  void EditConfig(const std::string& high, const std::string& low) {
+    SetBitfield(1, high);
+    SetBitfield(2, low);
+    session.images.MarkModified(1, RegisterLine(1), true);
+  }
+
+  std::vector<bool> readRegs;
+  std::vector<bool> writeRegs;
+  int stops = 0;
+};
+
+TEST_F(Operations, ReadUnmodifiedReadsAndAppliesEverything) {
+  EXPECT_TRUE(ReadUnmodified(session));
+  const auto reads = library.CallsOf("ReadDevice");
+  ASSERT_EQ(reads.size(), 1u);
+  EXPECT_EQ(reads[0].registers, (Addrs{1, 2}));
+  EXPECT_EQ(reads[0].handle, 7);
+  EXPECT_EQ(reads[0].busType, 2);
+  EXPECT_EQ(reads[0].deviceAddress, 0x48);
+  EXPECT_EQ(Bitfield(1), "3");
+  EXPECT_EQ(Bitfield(2), "7");
+  EXPECT_EQ(Bitfield(3), "A1");
+  EXPECT_EQ(session.images.deviceImage[1], 0x37);
+  EXPECT_EQ(readRegs, (std::vector<bool>{false, true}));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(Operations, ReadUnmodifiedKeepsPendingChanges) {
+  EditConfig("9", "9");
+  EXPECT_TRUE(ReadUnmodified(session));
+  EXPECT_EQ(library.CallsOf("ReadDevice")[0].registers, (Addrs{2}));
+  EXPECT_EQ(Bitfield(1), "9");
+}
+
+TEST_F(Operations, CheckValueMismatchShowsVerifyFailureAndStopsContinuous) {
+  library.chip[2] = 0xA0;
+  session.connection.interfaceAddressCaption = "48";
+  EXPECT_TRUE(ReadUnmodified(session));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].prompt,
+            "Registers do not match part\r\nVerify 48, Hardware Connection and Proper Part");
+  EXPECT_EQ(stops, 1);
+  EXPECT_EQ(Bitfield(3), "A0");
+
+  session.connection.testFlags = kTestSkipCheckValue;
+  EXPECT_TRUE(ReadUnmodified(session));
+  EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(Operations, FailedReadShowsTheBoardErrorAndChangesNothing) {
+  library.failuresLeft = 1;
+  EXPECT_FALSE(ReadUnmodified(session));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
+  EXPECT_EQ(Bitfield(1), "2");
+  EXPECT_EQ(session.images.deviceImage[1], 0);
+  EXPECT_EQ(readRegs, (std::vector<bool>{false, true}));
+
+  // Ignored failures: the bytes are what the list held, the shown values
+  // (whose ID does not match: that check is not a board failure).
+  session.connection.testFlags = kTestIgnoreFailures | kTestSkipCheckValue;
+  library.failuresLeft = 1;
+  EXPECT_TRUE(ReadUnmodified(session));
+  EXPECT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(Bitfield(1), "2");
+}
+
+TEST_F(Operations, NothingToReadIsNoTransfer) {
+  Load(
+      "  <register label=\"Config\">\r\n"
+      "   <bitfield addr=\"1\" bit=\"7:0\" value=\"2\"/>\r\n"
+      "  </register>\r\n");
+  session.images.MarkModified(1, RegisterLine(1), true);
+  EXPECT_TRUE(ReadUnmodified(session));
+  EXPECT_TRUE(library.calls.empty());
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(Operations, NoBoardReadChangesNoValue) {
+  session.connection.deviceHandle = kNoDevice;
+  session.connection.link = kLinkNone;
+  session.connection.busType = 11;
+  EXPECT_TRUE(ReadUnmodified(session));
+  EXPECT_TRUE(library.calls.empty());
+  EXPECT_EQ(Bitfield(1), "2");
+  EXPECT_EQ(Bitfield(2), "5");
+  EXPECT_EQ(Bitfield(3), "0");  // no verify failure without hardware either
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(session.images.valueImage[1], 0x25);
+}
+
+TEST_F(Operations, WriteModifiedWritesTheChangesAndReadsBack) {
+  EditConfig("4", "C");
+  session.writeOnChange = {true, true};
+  EXPECT_TRUE(WriteModified(session, true));
+  const auto writes = library.CallsOf("WriteDevice");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].registers, (Addrs{1}));
+  EXPECT_EQ(writes[0].data, (Bytes{0x4C}));
+  EXPECT_EQ(session.images.deviceImage[1], 0x4C);
+  EXPECT_FALSE(session.images.ModifiedAddress(1));
+  EXPECT_FALSE(session.images.ModifiedLine(RegisterLine(1)));
+  EXPECT_FALSE(session.writeOnChange.writeOnChangeArmed);
+  EXPECT_FALSE(session.writeOnChange.notWriteOnce);
+  EXPECT_EQ(writeRegs, (std::vector<bool>{false}));
+  // Read After Write: everything is read back.
+  const auto reads = library.CallsOf("ReadDevice");
+  ASSERT_EQ(reads.size(), 1u);
+  EXPECT_EQ(reads[0].registers, (Addrs{1, 2}));
+  EXPECT_EQ(Bitfield(1), "4");
+}
+
+TEST_F(Operations, WithoutReadAfterWriteNothingIsRead) {
+  session.readAfterWrite = false;
+  EditConfig("4", "C");
+  EXPECT_TRUE(WriteModified(session, true));
+  EXPECT_TRUE(library.CallsOf("ReadDevice").empty());
+}
+
+TEST_F(Operations, DecliningThrowsTheChangesAway) {
+  session.images.deviceImage[1] = 0x11;
+  EditConfig("4", "C");
+  EXPECT_TRUE(WriteModified(session, false));
+  EXPECT_TRUE(library.calls.empty());
+  EXPECT_EQ(Bitfield(1), "1");
+  EXPECT_EQ(Bitfield(2), "1");
+  EXPECT_EQ(session.images.valueImage[1], 0x11);
+  EXPECT_FALSE(session.images.ModifiedAddress(1));
+}
+
+TEST_F(Operations, FailedWriteKeepsTheChangesPending) {
+  EditConfig("4", "C");
+  library.failuresLeft = 1;
+  session.connection.link = kLinkSmbus;
+  EXPECT_FALSE(WriteModified(session, true));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].prompt, "Check SMB address or select another Device");
+  EXPECT_TRUE(session.images.ModifiedAddress(1));
+  EXPECT_TRUE(session.images.ModifiedLine(RegisterLine(1)));
+  EXPECT_EQ(session.images.deviceImage[1], 0);
+}
+
+TEST_F(Operations, NoBoardWriteCopiesTheShownValuesToTheDeviceImage) {
+  session.connection.deviceHandle = kNoDevice;
+  session.connection.link = kLinkNone;
+  EditConfig("4", "C");
+  EXPECT_TRUE(WriteModified(session, true));
+  EXPECT_TRUE(library.calls.empty());
+  EXPECT_EQ(session.images.deviceImage[1], 0x4C);
+  EXPECT_EQ(session.images.valueImage[1], 0x4C);
+}
+
+TEST_F(Operations, WriteModifiedTracesToWriteLog) {
+  kestrova::testing::TempFolder folder;
+  session.connection.deviceFolder = folder.path();
+  session.connection.testFlags = kTestWriteLog;
+  session.readAfterWrite = false;
+  EditConfig("4", "C");
+  EXPECT_TRUE(WriteModified(session, true));
+  EXPECT_EQ(kestrova::testing::ReadBytes(folder / "write.log"), "01=4C \r\n");
+}
+
+TEST_F(Operations, PendingListsUseTheConnection) {
+  StartupList& writes = session.startupWriteList;
+  writes.count = 2;
+  writes.registerAddress[0] = 1;
+  writes.data[0] = 0x9A;
+  writes.registerAddress[1] = 2;
+  writes.data[1] = 0xA1;
+  writes.busType[0] = writes.busType[1] = 99;  // the connection's values go out
+  EXPECT_TRUE(WritePendingList(session));
+  const auto sent = library.CallsOf("WriteDevice");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].registers, (Addrs{1, 2}));
+  EXPECT_EQ(sent[0].data, (Bytes{0x9A, 0xA1}));
+  EXPECT_EQ(sent[0].busType, 2);
+  EXPECT_EQ(sent[0].deviceAddress, 0x48);
+  EXPECT_EQ(session.images.deviceImage[1], 0x9A);
+  EXPECT_EQ(Bitfield(1), "9");
+
+  StartupList& reads = session.startupReadList;
+  reads.count = 1;
+  reads.registerAddress[0] = 1;
+  library.chip[1] = 0x00;
+  EXPECT_TRUE(ReadPendingList(session));
+  EXPECT_EQ(library.CallsOf("ReadDevice").size(), 1u);
+  EXPECT_EQ(Bitfield(1), "9");  // read, not applied
+
+  library.failuresLeft = 2;
+  EXPECT_FALSE(WritePendingList(session));
+  EXPECT_FALSE(ReadPendingList(session));
+  EXPECT_EQ(messages.shown.size(), 2u);
+
+  writes.count = 0;
+  reads.count = 0;
+  const std::size_t calls = library.calls.size();
+  EXPECT_TRUE(WritePendingList(session));
+  EXPECT_TRUE(ReadPendingList(session));
+  EXPECT_EQ(library.calls.size(), calls);
+}
+
+TEST_F(Operations, OperationsRestoreTheCursor) {
+  store.SetXmlFileIndex(4);
+  ReadUnmodified(session);
+  EXPECT_EQ(store.XmlFileIndex(), 4);
+  EditConfig("1", "1");
+  store.SetXmlFileIndex(6);
+  WriteModified(session, true);
+  EXPECT_EQ(store.XmlFileIndex(), 6);
+  UpdateDependentRegisters(session);
+  EXPECT_EQ(store.XmlFileIndex(), 6);
+  EXPECT_EQ(store.IndexStackDepth(), 0);
+}
+
+const char* kDependent =
+    "  <register label=\"Source\" updatereg=\"31\">\r\n"
+    "   <bitfield addr=\"30\" bit=\"7:0\" value=\"0\"/>\r\n"
+    "  </register>\r\n"
+    "  <register label=\"Target\" updatereg=\"31\" format=\"0\" input=\"0:255\" "
+    "display=\"0:510\">\r\n"
+    "   <bitfield addr=\"31\" bit=\"7:0\" value=\"0\"/>\r\n"
+    "   <add type=\"updatereg\">\r\n"
+    "    <updatereg addr=\"30\" bit=\"7:0\" type=\"ignore\" value=\"FF\"/>\r\n"
+    "    <updatereg addr=\"30\" bit=\"7:0\" type=\"display\" value=\"0\"/>\r\n"
+    "   </add>\r\n"
+    "  </register>\r\n";
+
+TEST_F(EngineTest, DependentRegisterFollowsItsSource) {
+  Load(kDependent);
+  SetBitfield(1, "7");
+  session.images.MarkModified(0x30, RegisterLine(1), true);
+  UpdateDependentRegisters(session);
+  // 7 on the target's display scale 0:510 is raw 3.5, rounded up.
+  EXPECT_EQ(Bitfield(2), "4");
+  EXPECT_EQ(session.images.valueImage[0x31], 4);
+  EXPECT_EQ(session.images.deviceImage[0x31], 0);  // waits to be written
+  EXPECT_TRUE(session.images.ModifiedAddress(0x31));
+  EXPECT_TRUE(session.images.ModifiedLine(RegisterLine(2)));
+  EXPECT_TRUE(library.calls.empty());
+}
+
+TEST_F(EngineTest, IgnoreRuleStopsTheUpdate) {
+  Load(kDependent);
+  SetBitfield(1, "FF");
+  session.images.MarkModified(0x30, RegisterLine(1), true);
+  UpdateDependentRegisters(session);
+  EXPECT_EQ(Bitfield(2), "0");
+  EXPECT_FALSE(session.images.ModifiedAddress(0x31));
+}
+
+TEST_F(EngineTest, UnmodifiedSourcesUpdateNothing) {
+  Load(kDependent);
+  SetBitfield(1, "7");
+  UpdateDependentRegisters(session);
+  EXPECT_EQ(Bitfield(2), "0");
+}
+
+}  // namespace
+}  // namespace kestrova::engine
