@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/attribute_pair.hpp"
-#include "engine/hex_text.hpp"
+#include "definition/numbers.hpp"
+#include "definition/schema.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_list.hpp"
 #include "markup/markup_store.hpp"
@@ -52,9 +52,9 @@ Access GetAccess(Session& session) {
     }
   }
   // Any other element: its own attr and address only.
-  const TextPair addr = SplitPairText(store.GetAttributeView("addr"));
-  return EvaluateAccess(store.GetAttributeView("attr"), HexToLong(addr.second), {}, session.images,
-                        session.connection.link);
+  const definition::AddressPair addr = definition::ReadAddressPair(store);
+  return EvaluateAccess(store.GetAttributeView("attr"), definition::HexToLong(addr.write), {},
+                        session.images, session.connection.link);
 }
 
 }  // namespace kestrova::engine

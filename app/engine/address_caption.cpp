@@ -1,34 +1,34 @@
 #include "engine/address_caption.hpp"
 
-#include "engine/attribute_pair.hpp"
-#include "engine/hex_text.hpp"
+#include "definition/numbers.hpp"
+#include "engine/transfer_list.hpp"
 
 namespace kestrova::engine {
 
 namespace {
-constexpr std::int32_t kBoardRegisterBase = 1024;
 constexpr std::int32_t kLowByte = 0xFF;
 }  // namespace
 
-std::string AddressCaptionText(std::string_view displayAddr, std::string_view addrText,
+std::string AddressCaptionText(std::string_view displayAddr, const definition::AddressPair& addr,
                                std::int32_t groupAddressMask, bool showBoth) {
   if (!displayAddr.empty()) {
-    if (IsHexText(displayAddr)) {
-      return Hex2(HexToLong(displayAddr) & kLowByte);
+    if (definition::IsHexText(displayAddr)) {
+      return definition::Hex2(definition::HexToLong(displayAddr) & kLowByte);
     }
     return std::string(displayAddr);
   }
-  const TextPair halves = SplitPairText(addrText);
-  const std::int32_t readAddress = HexToLong(halves.first);
+  using definition::Hex2;
+  using definition::HexToLong;
+  const std::int32_t readAddress = HexToLong(addr.read);
   if (readAddress >= kBoardRegisterBase) {
     return "na";
   }
-  const std::int32_t writeAddress = HexToLong(halves.second);
-  std::string text = Hex2(readAddress & groupAddressMask);
+  const std::int32_t writeAddress = HexToLong(addr.write);
+  std::string text = Hex2(static_cast<std::uint32_t>(readAddress & groupAddressMask));
   if (showBoth && writeAddress != readAddress) {
     text += "/";
     text += kLineBreak;
-    text += Hex2(writeAddress & groupAddressMask);
+    text += Hex2(static_cast<std::uint32_t>(writeAddress & groupAddressMask));
   }
   return text;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "definition/schema.hpp"
+
 namespace kestrova::engine {
 
 // Line break used in captions and messages.
@@ -17,7 +19,7 @@ inline constexpr std::int32_t kDefaultGroupAddressMask = 0xFF;
 // written); else "na" for a board register, else the masked read address,
 // and with `showBoth` also "/", a line break and the masked write address when
 // the `addr` halves differ.
-std::string AddressCaptionText(std::string_view displayAddr, std::string_view addrText,
+std::string AddressCaptionText(std::string_view displayAddr, const definition::AddressPair& addr,
                                std::int32_t groupAddressMask, bool showBoth);
 
 }  // namespace kestrova::engine

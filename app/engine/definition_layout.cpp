@@ -4,15 +4,17 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/attribute_pair.hpp"
-#include "engine/decimal_text.hpp"
-#include "engine/hex_text.hpp"
+#include "definition/numbers.hpp"
+#include "definition/schema.hpp"
 #include "markup/markup_store.hpp"
 
 namespace kestrova::engine {
 
 namespace {
 
+using definition::IsHexText;
+using definition::LeadingNumber;
+using definition::ParseHex;
 using markup::MarkupStore;
 
 constexpr int kMaxOrder = 255;
@@ -105,7 +107,7 @@ class LayoutReader {
     if (!ReadAddressPair(line, addr, "bit field", field.readAddress, field.writeAddress)) {
       return false;
     }
-    field.byteBits = ResolveFieldBits(store_.GetAttributeView("bit"), {}, true);
+    field.byteBits = FieldBitsAt(store_, true);
     field.attr = std::string(store_.GetAttributeView("attr"));
     const std::string value(store_.GetAttributeView("value"));
     if (!IsHexText(value)) {
@@ -201,7 +203,7 @@ class LayoutReader {
     if (!ReadAddressPair(line, addr, "condition", condition.address, writeAddress)) {
       return false;
     }
-    condition.bits = ResolveFieldBits(store_.GetAttributeView("bit"), {}, true);
+    condition.bits = FieldBitsAt(store_, true);
     const std::string value(store_.GetAttributeView("value"));
     const auto parsed = ParseHex(value);
     if (!parsed) {
@@ -213,9 +215,9 @@ class LayoutReader {
 
   bool ReadAddressPair(int line, const std::string& addr, const char* what,
                        std::int32_t& readAddress, std::int32_t& writeAddress) {
-    const TextPair halves = SplitPairText(addr);
-    const auto read = ParseHex(halves.first);
-    const auto write = ParseHex(halves.second);
+    const definition::AddressPair halves = definition::ReadAddressPair(store_);
+    const auto read = ParseHex(halves.read);
+    const auto write = ParseHex(halves.write);
     if (!read || !write || *read < 0 || *read > kMaxRegisterAddress || *write < 0 ||
         *write > kMaxRegisterAddress) {
       return Fail(line, std::string("The ") + what + "'s addr \"" + addr +

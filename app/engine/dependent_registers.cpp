@@ -1,9 +1,9 @@
 #include <string>
 #include <vector>
 
+#include "definition/numbers.hpp"
 #include "engine/element_formats.hpp"
 #include "engine/format_spec.hpp"
-#include "engine/hex_text.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
@@ -12,6 +12,8 @@
 namespace kestrova::engine {
 
 namespace {
+
+using definition::HexToLong;
 
 constexpr int kRegisterAddLevel = 3;
 constexpr int kUpdateRuleLevel = 4;

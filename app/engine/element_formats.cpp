@@ -1,23 +1,22 @@
 #include "engine/element_formats.hpp"
 
+#include "definition/numbers.hpp"
+#include "definition/schema.hpp"
 #include "engine/address_caption.hpp"
-#include "engine/decimal_text.hpp"
 #include "engine/field_bits.hpp"
-#include "engine/hex_text.hpp"
 #include "markup/markup_store.hpp"
 
 namespace kestrova::engine {
 
 namespace {
 
+using definition::HexToLong;
+using definition::LeadingNumber;
+using definition::ReadRealRange;
+
 // Depths of a register's `add` elements and of their `display` conditions.
 constexpr int kRegisterAddLevel = 3;
 constexpr int kDisplayConditionLevel = 4;
-
-FieldBits ElementBits(const markup::MarkupStore& store, bool byteMode) {
-  return ResolveFieldBits(store.GetAttributeView("bit"), store.GetAttributeView("regbit"),
-                          byteMode);
-}
 
 // Every `display` child of the `add` at the cursor matches the shown bytes.
 bool DisplayConditionsHold(markup::MarkupStore& store, const RegisterImages& images) {
@@ -34,28 +33,20 @@ bool DisplayConditionsHold(markup::MarkupStore& store, const RegisterImages& ima
 
 }  // namespace
 
-TextPair SplitPair(const markup::MarkupStore& store, std::string_view name) {
-  return SplitPairText(store.GetAttributeView(name));
-}
-
-NumberPair SplitNumberPair(const markup::MarkupStore& store, std::string_view name) {
-  return SplitNumberPair(store.GetAttributeView(name));
-}
-
 std::string ReadAddress(const markup::MarkupStore& store) {
-  return SplitPair(store, "addr").first;
+  return definition::ReadAddressPair(store).read;
 }
 
 std::string WriteAddress(const markup::MarkupStore& store) {
-  return SplitPair(store, "addr").second;
+  return definition::ReadAddressPair(store).write;
 }
 
 std::int64_t PlaceField(const markup::MarkupStore& store, std::int64_t value, bool byteMode) {
-  return PlaceField(value, ElementBits(store, byteMode));
+  return PlaceField(value, FieldBitsAt(store, byteMode));
 }
 
 std::int64_t ExtractField(const markup::MarkupStore& store, std::int64_t raw, bool byteMode) {
-  return ExtractField(raw, ElementBits(store, byteMode));
+  return ExtractField(raw, FieldBitsAt(store, byteMode));
 }
 
 FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
@@ -66,8 +57,8 @@ FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
   const int cursor = store.XmlFileIndex();
   FormatSpec spec;
   spec.format = std::string(format);
-  const NumberPair input = SplitNumberPair(store, "input");
-  const NumberPair display = SplitNumberPair(store, "display");
+  const definition::RealRange input = ReadRealRange(store, "input");
+  const definition::RealRange display = ReadRealRange(store, "display");
   spec.inMin = input.first;
   spec.inMax = input.second;
   spec.dispMin = display.first;
@@ -99,12 +90,12 @@ FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
       continue;
     }
     if (!store.GetAttributeView("input").empty()) {
-      const NumberPair altInput = SplitNumberPair(store, "input");
+      const definition::RealRange altInput = ReadRealRange(store, "input");
       spec.inMin = altInput.first;
       spec.inMax = altInput.second;
     }
     if (!store.GetAttributeView("display").empty()) {
-      const NumberPair altDisplay = SplitNumberPair(store, "display");
+      const definition::RealRange altDisplay = ReadRealRange(store, "display");
       spec.dispMin = altDisplay.first;
       spec.dispMax = altDisplay.second;
       spec.limit = spec.dispMax;
@@ -117,8 +108,8 @@ FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
 
 std::string AddressCaption(const markup::MarkupStore& store, std::int32_t groupAddressMask,
                            bool showBoth) {
-  return AddressCaptionText(store.GetAttributeView("displayaddr"), store.GetAttributeView("addr"),
-                            groupAddressMask, showBoth);
+  return AddressCaptionText(store.GetAttributeView("displayaddr"),
+                            definition::ReadAddressPair(store), groupAddressMask, showBoth);
 }
 
 }  // namespace kestrova::engine

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "engine/attribute_pair.hpp"
 #include "engine/format_spec.hpp"
 #include "engine/register_images.hpp"
 
@@ -16,12 +15,8 @@ class MarkupStore;
 
 namespace kestrova::engine {
 
-// The halves of the named attribute (upper-cased, split at the first colon).
-TextPair SplitPair(const markup::MarkupStore& store, std::string_view name);
-// The halves of a numeric attribute (`bit`, `regbit`, `input`, `display`).
-NumberPair SplitNumberPair(const markup::MarkupStore& store, std::string_view name);
-
-// The halves of `addr`: the read and the write address as hexadecimal text.
+// The halves of `addr` (definition::ReadAddressPair): the read and the
+// write address as hexadecimal text.
 std::string ReadAddress(const markup::MarkupStore& store);
 std::string WriteAddress(const markup::MarkupStore& store);
 

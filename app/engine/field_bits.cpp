@@ -1,8 +1,6 @@
 #include "engine/field_bits.hpp"
 
-#include <cmath>
-
-#include "engine/attribute_pair.hpp"
+#include "markup/markup_store.hpp"
 
 namespace kestrova::engine {
 
@@ -12,34 +10,40 @@ namespace {
 // range keeps the shifts defined whatever a definition holds.
 constexpr int kMaxBitNumber = 31;
 
-int BitNumber(double value) {
-  const long rounded = std::lround(value);
-  if (rounded < 0) {
+int BitNumber(int value) {
+  if (value < 0) {
     return 0;
   }
-  return rounded > kMaxBitNumber ? kMaxBitNumber : static_cast<int>(rounded);
+  return value > kMaxBitNumber ? kMaxBitNumber : value;
 }
 
 }  // namespace
 
-FieldBits ResolveFieldBits(std::string_view bitText, std::string_view regbitText, bool byteMode) {
+FieldBits ResolveFieldBits(const definition::BitRange& bit, const definition::RegBit& regBit,
+                           bool byteMode) {
+  using Kind = definition::RegBit::Kind;
   FieldBits bits;
-  std::string_view source = bitText;
-  if (!byteMode && !regbitText.empty()) {
-    if (regbitText == "none") {
+  definition::BitRange range = bit;
+  if (!byteMode && regBit.kind != Kind::kAbsent) {
+    if (regBit.kind == Kind::kNone) {
       bits.none = true;
       return bits;
     }
-    source = regbitText;
+    range = regBit.range;
   }
-  const NumberPair pair = SplitNumberPair(source);
-  bits.hi = BitNumber(pair.first);
-  bits.lo = BitNumber(pair.second);
+  bits.hi = BitNumber(range.high);
+  bits.lo = BitNumber(range.low);
   if (byteMode) {
     bits.hi %= 8;
     bits.lo %= 8;
   }
   return bits;
+}
+
+FieldBits FieldBitsAt(const markup::MarkupStore& store, bool byteMode) {
+  return ResolveFieldBits(definition::ReadBitRange(store, "bit"),
+                          byteMode ? definition::RegBit{} : definition::ReadRegBit(store),
+                          byteMode);
 }
 
 std::int64_t PlaceField(std::int64_t value, const FieldBits& bits) {

@@ -3,7 +3,11 @@
 // (byte mode) or inside the whole register value (register mode, `regbit`).
 
 #include <cstdint>
-#include <string_view>
+#include "definition/schema.hpp"
+
+namespace kestrova::markup {
+class MarkupStore;
+}
 
 namespace kestrova::engine {
 
@@ -14,9 +18,13 @@ struct FieldBits {
   bool none = false;
 };
 
-// The bits of a field from its `bit` and `regbit` attribute texts. In byte
-// mode `regbit` is ignored and hi and lo are taken modulo 8.
-FieldBits ResolveFieldBits(std::string_view bitText, std::string_view regbitText, bool byteMode);
+// The bits of a field from its `bit` range and `regbit`. In byte mode
+// `regbit` is ignored and hi and lo are taken modulo 8.
+FieldBits ResolveFieldBits(const definition::BitRange& bit, const definition::RegBit& regBit,
+                           bool byteMode);
+
+// The bits of the element at the markup cursor.
+FieldBits FieldBitsAt(const markup::MarkupStore& store, bool byteMode);
 
 // The field value placed at its bit position: value * 2^lo.
 std::int64_t PlaceField(std::int64_t value, const FieldBits& bits);

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <utility>
 
-#include "engine/decimal_text.hpp"
-#include "engine/hex_text.hpp"
+#include "definition/numbers.hpp"
+#include "engine/number_pattern.hpp"
 
 namespace kestrova::engine {
 
@@ -87,7 +87,7 @@ double RawToDisplayValue(const FormatSpec& spec, double raw) {
 std::string RawToDisplayText(const FormatSpec& spec, double raw) {
   const double v = RawToDisplayValue(spec, raw);
   if (spec.format == "hex") {
-    return Hex2(std::llround(v)) + "h";
+    return definition::Hex2(static_cast<std::uint32_t>(std::llround(v))) + "h";
   }
   if (spec.format == "dec") {
     return FormatNumber(v, "0");
@@ -96,7 +96,7 @@ std::string RawToDisplayText(const FormatSpec& spec, double raw) {
 }
 
 std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
-  const double v = Limited(LeadingNumber(text), spec.dispMin, spec.limit);
+  const double v = Limited(definition::LeadingNumber(text), spec.dispMin, spec.limit);
   double r = 0;
   if (!spec.inverted) {
     r = spec.dispMax == spec.dispMin

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/hex_text.hpp"
+#include "definition/numbers.hpp"
 #include "engine/session.hpp"
 
 namespace kestrova::engine {
@@ -29,9 +29,9 @@ std::string WriteLogLine(std::span<const std::int16_t> registers,
   for (int i = 0; i < count && static_cast<std::size_t>(i) < registers.size() &&
                   static_cast<std::size_t>(i) < data.size();
        ++i) {
-    line += Hex2(static_cast<std::uint16_t>(registers[static_cast<std::size_t>(i)]));
+    line += definition::Hex2(static_cast<std::uint16_t>(registers[static_cast<std::size_t>(i)]));
     line += '=';
-    line += Hex2(data[static_cast<std::size_t>(i)]);
+    line += definition::Hex2(data[static_cast<std::size_t>(i)]);
     line += ' ';
   }
   return line;

@@ -2,9 +2,9 @@
 #include <array>
 #include <string>
 
+#include "definition/numbers.hpp"
 #include "engine/access.hpp"
 #include "engine/field_bits.hpp"
-#include "engine/hex_text.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
@@ -98,7 +98,7 @@ class ListBuilder {
 
   std::int64_t FieldValue(const BitfieldLayout& field) {
     store_.SetXmlFileIndex(field.line);
-    return HexToLong(store_.GetAttributeView("value"));
+    return definition::HexToLong(store_.GetAttributeView("value"));
   }
 
   bool AddField(const RegisterLayout& reg, const BitfieldLayout& field) {
@@ -174,9 +174,10 @@ class ListBuilder {
       return Fail(entry_.fieldLine, "more than 2049 entries in one transfer");
     }
     if (entry_.data < 0 || entry_.data > kByteMax) {
-      return Fail(entry_.fieldLine, "the bit-field values of address " + Hex2(entry_.address) +
-                                        " add up to " + std::to_string(entry_.data) +
-                                        ", more than one byte holds");
+      return Fail(entry_.fieldLine,
+                  "the bit-field values of address " +
+                      definition::Hex2(static_cast<std::uint32_t>(entry_.address)) + " add up to " +
+                      std::to_string(entry_.data) + ", more than one byte holds");
     }
     const auto at = static_cast<std::size_t>(list_.count);
     list_.address[at] = static_cast<std::int16_t>(entry_.address);
@@ -192,9 +193,10 @@ class ListBuilder {
     if (entry_.firstOrder > 0) {
       const std::int64_t data = entry_.data + entry_.adjustment;
       if (data < 0 || data > kByteMax) {
-        return Fail(entry_.fieldLine, "the first write to address " + Hex2(entry_.address) +
-                                          " would carry " + std::to_string(data) +
-                                          ", more than one byte holds");
+        return Fail(entry_.fieldLine,
+                    "the first write to address " +
+                        definition::Hex2(static_cast<std::uint32_t>(entry_.address)) +
+                        " would carry " + std::to_string(data) + ", more than one byte holds");
       }
       firstList_[static_cast<std::size_t>(entry_.firstOrder)] = {
           static_cast<std::int16_t>(entry_.address), static_cast<std::uint8_t>(data),

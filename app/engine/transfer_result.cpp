@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <array>
 
+#include "definition/numbers.hpp"
 #include "engine/field_bits.hpp"
-#include "engine/hex_text.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
@@ -172,7 +172,7 @@ bool ApplyTransferResult(Session& session, Direction direction, TransferList& li
       const std::int64_t value =
           ExtractField(list.data[static_cast<std::size_t>(at)], field.byteBits);
       store.SetXmlFileIndex(field.line);
-      store.SetAttribute("value", HexText(value), false);
+      store.SetAttribute("value", definition::HexText(static_cast<std::uint32_t>(value)), false);
       if (checkValues && field.checkValue && *field.checkValue != value) {
         ok = false;
       }

@@ -19,7 +19,6 @@ TEST_F(EngineTest, AttributesAtTheCursor) {
   store.SetXmlFileIndex(BitfieldLine(1));
   EXPECT_EQ(ReadAddress(store), "40");
   EXPECT_EQ(WriteAddress(store), "C0");
-  EXPECT_EQ(SplitNumberPair(store, "bit").first, 12);
   EXPECT_EQ(PlaceField(store, 3, true), 3 << 1);  // bits 4..1 of the byte
   EXPECT_EQ(PlaceField(store, 3, false), 0);      // regbit "none"
   EXPECT_EQ(ExtractField(store, 0xFFFF, false), 0);

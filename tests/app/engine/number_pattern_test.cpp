@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/decimal_text.hpp"
+#include "definition/numbers.hpp"
+#include "engine/number_pattern.hpp"
 #include "german_locale.hpp"
 
 namespace kestrova::engine {
@@ -84,9 +85,9 @@ using NumberPatternGerman = testing::GermanLocaleTest;
 
 TEST_F(NumberPatternGerman, NeverUsesTheLocaleSeparator) {
   ExpectAllPatternCases();
-  EXPECT_DOUBLE_EQ(LeadingNumber("127.5"), 127.5);
-  EXPECT_TRUE(IsDecimalText("0.5"));
-  EXPECT_FALSE(IsDecimalText("0,5"));
+  // The numbers the conversions read are locale-free too.
+  EXPECT_DOUBLE_EQ(definition::LeadingNumber("127.5"), 127.5);
+  EXPECT_DOUBLE_EQ(definition::LeadingNumber("0,5"), 0);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "engine/decimal_text.hpp"
+#include "engine/number_pattern.hpp"
 
 #include <algorithm>
 #include <array>
@@ -11,44 +11,8 @@ namespace kestrova::engine {
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-// Length of the numeric part at the start of `text` (after a sign): digits
-// with at most one ".". Sets `digits` to the number of digits seen.
-std::size_t NumericSpan(std::string_view text, int& digits) {
-  std::size_t i = 0;
-  bool point = false;
-  digits = 0;
-  for (; i < text.size(); ++i) {
-    if (IsDigit(text[i])) {
-      ++digits;
-    } else if (text[i] == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  return i;
-}
-
-// Parses the unsigned digits-and-point text (at least one digit) as a double.
-double ParseUnsigned(std::string_view text) {
-  std::string buffer;
-  if (!text.empty() && text.front() == '.') {
-    buffer.push_back('0');
-  }
-  buffer.append(text);
-  if (buffer.back() == '.') {
-    buffer.pop_back();
-  }
-  double value = 0;
-  std::from_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  return value;
 }
 
 // A number as decimal digits: value = 0.d1d2d3... * 10^point, i.e. the
@@ -252,39 +216,6 @@ std::string FormatWithPattern(double value, std::string_view pattern) {
 }
 
 }  // namespace
-
-double LeadingNumber(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  int digits = 0;
-  const std::size_t span = NumericSpan(text.substr(i), digits);
-  if (digits == 0) {
-    return 0;
-  }
-  const double magnitude = ParseUnsigned(text.substr(i, span));
-  return negative ? -magnitude : magnitude;
-}
-
-bool IsDecimalText(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    text.remove_prefix(1);
-  }
-  int digits = 0;
-  return NumericSpan(text, digits) == text.size() && digits > 0;
-}
 
 std::string FormatNumber(double value, std::string_view pattern) {
   if (pattern.empty() || EqualsIgnoringCase(pattern, "General Number")) {
