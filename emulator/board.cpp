@@ -71,6 +71,7 @@ void Board::Unplug() {
 
 void Board::UnplugLocked() {
   connected_ = false;
+  reEnumerating_ = false;
   ++generation_;
   firmwareRunning_ = false;
   cpuReset_ = true;
@@ -97,6 +98,33 @@ bool Board::ReplugsOnSearch() const {
 void Board::SetReplugsOnSearch(bool replug) {
   std::lock_guard<std::mutex> lock(mutex_);
   replugOnSearch_ = replug;
+}
+
+void Board::SetReEnumerationSearches(uint32_t searches) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  reEnumerationSearches_ = searches;
+}
+
+bool Board::NoteSearch() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (connected_) {
+    return true;
+  }
+  if (reEnumerating_) {
+    if (absentSearches_ > 0) {
+      --absentSearches_;
+      return false;
+    }
+    reEnumerating_ = false;
+    connected_ = true;
+    return true;
+  }
+  if (!replugOnSearch_) {
+    return false;
+  }
+  connected_ = true;  // plugged back in: a bare core (UnplugLocked cleared the rest)
+  ++generation_;
+  return true;
 }
 
 std::vector<uint8_t> Board::DeviceDescriptor() const {
@@ -253,6 +281,11 @@ void Board::SetCpuReset(bool hold) {
   responses_.clear();
   // The firmware disconnects and comes back with its own descriptors.
   ++generation_;
+  if (reEnumerationSearches_ > 0) {
+    connected_ = false;
+    reEnumerating_ = true;
+    absentSearches_ = reEnumerationSearches_;
+  }
 }
 
 bool Board::IsFirmwareEndpoint(uint8_t endpoint) const {

@@ -66,6 +66,13 @@ class Board {
   // for boards (the user plugs it back in) unless this is switched off.
   bool ReplugsOnSearch() const;
   void SetReplugsOnSearch(bool replug);
+  // After the firmware boots, the board stays off the bus for this many
+  // searches for boards before it shows up with its new identity (default
+  // 0: it is back at the next search).
+  void SetReEnumerationSearches(uint32_t searches);
+  // A search for boards looks at the bus: a board coming back from a
+  // re-enumeration or a disconnect may appear. True when it is present.
+  bool NoteSearch();
 
   // --- endpoint 0. outData: wLength bytes for a request to the device;
   // inData: room for wLength bytes for a request to the host.
@@ -114,6 +121,9 @@ class Board {
   mutable std::mutex mutex_;
   bool connected_ = true;
   bool replugOnSearch_ = true;
+  uint32_t reEnumerationSearches_ = 0;
+  uint32_t absentSearches_ = 0;  // searches left before a re-enumerating board is back
+  bool reEnumerating_ = false;
   uint32_t generation_ = 1;
   bool cpuReset_ = true;
   bool firmwareRunning_ = false;

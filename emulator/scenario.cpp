@@ -299,6 +299,8 @@ void ReadBoard(Context& c) {
   }
   Board& board = c.emulator.AddBoard(boardClass, identity);
   board.SetReplugsOnSearch(c.store.GetAttribute("replug") != "false");
+  const double searches = c.Decimal("reenumerate", 0);
+  board.SetReEnumerationSearches(searches > 0 ? static_cast<uint32_t>(searches) : 0);
 }
 
 void ReadStream(Context& c) {

@@ -22,7 +22,8 @@
 // `temp` children tie one register (by `title`) to another source, or bind
 // explicit bytes. `board`: `class` fullspeed or highspeed (default), `vid`
 // and `pid` of the bare core (default: the first chip's USB link, else the
-// boot IDs), `replug="false"` (stays away after a disconnect).
+// boot IDs), `replug="false"` (stays away after a disconnect),
+// `reenumerate="n"` (after a download it is absent for n searches).
 #pragma once
 
 #include <string>

@@ -95,10 +95,7 @@ void EmulatedDriverClass::AddBoard(std::shared_ptr<Board> board) {
 int EmulatedDriverClass::Count() {
   int present = 0;
   for (const auto& board : boards_) {
-    if (!board->Connected() && board->ReplugsOnSearch()) {
-      board->Replug();
-    }
-    present += board->Connected() ? 1 : 0;
+    present += board->NoteSearch() ? 1 : 0;
   }
   return present;
 }

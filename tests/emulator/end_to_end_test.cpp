@@ -167,6 +167,29 @@ TEST_P(EndToEndTest, SecondOpenFindsTheRunningFirmwareAndDownloadsNothing) {
   EXPECT_EQ(board->Boots(), 2u);
 }
 
+TEST_P(EndToEndTest, OpenWaitsForASlowReEnumeration) {
+  board->SetReEnumerationSearches(3);
+  const DeviceHandle handle = Open();
+  ASSERT_GE(sleeps.size(), 2u);
+  EXPECT_EQ(sleeps[0], 1000);
+  EXPECT_EQ(sleeps[1], 500);
+  EXPECT_TRUE(board->Connected());
+  EXPECT_EQ(Read(handle, BUS_I2C, 0x48, {2}), (std::vector<uint8_t>{0x28}));
+  EXPECT_EQ(CloseDevice(handle), 1);
+}
+
+TEST_P(EndToEndTest, BoardThatNeverComesBackFailsAfterThePolls) {
+  board->SetReEnumerationSearches(1000);
+  uint16_t vidPid[2] = {kVid, kPid};
+  DeviceHandle handle = -1;
+  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, firmwarePath.c_str(), &handle), 0);
+  EXPECT_EQ(LastError(), "OpenDevice: Board did not come back after firmware download");
+  EXPECT_EQ(sleeps.size(), 22u) << "1000 ms, then 500 ms after each of 21 polls";
+  if (handle != -1) {
+    CloseDevice(handle);
+  }
+}
+
 TEST_P(EndToEndTest, ZeroVidPidLearnsTheBoardIdentity) {
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;

@@ -277,6 +277,16 @@ TEST_F(AdapterTest, ShortBlocksAreRefused) {
             IoResult::kFailed);
 }
 
+TEST_F(AdapterTest, ReEnumeratingBoardIsAbsentForItsSearches) {
+  board->SetReEnumerationSearches(2);
+  Program(*driverClass.Open(0));
+  EXPECT_EQ(driverClass.Count(), 0);
+  EXPECT_EQ(driverClass.Open(0), nullptr);
+  EXPECT_EQ(driverClass.Count(), 0);
+  EXPECT_EQ(driverClass.Count(), 1);
+  EXPECT_TRUE(board->FirmwareRunning()) << "a re-enumeration keeps the firmware";
+}
+
 TEST(AdapterClassTest, SeveralBoardsAreCountedInOrder) {
   EmulatedDriverClass driverClass;
   auto first = std::make_shared<Board>(BoardClass::kFullSpeed, BoardIdentity{1, 2}, nullptr);
