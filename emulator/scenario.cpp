@@ -51,6 +51,15 @@ struct Context {
     }
     return *value;
   }
+  // A whole number from 0 to `limit`; out-of-range values are reported.
+  uint32_t WholeNumber(std::string_view name, uint32_t fallback, uint32_t limit) {
+    const double value = Decimal(name, fallback);
+    if (value < 0 || value > limit || value != static_cast<double>(static_cast<int64_t>(value))) {
+      Problem(std::string(name) + " must be a whole number from 0 to " + std::to_string(limit));
+      return fallback;
+    }
+    return static_cast<uint32_t>(value);
+  }
 };
 
 // Hex byte list separated by spaces or commas ("0,100" or "01 02 03").
@@ -132,7 +141,7 @@ void ReadTemperatureSource(Context& c) {
   source.amplitudeCelsius = c.Decimal("amplitude", source.amplitudeCelsius);
   source.periodSeconds = c.Decimal("period", source.periodSeconds);
   source.noiseCelsius = c.Decimal("noise", source.noiseCelsius);
-  source.seed = static_cast<uint32_t>(c.Decimal("seed", source.seed));
+  source.seed = c.WholeNumber("seed", source.seed, 0xFFFFFFFFu);
   if (c.emulator.FindTemperatureSource(source.name)) {
     c.Problem("temperature source \"" + source.name + "\" defined twice");
     return;
@@ -161,7 +170,8 @@ void ReadChipChildren(Context& c, PartChip& part, bool follow, const std::string
       const bool isSigned = c.store.GetAttribute("signed") != "false";
       part.chip->BindTemperature(
           TemperatureRegister::FromLsb(c.Decimal("lsb", 0.0625),
-                                       static_cast<int>(c.Decimal("shift", 0)), isSigned, bytes),
+                                       static_cast<int>(c.WholeNumber("shift", 0, 31)), isSigned,
+                                       bytes),
           source, clock);
       continue;
     }
@@ -299,8 +309,7 @@ void ReadBoard(Context& c) {
   }
   Board& board = c.emulator.AddBoard(boardClass, identity);
   board.SetReplugsOnSearch(c.store.GetAttribute("replug") != "false");
-  const double searches = c.Decimal("reenumerate", 0);
-  board.SetReEnumerationSearches(searches > 0 ? static_cast<uint32_t>(searches) : 0);
+  board.SetReEnumerationSearches(c.WholeNumber("reenumerate", 0, 1000000));
 }
 
 void ReadStream(Context& c) {

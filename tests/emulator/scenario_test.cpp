@@ -199,12 +199,15 @@ TEST(ScenarioTest, ProblemsNameTheLineAndTheRestStillLoads) {
                    " <stream hex=\"1 2 300\"/>\r\n"
                    " <boardreg addr=\"10000\" value=\"1\"/>\r\n"
                    " <temperature name=\"t\" mean=\"warm\"/>\r\n"
+                   " <temperature name=\"u\" seed=\"-1\"/>\r\n"
+                   " <board reenumerate=\"100000000\"/>\r\n"
                    "</definition>\r\n");
   Emulator emulator;
   std::vector<std::string> problems;
   ASSERT_TRUE(LoadScenario(path, kShippedData, emulator, problems));
   const std::vector<std::string> expected = {
       path + ":13: mean \"warm\" is not a number",
+      path + ":14: seed must be a whole number from 0 to 4294967295",
       path + ":2: part definition \"nosuchpart\" not found in any device folder",
       path + ":3: chip needs a device name (no \"/\") or a file",
       path + ":4: addr \"zz\" is not hexadecimal",
@@ -213,11 +216,12 @@ TEST(ScenarioTest, ProblemsNameTheLineAndTheRestStillLoads) {
       path + ":8: cannot place \"demo\" at 90 on i2c (taken, or beyond the bus's addresses)",
       path + ":9: no temperature source \"missing\"",
       path + ":10: board class \"superspeed\" is neither fullspeed nor highspeed",
+      path + ":15: reenumerate must be a whole number from 0 to 1000000",
       path + ":11: stream hex \"1 2 300\" is not a list of bytes",
       path + ":12: boardreg needs an addr up to FFFF and a value up to FF",
   };
   EXPECT_EQ(problems, expected);
-  EXPECT_EQ(emulator.BoardCount(), 1u);
+  EXPECT_EQ(emulator.BoardCount(), 2u);
   EXPECT_NE(emulator.GetBuses()->I2c().ChipAt(0x48), nullptr);
   EXPECT_NE(emulator.GetBuses()->I2c().ChipAt(0x40), nullptr);
 }
