@@ -143,4 +143,14 @@ bool ReadPendingList(Session& session) {
   return true;
 }
 
+bool CloseCurrentDevice(Session& session) {
+  if (session.hooks.stopContinuous) {
+    session.hooks.stopContinuous();
+  }
+  if (session.hooks.savePartSettings) {
+    session.hooks.savePartSettings();
+  }
+  return session.Bridge().CloseBoard(session.connection.deviceHandle);
+}
+
 }  // namespace kestrova::engine

@@ -17,6 +17,10 @@ void UpdateDependentRegisters(Session& session);
 bool WritePendingList(Session& session);
 // Reads the start-up read list (the bytes are not applied).
 bool ReadPendingList(Session& session);
+// Before another device is opened and when the program ends: continuous
+// activity stops, the part settings are saved, the board is closed (the
+// handle is left for the next open to overwrite).
+bool CloseCurrentDevice(Session& session);
 // "Check USB connection and select Device again" and its kin.
 void ShowBoardError(Session& session);
 // "Registers do not match part"; then continuous activity stops.

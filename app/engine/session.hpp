@@ -79,6 +79,7 @@ struct SessionHooks {
   std::function<void(bool)> setReadRegsEnabled;   // the "Read Regs" button
   std::function<void(bool)> setWriteRegsEnabled;  // the "Write Regs" button
   std::function<void()> stopContinuous;           // ends continuous read, logging, plotting
+  std::function<void()> savePartSettings;         // writes part.def of the open device
 };
 
 class Session {

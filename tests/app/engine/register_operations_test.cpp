@@ -248,6 +248,24 @@ TEST_F(Operations, OperationsRestoreTheCursor) {
   EXPECT_EQ(store.IndexStackDepth(), 0);
 }
 
+TEST_F(Operations, CloseCurrentDeviceStopsSavesAndCloses) {
+  std::vector<std::string> steps;
+  session.hooks.stopContinuous = [&] { steps.push_back("stop"); };
+  session.hooks.savePartSettings = [&] {
+    steps.push_back("save");
+    EXPECT_TRUE(library.calls.empty());  // saved before the board goes
+  };
+  EXPECT_TRUE(CloseCurrentDevice(session));
+  EXPECT_EQ(steps, (std::vector<std::string>{"stop", "save"}));
+  ASSERT_EQ(library.calls.size(), 1u);
+  EXPECT_EQ(library.calls[0].function, "CloseDevice");
+  EXPECT_EQ(library.calls[0].handle, 7);
+  EXPECT_EQ(session.connection.deviceHandle, 7);
+  session.connection.deviceHandle = kNoDevice;
+  EXPECT_TRUE(CloseCurrentDevice(session));
+  EXPECT_EQ(library.calls.size(), 1u);
+}
+
 const char* kDependent =
     "  <register label=\"Source\" updatereg=\"31\">\r\n"
     "   <bitfield addr=\"30\" bit=\"7:0\" value=\"0\"/>\r\n"
