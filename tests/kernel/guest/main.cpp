@@ -6,6 +6,7 @@
 #include <string>
 
 #include "smbus_checks.hpp"
+#include "usb_checks.hpp"
 
 namespace {
 
@@ -17,7 +18,11 @@ constexpr const char* kUsage =
     "  smbus-locked read|write DRIVER CHIP\n"
     "                                     while another process holds the lock\n"
     "  smbus-lock-freed DRIVER NODE CHIP  after the holder died\n"
-    "  smbus-bench DRIVER NODE CHIP SECONDS\n";
+    "  smbus-bench DRIVER NODE CHIP SECONDS\n"
+    "  usb-open FIRMWARE CONTROL BUS CHIP download, re-enumeration, reopening\n"
+    "  usb-transfers CONTROL BUS CHIP     board, chip, mixed, absent chip, stream\n"
+    "  usb-timeout CONTROL BUS CHIP       a held-back response\n"
+    "  usb-bench CONTROL BUS CHIP SECONDS\n";
 
 uint8_t Address(const char* text) {
   return static_cast<uint8_t>(std::strtoul(text, nullptr, 0));
@@ -51,6 +56,28 @@ int main(int argc, char** argv) {
   if (command == "smbus-bench" && argc == 6) {
     return RunSmbusBench(SmbusTarget{argv[2], argv[3], Address(argv[4]), 0},
                          std::strtod(argv[5], nullptr));
+  }
+  if (command.rfind("usb-", 0) == 0 && argc >= 5) {
+    const bool withFirmware = command == "usb-open";
+    const int first = withFirmware ? 3 : 2;
+    if (argc < first + 3) {
+      return Usage();
+    }
+    const UsbTarget target{argv[first],
+                           static_cast<int16_t>(std::strtol(argv[first + 1], nullptr, 0)),
+                           Address(argv[first + 2])};
+    if (withFirmware && argc == 6) {
+      return RunUsbOpenChecks(argv[2], target);
+    }
+    if (command == "usb-transfers" && argc == 5) {
+      return RunUsbTransferChecks(target);
+    }
+    if (command == "usb-timeout" && argc == 5) {
+      return RunUsbTimeoutChecks(target);
+    }
+    if (command == "usb-bench" && argc == 6) {
+      return RunUsbBench(target, std::strtod(argv[5], nullptr));
+    }
   }
   return Usage();
 }

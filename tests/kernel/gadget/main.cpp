@@ -1,0 +1,86 @@
+// dravik-board-gadget: the emulated evaluation board served as a real USB
+// device through the kernel's gadget framework (configfs + FunctionFS), so
+// the library's libusb driver meets it through a real USB host stack. The
+// bench comes from the same environment as the in-process emulator
+// (DRAVIK_EMULATOR_SCENARIO, DRAVIK_EMULATOR_FAULTS); the first board is served.
+//
+//   dravik-board-gadget [--udc NAME] [--control SOCKET]
+//
+// Needs root, configfs mounted at /sys/kernel/config, libcomposite and
+// usb_f_fs loaded and a device controller (dummy_hcd in the rig). Runs until
+// SIGTERM or SIGINT, then disconnects.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "board_gadget.hpp"
+#include "control_socket.hpp"
+#include "emulator/environment.hpp"
+#include "gadget_log.hpp"
+
+using namespace kestrova::kerneltest;
+
+namespace {
+
+constexpr const char* kDefaultControl = "/run/dravik-board-gadget.sock";
+
+int Usage() {
+  std::fputs("usage: dravik-board-gadget [--udc NAME] [--control SOCKET]\n", stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string udc;
+  std::string control = kDefaultControl;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--udc" && i + 1 < argc) {
+      udc = argv[++i];
+    } else if (arg == "--control" && i + 1 < argc) {
+      control = argv[++i];
+    } else {
+      return Usage();
+    }
+  }
+  if (udc.empty()) {
+    auto first = FirstUdc();
+    if (!first) {
+      std::fputs("dravik-board-gadget: no USB device controller in /sys/class/udc\n", stderr);
+      return 1;
+    }
+    udc = *first;
+  }
+
+  // Signals are taken by sigwait below, never by the serving threads.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTERM);
+  sigaddset(&stop, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+  auto bench = kestrova::emulator::BuildEmulatorFromEnvironment();
+  if (bench->BoardCount() == 0) {
+    std::fputs("dravik-board-gadget: the bench has no board\n", stderr);
+    return 1;
+  }
+  BoardGadget gadget(bench->BoardAt(0), udc);
+  std::string error;
+  if (!gadget.Start(&error) ||
+      !ServeControlSocket(
+          control, [&gadget](const std::string& line) { return gadget.Command(line); }, &error)) {
+    std::fprintf(stderr, "dravik-board-gadget: %s\n", error.c_str());
+    gadget.Shutdown();
+    return 1;
+  }
+  Log("serving on %s, control socket %s", udc.c_str(), control.c_str());
+
+  int signal = 0;
+  sigwait(&stop, &signal);
+  Log("stopping on signal %d", signal);
+  gadget.Shutdown();
+  std::fflush(stderr);
+  std::_Exit(0);
+}
