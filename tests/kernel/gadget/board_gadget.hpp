@@ -29,7 +29,8 @@ class BoardGadget {
   void Shutdown();
 
   // One line of the control channel: "arm <faults>" arms faults in the
-  // emulator's text form, "status" describes the board. Returns the reply.
+  // emulator's text form, "release" sends a held-back response late,
+  // "status" describes the board. Returns the reply.
   std::string Command(const std::string& line);
 
  private:

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "smbus_checks.hpp"
+#include "transcript.hpp"
 #include "usb_checks.hpp"
 
 namespace {
@@ -22,7 +23,10 @@ constexpr const char* kUsage =
     "  usb-open FIRMWARE CONTROL BUS CHIP download, re-enumeration, reopening\n"
     "  usb-transfers CONTROL BUS CHIP     board, chip, mixed, absent chip, stream\n"
     "  usb-timeout CONTROL BUS CHIP       a held-back response\n"
-    "  usb-bench CONTROL BUS CHIP SECONDS\n";
+    "  usb-late-response CONTROL BUS CHIP a response sent after the time-out\n"
+    "  usb-bench CONTROL BUS CHIP SECONDS\n"
+    "  usb-transcript FIRMWARE CONTROL|in-process a|b\n"
+    "                                     every result of a fixed call sequence\n";
 
 uint8_t Address(const char* text) {
   return static_cast<uint8_t>(std::strtoul(text, nullptr, 0));
@@ -57,6 +61,14 @@ int main(int argc, char** argv) {
     return RunSmbusBench(SmbusTarget{argv[2], argv[3], Address(argv[4]), 0},
                          std::strtod(argv[5], nullptr));
   }
+  if (command == "usb-transcript" && argc == 5) {
+    const std::string control = argv[3];
+    const std::string part = argv[4];
+    if (part != "a" && part != "b") {
+      return Usage();
+    }
+    return RunUsbTranscript({argv[2], control == "in-process" ? "" : control, part});
+  }
   if (command.rfind("usb-", 0) == 0 && argc >= 5) {
     const bool withFirmware = command == "usb-open";
     const int first = withFirmware ? 3 : 2;
@@ -74,6 +86,9 @@ int main(int argc, char** argv) {
     }
     if (command == "usb-timeout" && argc == 5) {
       return RunUsbTimeoutChecks(target);
+    }
+    if (command == "usb-late-response" && argc == 5) {
+      return RunUsbLateResponseChecks(target);
     }
     if (command == "usb-bench" && argc == 6) {
       return RunUsbBench(target, std::strtod(argv[5], nullptr));

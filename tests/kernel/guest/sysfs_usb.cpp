@@ -30,6 +30,19 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 }  // namespace
 
+std::vector<uint8_t> SysfsUsbDevice::EndpointAddresses() const {
+  constexpr uint8_t kDescriptorEndpoint = 5;
+  std::vector<uint8_t> addresses;
+  size_t offset = kDeviceDescriptorSize;
+  while (offset + 2 < descriptors.size() && descriptors[offset] >= 2) {
+    if (descriptors[offset + 1] == kDescriptorEndpoint) {
+      addresses.push_back(descriptors[offset + 2]);
+    }
+    offset += descriptors[offset];
+  }
+  return addresses;
+}
+
 std::string SysfsUsbDevice::Describe() const {
   char text[256];
   std::snprintf(text, sizeof text,

@@ -27,6 +27,8 @@ struct SysfsUsbDevice {
   uint8_t ManufacturerIndex() const { return descriptors[14]; }
   uint8_t ProductIndex() const { return descriptors[15]; }
   uint8_t SerialIndex() const { return descriptors[16]; }
+  // Endpoint addresses of the configuration, in descriptor order.
+  std::vector<uint8_t> EndpointAddresses() const;
   std::string Describe() const;
 };
 

@@ -20,6 +20,7 @@ constexpr int kEnumerationWaitMs = 10000;
 constexpr uint16_t kHighSpeedChunk = 4096;
 constexpr const char* kManufacturer = "Kestrova";
 constexpr int kBenchRegisters = 58;
+constexpr size_t kFirmwareEndpoints = 8;
 // More than one read request of 58: the chunking must carry across.
 constexpr int kBoardRegisterCount = 70;
 // The transfer time-out is 10 s; a slow virtual machine may add a little.
@@ -119,6 +120,12 @@ int RunUsbOpenChecks(const std::string& firmware, const UsbTarget& target) {
     report.Check(
         after->VendorId() == before->VendorId() && after->ProductId() == before->ProductId(),
         "identity-kept-through-download", after->Describe());
+    // The device controller numbers the endpoints; the library finds the
+    // command and response endpoints by their place in the list instead.
+    const auto endpoints = after->EndpointAddresses();
+    report.Check(endpoints.size() == kFirmwareEndpoints && (endpoints.front() & 0x80) == 0 &&
+                     (endpoints.back() & 0x80) != 0,
+                 "endpoint-list-command-first-response-last", "endpoints " + Hex(endpoints));
   }
 
   const std::string status = SendControlCommand(target.control, "status");
@@ -229,6 +236,35 @@ int RunUsbTimeoutChecks(const UsbTarget& target) {
                "wanted " + Hex(wanted) + ", read " + Describe(after));
   const std::string status = SendControlCommand(target.control, "status");
   report.Check(StatusField(status, "held") == 0, "nothing-left-held", status);
+  CloseDevice(h);
+  return report.ExitCode();
+}
+
+int RunUsbLateResponseChecks(const UsbTarget& target) {
+  CheckReport report;
+  Opened open = Open(nullptr);
+  if (!report.Check(open.ok, "open", open.detail)) {
+    return report.ExitCode();
+  }
+  const DeviceHandle h = open.handle;
+  const auto first = RegisterRange(BOARD_REGISTER_BASE + 0x280, 8);
+  const auto second = RegisterRange(BOARD_REGISTER_BASE + 0x300, 8);
+  const auto firstBytes = Pattern(0x11, first.size());
+  const auto secondBytes = Pattern(0x99, second.size());
+  report.Check(Write(h, BUS_BOARD, 0, first, firstBytes).ok &&
+                   Write(h, BUS_BOARD, 0, second, secondBytes).ok,
+               "write-two-blocks", Hex(firstBytes) + " / " + Hex(secondBytes));
+  const std::string armed = SendControlCommand(target.control, "arm timeout");
+  Transfer held = Read(h, BUS_BOARD, 0, first);
+  report.Check(armed == "ok" && !held.ok && held.error == kWrongCount, "first-read-times-out",
+               Describe(held));
+  const std::string released = SendControlCommand(target.control, "release");
+  report.Check(released == "ok", "firmware-answers-late", released);
+  Transfer next = Read(h, BUS_BOARD, 0, second);
+  report.Check(!(next.ok && next.data == firstBytes), "late-answer-not-taken-for-the-next",
+               "asked for " + Hex(secondBytes) + ", " + Describe(next));
+  Transfer again = Read(h, BUS_BOARD, 0, second);
+  report.Check(again.ok && again.data == secondBytes, "back-in-step", Describe(again));
   CloseDevice(h);
   return report.ExitCode();
 }

@@ -21,6 +21,9 @@ int RunUsbTransferChecks(const UsbTarget& target);
 // The gadget holds back one response: the read times out with the library's
 // message, and the next transfer gets its own data.
 int RunUsbTimeoutChecks(const UsbTarget& target);
+// A response that comes after the host's time-out must never be taken for
+// the answer to the next request.
+int RunUsbLateResponseChecks(const UsbTarget& target);
 // Reads 58 registers per call for the given time and reports calls per second.
 int RunUsbBench(const UsbTarget& target, double seconds);
 

@@ -1,0 +1,136 @@
+#include "transcript.hpp"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "../gadget/control_socket.hpp"
+#include "library_calls.hpp"
+
+namespace kestrova::kerneltest {
+namespace {
+
+constexpr const char* kDriverName = "dravik";
+constexpr int16_t kBoard = BOARD_REGISTER_BASE + 0x500;
+constexpr uint8_t kAbsentChip = 0x7F;
+// The host notices a board that left the bus within this time.
+constexpr auto kSettle = std::chrono::milliseconds(1000);
+
+class Transcript {
+ public:
+  void Line(const std::string& what, const Transfer& t) {
+    if (t.ok) {
+      std::printf("%02d %s: ok count=%d data=%s\n", ++step_, what.c_str(), t.dataSize,
+                  Hex(t.data).c_str());
+    } else {
+      std::printf("%02d %s: fail \"%s\"\n", ++step_, what.c_str(), t.error.c_str());
+    }
+    std::fflush(stdout);
+  }
+  void Note(const std::string& text) {
+    std::printf("%02d %s\n", ++step_, text.c_str());
+    std::fflush(stdout);
+  }
+
+ private:
+  int step_ = 0;
+};
+
+std::vector<uint8_t> Pattern(uint8_t seed, size_t count) {
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i < count; ++i) {
+    bytes.push_back(static_cast<uint8_t>(seed + 13 * i));
+  }
+  return bytes;
+}
+
+DeviceHandle Open(Transcript& out, const char* firmware) {
+  uint16_t vidPid[2] = {0, 0};
+  DeviceHandle handle = -1;
+  const bool ok = OpenDevice(LINK_USB, kDriverName, vidPid, 0, firmware, &handle) == 1;
+  char text[128];
+  std::snprintf(text, sizeof text, "open: %s board %04x:%04x%s", ok ? "ok" : "fail", vidPid[0],
+                vidPid[1], ok ? "" : (" \"" + LastError() + "\"").c_str());
+  out.Note(text);
+  return ok ? handle : -1;
+}
+
+void PartA(Transcript& out, DeviceHandle h) {
+  const auto eight = RegisterRange(kBoard, 8);
+  out.Line("board read 8, response one byte short", Read(h, BUS_BOARD, 0, eight));
+  out.Line("board read 8, response one byte long", Read(h, BUS_BOARD, 0, eight));
+  out.Line("board read 8", Read(h, BUS_BOARD, 0, eight));
+  const auto seventy = RegisterRange(kBoard, 70);
+  out.Line("board write 70", Write(h, BUS_BOARD, 0, seventy, Pattern(0x21, 70)));
+  out.Line("board read 70", Read(h, BUS_BOARD, 0, seventy));
+  out.Line("board read 58 with no register address",
+           Read(h, BUS_BOARD, 0x12, std::vector<int16_t>(58, NO_REGISTER_ADDRESS)));
+  out.Line("i2c read 4 at an absent chip", Read(h, BUS_I2C, kAbsentChip, RegisterRange(0, 4)));
+  out.Line("i2c write 2 at an absent chip",
+           Write(h, BUS_I2C, kAbsentChip, RegisterRange(0, 2), {1, 2}));
+  out.Line("single-wire read 4 at an absent chip", Read(h, BUS_SINGLEWIRE, 5, RegisterRange(0, 4)));
+  out.Line("spi read 4", Read(h, BUS_SPI, 0, RegisterRange(0, 4)));
+  out.Line("microwire read 2", Read(h, BUS_MICROWIRE, 0, RegisterRange(0, 2)));
+  out.Line("qx3 test read 2", Read(h, BUS_QX3TEST, 0, RegisterRange(0, 2)));
+  out.Line("stream read 16", Read(h, BUS_STREAM, 0, std::vector<int16_t>(16, 0)));
+  out.Line("mixed board and absent chip",
+           Read(h, BUS_I2C, kAbsentChip, {kBoard, 0, static_cast<int16_t>(kBoard + 1)}));
+  out.Line("board read 2 after the failures", Read(h, BUS_BOARD, 0, RegisterRange(kBoard, 2)));
+  out.Line("four-wire microwire refused", Read(h, BUS_MICROWIRE4, 0, RegisterRange(0, 1)));
+  out.Line("single-wire address 8 refused", Read(h, BUS_SINGLEWIRE, 8, RegisterRange(0, 1)));
+  out.Line("stream write refused",
+           Write(h, BUS_STREAM, 0, RegisterRange(0, 1), std::vector<uint8_t>{1}));
+}
+
+void PartB(Transcript& out, DeviceHandle h, const char* firmware) {
+  const auto four = RegisterRange(kBoard, 4);
+  out.Line("board write 4", Write(h, BUS_BOARD, 0, four, {9, 8, 7, 6}));
+  out.Line("board read 4, the board drops off the bus", Read(h, BUS_BOARD, 0, four));
+  std::this_thread::sleep_for(kSettle);
+  out.Line("board read 4 on the old handle", Read(h, BUS_BOARD, 0, four));
+  out.Note(CloseDevice(h) == 1 ? "close: ok" : "close: fail \"" + LastError() + "\"");
+  const DeviceHandle again = Open(out, firmware);
+  if (again == -1) {
+    return;
+  }
+  out.Line("board read 4 after power was lost", Read(again, BUS_BOARD, 0, four));
+  CloseDevice(again);
+}
+
+}  // namespace
+
+const char* TranscriptFaults(const std::string& part) {
+  return part == "a" ? "short@1,long@2" : "disconnect@3";
+}
+
+int RunUsbTranscript(const TranscriptSetup& setup) {
+  if (setup.control.empty()) {
+    // In-process: the emulated board, with the same faults armed from the start.
+    setenv("DRAVIK_EMULATOR", "1", 1);
+    setenv("DRAVIK_EMULATOR_FAULTS", TranscriptFaults(setup.part), 1);
+  }
+  Transcript out;
+  const DeviceHandle h = Open(out, setup.firmware.c_str());
+  if (h == -1) {
+    return 1;
+  }
+  if (!setup.control.empty()) {
+    const std::string reply =
+        SendControlCommand(setup.control, std::string("arm ") + TranscriptFaults(setup.part));
+    if (reply != "ok") {
+      std::printf("arming the gadget's faults: %s\n", reply.c_str());
+      return 1;
+    }
+  }
+  if (setup.part == "a") {
+    PartA(out, h);
+    CloseDevice(h);
+  } else {
+    PartB(out, h, setup.firmware.c_str());
+  }
+  return 0;
+}
+
+}  // namespace kestrova::kerneltest
