@@ -4,19 +4,24 @@
 // bench comes from the same environment as the in-process emulator
 // (DRAVIK_EMULATOR_SCENARIO, DRAVIK_EMULATOR_FAULTS); the first board is served.
 //
-//   dravik-board-gadget [--udc NAME] [--control SOCKET]
+//   dravik-board-gadget [--udc NAME] [--control SOCKET] [--test-chip ADDRESS]
+//
+// --test-chip puts a chip of 256 plain read/write registers on the I2C bus
+// at ADDRESS (hex), for round trips when the bench has no chip there.
 //
 // Needs root, configfs mounted at /sys/kernel/config, libcomposite and
 // usb_f_fs loaded and a device controller (dummy_hcd in the rig). Runs until
 // SIGTERM or SIGINT, then disconnects.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "board_gadget.hpp"
 #include "control_socket.hpp"
 #include "emulator/environment.hpp"
+#include "emulator/register_chip.hpp"
 #include "gadget_log.hpp"
 
 using namespace kestrova::kerneltest;
@@ -25,8 +30,18 @@ namespace {
 
 constexpr const char* kDefaultControl = "/run/dravik-board-gadget.sock";
 
+// 256 registers of one byte, every bit writable, all 0 at start.
+std::shared_ptr<kestrova::emulator::RegisterChip> PlainRegisterChip() {
+  auto chip = std::make_shared<kestrova::emulator::RegisterChip>("test chip");
+  for (uint16_t reg = 0; reg < 0x100; ++reg) {
+    chip->DefineField(reg, reg, 7, 0, 0, true);
+  }
+  return chip;
+}
+
 int Usage() {
-  std::fputs("usage: dravik-board-gadget [--udc NAME] [--control SOCKET]\n", stderr);
+  std::fputs("usage: dravik-board-gadget [--udc NAME] [--control SOCKET] [--test-chip ADDRESS]\n",
+             stderr);
   return 2;
 }
 
@@ -35,12 +50,18 @@ int Usage() {
 int main(int argc, char** argv) {
   std::string udc;
   std::string control = kDefaultControl;
+  long testChip = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--udc" && i + 1 < argc) {
       udc = argv[++i];
     } else if (arg == "--control" && i + 1 < argc) {
       control = argv[++i];
+    } else if (arg == "--test-chip" && i + 1 < argc) {
+      testChip = std::strtol(argv[++i], nullptr, 16);
+      if (testChip < 0 || testChip > kestrova::emulator::kMaxI2cAddress) {
+        return Usage();
+      }
     } else {
       return Usage();
     }
@@ -65,6 +86,9 @@ int main(int argc, char** argv) {
   if (bench->BoardCount() == 0) {
     std::fputs("dravik-board-gadget: the bench has no board\n", stderr);
     return 1;
+  }
+  if (testChip >= 0) {
+    bench->GetBuses()->I2c().Attach(static_cast<uint8_t>(testChip), PlainRegisterChip());
   }
   BoardGadget gadget(bench->BoardAt(0), udc);
   std::string error;
