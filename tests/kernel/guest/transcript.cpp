@@ -15,6 +15,7 @@ namespace {
 constexpr const char* kDriverName = "dravik";
 constexpr int16_t kBoard = BOARD_REGISTER_BASE + 0x500;
 constexpr uint8_t kAbsentChip = 0x7F;
+constexpr uint8_t kDemoChip = 0x48;
 // The host notices a board that left the bus within this time.
 constexpr auto kSettle = std::chrono::milliseconds(1000);
 
@@ -67,6 +68,15 @@ void PartA(Transcript& out, DeviceHandle h) {
   out.Line("board read 70", Read(h, BUS_BOARD, 0, seventy));
   out.Line("board read 58 with no register address",
            Read(h, BUS_BOARD, 0x12, std::vector<int16_t>(58, NO_REGISTER_ADDRESS)));
+  // The default bench's demo sensor: its identity, a configuration byte and
+  // a 16-bit limit written and read back (never the live temperatures).
+  out.Line("demo chip identity", Read(h, BUS_I2C, kDemoChip, {0x0F}));
+  out.Line("demo chip config write", Write(h, BUS_I2C, kDemoChip, {0x01}, {0x60}));
+  out.Line("demo chip config read", Read(h, BUS_I2C, kDemoChip, {0x01}));
+  out.Line("demo chip 16-bit limit write",
+           Write(h, BUS_I2C, kDemoChip, {0x02, 0x02}, {0x1e, 0x80}));
+  out.Line("demo chip 16-bit limit read", Read(h, BUS_I2C, kDemoChip, {0x02, 0x02}));
+  out.Line("demo chip read 0x0c-0x0f", Read(h, BUS_I2C, kDemoChip, RegisterRange(0x0C, 4)));
   out.Line("i2c read 4 at an absent chip", Read(h, BUS_I2C, kAbsentChip, RegisterRange(0, 4)));
   out.Line("i2c write 2 at an absent chip",
            Write(h, BUS_I2C, kAbsentChip, RegisterRange(0, 2), {1, 2}));
@@ -74,7 +84,6 @@ void PartA(Transcript& out, DeviceHandle h) {
   out.Line("spi read 4", Read(h, BUS_SPI, 0, RegisterRange(0, 4)));
   out.Line("microwire read 2", Read(h, BUS_MICROWIRE, 0, RegisterRange(0, 2)));
   out.Line("qx3 test read 2", Read(h, BUS_QX3TEST, 0, RegisterRange(0, 2)));
-  out.Line("stream read 16", Read(h, BUS_STREAM, 0, std::vector<int16_t>(16, 0)));
   out.Line("mixed board and absent chip",
            Read(h, BUS_I2C, kAbsentChip, {kBoard, 0, static_cast<int16_t>(kBoard + 1)}));
   out.Line("board read 2 after the failures", Read(h, BUS_BOARD, 0, RegisterRange(kBoard, 2)));

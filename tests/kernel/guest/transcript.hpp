@@ -3,6 +3,8 @@
 // and once against the in-process emulated board (DRAVIK_EMULATOR=1), the two
 // transcripts must read the same. Part "a" covers the transfer kinds and the
 // short and long response faults; part "b" the board dropping off the bus.
+// Only what the calls themselves set is compared: no live temperatures, no
+// stream (the gadget's bench has streamed before).
 #pragma once
 
 #include <string>
