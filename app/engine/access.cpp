@@ -10,16 +10,14 @@
 
 namespace kestrova::engine {
 
-Access EvaluateAccess(std::string_view attr, std::int32_t writeAddress,
-                      const std::vector<AccessRule>& rules, const RegisterImages& images,
-                      std::int16_t link) {
+Access EvaluateAccessFlags(std::string_view attr, std::int32_t writeAddress,
+                           const std::vector<AccessRule>& rules, std::int16_t link) {
   Access access;
   access.readable = attr != "W";
   access.writable = attr != "R";
   if (writeAddress <= kLastChipRegister || link == kLinkNone) {
     access.writable = true;
   }
-  access.text = std::string(attr);
   for (const AccessRule& rule : rules) {
     if (rule.attr != "R") {
       access.writable = true;
@@ -27,6 +25,16 @@ Access EvaluateAccess(std::string_view attr, std::int32_t writeAddress,
     if (rule.attr != "W") {
       access.readable = true;
     }
+  }
+  return access;
+}
+
+Access EvaluateAccess(std::string_view attr, std::int32_t writeAddress,
+                      const std::vector<AccessRule>& rules, const RegisterImages& images,
+                      std::int16_t link) {
+  Access access = EvaluateAccessFlags(attr, writeAddress, rules, link);
+  access.text = std::string(attr);
+  for (const AccessRule& rule : rules) {
     const bool allHold =
         std::all_of(rule.conditions.begin(), rule.conditions.end(),
                     [&](const FieldCondition& condition) { return condition.Holds(images); });

@@ -26,6 +26,11 @@ Access EvaluateAccess(std::string_view attr, std::int32_t writeAddress,
                       const std::vector<AccessRule>& rules, const RegisterImages& images,
                       std::int16_t link);
 
+// Only whether the field can be read and written (its conditions decide the
+// text alone, so this needs no byte image).
+Access EvaluateAccessFlags(std::string_view attr, std::int32_t writeAddress,
+                           const std::vector<AccessRule>& rules, std::int16_t link);
+
 // The access of the element at the markup cursor (cursor unchanged).
 Access GetAccess(Session& session);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -14,9 +15,13 @@
 #include "engine/element_formats.hpp"
 #include "engine/field_bits.hpp"
 #include "engine/format_spec.hpp"
+#include "engine/recording_device_library.hpp"
 #include "engine/register_images.hpp"
+#include "engine/session.hpp"
+#include "engine/transfer_engine.hpp"
 #include "german_locale.hpp"
 #include "markup/markup_store.hpp"
+#include "markup/message_box_recorder.hpp"
 
 namespace kestrova::engine {
 namespace {
@@ -227,6 +232,36 @@ TEST_F(ShippedConversionsGerman, RowsDoNotDependOnTheLocale) {
   std::map<std::string, ShippedPart> parts;
   for (const Row& row : ReadRows()) {
     CheckRow(row, parts);
+  }
+}
+
+// Every shipped part plans its reads and writes within the engine's limits,
+// on every link.
+TEST(ShippedDefinitions, BuildTheirListsWithinTheLimits) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::string(KESTROVA_DATA_DIR) + "/device")) {
+    SCOPED_TRACE(entry.path().string());
+    markup::MarkupStore store;
+    ASSERT_TRUE(store.LoadMarkupFile(entry.path().string()));
+    RecordingDeviceLibrary library;
+    markup::MessageBoxRecorder messages;
+    Session session(store, library, messages);
+    for (const std::int16_t link : {kLinkUsb, kLinkSmbus, kLinkNone}) {
+      session.connection.link = link;
+      session.logListCache.valid = false;
+      for (const Direction direction : {Direction::Read, Direction::Write}) {
+        for (const Scope scope : {Scope::All, Scope::Log, Scope::UpdateReg}) {
+          TransferList list;
+          EXPECT_TRUE(BuildTransferList(session, direction, scope, list));
+          bool ok = true;
+          EXPECT_TRUE(ApplyTransferResult(session, direction, list, true, ok));
+        }
+      }
+      TransferList all;
+      EXPECT_TRUE(BuildTransferList(session, Direction::Read, Scope::All, all));
+      EXPECT_GT(all.count, 3);
+    }
+    EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().prompt;
   }
 }
 
