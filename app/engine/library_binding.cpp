@@ -84,7 +84,9 @@ bool LibraryBinding::Bind() {
   std::string tried;
   for (const std::string& candidate : candidates_) {
     tried += (tried.empty() ? "" : ", ") + candidate;
-    void* handle = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The library stays mapped after its handle closes: its own threads and
+    // exit handlers may outlive the binding.
+    void* handle = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
       const char* reason = dlerror();
       lastReason = reason != nullptr ? reason : "unknown reason";
