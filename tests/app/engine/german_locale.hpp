@@ -3,6 +3,7 @@
 // the C++ global locale, so number texts that followed the locale would show.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdlib>
@@ -25,13 +26,20 @@ inline bool SetGermanCLocale() {
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
     return true;
   }
-  static const std::filesystem::path dir =
+  // Compiled once per machine; test processes running side by side each
+  // compile into a folder of their own and move it into place whole.
+  const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / "kestrova-test-locales";
-  std::filesystem::create_directories(dir);
-  const std::string command =
-      "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
-  if (!std::filesystem::exists(dir / "de_DE.UTF-8")) {
+  const std::filesystem::path locale = dir / "de_DE.UTF-8";
+  std::error_code ignored;
+  if (!std::filesystem::exists(locale / "LC_NUMERIC")) {
+    std::filesystem::create_directories(dir, ignored);
+    const std::filesystem::path own = dir / ("building-" + std::to_string(::getpid()));
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + own.string() + "' >/dev/null 2>&1";
     [[maybe_unused]] const int status = std::system(command.c_str());
+    std::filesystem::rename(own, locale, ignored);
+    std::filesystem::remove_all(own, ignored);
   }
   setenv("LOCPATH", dir.c_str(), 1);
   return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
