@@ -63,10 +63,13 @@ bool ReadFirmwareImage(const char* name, uint8_t* image, int16_t& length) {
 }
 
 // After a download the board disconnects and comes back with the firmware.
+// A board found still bare has not started the image (or has not left the
+// bus yet): it is not the board asked for, so the polling goes on.
 bool WaitForReenumeration(usb::Device& device, uint8_t boardCount, uint8_t index) {
   SleepMs(kReenumerationDelayMs);
   for (int poll = 0; poll < kReenumerationPolls; ++poll) {
-    if (device.DeviceCount() == boardCount && OpenBoard(device, index)) {
+    if (device.DeviceCount() == boardCount && OpenBoard(device, index) &&
+        RunsEvaluationFirmware(device.Descriptor())) {
       return true;
     }
     SleepMs(kReenumerationPollDelayMs);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -235,6 +236,19 @@ TEST_F(OpenDeviceTest, BoardThatNeverComesBackFailsAfter21Polls) {
   expected[0] = 1000;
   EXPECT_EQ(sleeps, expected);
   EXPECT_EQ(state->pollsBeforeBack, 1000 - 21);
+  EXPECT_GT(handle, 0);
+  EXPECT_EQ(CloseDevice(handle), 1);
+}
+
+TEST_F(OpenDeviceTest, BoardStillBareAfterTheDownloadIsNotTakenForTheProgrammedOne) {
+  // The image did not start: the bare core is all there is on the bus.
+  state->boards = {BlankBoard(0x0400, 0x1234, 0x0110)};
+  WriteImage("dravik.bix", 4096, 0);
+  const std::string path = (folder / "dravik.bix").string();
+  EXPECT_FALSE(Open(0, 0, 0, path.c_str()));
+  EXPECT_EQ(LastError(), "OpenDevice: Board did not come back after firmware download");
+  EXPECT_EQ(sleeps.size(), 22u);
+  EXPECT_EQ(std::count(state->calls.begin(), state->calls.end(), "Open 0"), 1 + 21);
   EXPECT_GT(handle, 0);
   EXPECT_EQ(CloseDevice(handle), 1);
 }
