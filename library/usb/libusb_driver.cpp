@@ -322,28 +322,65 @@ IoResult LibusbDriver::ControlTransfer(const uint8_t* in, uint32_t inLength, uin
   return status == LIBUSB_ERROR_TIMEOUT ? IoResult::kTimeout : IoResult::kFailed;
 }
 
+bool LibusbDriver::HasPipe(uint8_t endpoint) const {
+  const uint8_t type = endpointTypes_[EndpointSlot(endpoint)];
+  return type == LIBUSB_TRANSFER_TYPE_INTERRUPT || type == LIBUSB_TRANSFER_TYPE_BULK ||
+         type == kUnknownType;
+}
+
+int LibusbDriver::Pipe(uint8_t endpoint, uint8_t* data, int length, int* transferred,
+                       unsigned int timeoutMs) {
+  if (endpointTypes_[EndpointSlot(endpoint)] == LIBUSB_TRANSFER_TYPE_INTERRUPT) {
+    return api_.InterruptTransfer(handle_, endpoint, data, length, transferred, timeoutMs);
+  }
+  return api_.BulkTransfer(handle_, endpoint, data, length, transferred, timeoutMs);
+}
+
+void LibusbDriver::DropLateAnswers() {
+  for (int number = 0; number < kEndpointNumbers; ++number) {
+    if ((lateAnswers_ & (1u << number)) == 0) {
+      continue;
+    }
+    const uint8_t endpoint = static_cast<uint8_t>(0x80 | number);
+    for (int read = 0; read < kMaxLateAnswerReads; ++read) {
+      int transferred = 0;
+      if (Pipe(endpoint, lateAnswer_, sizeof lateAnswer_, &transferred, kLateAnswerWaitMs) != 0) {
+        break;
+      }
+      Diagnostic("Dropped a late answer of %d bytes on endpoint %02x\n", transferred, endpoint);
+    }
+  }
+  lateAnswers_ = 0;
+}
+
 IoResult LibusbDriver::PipeTransfer(uint8_t endpoint, uint8_t* data, uint32_t length,
                                     uint32_t timeoutMs, uint32_t* moved) {
   if (length > INT_MAX) {
     return IoResult::kFailed;
   }
-  const uint8_t type = endpointTypes_[EndpointSlot(endpoint)];
-  int transferred = 0;
-  int status = 0;
-  if (type == LIBUSB_TRANSFER_TYPE_INTERRUPT) {
-    status = api_.InterruptTransfer(handle_, endpoint, data, static_cast<int>(length), &transferred,
-                                    timeoutMs);
-  } else if (type == LIBUSB_TRANSFER_TYPE_BULK || type == kUnknownType) {
-    status = api_.BulkTransfer(handle_, endpoint, data, static_cast<int>(length), &transferred,
-                               timeoutMs);
-  } else {
+  if (!HasPipe(endpoint)) {
     return IoResult::kFailed;  // control and isochronous endpoints have no pipe form here
   }
+  const bool incoming = (endpoint & LIBUSB_ENDPOINT_IN) != 0;
+  // The host's give-up never reaches the board: an answer that missed its
+  // time-out may still arrive and would be taken for the answer to the next
+  // request. What came meanwhile is dropped before anything new is sent.
+  if (!incoming && lateAnswers_ != 0) {
+    DropLateAnswers();
+  }
+  int transferred = 0;
+  const int status = Pipe(endpoint, data, static_cast<int>(length), &transferred, timeoutMs);
   *moved = transferred > 0 ? static_cast<uint32_t>(transferred) : 0;
   if (status == 0) {
     return IoResult::kDone;
   }
-  return status == LIBUSB_ERROR_TIMEOUT ? IoResult::kTimeout : IoResult::kFailed;
+  if (status == LIBUSB_ERROR_TIMEOUT) {
+    if (incoming) {
+      lateAnswers_ |= 1u << (endpoint & 0x0F);
+    }
+    return IoResult::kTimeout;
+  }
+  return IoResult::kFailed;
 }
 
 IoResult LibusbDriver::BufferedTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out,

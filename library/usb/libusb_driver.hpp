@@ -63,6 +63,14 @@ class LibusbDriverClass : public DriverClass {
   std::vector<libusb_device*> boards_;  // referenced; from the last Count
 };
 
+// After an IN transfer timed out, the next OUT transfer (the next command)
+// first reads that endpoint with this short time-out, at most this often,
+// and drops what comes: an answer that arrived late.
+constexpr unsigned int kLateAnswerWaitMs = 50;
+constexpr int kMaxLateAnswerReads = 4;
+constexpr int kLateAnswerBufferSize = 4096;
+constexpr int kEndpointNumbers = 16;
+
 class LibusbDriver : public Driver {
  public:
   // Takes over the claimed handle and a reference to device.
@@ -80,6 +88,10 @@ class LibusbDriver : public Driver {
                            uint32_t* returned);
   IoResult PipeTransfer(uint8_t endpoint, uint8_t* data, uint32_t length, uint32_t timeoutMs,
                         uint32_t* moved);
+  bool HasPipe(uint8_t endpoint) const;
+  int Pipe(uint8_t endpoint, uint8_t* data, int length, int* transferred, unsigned int timeoutMs);
+  // Reads and drops what the IN endpoints that timed out delivered since.
+  void DropLateAnswers();
   IoResult BufferedTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outLength,
                             uint32_t* returned);
   IoResult DirectTransfer(const uint8_t* in, uint32_t inLength, uint8_t* out, uint32_t outLength,
@@ -94,6 +106,9 @@ class LibusbDriver : public Driver {
   libusb_device_handle* handle_;
   // Transfer type (LIBUSB_TRANSFER_TYPE_*) by endpoint number and direction.
   uint8_t endpointTypes_[32];
+  // IN endpoints (bit = number) whose last transfer timed out.
+  uint32_t lateAnswers_ = 0;
+  uint8_t lateAnswer_[kLateAnswerBufferSize];
 };
 
 }  // namespace dravik::usb

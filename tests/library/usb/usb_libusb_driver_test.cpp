@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -365,6 +366,67 @@ TEST_F(LibusbDriverTest, DirectFormUsesTheCallersBufferAndThePipeTypeOfTheEndpoi
   EXPECT_EQ(driver->Control(kIoctlDirectTransfer, in.data(), kTransferHeaderSize, reply, 8,
                             &returned, 10000),
             IoResult::kFailed);
+}
+
+TEST_F(LibusbDriverTest, AnAnswerThatComesAfterItsTimeOutIsDroppedBeforeTheNextCommand) {
+  std::unique_ptr<Driver> driver = OpenFirst();
+  TransferHeader header;
+  header.endpointAddress = 0x86;
+  const std::vector<uint8_t> response = Block(header);
+  header.endpointAddress = 0x02;
+  const std::vector<uint8_t> command = Block(header);
+  uint8_t reply[8] = {};
+  uint8_t packet[2] = {0xA1, 0xA2};
+  uint32_t returned = 0;
+
+  api.script.push_back({LIBUSB_ERROR_TIMEOUT, 0, {}});
+  EXPECT_EQ(driver->Control(kIoctlDirectTransfer, response.data(), kTransferHeaderSize, reply, 8,
+                            &returned, 10000),
+            IoResult::kTimeout);
+  // The late answer is there when the next command goes out; then nothing more.
+  api.script.push_back({0, 8, {1, 2, 3, 4, 5, 6, 7, 8}});
+  api.script.push_back({LIBUSB_ERROR_TIMEOUT, 0, {}});
+  api.script.push_back({0, 2, {}});
+  EXPECT_EQ(driver->Control(kIoctlDirectTransfer, command.data(), kTransferHeaderSize, packet, 2,
+                            &returned, 10000),
+            IoResult::kDone);
+  api.script.push_back({0, 8, {9, 9, 9, 9, 9, 9, 9, 9}});
+  EXPECT_EQ(driver->Control(kIoctlDirectTransfer, response.data(), kTransferHeaderSize, reply, 8,
+                            &returned, 10000),
+            IoResult::kDone);
+  EXPECT_THAT(reply, ElementsAre(9, 9, 9, 9, 9, 9, 9, 9));
+  // Once dropped, the next command goes out directly.
+  EXPECT_EQ(driver->Control(kIoctlDirectTransfer, command.data(), kTransferHeaderSize, packet, 2,
+                            &returned, 10000),
+            IoResult::kDone);
+  EXPECT_THAT(api.calls, ElementsAre("bulk 86 8 timeout=10000", "bulk 86 4096 timeout=50",
+                                     "bulk 86 4096 timeout=50", "bulk 02 2 timeout=10000 a1 a2",
+                                     "bulk 86 8 timeout=10000", "bulk 02 2 timeout=10000 a1 a2"));
+}
+
+TEST_F(LibusbDriverTest, LateAnswersAreReadAFewTimesAtMostAndFromTheirOwnPipeType) {
+  std::unique_ptr<Driver> driver = OpenFirst();
+  TransferHeader header;
+  header.endpointAddress = 0x84;  // an interrupt endpoint
+  const std::vector<uint8_t> response = Block(header);
+  header.endpointAddress = 0x02;
+  const std::vector<uint8_t> command = Block(header);
+  uint8_t reply[4] = {};
+  uint8_t packet[1] = {0x55};
+  uint32_t returned = 0;
+  api.script.push_back({LIBUSB_ERROR_TIMEOUT, 0, {}});
+  driver->Control(kIoctlDirectTransfer, response.data(), kTransferHeaderSize, reply, 4, &returned,
+                  10000);
+  api.calls.clear();
+  // An endpoint that keeps answering is not read for ever.
+  for (int i = 0; i < 10; ++i) {
+    api.script.push_back({0, 4, {1, 2, 3, 4}});
+  }
+  driver->Control(kIoctlDirectTransfer, command.data(), kTransferHeaderSize, packet, 1, &returned,
+                  10000);
+  EXPECT_EQ(std::count(api.calls.begin(), api.calls.end(), "interrupt 84 4096 timeout=50"),
+            kMaxLateAnswerReads);
+  EXPECT_EQ(api.calls.back(), "bulk 02 1 timeout=10000 55");
 }
 
 TEST_F(LibusbDriverTest, BufferedFormTakesEndpointLengthAndTimeOutFromTheHeader) {
