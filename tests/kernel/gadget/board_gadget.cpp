@@ -23,8 +23,8 @@ constexpr uint8_t kResponseEndpoint = emulator::kResponseEndpoint;
 // A board re-enumerates a moment after the request that caused it has
 // completed on the host side.
 constexpr auto kReenumerationDelay = std::chrono::milliseconds(20);
-// An unplugged board comes back, bare, as when the user plugs it in again.
-constexpr auto kReplugDelay = std::chrono::milliseconds(300);
+// How often a board that is off the bus is looked for again.
+constexpr auto kSearchInterval = std::chrono::milliseconds(300);
 constexpr size_t kEventsPerRead = 4;
 
 const char* OutcomeName(UsbOutcome outcome) {
@@ -302,11 +302,13 @@ void BoardGadget::PresentCurrentState() {
     Log("unbind: %s", error.c_str());
   }
   if (!board_.Connected()) {
-    Log("the board is unplugged");
+    // Off the bus (re-enumerating, or unplugged): look again a moment later,
+    // as a host's search for boards would, until the board shows up.
+    Log("the board is off the bus");
     lock.unlock();
-    std::this_thread::sleep_for(kReplugDelay);
+    std::this_thread::sleep_for(kSearchInterval);
     lock.lock();
-    board_.Replug();
+    board_.NoteSearch();
     changed_ = true;
     wake_.notify_all();
     return;

@@ -23,7 +23,7 @@ constexpr const char* kUsage =
     "  usb-open FIRMWARE CONTROL BUS CHIP download, re-enumeration, reopening\n"
     "  usb-transfers CONTROL BUS CHIP     board, chip, mixed, absent chip, stream\n"
     "  usb-timeout CONTROL BUS CHIP       a held-back response\n"
-    "  usb-late-response CONTROL BUS CHIP a response sent after the time-out\n"
+
     "  usb-bench CONTROL BUS CHIP SECONDS\n"
     "  usb-transcript FIRMWARE CONTROL|in-process a|b\n"
     "                                     every result of a fixed call sequence\n";
@@ -87,9 +87,7 @@ int main(int argc, char** argv) {
     if (command == "usb-timeout" && argc == 5) {
       return RunUsbTimeoutChecks(target);
     }
-    if (command == "usb-late-response" && argc == 5) {
-      return RunUsbLateResponseChecks(target);
-    }
+
     if (command == "usb-bench" && argc == 6) {
       return RunUsbBench(target, std::strtod(argv[5], nullptr));
     }

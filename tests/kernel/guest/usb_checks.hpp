@@ -19,11 +19,9 @@ int RunUsbOpenChecks(const std::string& firmware, const UsbTarget& target);
 // Board registers, chip registers, a chip nobody answers for, mixed lists.
 int RunUsbTransferChecks(const UsbTarget& target);
 // The gadget holds back one response: the read times out with the library's
-// message, and the next transfer gets its own data.
+// message; the board then answers late, and the next transfer still gets its
+// own data.
 int RunUsbTimeoutChecks(const UsbTarget& target);
-// A response that comes after the host's time-out must never be taken for
-// the answer to the next request.
-int RunUsbLateResponseChecks(const UsbTarget& target);
 // Reads 58 registers per call for the given time and reports calls per second.
 int RunUsbBench(const UsbTarget& target, double seconds);
 
