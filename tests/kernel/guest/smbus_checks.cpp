@@ -199,7 +199,8 @@ int RunSmbusBench(const SmbusTarget& target, double seconds) {
     elapsed = NowMs() - start;
   }
   report.Check(allOk, "bench-reads", std::to_string(calls) + " reads of 58 registers");
-  report.Metric("smbus-58-register-reads-per-s", calls * 1000.0 / elapsed, "calls/s");
+  report.Metric("smbus-58-register-reads-per-s " + target.node, calls * 1000.0 / elapsed,
+                "calls/s");
   CloseDevice(open.handle);
   return report.ExitCode();
 }

@@ -47,6 +47,19 @@ std::vector<uint8_t> Pattern(uint8_t seed, size_t count) {
   return bytes;
 }
 
+// Marks the library's packet trace (DRAVIK_TRACE): the requests after the
+// mark are compared between the two runs.
+void MarkTrace() {
+  const char* trace = std::getenv("DRAVIK_TRACE");
+  if (trace == nullptr || trace[0] == '\0') {
+    return;
+  }
+  if (std::FILE* file = std::fopen(trace, "a")) {
+    std::fputs("---- compared from here\n", file);
+    std::fclose(file);
+  }
+}
+
 DeviceHandle Open(Transcript& out, const char* firmware) {
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
@@ -133,6 +146,7 @@ int RunUsbTranscript(const TranscriptSetup& setup) {
       return 1;
     }
   }
+  MarkTrace();
   if (setup.part == "a") {
     PartA(out, h);
     CloseDevice(h);
