@@ -121,7 +121,9 @@ class RecordingLibusb : public LibusbApi {
                   request, value, index, length, timeoutMs);
     calls.push_back(line + Hex(data, (requestType & 0x80) ? 0 : length));
     ScriptedTransfer answer = Next(length);
-    std::memcpy(data, answer.data.data(), std::min<size_t>(answer.data.size(), length));
+    if (!answer.data.empty()) {
+      std::memcpy(data, answer.data.data(), std::min<size_t>(answer.data.size(), length));
+    }
     return answer.status;
   }
   int BulkTransfer(libusb_device_handle*, unsigned char endpoint, unsigned char* data, int length,
@@ -171,7 +173,9 @@ class RecordingLibusb : public LibusbApi {
     if (script.empty() && answer.status == length) {
       answer.status = 0;  // the default answer moves everything
     }
-    std::memcpy(data, answer.data.data(), std::min<size_t>(answer.data.size(), length));
+    if (!answer.data.empty()) {
+      std::memcpy(data, answer.data.data(), std::min<size_t>(answer.data.size(), length));
+    }
     *transferred = answer.transferred;
     return answer.status;
   }
