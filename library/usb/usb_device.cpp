@@ -79,7 +79,7 @@ bool UsbDevice::Open(uint8_t n) {
   return true;
 }
 
-void UsbDevice::Close() {
+void UsbDevice::Close() noexcept {
   endpointCount_ = 0;
   std::fill(std::begin(endpoints_), std::end(endpoints_), nullptr);
   bulkIn_ = bulkOut_ = interruptIn_ = interruptOut_ = isocIn_ = isocOut_ = nullptr;

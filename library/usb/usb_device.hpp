@@ -91,7 +91,7 @@ class UsbDevice : public Device {
 
   uint8_t DeviceCount() override;
   bool Open(uint8_t n) override;
-  void Close() override;
+  void Close() noexcept override;
   bool IsOpen() const override { return driver_ != nullptr; }
   const DeviceDescriptor& Descriptor() const override { return descriptor_; }
   bool ResetParentPort() override;
