@@ -1,0 +1,251 @@
+#include "continuous/continuous_read.hpp"
+
+#include <optional>
+
+#include "continuous/step_loop.hpp"
+#include "definition/numbers.hpp"
+#include "definition/schema.hpp"
+#include "definition/walk.hpp"
+#include "engine/element_formats.hpp"
+#include "engine/register_edit.hpp"
+#include "engine/register_operations.hpp"
+#include "engine/register_view.hpp"
+#include "engine/session.hpp"
+#include "engine/transfer_engine.hpp"
+#include "markup/markup_store.hpp"
+#include "markup/message_box.hpp"
+
+namespace kestrova::continuous {
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+// Saves the markup cursor on the index stack for the length of a step.
+class IndexGuard {
+ public:
+  explicit IndexGuard(markup::MarkupStore& store) : store_(store), pushed_(store.PushIndex()) {}
+  ~IndexGuard() {
+    if (pushed_) {
+      store_.PopIndex();
+    }
+  }
+  IndexGuard(const IndexGuard&) = delete;
+  IndexGuard& operator=(const IndexGuard&) = delete;
+
+ private:
+  markup::MarkupStore& store_;
+  bool pushed_;
+};
+
+std::optional<std::uint8_t> ByteRead(const engine::TransferList& list, std::int32_t address) {
+  for (int i = list.count - 1; i >= 0; --i) {
+    if (list.address[static_cast<std::size_t>(i)] == address) {
+      return list.data[static_cast<std::size_t>(i)];
+    }
+  }
+  return std::nullopt;
+}
+
+std::string PadTo(std::string text, std::size_t width) {
+  if (text.size() < width) {
+    text.append(width - text.size(), ' ');
+  }
+  return text;
+}
+
+}  // namespace
+
+ContinuousRead::ContinuousRead(engine::Session& session, engine::EditState& edit,
+                               DateTimeText& dateTime)
+    : session_(session), edit_(edit), dateTime_(dateTime) {}
+
+std::string ContinuousRead::PadTitle(const std::string& title) {
+  return PadTo(title, kLogColumnWidth);
+}
+
+void ContinuousRead::ContinuousStep(bool firstStep) {
+  markup::MarkupStore& store = session_.Store();
+  IndexGuard guard(store);
+
+  if (firstStep) {
+    if (writeStartupListOnFirstStep && !engine::WritePendingList(session_)) {
+      StopContinuous();
+      return;
+    }
+    engine::ResyncRegisters(session_, edit_);
+  }
+
+  std::string line;
+  bool allRegisters = state.readAllRegisters;
+  if (state.logHeaderPending) {
+    line = std::string(kLineEnd) + "LogFile = " + state.logFileName + kLineEnd +
+           dateTime_.DateAndTime() + kLineEnd + "All Registers";
+    allRegisters = true;
+  } else {
+    if (state.titleRowPending) {
+      line = std::string("Log Registers") + kLineEnd;
+    }
+    line += dateTime_.Time() + "\t";
+  }
+  if (!ReadStep(allRegisters, line)) {
+    return;
+  }
+
+  if (state.loggingActive) {
+    if (!store.WriteLogLine(line)) {
+      session_.ShowMessage("File read/write error for " + state.logFileName);
+      return;
+    }
+    if (state.logLimit != kNoLogLimit) {
+      if (state.logCount <= state.logLimit) {
+        ++state.logCount;
+      } else {
+        StopLogging();
+      }
+    }
+  }
+  state.titleRowPending = state.logHeaderPending;
+  state.logHeaderPending = false;
+  if (state.plottingActive && hooks.updatePlots) {
+    hooks.updatePlots();
+  }
+}
+
+bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
+  markup::MarkupStore& store = session_.Store();
+  engine::TransferList list;
+  if (!engine::BuildTransferList(session_, engine::Direction::Read,
+                                 allRegisters ? engine::Scope::All : engine::Scope::Log, list)) {
+    StopContinuous();
+    return false;
+  }
+  const engine::ConnectionValues& c = session_.connection;
+  if (list.count > 0 &&
+      !session_.Bridge().ReadBoard(c.deviceHandle, c.port, c.busType, c.deviceAddress, list.address,
+                                   list.data, list.count, session_.IgnoreFailures())) {
+    engine::ShowBoardError(session_);
+    StopContinuous();
+    return false;
+  }
+  bool matches = true;
+  engine::ApplyTransferResult(session_, engine::Direction::Read, list, true, matches);
+  if (!matches) {
+    engine::ShowVerifyFailure(session_);
+  }
+  if (state.contReadActive && hooks.refreshPanel) {
+    hooks.refreshPanel();
+  }
+
+  // One column per register that takes part, in definition order.
+  const engine::RegisterImages& images = session_.images;
+  const definition::ByteImageConditionValues conditions(
+      [&images](std::int32_t address) { return images.ValueAt(address); });
+  definition::WalkOptions options;
+  options.applyHiding = true;
+  options.values = &conditions;
+  options.usbLink = c.link == engine::kLinkUsb;
+  definition::DefinitionWalk walk(store, options);
+  store.SetXmlFileIndex(0);
+  if (!walk.PositionOnPart()) {
+    return true;
+  }
+  while (walk.FindNextRegister()) {
+    const int registerLine = store.XmlFileIndex();
+    const bool logged = store.GetAttributeView("log") == "true";
+    if (!logged && !state.logHeaderPending) {
+      continue;
+    }
+    std::int64_t value = 0;
+    bool complete = true;
+    bool anyField = false;
+    while (walk.FindNextBitfield()) {
+      anyField = true;
+      const auto byte = ByteRead(list, definition::HexToLong(engine::ReadAddress(store)));
+      if (!byte) {
+        complete = false;
+        continue;
+      }
+      const std::int64_t field = engine::ExtractField(store, *byte, true);
+      value += engine::PlaceField(store, field, false);
+    }
+    store.SetXmlFileIndex(registerLine);
+    if (!anyField || !complete) {
+      continue;
+    }
+    const std::string text =
+        engine::FormatDisplayText(engine::GetFormat(store, session_.images), value);
+    const std::string title = store.GetAttribute("title");
+    if (state.logHeaderPending) {
+      line += kLineEnd + title + "=" + text;
+    } else {
+      const std::string padded = PadTitle(title);
+      if (state.titleRowPending) {
+        line += padded + "\t";
+      } else {
+        line += PadTo(text, padded.size()) + "\t";
+      }
+    }
+  }
+  return true;
+}
+
+bool ContinuousRead::StartLogging(const std::string& path, bool& startLoop) {
+  startLoop = false;
+  if (engine::PendingWritePrompt(session_, edit_) == markup::IDCANCEL) {
+    return false;
+  }
+  if (!session_.Store().OpenLogFile(path)) {
+    session_.ShowMessage("File read/write error for " + path);
+    return false;
+  }
+  state.logFileName = path;
+  state.logHeaderPending = true;
+  state.loggingActive = true;
+  state.logCount = 0;
+  startLoop = !state.contReadActive && !state.plottingActive;
+  return true;
+}
+
+void ContinuousRead::StopLogging() {
+  if (!state.loggingActive) {
+    return;
+  }
+  state.loggingActive = false;
+  session_.Store().CloseLogFile();
+  if (!state.contReadActive && !state.plottingActive) {
+    engine::ResyncRegisters(session_, edit_);
+  }
+}
+
+void ContinuousRead::StopContinuous() {
+  if (state.contReadActive) {
+    state.contReadActive = false;
+    if (!state.loggingActive && !state.plottingActive) {
+      engine::ResyncRegisters(session_, edit_);
+    }
+  }
+  if (state.loggingActive) {
+    StopLogging();
+  }
+  if (state.plottingActive) {
+    state.plottingActive = false;
+    if (hooks.stopPlotting) {
+      hooks.stopPlotting();
+    }
+    if (!state.contReadActive && !state.loggingActive) {
+      engine::ResyncRegisters(session_, edit_);
+    }
+  }
+}
+
+void ContinuousRead::RunLoop(Clock& clock) {
+  StepLoopCalls calls;
+  calls.active = [this] { return state.AnyActive(); };
+  calls.readInterval = [this] { return state.readInterval; };
+  calls.step = [this](bool firstStep) { ContinuousStep(firstStep); };
+  calls.processEvents = hooks.processEvents;
+  RunStepLoop(clock, calls);
+}
+
+}  // namespace kestrova::continuous

@@ -1,0 +1,96 @@
+#pragma once
+// Editing registers and bit fields without widgets: a field set from the
+// text a user types (a number in the field's display units, or a choice's
+// label), a register byte set from two hexadecimal digits. The change reaches
+// the bit fields' values in the definition, is marked pending exactly as a
+// typed change in the panel is, and is committed (shown bytes stored,
+// dependent registers recomputed, written at once when "Write On Change" asks).
+// Also the prompt about pending changes and the re-read of the part.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrova::engine {
+
+class Session;
+
+// Edit state of the front end (the window's check box and button states).
+struct EditState {
+  bool writeNow = false;               // "Write On Change" is ticked
+  bool writeRegsEnabled = false;       // "Write Regs" is enabled: a change is pending
+  bool pendingChange = false;          // a register value changed since the last write on change
+  std::function<void()> refreshPanel;  // redraws the panel; may be empty
+};
+
+enum class EditError {
+  None,
+  NoSuchField,   // no bit field or register byte answers to the name
+  ReadOnly,      // the field is read-only
+  NotNumeric,    // the text is not a number the field takes
+  OutOfRange,    // the number lies outside the field's display range
+  NoSuchChoice,  // no choice of the drop-down has this label
+  TooWide,       // the value does not fit the field's bits
+  NotHex,        // a register byte that is not 1 or 2 hexadecimal digits
+};
+
+struct EditOutcome {
+  EditError error = EditError::None;
+  std::string message;   // why it was refused (empty on success)
+  bool limited = false;  // the number was brought into the display range
+  std::int64_t raw = 0;  // the raw value set
+};
+
+struct EditOptions {
+  // Out-of-range numbers are limited to the display range, as the panel's
+  // text box does, instead of being refused.
+  bool limitToRange = false;
+  // Commit the edit as Enter does (a `writeonce` register is written on change too).
+  bool force = false;
+};
+
+// Sets the bit field at `fieldLine` from display text: a number for a text
+// box or scroll bar (a register's first row takes the whole register value),
+// a choice's label (or its value) for a drop-down, a number ("0b", "0x" or
+// decimal) for a field shown only as bits.
+EditOutcome SetFieldText(Session& session, EditState& edit, int fieldLine, std::string_view text,
+                         const EditOptions& options = {});
+
+// Sets the register byte at read address `address` from hexadecimal text.
+EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t address,
+                            std::string_view hexText, const EditOptions& options = {});
+
+// A new byte of a register: its read address, the write address of its bit
+// fields, and the value.
+struct RegisterByte {
+  std::int32_t readAddress = 0;
+  std::int32_t writeAddress = 0;
+  std::uint8_t value = 0;
+};
+
+// New bytes for the register at `registerLine`: the values of its bit fields
+// at those addresses follow, the change is marked pending, then committed.
+void ApplyRegisterBytes(Session& session, EditState& edit, int registerLine,
+                        const std::vector<RegisterByte>& bytes, bool force);
+
+// Stores the shown bytes, recomputes dependent registers and writes on change
+// when armed; then the panel is redrawn.
+void CommitEdit(Session& session, EditState& edit, const std::vector<RegisterByte>& bytes,
+                bool force);
+
+// Offers to write pending changes: 7 (no) when none are pending, 6 (yes)
+// without asking when "Write On Change" is ticked, else the answer to "Write
+// Modified Registers?" (6, 7 or 2 for cancel). Yes writes, No and Cancel
+// discard the changes.
+int PendingWritePrompt(Session& session, EditState& edit);
+
+// Offers to write pending changes, then reads every register again (nothing
+// when the answer was Cancel). True when the read ran and succeeded.
+bool ResyncRegisters(Session& session, EditState& edit);
+
+// The question asked about pending changes.
+inline constexpr const char* kWriteModifiedQuestion = "Write Modified Registers?";
+
+}  // namespace kestrova::engine
