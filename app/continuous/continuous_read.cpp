@@ -97,6 +97,7 @@ void ContinuousRead::ContinuousStep(bool firstStep) {
       session_.ShowMessage("File read/write error for " + state.logFileName);
       return;
     }
+    ++state.linesWritten;
     if (state.logLimit != kNoLogLimit) {
       if (state.logCount <= state.logLimit) {
         ++state.logCount;
@@ -203,6 +204,7 @@ bool ContinuousRead::StartLogging(const std::string& path, bool& startLoop) {
   state.logHeaderPending = true;
   state.loggingActive = true;
   state.logCount = 0;
+  state.linesWritten = 0;
   startLoop = !state.contReadActive && !state.plottingActive;
   return true;
 }

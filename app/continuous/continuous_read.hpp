@@ -34,6 +34,7 @@ struct ContinuousState {
   std::int32_t logLimit = kNoLogLimit;  // data rows after which logging stops
   std::int32_t logCount = 0;            // lines written since logging started
   std::string logFileName;              // full path of the log file
+  std::int32_t linesWritten = 0;        // log lines written since logging started
 
   bool AnyActive() const { return contReadActive || loggingActive || plottingActive; }
 };

@@ -1,0 +1,182 @@
+// parts and check: the part definitions of the program folder, and the
+// checker run over any definition files.
+#include <algorithm>
+#include <filesystem>
+
+#include "command_context.hpp"
+#include "definition/checker.hpp"
+#include "definition/numbers.hpp"
+#include "definition/program_folder.hpp"
+#include "engine/connection.hpp"
+#include "markup/markup_store.hpp"
+#include "part_session.hpp"
+#include "text_encoding.hpp"
+
+namespace kestrova::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct PartEntry {
+  std::string name;
+  bool readable = false;
+  engine::PartConnectionInfo info;
+};
+
+std::string HardwareText(const engine::PartConnectionInfo& info) {
+  std::string text;
+  for (const engine::HardwareEntry& entry : info.hardware) {
+    text += (text.empty() ? "" : ",") + entry.type;
+  }
+  return text.empty() ? "-" : text;
+}
+
+}  // namespace
+
+int RunParts(CommandContext& context) {
+  CommandArguments arguments({}, {});
+  std::string error;
+  if (!arguments.Parse(context.line.arguments, error)) {
+    return context.Usage(error);
+  }
+  if (!arguments.Positional().empty()) {
+    return context.Usage("parts takes no arguments");
+  }
+  const std::string root = PrepareProgramFolder(context.line.global, error);
+  if (root.empty()) {
+    context.messages.Error(error);
+    return kExitFailure;
+  }
+  std::vector<PartEntry> parts;
+  std::error_code listing;
+  for (const auto& item : fs::directory_iterator(definition::DeviceFolder(root), listing)) {
+    std::error_code kind;
+    if (!item.is_regular_file(kind)) {
+      continue;
+    }
+    PartEntry part;
+    part.name = item.path().filename().string();
+    markup::MarkupStore store;
+    store.SetRetryWait([](std::chrono::milliseconds) {});
+    if (store.LoadMarkupFile(item.path().string())) {
+      part.info = engine::ReadPartConnectionInfo(store);
+      part.readable = part.info.hasPart;
+    }
+    parts.push_back(std::move(part));
+  }
+  if (listing) {
+    context.messages.Error("cannot list " + definition::DeviceFolder(root) + ": " +
+                           listing.message());
+    return kExitFailure;
+  }
+  std::sort(parts.begin(), parts.end(),
+            [](const PartEntry& a, const PartEntry& b) { return a.name < b.name; });
+
+  if (context.Json()) {
+    JsonWriter& json = context.json;
+    json.Member("programFolder", root);
+    json.Key("parts");
+    json.BeginArray();
+    for (const PartEntry& part : parts) {
+      json.BeginObject();
+      json.Member("name", Latin1ToUtf8(part.name));
+      json.Member("readable", part.readable);
+      json.Member("label", Latin1ToUtf8(part.info.partLabel));
+      json.Member("interface", part.info.interfaceType);
+      json.Key("address");
+      if (part.info.defaultAddress) {
+        json.Number(*part.info.defaultAddress);
+      } else {
+        json.Null();
+      }
+      json.Key("hardware");
+      json.BeginArray();
+      for (const engine::HardwareEntry& entry : part.info.hardware) {
+        json.BeginObject();
+        json.Member("type", Latin1ToUtf8(entry.type));
+        json.Member("label", Latin1ToUtf8(entry.label));
+        json.EndObject();
+      }
+      json.EndArray();
+      json.EndObject();
+    }
+    json.EndArray();
+    return kExitOk;
+  }
+  std::size_t nameWidth = 4;
+  std::size_t hardwareWidth = 8;
+  for (const PartEntry& part : parts) {
+    nameWidth = std::max(nameWidth, DisplayWidth(Latin1ToUtf8(part.name)));
+    hardwareWidth = std::max(hardwareWidth, HardwareText(part.info).size());
+  }
+  std::printf("%s\n", (PadRight("NAME", nameWidth + 2) + PadRight("INTERFACE", 15) +
+                       PadRight("HARDWARE", hardwareWidth + 2) + "LABEL")
+                          .c_str());
+  for (const PartEntry& part : parts) {
+    std::string line = PadRight(Latin1ToUtf8(part.name), nameWidth + 2);
+    if (!part.readable) {
+      line += "(not a part definition)";
+    } else {
+      line += PadRight(part.info.interfaceType.empty() ? "-" : part.info.interfaceType, 15) +
+              PadRight(HardwareText(part.info), hardwareWidth + 2) +
+              Latin1ToUtf8(part.info.partLabel);
+    }
+    std::printf("%s\n", line.c_str());
+  }
+  return kExitOk;
+}
+
+int RunCheck(CommandContext& context) {
+  CommandArguments arguments({}, {});
+  std::string error;
+  if (!arguments.Parse(context.line.arguments, error)) {
+    return context.Usage(error);
+  }
+  if (arguments.Positional().empty()) {
+    return context.Usage("check takes one or more definition files");
+  }
+  bool anyProblem = false;
+  if (context.Json()) {
+    context.json.Key("files");
+    context.json.BeginArray();
+  }
+  for (const std::string& file : arguments.Positional()) {
+    std::vector<std::string> problems;
+    markup::MarkupStore store;
+    store.SetRetryWait([](std::chrono::milliseconds) {});
+    if (!store.LoadMarkupFile(file)) {
+      problems.push_back(file + ": cannot read the file" +
+                         (store.LastError().empty() ? "" : " (" + store.LastError() + ")"));
+    } else {
+      for (const std::string& problem : definition::CheckDefinition(store, file)) {
+        problems.push_back(Latin1ToUtf8(problem));
+      }
+    }
+    anyProblem = anyProblem || !problems.empty();
+    if (context.Json()) {
+      context.json.BeginObject();
+      context.json.Member("file", file);
+      context.json.Member("ok", problems.empty());
+      context.json.Key("problems");
+      context.json.BeginArray();
+      for (const std::string& problem : problems) {
+        context.json.String(problem);
+      }
+      context.json.EndArray();
+      context.json.EndObject();
+    } else if (problems.empty()) {
+      std::printf("%s: ok\n", file.c_str());
+    } else {
+      for (const std::string& problem : problems) {
+        std::printf("%s\n", problem.c_str());
+      }
+    }
+  }
+  if (context.Json()) {
+    context.json.EndArray();
+  }
+  return anyProblem ? kExitFailure : kExitOk;
+}
+
+}  // namespace kestrova::cli

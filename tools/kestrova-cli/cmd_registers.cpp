@@ -1,0 +1,238 @@
+// read, write, save and load: the part read and written through the engine
+// as the window does it.
+#include <algorithm>
+#include <set>
+
+#include "command_context.hpp"
+#include "definition/numbers.hpp"
+#include "engine/register_data.hpp"
+#include "engine/register_operations.hpp"
+#include "engine/register_view.hpp"
+#include "part_session.hpp"
+#include "register_output.hpp"
+#include "text_encoding.hpp"
+
+namespace kestrova::cli {
+
+namespace {
+
+void DescribeSession(CommandContext& context, const PartSession& part) {
+  if (!context.Json()) {
+    return;
+  }
+  JsonWriter& json = context.json;
+  const engine::ConnectionValues& c = part.session.connection;
+  json.Member("device", Latin1ToUtf8(part.deviceName));
+  json.Member("part", Latin1ToUtf8(part.info.partLabel));
+  json.Member("link", LinkName(c.link));
+  json.Member("busType", static_cast<std::int64_t>(c.busType));
+  json.Key("address");
+  if (c.deviceAddress == -1) {
+    json.Null();
+  } else {
+    json.Number(c.deviceAddress);
+  }
+}
+
+void Show(CommandContext& context, const std::vector<const engine::RegisterRow*>& registers) {
+  if (context.Json()) {
+    WriteRegistersJson(context.json, registers);
+  } else {
+    PrintRegisters(stdout, registers);
+  }
+}
+
+std::vector<const engine::RegisterRow*> Shown(const std::vector<engine::RegisterRow>& view) {
+  std::vector<const engine::RegisterRow*> shown;
+  for (const engine::RegisterRow& reg : view) {
+    if (!reg.hidden) {
+      shown.push_back(&reg);
+    }
+  }
+  return shown;
+}
+
+// Opens the part and reads it: the state every command starts from.
+int OpenAndRead(CommandContext& context, PartSession& part) {
+  if (const int status = part.Open(); status != kExitOk) {
+    return status;
+  }
+  DescribeSession(context, part);
+  return engine::ReadUnmodified(part.session) ? kExitOk : kExitFailure;
+}
+
+int OneFile(CommandContext& context, const CommandArguments& arguments, std::string& file) {
+  if (arguments.Positional().size() != 1) {
+    return context.Usage(context.line.command + " takes one register data file");
+  }
+  file = arguments.Positional().front();
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunRead(CommandContext& context) {
+  CommandArguments arguments({}, {});
+  std::string error;
+  if (!arguments.Parse(context.line.arguments, error)) {
+    return context.Usage(error);
+  }
+  PartSession part(context.line.global, context.messages);
+  if (const int status = OpenAndRead(context, part); status != kExitOk) {
+    return status;
+  }
+  const std::vector<engine::RegisterRow> view = engine::BuildRegisterView(part.session);
+  std::vector<const engine::RegisterRow*> selected;
+  if (!SelectRegisters(view, arguments.Positional(), selected, error)) {
+    return context.Usage(error);
+  }
+  Show(context, selected);
+  return kExitOk;
+}
+
+int RunWrite(CommandContext& context) {
+  CommandArguments arguments({"--read-after-write", "--limit"}, {});
+  std::string error;
+  if (!arguments.Parse(context.line.arguments, error)) {
+    return context.Usage(error);
+  }
+  if (arguments.Positional().empty()) {
+    return context.Usage("write takes FIELD=VALUE assignments");
+  }
+  for (const std::string& assignment : arguments.Positional()) {
+    if (assignment.find('=') == std::string::npos || assignment.front() == '=') {
+      return context.Usage("\"" + assignment + "\" is not FIELD=VALUE");
+    }
+  }
+  PartSession part(context.line.global, context.messages);
+  if (const int status = OpenAndRead(context, part); status != kExitOk) {
+    return status;
+  }
+  engine::Session& session = part.session;
+  session.readAfterWrite = arguments.Flag("--read-after-write");
+  part.edit.writeNow = false;  // written below, once, in the definition's order
+
+  std::set<int> changed;
+  engine::EditOptions options;
+  options.limitToRange = arguments.Flag("--limit");
+  for (const std::string& assignment : arguments.Positional()) {
+    const std::size_t equals = assignment.find('=');
+    const std::string key = Utf8ToLatin1(assignment.substr(0, equals));
+    const std::string value = Utf8ToLatin1(assignment.substr(equals + 1));
+    const std::vector<engine::RegisterRow> view = engine::BuildRegisterView(session);
+    engine::EditOutcome outcome;
+    std::string label;
+    if (key.size() > 2 && key[0] == '0' && (key[1] == 'x' || key[1] == 'X')) {
+      const auto address = ParseHexArgument(key, 4);
+      if (!address) {
+        return context.Usage("\"" + assignment.substr(0, equals) + "\" is not a register address");
+      }
+      outcome = engine::SetRegisterByte(session, part.edit, static_cast<std::int32_t>(*address),
+                                        value, options);
+      for (const engine::RegisterRow& reg : view) {
+        for (const engine::FieldRow& field : reg.fields) {
+          if (static_cast<std::uint32_t>(field.readAddress) == *address) {
+            changed.insert(reg.line);
+          }
+        }
+      }
+    } else {
+      const engine::FieldRow* field = FindField(view, key, error);
+      if (field == nullptr) {
+        return context.Usage(error);
+      }
+      label = field->label;
+      outcome = engine::SetFieldText(session, part.edit, field->fieldLine, value, options);
+      changed.insert(field->registerLine);
+    }
+    if (outcome.error != engine::EditError::None) {
+      return context.Usage(Latin1ToUtf8(outcome.message));
+    }
+    if (outcome.limited) {
+      context.messages.Warn(
+          Latin1ToUtf8(label + ": " + value + " was limited to the display range"));
+    }
+  }
+  if (!engine::WriteModified(session, true)) {
+    return kExitFailure;
+  }
+  const std::vector<engine::RegisterRow> view = engine::BuildRegisterView(session);
+  std::vector<const engine::RegisterRow*> written;
+  for (const engine::RegisterRow& reg : view) {
+    if (changed.count(reg.line) != 0) {
+      written.push_back(&reg);
+    }
+  }
+  Show(context, written);
+  return kExitOk;
+}
+
+int RunSave(CommandContext& context) {
+  CommandArguments arguments({}, {});
+  std::string error;
+  if (!arguments.Parse(context.line.arguments, error)) {
+    return context.Usage(error);
+  }
+  std::string file;
+  if (const int status = OneFile(context, arguments, file); status != kExitOk) {
+    return status;
+  }
+  PartSession part(context.line.global, context.messages);
+  if (const int status = OpenAndRead(context, part); status != kExitOk) {
+    return status;
+  }
+  if (!engine::SaveRegisterData(part.session, Utf8ToLatin1(file))) {
+    return kExitFailure;
+  }
+  if (context.Json()) {
+    context.json.Member("file", file);
+  } else {
+    std::printf("saved %s\n", file.c_str());
+  }
+  return kExitOk;
+}
+
+int RunLoad(CommandContext& context) {
+  CommandArguments arguments({"--write", "--read-after-write"}, {});
+  std::string error;
+  if (!arguments.Parse(context.line.arguments, error)) {
+    return context.Usage(error);
+  }
+  std::string file;
+  if (const int status = OneFile(context, arguments, file); status != kExitOk) {
+    return status;
+  }
+  PartSession part(context.line.global, context.messages);
+  if (const int status = OpenAndRead(context, part); status != kExitOk) {
+    return status;
+  }
+  engine::Session& session = part.session;
+  session.readAfterWrite = arguments.Flag("--read-after-write");
+  part.edit.writeNow = false;
+  if (!engine::OpenRegisterData(session, part.edit, Utf8ToLatin1(file))) {
+    if (!context.messages.HasErrors()) {
+      context.messages.Error(file + " holds no register entries");
+    }
+    return kExitFailure;
+  }
+  const bool write = arguments.Flag("--write");
+  // What the file sets, before the answer decides whether it stays.
+  std::vector<engine::RegisterRow> view = engine::BuildRegisterView(session);
+  context.messages.answerYes = write;
+  context.messages.declineHint = "not written; --write writes them";
+  engine::PendingWritePrompt(session, part.edit);
+  if (context.messages.HasErrors()) {
+    return kExitFailure;
+  }
+  if (write) {
+    view = engine::BuildRegisterView(session);
+  }
+  if (context.Json()) {
+    context.json.Member("file", file);
+    context.json.Member("written", write);
+  }
+  Show(context, Shown(view));
+  return kExitOk;
+}
+
+}  // namespace kestrova::cli

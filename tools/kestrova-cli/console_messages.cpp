@@ -1,0 +1,57 @@
+#include "console_messages.hpp"
+
+#include "text_encoding.hpp"
+
+namespace kestrova::cli {
+
+namespace {
+constexpr const char* kPrefix = "kestrova-cli: ";
+}  // namespace
+
+std::string ConsoleMessages::ForTerminal(std::string_view latin1) {
+  std::string text;
+  for (std::size_t i = 0; i < latin1.size(); ++i) {
+    if (latin1[i] == '\r' && i + 1 < latin1.size() && latin1[i + 1] == '\n') {
+      continue;
+    }
+    text += latin1[i];
+  }
+  // Continuation lines are indented under the first.
+  std::string out;
+  for (const char c : Latin1ToUtf8(text)) {
+    out += c;
+    if (c == '\n') {
+      out += "  ";
+    }
+  }
+  return out;
+}
+
+int ConsoleMessages::Show(std::string_view prompt, int buttons) {
+  const std::string text = ForTerminal(prompt);
+  if (buttons == markup::MB_OK) {
+    errors_.push_back(text);
+    std::fprintf(out_, "%s%s\n", kPrefix, text.c_str());
+    std::fflush(out_);
+    return markup::IDOK;
+  }
+  const int answer = answerYes ? markup::IDYES : markup::IDNO;
+  std::fprintf(out_, "%s%s %s%s\n", kPrefix, text.c_str(), answerYes ? "Yes" : "No",
+               answerYes || declineHint.empty() ? "" : (" (" + declineHint + ")").c_str());
+  std::fflush(out_);
+  return answer;
+}
+
+void ConsoleMessages::Warn(std::string_view utf8) {
+  warnings_.emplace_back(utf8);
+  std::fprintf(out_, "%swarning: %.*s\n", kPrefix, static_cast<int>(utf8.size()), utf8.data());
+  std::fflush(out_);
+}
+
+void ConsoleMessages::Error(std::string_view utf8) {
+  errors_.emplace_back(utf8);
+  std::fprintf(out_, "%s%.*s\n", kPrefix, static_cast<int>(utf8.size()), utf8.data());
+  std::fflush(out_);
+}
+
+}  // namespace kestrova::cli

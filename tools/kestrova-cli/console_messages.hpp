@@ -1,0 +1,46 @@
+#pragma once
+// The program's message box on a terminal: every message becomes a line on
+// standard error, and questions are answered by the command's policy instead
+// of a user ("Write Modified Registers?" is answered Yes only when the
+// command was asked to write).
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "markup/message_box.hpp"
+
+namespace kestrova::cli {
+
+class ConsoleMessages : public markup::MessageBox {
+ public:
+  explicit ConsoleMessages(std::FILE* out = stderr) : out_(out) {}
+
+  // Messages with only an OK button report failures: they count as errors.
+  int Show(std::string_view prompt, int buttons) override;
+
+  // A warning line that is not an error.
+  void Warn(std::string_view utf8);
+  // An error line raised by the tool itself.
+  void Error(std::string_view utf8);
+
+  // The answer given to questions (Yes or No; Cancel is never given).
+  bool answerYes = false;
+  // Says why a question was answered No.
+  std::string declineHint;
+
+  const std::vector<std::string>& Errors() const { return errors_; }
+  const std::vector<std::string>& Warnings() const { return warnings_; }
+  bool HasErrors() const { return !errors_.empty(); }
+
+  // A message as one terminal line block: UTF-8, line breaks as "\n".
+  static std::string ForTerminal(std::string_view latin1);
+
+ private:
+  std::FILE* out_;
+  std::vector<std::string> errors_;
+  std::vector<std::string> warnings_;
+};
+
+}  // namespace kestrova::cli

@@ -1,0 +1,253 @@
+#include "register_output.hpp"
+
+#include <algorithm>
+
+#include "cli_options.hpp"
+#include "definition/numbers.hpp"
+#include "text_encoding.hpp"
+
+namespace kestrova::cli {
+
+namespace {
+
+using engine::FieldRow;
+using engine::RegisterRow;
+
+// Column widths of the text output.
+constexpr std::size_t kCaptionWidth = 6;
+constexpr std::size_t kTitleWidth = 10;
+constexpr std::size_t kAccessWidth = 5;
+constexpr std::size_t kLabelWidth = 32;
+constexpr std::size_t kRawWidth = 9;
+
+bool Shown(const FieldRow& field) {
+  return field.visible && !field.hidden;
+}
+
+std::string RawText(std::int64_t raw) {
+  return "0x" + definition::Hex2(static_cast<std::uint32_t>(raw));
+}
+
+std::string ControlName(engine::FieldControl control) {
+  switch (control) {
+    case engine::FieldControl::TextBox:
+      return "textbox";
+    case engine::FieldControl::Combo:
+      return "combo";
+    case engine::FieldControl::ScrollBar:
+      return "scrollbar";
+    case engine::FieldControl::Bits:
+      break;
+  }
+  return "bits";
+}
+
+// The access as a column: the row's text, or what the field allows when the
+// definition gives no `attr`.
+std::string AccessColumn(const FieldRow& field) {
+  if (!field.accessText.empty()) {
+    return field.accessText;
+  }
+  if (field.readable && field.writable) {
+    return "R/W";
+  }
+  return field.readable ? "R" : "W";
+}
+
+std::string WithUnits(const std::string& display, const std::string& units) {
+  return units.empty() ? Latin1ToUtf8(display) : Latin1ToUtf8(display + " " + units);
+}
+
+std::string BytesText(const RegisterRow& reg) {
+  std::string text;
+  for (std::size_t i = 0; i < reg.addresses.size(); ++i) {
+    text += (text.empty() ? "" : " ") +
+            definition::Hex2(static_cast<std::uint32_t>(reg.addresses[i])) + "=" +
+            definition::Hex2(reg.bytes[i]);
+  }
+  return text;
+}
+
+std::string Lower(std::string_view text) {
+  return definition::LowerCase(text);
+}
+
+}  // namespace
+
+std::string OneLineCaption(const std::string& caption) {
+  std::string out;
+  for (const char c : caption) {
+    if (c != '\r' && c != '\n') {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void PrintRegisters(std::FILE* out, const std::vector<const RegisterRow*>& registers) {
+  for (const RegisterRow* reg : registers) {
+    std::string line = PadRight(Latin1ToUtf8(OneLineCaption(reg->addressCaption)), kCaptionWidth) +
+                       PadRight(Latin1ToUtf8(reg->title.empty() ? "-" : reg->title), kTitleWidth) +
+                       " " + BytesText(*reg) + "  " + WithUnits(reg->displayText, reg->units);
+    std::fprintf(out, "%s\n", line.c_str());
+    for (const FieldRow& field : reg->fields) {
+      if (!Shown(field)) {
+        continue;
+      }
+      line = "  " + PadRight(Latin1ToUtf8(OneLineCaption(field.addressCaption)), kCaptionWidth) +
+             PadRight(AccessColumn(field), kAccessWidth) +
+             PadRight(Latin1ToUtf8(field.label), kLabelWidth) + " " +
+             PadRight(RawText(field.raw), kRawWidth) + WithUnits(field.displayText, field.units);
+      while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+      }
+      std::fprintf(out, "%s\n", line.c_str());
+    }
+  }
+}
+
+void WriteRegistersJson(JsonWriter& json, const std::vector<const RegisterRow*>& registers) {
+  json.Key("registers");
+  json.BeginArray();
+  for (const RegisterRow* reg : registers) {
+    json.BeginObject();
+    json.Member("title", Latin1ToUtf8(reg->title));
+    json.Member("group", Latin1ToUtf8(reg->group));
+    json.Member("caption", Latin1ToUtf8(OneLineCaption(reg->addressCaption)));
+    json.Key("bytes");
+    json.BeginArray();
+    for (std::size_t i = 0; i < reg->addresses.size(); ++i) {
+      json.BeginObject();
+      json.Member("address", static_cast<std::int64_t>(reg->addresses[i]));
+      json.Member("value", static_cast<std::int64_t>(reg->bytes[i]));
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Member("value", reg->value);
+    json.Member("display", Latin1ToUtf8(reg->displayText));
+    json.Member("units", Latin1ToUtf8(reg->units));
+    json.Member("log", reg->log);
+    json.Member("hidden", reg->hidden);
+    json.Key("fields");
+    json.BeginArray();
+    for (const FieldRow& field : reg->fields) {
+      if (!Shown(field)) {
+        continue;
+      }
+      json.BeginObject();
+      json.Member("label", Latin1ToUtf8(field.label));
+      json.Member("caption", Latin1ToUtf8(OneLineCaption(field.addressCaption)));
+      json.Member("readAddress", static_cast<std::int64_t>(field.readAddress));
+      json.Member("writeAddress", static_cast<std::int64_t>(field.writeAddress));
+      json.Member("access", AccessColumn(field));
+      json.Member("readOnly", field.readOnly);
+      json.Member("control", ControlName(field.control));
+      json.Member("raw", field.raw);
+      json.Member("display", Latin1ToUtf8(field.displayText));
+      json.Member("units", Latin1ToUtf8(field.units));
+      if (field.control == engine::FieldControl::Combo) {
+        json.Key("choices");
+        json.BeginArray();
+        for (const engine::ComboItem& item : field.choices) {
+          json.BeginObject();
+          json.Member("label", Latin1ToUtf8(item.label));
+          json.Member("value", item.value);
+          json.EndObject();
+        }
+        json.EndArray();
+      }
+      json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+bool SelectRegisters(const std::vector<RegisterRow>& view, const std::vector<std::string>& names,
+                     std::vector<const RegisterRow*>& selected, std::string& error) {
+  if (names.empty()) {
+    for (const RegisterRow& reg : view) {
+      if (!reg.hidden) {
+        selected.push_back(&reg);
+      }
+    }
+    return true;
+  }
+  for (const std::string& utf8Name : names) {
+    const std::string name = Utf8ToLatin1(utf8Name);
+    const RegisterRow* found = nullptr;
+    const auto address = ParseHexArgument(name, 4);
+    for (const RegisterRow& reg : view) {
+      const bool byTitle = !reg.title.empty() && Lower(reg.title) == Lower(name);
+      const bool byLabel = std::any_of(
+          reg.fields.begin(), reg.fields.end(),
+          [&](const FieldRow& f) { return f.visible && Lower(f.label) == Lower(name); });
+      const bool byAddress =
+          address && std::any_of(reg.fields.begin(), reg.fields.end(), [&](const FieldRow& f) {
+            return static_cast<std::uint32_t>(f.readAddress) == *address ||
+                   static_cast<std::uint32_t>(f.writeAddress) == *address;
+          });
+      if (byTitle || byLabel || byAddress) {
+        found = &reg;
+        break;
+      }
+    }
+    if (found == nullptr) {
+      error = "unknown register \"" + utf8Name + "\"";
+      return false;
+    }
+    if (std::find(selected.begin(), selected.end(), found) == selected.end()) {
+      selected.push_back(found);
+    }
+  }
+  return true;
+}
+
+const FieldRow* FindField(const std::vector<RegisterRow>& view, const std::string& latin1Name,
+                          std::string& error) {
+  std::string registerName;
+  std::string label = latin1Name;
+  auto search = [&](bool exact, const std::string& wantedRegister,
+                    const std::string& wantedLabel) -> std::vector<const FieldRow*> {
+    std::vector<const FieldRow*> found;
+    for (const RegisterRow& reg : view) {
+      if (!wantedRegister.empty() && Lower(reg.title) != Lower(wantedRegister)) {
+        continue;
+      }
+      for (const FieldRow& field : reg.fields) {
+        if (!Shown(field)) {
+          continue;
+        }
+        if (exact ? field.label == wantedLabel : Lower(field.label) == Lower(wantedLabel)) {
+          found.push_back(&field);
+        }
+      }
+    }
+    return found;
+  };
+  std::vector<const FieldRow*> found = search(true, "", label);
+  if (found.empty()) {
+    found = search(false, "", label);
+  }
+  if (found.empty()) {
+    const std::size_t slash = latin1Name.find('/');
+    if (slash != std::string::npos) {
+      registerName = latin1Name.substr(0, slash);
+      label = latin1Name.substr(slash + 1);
+      found = search(false, registerName, label);
+    }
+  }
+  if (found.size() == 1) {
+    return found.front();
+  }
+  if (found.empty()) {
+    error = "unknown bit field \"" + Latin1ToUtf8(latin1Name) + "\"";
+  } else {
+    error = "\"" + Latin1ToUtf8(latin1Name) + "\" names " + std::to_string(found.size()) +
+            " bit fields; write REGISTER/LABEL with the register's title";
+  }
+  return nullptr;
+}
+
+}  // namespace kestrova::cli

@@ -1,0 +1,68 @@
+#include "text_encoding.hpp"
+
+namespace kestrova::cli {
+
+namespace {
+constexpr unsigned char kFirstNonAscii = 0x80;
+}  // namespace
+
+std::string Latin1ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < kFirstNonAscii) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string Utf8ToLatin1(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < kFirstNonAscii) {
+      out += text[i];
+      continue;
+    }
+    if ((byte & 0xE0) == 0xC0 && i + 1 < text.size() &&
+        (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+      const unsigned code =
+          ((byte & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+      out += code <= 0xFF ? static_cast<char>(code) : '?';
+      ++i;
+      continue;
+    }
+    // A longer sequence: skip its continuation bytes.
+    out += '?';
+    while (i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::size_t DisplayWidth(std::string_view utf8) {
+  std::size_t width = 0;
+  for (const char c : utf8) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      ++width;
+    }
+  }
+  return width;
+}
+
+std::string PadRight(std::string_view utf8, std::size_t width) {
+  std::string out(utf8);
+  const std::size_t have = DisplayWidth(utf8);
+  if (have < width) {
+    out.append(width - have, ' ');
+  }
+  return out;
+}
+
+}  // namespace kestrova::cli
