@@ -1,0 +1,268 @@
+#include "engine/register_edit.hpp"
+
+#include <gtest/gtest.h>
+
+#include "engine/register_operations.hpp"
+#include "engine/register_view.hpp"
+#include "engine_fixture.hpp"
+
+namespace kestrova::engine {
+namespace {
+
+using testing::EngineTest;
+using Addrs = std::vector<std::int16_t>;
+using Bytes = std::vector<std::uint8_t>;
+
+// A register whose first row edits a 13-bit value spread over two bytes, a
+// drop-down, a scaled field, a read-only field and a register with read and
+// write addresses that differ.
+const char* kRegisters =
+    "  <register grouptabname=\"Main\" title=\"Limit\" textbox=\"true\" units=\"C\" "
+    "format=\"0.00\" input=\"-4096:4095\" display=\"-256:255.9375\">\r\n"
+    "   <bitfield label=\"Limit\" addr=\"02\" bit=\"15:8\" regbit=\"12:5\" value=\"28\"/>\r\n"
+    "   <bitfield label=\"Limit low\" addr=\"102\" bit=\"7:3\" regbit=\"4:0\" value=\"0\"/>\r\n"
+    "   <bitfield label=\"Flag\" addr=\"102\" bit=\"0\" regbit=\"none\" attr=\"R\" value=\"1\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Mode\" format=\"hex\" writeonce=\"true\">\r\n"
+    "   <bitfield label=\"Mode\" addr=\"05\" bit=\"1:0\" value=\"2\">\r\n"
+    "    <add type=\"combo\">\r\n"
+    "     <combo label=\"Run\" value=\"0\"/>\r\n"
+    "     <combo label=\"Stop\" value=\"1\"/>\r\n"
+    "     <combo label=\"Cycle\" value=\"3\"/>\r\n"
+    "    </add>\r\n"
+    "   </bitfield>\r\n"
+    "   <bitfield label=\"Period\" addr=\"05\" bit=\"5:2\" value=\"4\" textbox=\"true\" "
+    "units=\"s\" format=\"0.0\" input=\"0:15\" display=\"0:7.5\"/>\r\n"
+    "   <bitfield label=\"Ready\" addr=\"05\" bit=\"7\" attr=\"R\" value=\"1\"/>\r\n"
+    "   <bitfield label=\"Spare\" addr=\"05\" bit=\"6\" value=\"0\" visible=\"false\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Rate\" format=\"dec\">\r\n"
+    "   <bitfield label=\"Rate\" addr=\"06:86\" bit=\"7:0\" value=\"3\" textbox=\"true\" "
+    "format=\"dec\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Extra\" format=\"hex\">\r\n"
+    "   <hide addr=\"05\" bit=\"1:0\" value=\"0\"/>\r\n"
+    "   <bitfield label=\"Extra\" addr=\"07\" bit=\"7:0\" value=\"11\"/>\r\n"
+    "  </register>\r\n";
+
+class RegisterEdit : public EngineTest {
+ protected:
+  void SetUp() override {
+    Load(kRegisters);
+    library.chip[2] = 0x28;
+    library.chip[0x102] = 0x01;
+    library.chip[5] = 0x92;
+    library.chip[6] = 3;
+    library.chip[7] = 0x11;
+    ASSERT_TRUE(ReadUnmodified(session));
+    // The second read also reaches the register that the first found hidden
+    // (its condition looked at bytes not yet read).
+    ASSERT_TRUE(ReadUnmodified(session));
+    library.calls.clear();
+  }
+
+  const FieldRow& Row(const std::string& label) {
+    view = BuildRegisterView(session);
+    for (const RegisterRow& reg : view) {
+      for (const FieldRow& field : reg.fields) {
+        if (field.label == label) {
+          return field;
+        }
+      }
+    }
+    static FieldRow none;
+    ADD_FAILURE() << "no row " << label;
+    return none;
+  }
+
+  EditOutcome Set(const std::string& label, const std::string& text, EditOptions options = {}) {
+    return SetFieldText(session, edit, Row(label).fieldLine, text, options);
+  }
+
+  std::vector<RegisterRow> view;
+  EditState edit;
+};
+
+TEST_F(RegisterEdit, RowsShowWhatThePanelShows) {
+  view = BuildRegisterView(session);
+  ASSERT_EQ(view.size(), 4u);
+  const RegisterRow& limit = view[0];
+  EXPECT_EQ(limit.group, "Main");
+  EXPECT_EQ(limit.addresses, (std::vector<std::int32_t>{2, 0x102}));
+  EXPECT_EQ(limit.bytes, (Bytes{0x28, 0x01}));
+  EXPECT_EQ(limit.value, 0x500);
+  EXPECT_EQ(limit.displayText, "80.00");
+  EXPECT_EQ(limit.units, "C");
+  const FieldRow& first = limit.fields[0];
+  EXPECT_TRUE(first.editsRegister);
+  EXPECT_EQ(first.control, FieldControl::TextBox);
+  EXPECT_EQ(first.raw, 0x500);
+  EXPECT_EQ(first.displayText, "80.00");
+  EXPECT_EQ(first.units, "C");
+  EXPECT_TRUE(first.showsAddress);
+  EXPECT_EQ(limit.fields[1].displayText, "0b00000");
+  EXPECT_EQ(limit.fields[1].addressCaption, "02");  // masked with the group's FF
+  EXPECT_TRUE(limit.fields[1].showsAddress);
+  EXPECT_FALSE(limit.fields[2].showsAddress);  // same byte as the row above
+  EXPECT_EQ(limit.fields[2].accessText, "R");
+  EXPECT_TRUE(limit.fields[2].readOnly);
+
+  const RegisterRow& mode = view[1];
+  EXPECT_EQ(mode.bytes, (Bytes{0x92}));
+  EXPECT_EQ(mode.displayText, "92h");
+  EXPECT_EQ(mode.fields[0].control, FieldControl::Combo);
+  EXPECT_EQ(mode.fields[0].displayText, "Stop");  // 2: the last choice not above it
+  EXPECT_EQ(mode.fields[0].accessText, "");
+  EXPECT_EQ(mode.fields[1].displayText, "2.0");
+  EXPECT_EQ(mode.fields[1].units, "s");
+  EXPECT_EQ(mode.fields[2].displayText, "0b1");
+  EXPECT_FALSE(mode.fields[3].visible);
+
+  EXPECT_EQ(view[2].fields[0].addressCaption, "06/\r\n86");
+  EXPECT_EQ(view[2].fields[0].displayText, "3");
+  EXPECT_FALSE(view[3].hidden);
+}
+
+TEST_F(RegisterEdit, HiddenRegistersFollowTheShownBytes) {
+  EXPECT_TRUE(Set("Mode", "Run").error == EditError::None);
+  view = BuildRegisterView(session);
+  EXPECT_TRUE(view[3].hidden);
+  EXPECT_TRUE(view[3].fields[0].hidden);
+}
+
+TEST_F(RegisterEdit, ARegisterValueSpreadsOverItsBytes) {
+  const EditOutcome outcome = Set("Limit", "-10.5");
+  ASSERT_EQ(outcome.error, EditError::None) << outcome.message;
+  EXPECT_EQ(Bitfield(1), "FA");  // -168 = 1 1111 0101 1000: bits 12:5, then 4:0
+  EXPECT_EQ(Bitfield(2), "18");
+  EXPECT_EQ(Bitfield(3), "1");  // not part of the register value: kept
+  EXPECT_EQ(session.images.valueImage[2], 0xFA);
+  EXPECT_EQ(session.images.valueImage[0x102], 0xC1);
+  EXPECT_TRUE(session.images.ModifiedAddress(2));
+  EXPECT_TRUE(session.images.ModifiedAddress(0x102));
+  EXPECT_TRUE(edit.writeRegsEnabled);
+  EXPECT_TRUE(library.calls.empty());  // not written: Write On Change is off
+
+  ASSERT_TRUE(WriteModified(session, true));
+  const auto writes = library.CallsOf("WriteDevice");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].registers, (Addrs{2, 0x102}));
+  EXPECT_EQ(writes[0].data, (Bytes{0xFA, 0xC1}));
+}
+
+TEST_F(RegisterEdit, NumbersOutsideTheDisplayRangeAreRefusedOrLimited) {
+  EditOutcome outcome = Set("Limit", "300");
+  EXPECT_EQ(outcome.error, EditError::OutOfRange);
+  EXPECT_EQ(outcome.message, "Limit: 300 is outside the display range -256 to 255.9375");
+  EXPECT_EQ(Bitfield(1), "28");
+  EXPECT_FALSE(edit.writeRegsEnabled);
+
+  EditOptions limit;
+  limit.limitToRange = true;
+  outcome = Set("Limit", "300", limit);
+  EXPECT_EQ(outcome.error, EditError::None);
+  EXPECT_TRUE(outcome.limited);
+  EXPECT_EQ(outcome.raw, 4095);
+  EXPECT_EQ(Row("Limit").displayText, "255.94");
+
+  EXPECT_EQ(Set("Period", "8").error, EditError::OutOfRange);
+  EXPECT_EQ(Set("Period", "1,5").error, EditError::NotNumeric);
+  EXPECT_EQ(Set("Period", "1.5x").error, EditError::NotNumeric);
+  EXPECT_EQ(Set("Period", "").error, EditError::NotNumeric);
+}
+
+TEST_F(RegisterEdit, AFieldKeepsTheOtherBitsOfItsByte) {
+  ASSERT_EQ(Set("Period", "6.5").error, EditError::None);
+  EXPECT_EQ(Row("Period").raw, 13);
+  EXPECT_EQ(session.images.valueImage[5], 0xB6);  // 1 0 1101 10
+  EXPECT_EQ(Bitfield(4), "2");
+  EXPECT_EQ(Bitfield(5), "D");
+}
+
+TEST_F(RegisterEdit, ChoicesGoByLabelCaseOrValue) {
+  EXPECT_EQ(Set("Mode", "Cycle").raw, 3);
+  EXPECT_EQ(session.images.valueImage[5], 0x93);
+  EXPECT_EQ(Set("Mode", "stop").raw, 1);
+  EXPECT_EQ(Set("Mode", "0x0").raw, 0);
+  const EditOutcome outcome = Set("Mode", "Pause");
+  EXPECT_EQ(outcome.error, EditError::NoSuchChoice);
+  EXPECT_EQ(outcome.message, "Mode: \"Pause\" is not one of \"Run\", \"Stop\", \"Cycle\"");
+}
+
+TEST_F(RegisterEdit, ReadOnlyAndTooWideValuesAreRefused) {
+  EXPECT_EQ(Set("Ready", "0").error, EditError::ReadOnly);
+  EXPECT_EQ(Set("Ready", "0").message, "Ready is read-only");
+  EXPECT_EQ(Set("Rate", "256").error, EditError::OutOfRange);
+  EXPECT_EQ(Set("Rate", "255").error, EditError::None);
+  EXPECT_EQ(session.images.valueImage[6], 255);
+  EXPECT_EQ(session.images.valueImage[0x86], 255);  // the write address too
+  EXPECT_EQ(Set("Extra", "0b111111111").error, EditError::TooWide);
+  EXPECT_EQ(Set("Extra", "0x1FF").error, EditError::TooWide);
+  EXPECT_EQ(Set("Extra", "0b1010").raw, 10);
+  EXPECT_EQ(Set("Extra", "-1").error, EditError::TooWide);
+}
+
+TEST_F(RegisterEdit, RegisterBytesAreSetByAddress) {
+  EXPECT_EQ(SetRegisterByte(session, edit, 0x102, "f9").error, EditError::None);
+  EXPECT_EQ(Bitfield(2), "1F");
+  EXPECT_EQ(Bitfield(3), "1");
+  EXPECT_EQ(SetRegisterByte(session, edit, 0x102, "1FF").error, EditError::NotHex);
+  EXPECT_EQ(SetRegisterByte(session, edit, 0x102, "g").error, EditError::NotHex);
+  EXPECT_EQ(SetRegisterByte(session, edit, 0x99, "1").error, EditError::NoSuchField);
+  EXPECT_EQ(SetRegisterByte(session, edit, 0x99, "1").message,
+            "the part has no register at address 99");
+}
+
+TEST_F(RegisterEdit, WriteOnChangeWritesAtOnceExceptWriteOnceRegisters) {
+  edit.writeNow = true;
+  ASSERT_EQ(Set("Rate", "7").error, EditError::None);
+  auto writes = library.CallsOf("WriteDevice");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].registers, (Addrs{0x86}));
+  EXPECT_EQ(writes[0].data, (Bytes{7}));
+  EXPECT_FALSE(edit.pendingChange);
+
+  library.calls.clear();
+  ASSERT_EQ(Set("Mode", "Run").error, EditError::None);  // a writeonce register
+  EXPECT_TRUE(library.CallsOf("WriteDevice").empty());
+  EXPECT_TRUE(edit.pendingChange);
+  EditOptions enter;
+  enter.force = true;
+  ASSERT_EQ(Set("Mode", "Run", enter).error, EditError::None);
+  writes = library.CallsOf("WriteDevice");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].data, (Bytes{0x90}));
+}
+
+TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
+  EXPECT_EQ(PendingWritePrompt(session, edit), markup::IDNO);  // nothing pending: no question
+  EXPECT_TRUE(messages.shown.empty());
+
+  Set("Extra", "0x22");
+  messages.answers.push_back(markup::IDNO);
+  EXPECT_EQ(PendingWritePrompt(session, edit), markup::IDNO);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].prompt, "Write Modified Registers?");
+  EXPECT_EQ(messages.shown[0].buttons, markup::MB_YESNOCANCEL);
+  EXPECT_TRUE(library.CallsOf("WriteDevice").empty());
+  EXPECT_EQ(Row("Extra").displayText, "0b00010001");  // back to the chip's value
+
+  Set("Extra", "0x22");
+  messages.answers.push_back(markup::IDCANCEL);
+  EXPECT_FALSE(ResyncRegisters(session, edit));
+  EXPECT_TRUE(library.CallsOf("ReadDevice").empty());  // Cancel stops the read
+  EXPECT_EQ(Row("Extra").displayText, "0b00010001");
+
+  Set("Extra", "0x22");
+  messages.answers.push_back(markup::IDYES);
+  EXPECT_TRUE(ResyncRegisters(session, edit));
+  const auto writes = library.CallsOf("WriteDevice");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].registers, (Addrs{7}));
+  EXPECT_EQ(writes[0].data, (Bytes{0x22}));
+  EXPECT_EQ(library.CallsOf("ReadDevice").size(), 2u);  // read after write, then the re-read
+  EXPECT_EQ(Row("Extra").displayText, "0b00100010");
+}
+
+}  // namespace
+}  // namespace kestrova::engine
