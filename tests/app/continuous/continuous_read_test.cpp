@@ -18,7 +18,8 @@ using testing::FakeDateTime;
 using Addrs = std::vector<std::int16_t>;
 
 const char* kRegisters =
-    "  <register log=\"true\" title=\"Temp\" format=\"0.0\" input=\"0:255\" display=\"0:127.5\">\r\n"
+    "  <register log=\"true\" title=\"Temp\" format=\"0.0\" input=\"0:255\" "
+    "display=\"0:127.5\">\r\n"
     "   <bitfield label=\"T\" addr=\"0\" bit=\"7:0\" value=\"0\"/>\r\n"
     "  </register>\r\n"
     "  <register title=\"Config\" format=\"hex\" writeonstartup=\"true\">\r\n"
@@ -79,8 +80,7 @@ TEST_F(Logging, ALimitOfTwoWritesHeaderTitleRowAndTwoDataRows) {
 
 TEST_F(Logging, ALimitOfZeroWritesHeaderAndTitleRowOnly) {
   LogRun(0);
-  EXPECT_EQ(ReadBytes(path),
-            Header() + "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n");
+  EXPECT_EQ(ReadBytes(path), Header() + "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n");
 }
 
 TEST_F(Logging, TwoRunsInOneFileEachHaveTheirHeader) {
@@ -88,8 +88,8 @@ TEST_F(Logging, TwoRunsInOneFileEachHaveTheirHeader) {
   dateTime.times = 0;
   LogRun(1);
   const std::string titles = "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n";
-  EXPECT_EQ(ReadBytes(path), Header() + titles + Header() + titles +
-                                 "10:00:02\t25.0    \t7            \t\r\n");
+  EXPECT_EQ(ReadBytes(path),
+            Header() + titles + Header() + titles + "10:00:02\t25.0    \t7            \t\r\n");
 }
 
 TEST_F(Logging, StepsReadTheLogRegistersOnlyAfterTheHeader) {
@@ -129,8 +129,7 @@ TEST_F(Logging, AFailedReadStopsLoggingAndLeavesTheFileWhole) {
   EXPECT_FALSE(reader.state.AnyActive());
   ASSERT_GE(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
-  EXPECT_EQ(ReadBytes(path),
-            Header() + "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n");
+  EXPECT_EQ(ReadBytes(path), Header() + "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n");
 }
 
 TEST_F(Logging, AFileThatCannotBeOpenedStartsNothing) {
@@ -139,7 +138,8 @@ TEST_F(Logging, AFileThatCannotBeOpenedStartsNothing) {
   EXPECT_FALSE(startLoop);
   EXPECT_FALSE(reader.state.loggingActive);
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "no/such/folder/run.txt"));
+  EXPECT_EQ(messages.shown[0].prompt,
+            "File read/write error for " + (folder / "no/such/folder/run.txt"));
 }
 
 TEST_F(Logging, CancelOfThePendingWritePromptStartsNothing) {

@@ -86,8 +86,8 @@ TEST_F(Connection, ChoosesTheEntryOfTheDriverClassElseTheFirst) {
 
 TEST(BusTypeTable, MapsEveryInterfaceOnEveryLink) {
   const std::vector<std::pair<std::string, std::array<int, 3>>> table = {
-      {"i2c", {2, 3, 11}},        {"microwire", {1, 1, 10}},    {"singlewire", {4, 4, 12}},
-      {"nochip", {13, 13, 13}},   {"microwirefour", {6, 6, 14}}, {"spiqx5", {7, 7, 15}}};
+      {"i2c", {2, 3, 11}},      {"microwire", {1, 1, 10}},     {"singlewire", {4, 4, 12}},
+      {"nochip", {13, 13, 13}}, {"microwirefour", {6, 6, 14}}, {"spiqx5", {7, 7, 15}}};
   for (const auto& [type, codes] : table) {
     for (std::int16_t link = 0; link < 3; ++link) {
       EXPECT_EQ(BusTypeFor(type, link), codes[static_cast<std::size_t>(link)]) << type << link;

@@ -52,7 +52,8 @@ TEST_F(RegisterData, OpenAppliesTheFileAndMarksEverythingChanged) {
   {
     std::ofstream out(path, std::ios::binary);
     out << "<definition>\r\n <reg addr=\"0\" value=\"5C\"/>\r\n <reg addr=\"99\" value=\"7\"/>\r\n"
-           " <reg addr=\"81\" value=\"A\"/>\r\n <reg addr=\"81\" value=\"B\"/>\r\n</definition>\r\n";
+           " <reg addr=\"81\" value=\"A\"/>\r\n <reg addr=\"81\" "
+           "value=\"B\"/>\r\n</definition>\r\n";
   }
   ASSERT_TRUE(OpenRegisterData(session, edit, path));
   EXPECT_EQ(Bitfield(1), "5");

@@ -1,0 +1,1 @@
+// Filled below.

@@ -1,0 +1,351 @@
+// kestrova-cli on the shipped parts without hardware (--link none): output,
+// files and exit status, and every kind of bad usage.
+#include "cli_fixture.hpp"
+
+namespace kestrova::cli::testing {
+namespace {
+
+using kestrova::testing::ReadBytes;
+
+class Offline : public CliTest {};
+
+TEST_F(Offline, PartsListsTheShippedDefinitions) {
+  const CliRun run = Cli({"parts"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "NAME                             INTERFACE      HARDWARE      LABEL\n"
+            "demo                             i2c            usb,ich,none  Kestrova demo "
+            "temperature sensor\n"
+            "i2c-temperature-sensor-12bit     i2c            usb,ich,none  I2C temperature "
+            "sensor, 9 to 12 bits\n"
+            "jc42-dimm-temperature-sensor     i2c            usb,ich,none  DIMM temperature "
+            "sensor (JC-42.4)\n"
+            "remote-diode-temperature-sensor  i2c            usb,ich,none  Remote-diode "
+            "temperature sensor, local and remote\n");
+}
+
+TEST_F(Offline, PartsAsJson) {
+  const CliRun run = Cli({"--json", "parts"});
+  EXPECT_EQ(run.status, 0);
+  const std::string demo =
+      "{\"name\":\"demo\",\"readable\":true,\"label\":\"Kestrova demo temperature sensor\","
+      "\"interface\":\"i2c\",\"address\":72,\"hardware\":[{\"type\":\"usb\",\"label\":\"USB "
+      "evaluation board\"},{\"type\":\"ich\",\"label\":\"SMBus adapter\"},{\"type\":\"none\","
+      "\"label\":\"No hardware (simulation)\"}]}";
+  EXPECT_EQ(run.out.rfind("{\"command\":\"parts\",\"programFolder\":\"" + home.path() +
+                              "\",\"parts\":[" + demo + ",",
+                          0),
+            0u)
+      << run.out;
+  EXPECT_NE(run.out.find("],\"ok\":true,\"errors\":[],\"warnings\":[]}\n"), std::string::npos);
+}
+
+TEST_F(Offline, CheckPassesTheShippedPartsAndListsEveryProblem) {
+  const std::string demo = home.path() + "/device/demo";
+  Cli({"parts"});  // seeds the folder
+  CliRun run = Cli({"check", demo});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, demo + ": ok\n");
+
+  const std::string bad = work / "bad";
+  WriteFile(bad,
+            "<definition>\r\n"
+            " <part label=\"Bad\">\r\n"
+            "  <register>\r\n"
+            "   <bitfield label=\"A\" bit=\"7:0\" value=\"0\"/>\r\n"
+            "   <bitfield label=\"B\" addr=\"1\" bit=\"7:0\" value=\"XY\"/>\r\n"
+            "  </register>\r\n"
+            " </part>\r\n"
+            "</definition>\r\n");
+  run = Cli({"check", bad, demo, work / "missing"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, bad + ":4: bitfield attribute addr is missing\n" + bad +
+                         ":5: bitfield attribute value \"XY\" is not hexadecimal\n" + demo +
+                         ": ok\n" + work / "missing" + ": cannot read the file (Cannot open " +
+                         work / "missing" + ": No such file or directory)\n");
+}
+
+TEST_F(Offline, UnknownDeviceIsBadUsage) {
+  const CliRun run = Cli({"--device", "nosuchpart", "read"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "kestrova-cli: unknown device nosuchpart: no definition " + home.path() +
+                         "/device/nosuchpart (kestrova-cli parts lists them)\n");
+}
+
+TEST_F(Offline, NoDeviceChosenIsBadUsage) {
+  const CliRun run = Cli({"read"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "kestrova-cli: no device chosen: give --device NAME or --definition FILE\n");
+}
+
+TEST_F(Offline, ReadShowsRegistersAndBitFieldsAsThePanelDoes) {
+  const CliRun run =
+      Cli({"--device", "demo", "--link", "none", "read", "Temp", "0x01", "Period", "Rate divider"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "00    Temp       00=0C 100=80  25.0000 \xC2\xB0"
+            "C\n"
+            "  00    R    Temperature                      0x190    25.0000 \xC2\xB0"
+            "C\n"
+            "  00    R    Temperature low bits             0x10     0b10000\n"
+            "  00    R    Critical flag                    0x00     0b0\n"
+            "  00    R    High alarm flag                  0x00     0b0\n"
+            "  00    R    Low alarm flag                   0x00     0b0\n"
+            "01    Config     01=04  04h\n"
+            "  01    R/W  Temperature range                0x00     Normal (two's complement)\n"
+            "  01    R/W  Fault queue                      0x00     1 fault\n"
+            "  01    R/W  Alert polarity                   0x00     Active low\n"
+            "  01    R/W  Alert mode                       0x00     Comparator\n"
+            "  01    R/W  Alarm window                     0x01     High and low limits\n"
+            "  01    R/W  Operating mode                   0x00     Continuous conversion\n"
+            "07    Period     07=0A  0Ah\n"
+            "  07    R/W  Update period                    0x0A     1.00 s\n"
+            "06/86 Divider    06=01  1\n"
+            "  06/86 R/W  Rate divider                     0x01     1\n");
+}
+
+TEST_F(Offline, ReadAsJson) {
+  const CliRun run = Cli({"--json", "--device", "demo", "--link", "none", "read", "DevID"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "{\"command\":\"read\",\"device\":\"demo\",\"part\":\"Kestrova demo temperature "
+            "sensor\",\"link\":\"none\",\"busType\":11,\"address\":72,\"registers\":[{\"title\":"
+            "\"DevID\",\"group\":\"Sensor\",\"caption\":\"0F\",\"bytes\":[{\"address\":15,"
+            "\"value\":75}],\"value\":75,\"display\":\"4Bh\",\"units\":\"\",\"log\":false,"
+            "\"hidden\":false,\"fields\":[{\"label\":\"Device ID\",\"caption\":\"0F\","
+            "\"readAddress\":15,\"writeAddress\":15,\"access\":\"R\",\"readOnly\":true,"
+            "\"control\":\"bits\",\"raw\":75,\"display\":\"0b01001011\",\"units\":\"\"}]}],"
+            "\"ok\":true,\"errors\":[],\"warnings\":[]}\n");
+}
+
+TEST_F(Offline, ReadOfAnUnknownRegisterIsBadUsage) {
+  const CliRun run = Cli({"--device", "demo", "--link", "none", "read", "Nope"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "kestrova-cli: unknown register \"Nope\"\n");
+}
+
+TEST_F(Offline, WriteSetsFieldsByDisplayValueAndRegistersByByte) {
+  const CliRun run = Cli({"--device", "demo", "--link", "none", "write", "Alarm high limit=85.5",
+                          "Fault queue=4 faults", "0x81=7F"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "01    Config     01=44  44h\n"
+            "  01    R/W  Temperature range                0x00     Normal (two's complement)\n"
+            "  01    R/W  Fault queue                      0x02     4 faults\n"
+            "  01    R/W  Alert polarity                   0x00     Active low\n"
+            "  01    R/W  Alert mode                       0x00     Comparator\n"
+            "  01    R/W  Alarm window                     0x01     High and low limits\n"
+            "  01    R/W  Operating mode                   0x00     Continuous conversion\n"
+            "02    AlarmHi    02=2A 102=C0  85.5000 \xC2\xB0"
+            "C\n"
+            "  02    R/W  Alarm high limit                 0x558    85.5000 \xC2\xB0"
+            "C\n"
+            "  02    R/W  Alarm high limit low bits        0x18     0b11000\n"
+            "01    User1      81=7F  127\n"
+            "  01    R/W  User byte 1                      0x7F     127\n");
+}
+
+TEST_F(Offline, WriteRefusesWhatThePartCannotTake) {
+  struct Case {
+    std::string assignment;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"Alarm high limit=300",
+       "Alarm high limit: 300 is outside the display range -256 to 255.9375"},
+      {"Alarm high limit=12,5", "Alarm high limit: \"12,5\" is not a number"},
+      {"Nope=1", "unknown bit field \"Nope\""},
+      {"Device ID=1", "Device ID is read-only"},
+      {"Fault queue=7 faults",
+       "Fault queue: \"7 faults\" is not one of \"1 fault\", \"2 faults\", \"4 faults\", \"6 "
+       "faults\""},
+      {"User byte 1=256", "User byte 1: 256 is outside the display range 0 to 255"},
+      {"0x81=1FF", "register 81: \"1FF\" is not a byte in hexadecimal (00 to FF)"},
+      {"0x99=1", "the part has no register at address 99"},
+      {"0x81", "\"0x81\" is not FIELD=VALUE"},
+      {"Update period=x", "Update period: \"x\" is not a number"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = Cli({"--device", "demo", "--link", "none", "write", c.assignment});
+    EXPECT_EQ(run.status, 2) << c.assignment;
+    EXPECT_EQ(run.out, "") << c.assignment;
+    EXPECT_EQ(run.err, "kestrova-cli: " + c.message + "\n") << c.assignment;
+  }
+}
+
+TEST_F(Offline, WriteLimitsToTheDisplayRangeWhenAsked) {
+  const CliRun run =
+      Cli({"--device", "demo", "--link", "none", "write", "--limit", "Alarm high limit=300"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err,
+            "kestrova-cli: warning: Alarm high limit: 300 was limited to the display range\n");
+  EXPECT_NE(run.out.find("255.9375"), std::string::npos) << run.out;
+}
+
+TEST_F(Offline, SaveAndLoadRegisterDataFiles) {
+  const std::string file = work / "settings.dat";
+  CliRun run = Cli({"--device", "demo", "--link", "none", "save", file});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "saved " + file + "\n");
+  const std::string saved = ReadBytes(file);
+  EXPECT_EQ(saved.rfind("<definition>\r\n <reg addr=\"1\" value=\"5\"/>\r\n <reg addr=\"0\" "
+                        "value=\"C\"/>\r\n",
+                        0),
+            0u)
+      << saved;
+  EXPECT_NE(saved.find(" <reg addr=\"81\" value=\"0\"/>\r\n"), std::string::npos);
+  EXPECT_EQ(saved.substr(saved.size() - 15), "</definition>\r\n");
+
+  WriteFile(file, "<definition>\r\n <reg addr=\"81\" value=\"2A\"/>\r\n</definition>\r\n");
+  run = Cli({"--device", "demo", "--link", "none", "load", file});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "kestrova-cli: Write Modified Registers? No (not written; --write writes them)\n");
+  EXPECT_NE(run.out.find("01    User1      81=2A  42\n"), std::string::npos) << run.out;
+
+  run = Cli({"--device", "demo", "--link", "none", "load", "--write", file});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "kestrova-cli: Write Modified Registers? Yes\n");
+  EXPECT_NE(run.out.find("01    User1      81=2A  42\n"), std::string::npos) << run.out;
+
+  run = Cli({"--device", "demo", "--link", "none", "load", work / "missing.dat"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "kestrova-cli: File read/write error for " + work / "missing.dat" + "\n");
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(Offline, RawWithoutHardwareTransfersNothingAndSaysSo) {
+  const CliRun run = Cli({"--device", "demo", "--link", "none", "raw", "read", "05"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "48 05 = 00\n");
+  EXPECT_EQ(run.err,
+            "kestrova-cli: warning: no hardware is open (link none): nothing is transferred\n");
+}
+
+TEST_F(Offline, BadUsageExitsWithTwo) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--address", "4G", "read"},
+       "--address takes a hexadecimal bus address (0 to 7FFF), not \"4G\""},
+      {{"--address", "123456", "read"},
+       "--address takes a hexadecimal bus address (0 to 7FFF), not \"123456\""},
+      {{"--link", "serial", "read"}, "--link takes usb, ich or none, not \"serial\""},
+      {{"--bogus", "read"}, "unknown option --bogus"},
+      {{"--device", "demo", "frobnicate"},
+       "unknown command \"frobnicate\" (kestrova-cli --help lists them)"},
+      {{"--device", "demo", "log", "x.txt", "--interval", "5"},
+       "--interval takes milliseconds from 10 to 86400000, not \"5\""},
+      {{"--device", "demo", "log", "x.txt", "--count", "1.5"},
+       "--count takes a row count from 0 to 1000000000 or \"none\", not \"1.5\""},
+      {{"--device", "demo", "log", "x.txt", "--count", "12abc"},
+       "--count takes a row count from 0 to 1000000000 or \"none\", not \"12abc\""},
+      {{"--device", "demo", "raw", "read", "0x10000"},
+       "\"0x10000\" is not a register address (hexadecimal or none)"},
+      {{"--device", "demo", "raw", "write", "05", "100"},
+       "\"100\" is not a 8-bit value in hexadecimal"},
+      {{"--device", "demo", "raw", "peek", "05"}, "raw takes read or write"},
+      {{"--device", "demo", "read", "--verbose"}, "unknown option --verbose"},
+      {{"--device", "demo", "--link", "ich", "--definition", "x", "read"},
+       "give --device or --definition, not both"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = Cli(c.arguments);
+    EXPECT_EQ(run.status, 2) << c.message;
+    EXPECT_EQ(run.out, "") << c.message;
+    EXPECT_EQ(run.err.rfind("kestrova-cli: " + c.message + "\n", 0), 0u) << run.err;
+  }
+}
+
+TEST_F(Offline, MalformedDefinitionIsReportedAndTheRestStillWorks) {
+  const std::string file = work / "sensor";
+  WriteFile(file,
+            "<definition>\r\n"
+            " <part label=\"Sensor\">\r\n"
+            "  <driver>\r\n"
+            "   <add type=\"none\" label=\"Simulation\"/>\r\n"
+            "  </driver>\r\n"
+            "  <interface type=\"i2c\">\r\n"
+            "   <addr value=\"4Z\" label=\"Address\"/>\r\n"
+            "  </interface>\r\n"
+            "  <register title=\"A\" format=\"hex\">\r\n"
+            "   <bitfield label=\"A\" addr=\"1\" bit=\"7:0\" value=\"5\"/>\r\n"
+            "  </register>\r\n"
+            " </part>\r\n"
+            "</definition>\r\n");
+  const CliRun run = Cli({"--definition", file, "read"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err,
+            "kestrova-cli: warning: sensor:7: addr attribute value \"4Z\" is not hexadecimal\n");
+  EXPECT_EQ(run.out,
+            "01    A          01=05  05h\n"
+            "  01    R/W  A                                0x05     0b00000101\n");
+}
+
+TEST_F(Offline, LogWritesTheWindowsLogFormat) {
+  const std::string file = work / "run.txt";
+  const CliRun run =
+      Cli({"--device", "demo", "--link", "none", "log", file, "--interval", "10", "--count", "2"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "logged 2 rows to " + file + " (limit)\n");
+  const std::string header =
+      "\r\nLogFile = " + file +
+      "\r\nDATE TIME\r\nAll Registers\r\nTemp=25.0000\r\nConfig=04h\r\nAlarmHi=80.0000\r\n"
+      "AlarmLo=10.0000\r\nCrit=95.0000\r\nStatus=80h\r\nDivider=1\r\nPeriod=0Ah\r\nQuickAl=32h\r\n"
+      "FineAl=50.0\r\nHyst=02h\r\nCount=0\r\nLock=00h\r\nDevID=4Bh\r\n"
+      "Peak=30.0000\r\nTrim=0.0000\r\nUser1=0\r\nUser2=0\r\nUser3=0\r\n";
+  const std::string first = WithoutTimes(ReadBytes(file));
+  EXPECT_EQ(first, header +
+                       "Log Registers\r\nTIME\tTemp    \tStatus  \tCount   \t\r\n"
+                       "TIME\t25.0000 \t80h     \t0       \t\r\n"
+                       "TIME\t25.0000 \t80h     \t0       \t\r\n");
+
+  // A second run appends with its own header; a limit of 0 stops after the titles.
+  const CliRun again = Cli({"--device", "demo", "--link", "none", "log", file, "--interval", "10",
+                            "--count", "0", "--all"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, "logged 0 rows to " + file + " (limit)\n");
+  const std::string both = WithoutTimes(ReadBytes(file));
+  EXPECT_EQ(both, first + header + "Log Registers\r\nTIME\tTemp    \tStatus  \tCount   \t\r\n");
+}
+
+TEST_F(Offline, CtrlCStopsLoggingWithTheFileComplete) {
+  const std::string file = work / "run.txt";
+  CliOptions options;
+  options.interruptWhenFileHas = file;
+  options.interruptAfterBytes = 600;  // header, titles and a few rows
+  const CliRun run =
+      Cli({"--device", "demo", "--link", "none", "log", file, "--interval", "10"}, options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(" (interrupted)\n"), std::string::npos) << run.out;
+  ASSERT_GE(ReadBytes(file).size(), 600u);
+  const std::string text = WithoutTimes(ReadBytes(file));
+  const std::string row = "TIME\t25.0000 \t80h     \t0       \t\r\n";
+  EXPECT_EQ(text.substr(text.size() - row.size()), row);
+  // Every data row is whole.
+  const std::size_t rows = text.find("Log Registers\r\n");
+  ASSERT_NE(rows, std::string::npos);
+  const std::string body = text.substr(text.find("\r\n", rows + 15) + 2);
+  EXPECT_EQ(body.size() % row.size(), 0u) << body;
+  EXPECT_GE(body.size() / row.size(), 1u);
+}
+
+TEST_F(Offline, HelpAndNoCommand) {
+  CliRun run = RunCli({"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("usage: kestrova-cli [OPTIONS] COMMAND [ARGUMENTS]\n", 0), 0u);
+  run = RunCli({});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("usage: kestrova-cli", 0), 0u);
+}
+
+}  // namespace
+}  // namespace kestrova::cli::testing
