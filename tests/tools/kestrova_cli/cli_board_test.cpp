@@ -1,1 +1,169 @@
-// Filled below.
+// kestrova-cli against the emulated board and SMBus controller: the demo part
+// on a bench whose chip holds the definition's start-up values, faults
+// injected into the board.
+#include <filesystem>
+
+#include "cli_fixture.hpp"
+
+namespace kestrova::cli::testing {
+namespace {
+
+using kestrova::testing::ReadBytes;
+
+class Board : public CliTest {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(Cli({"parts"}).status, 0);  // seeds the program folder
+    std::filesystem::create_directories(home.path() + "/scenario");
+    const std::string scenario = home.path() + "/scenario/bench.scn";
+    WriteFile(scenario,
+              "<definition>\r\n"
+              " <chip device=\"demo\" bus=\"i2c\" addr=\"48\" follow=\"false\"/>\r\n"
+              " <board class=\"highspeed\" vid=\"0400\" pid=\"1100\"/>\r\n"
+              "</definition>\r\n");
+    extraEnvironment = {"DRAVIK_EMULATOR_SCENARIO=" + scenario};
+  }
+
+  CliRun OnBoard(const std::string& link, std::vector<std::string> arguments,
+                 CliOptions options = {}) {
+    arguments.insert(arguments.begin(), {"--device", "demo", "--emulated-board", "--link", link});
+    return Cli(arguments, options);
+  }
+
+  void SetTestFlags(const std::string& hex) {
+    WriteFile(home.path() + "/dravik.def",
+              "<definition device=\"none\" test=\"" + hex + "\">\r\n</definition>\r\n");
+  }
+};
+
+const std::string kTempAndId =
+    "00    Temp       00=0C 100=80  25.0000 \xC2\xB0"
+    "C\n"
+    "  00    R    Temperature                      0x190    25.0000 \xC2\xB0"
+    "C\n"
+    "  00    R    Temperature low bits             0x10     0b10000\n"
+    "  00    R    Critical flag                    0x00     0b0\n"
+    "  00    R    High alarm flag                  0x00     0b0\n"
+    "  00    R    Low alarm flag                   0x00     0b0\n"
+    "0F    DevID      0F=4B  4Bh\n"
+    "  0F    R    Device ID                        0x4B     0b01001011\n";
+
+TEST_F(Board, ReadsThePartThroughTheUsbBoard) {
+  const CliRun run = OnBoard("usb", {"read", "Temp", "DevID"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, kTempAndId);
+}
+
+TEST_F(Board, ReadsThePartThroughTheSmbusController) {
+  // SMBus byte transfers reach 8-bit registers only.
+  const CliRun run = OnBoard("ich", {"read", "DevID", "Divider"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "0F    DevID      0F=4B  4Bh\n"
+            "  0F    R    Device ID                        0x4B     0b01001011\n"
+            "06/86 Divider    06=01  1\n"
+            "  06/86 R/W  Rate divider                     0x01     1\n");
+
+  const CliRun ok = OnBoard("ich", {"--json", "read", "DevID"});
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_EQ(ok.out.rfind("{\"command\":\"read\",\"device\":\"demo\",\"part\":\"Kestrova demo "
+                         "temperature sensor\",\"link\":\"ich\",\"busType\":3,\"address\":72,",
+                         0),
+            0u)
+      << ok.out;
+}
+
+TEST_F(Board, WritesAndReadsBackFromTheChip) {
+  const CliRun run = OnBoard(
+      "usb", {"write", "--read-after-write", "Alert mode=Interrupt", "User byte 1=200", "0x0F=00"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  // The device ID is read-only in the chip: the read-back shows it unchanged.
+  EXPECT_EQ(run.out,
+            "01    Config     01=0C  0Ch\n"
+            "  01    R/W  Temperature range                0x00     Normal (two's complement)\n"
+            "  01    R/W  Fault queue                      0x00     1 fault\n"
+            "  01    R/W  Alert polarity                   0x00     Active low\n"
+            "  01    R/W  Alert mode                       0x01     Interrupt\n"
+            "  01    R/W  Alarm window                     0x01     High and low limits\n"
+            "  01    R/W  Operating mode                   0x00     Continuous conversion\n"
+            "0F    DevID      0F=4B  4Bh\n"
+            "  0F    R    Device ID                        0x4B     0b01001011\n"
+            "01    User1      81=C8  200\n"
+            "  01    R/W  User byte 1                      0xC8     200\n");
+}
+
+TEST_F(Board, ABoardTimeOutIsATransferError) {
+  CliOptions faults;
+  faults.environment = {"DRAVIK_EMULATOR_FAULTS=timeout"};
+  CliRun run = OnBoard("usb", {"read"}, faults);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "kestrova-cli: Check USB connection and select Device again\n");
+
+  SetTestFlags("4");  // the library's own text follows
+  run = OnBoard("usb", {"--json", "read"}, faults);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("\"ok\":false,\"errors\":[\"Check USB connection and select Device "
+                         "again\\n  ReadDevice: "),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(Board, AChipThatDoesNotAnswerIsATransferError) {
+  const CliRun absent = OnBoard("ich", {"--address", "50", "read"});
+  EXPECT_EQ(absent.status, 1);
+  EXPECT_EQ(absent.err, "kestrova-cli: Check SMB address or select another Device\n");
+}
+
+TEST_F(Board, RawReadsAndWritesAnyBusAddress) {
+  CliRun run = OnBoard("usb", {"raw", "read", "0F"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "48 0F = 4B\n");
+  run = OnBoard("usb", {"raw", "read", "--16", "00"});
+  EXPECT_EQ(run.out, "48 00 = 0C80\n");
+  run = OnBoard("usb", {"raw", "write", "81", "5A"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "48 81 <- 5A\n");
+  run = OnBoard("usb", {"raw", "read", "--bus", "50", "00"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "kestrova-cli: ReadDevice: Wrong number of bytes returned\n");
+  run = OnBoard("usb", {"--json", "raw", "read", "--16", "00"});
+  EXPECT_EQ(run.out,
+            "{\"command\":\"raw\",\"operation\":\"read\",\"bus\":72,\"register\":0,\"bits\":16,"
+            "\"value\":3200,\"hex\":\"0C80\",\"ok\":true,\"errors\":[],\"warnings\":[]}\n");
+}
+
+TEST_F(Board, LogsFromTheBoard) {
+  const std::string file = work / "board.txt";
+  const CliRun run = OnBoard("usb", {"log", file, "--interval", "10", "--count", "3"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "logged 3 rows to " + file + " (limit)\n");
+  const std::string text = WithoutTimes(ReadBytes(file));
+  const std::string rows =
+      "Log Registers\r\nTIME\tTemp    \tStatus  \tCount   \t\r\n"
+      "TIME\t25.0000 \t80h     \t0       \t\r\n"
+      "TIME\t25.0000 \t80h     \t0       \t\r\n"
+      "TIME\t25.0000 \t80h     \t0       \t\r\n";
+  EXPECT_EQ(text.substr(text.size() - rows.size()), rows) << text;
+  EXPECT_NE(text.find("\r\nAll Registers\r\nTemp=25.0000\r\nConfig=04h\r\n"), std::string::npos);
+  // The board's own registers are read on the USB link.
+  EXPECT_NE(text.find("\r\nSupply=01h\r\nClock=01h\r\nLED=00h\r\n"), std::string::npos) << text;
+}
+
+TEST_F(Board, CtrlCStopsABoardLogCleanly) {
+  const std::string file = work / "board.txt";
+  CliOptions options;
+  options.interruptWhenFileHas = file;
+  options.interruptAfterBytes = 700;
+  const CliRun run = OnBoard("usb", {"log", file, "--interval", "10"}, options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(" (interrupted)\n"), std::string::npos) << run.out;
+  const std::string text = ReadBytes(file);
+  EXPECT_EQ(text.substr(text.size() - 3), "\t\r\n");
+}
+
+}  // namespace
+}  // namespace kestrova::cli::testing
