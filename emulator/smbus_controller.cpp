@@ -23,9 +23,13 @@ bool SmbusController::Control(uint32_t code, uint8_t* block, uint32_t length, ui
   }
   *returned = 0;
   ++requests_;
-  const bool read = code == dravik::smbus::kIoctlRead;
-  if ((!read && code != dravik::smbus::kIoctlWrite) || block == nullptr ||
-      length < kBlockHeaderSize) {
+  const bool noRegister =
+      code == dravik::smbus::kIoctlReadNoRegister || code == dravik::smbus::kIoctlWriteNoRegister;
+  const bool read =
+      code == dravik::smbus::kIoctlRead || code == dravik::smbus::kIoctlReadNoRegister;
+  const bool write =
+      code == dravik::smbus::kIoctlWrite || code == dravik::smbus::kIoctlWriteNoRegister;
+  if ((!read && !write) || block == nullptr || length < kBlockHeaderSize) {
     return false;
   }
   const uint8_t address = block[0];
@@ -44,14 +48,23 @@ bool SmbusController::Control(uint32_t code, uint8_t* block, uint32_t length, ui
   {
     std::lock_guard<std::mutex> lock(buses_->Mutex());
     AddressedBus& bus = buses_->I2c();
-    for (uint32_t i = 0; i < n; ++i) {
-      uint8_t& reg = block[kBlockHeaderSize + i];
-      const bool acknowledged =
-          read ? bus.ReadRegister(address, reg, &reg, 1)
-               : bus.WriteRegister(address, reg, &block[kBlockHeaderSize + n + i], 1);
+    uint8_t* registers = block + kBlockHeaderSize;
+    for (uint32_t i = 0; i < n;) {
+      // As a real adapter does: two equal entries in a row are one 16-bit
+      // register, carried as one word transfer.
+      const size_t width = !noRegister && i + 1 < n && registers[i] == registers[i + 1] ? 2 : 1;
+      bool acknowledged = false;
+      if (noRegister) {
+        acknowledged = read ? bus.ReadFromPointer(address, &registers[i], 1)
+                            : bus.WriteWithPointer(address, &registers[n + i], 1);
+      } else {
+        acknowledged = read ? bus.ReadRegister(address, registers[i], &registers[i], width)
+                            : bus.WriteRegister(address, registers[i], &registers[n + i], width);
+      }
       if (!acknowledged) {
         return false;
       }
+      i += static_cast<uint32_t>(width);
     }
   }
   *returned = expected;

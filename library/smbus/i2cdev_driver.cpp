@@ -14,6 +14,8 @@ namespace {
 
 constexpr unsigned long kByteDataFunctions =
     I2C_FUNC_SMBUS_READ_BYTE_DATA | I2C_FUNC_SMBUS_WRITE_BYTE_DATA;
+constexpr unsigned long kWordDataFunctions =
+    I2C_FUNC_SMBUS_READ_WORD_DATA | I2C_FUNC_SMBUS_WRITE_WORD_DATA;
 constexpr uint8_t kMaxDeviceAddress = 0x7F;
 
 }  // namespace
@@ -41,9 +43,15 @@ I2cDevDriver::~I2cDevDriver() {
   calls_.Close(fd_);
 }
 
-bool I2cDevDriver::Transfer(uint8_t readWrite, uint8_t command, int size, uint8_t* byte) {
+bool I2cDevDriver::Transfer(uint8_t readWrite, uint8_t command, int size, uint8_t* bytes) {
+  // Word data travels low byte first: bytes[0] is the first byte on the wire.
+  const bool word = size == I2C_SMBUS_WORD_DATA;
   i2c_smbus_data data{};
-  data.byte = *byte;
+  if (word) {
+    data.word = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+  } else {
+    data.byte = bytes[0];
+  }
   i2c_smbus_ioctl_data request{};
   request.read_write = readWrite;
   request.command = command;
@@ -53,7 +61,12 @@ bool I2cDevDriver::Transfer(uint8_t readWrite, uint8_t command, int size, uint8_
     return false;
   }
   if (readWrite == I2C_SMBUS_READ) {
-    *byte = data.byte;
+    if (word) {
+      bytes[0] = static_cast<uint8_t>(data.word & 0xFF);
+      bytes[1] = static_cast<uint8_t>(data.word >> 8);
+    } else {
+      bytes[0] = data.byte;
+    }
   }
   return true;
 }
@@ -86,21 +99,30 @@ bool I2cDevDriver::Control(uint32_t code, uint8_t* block, uint32_t length, uint3
     return false;
   }
   uint8_t* registers = block + kBlockHeaderSize;
-  for (uint32_t i = 0; i < n; ++i) {
+  const bool words = (functions_ & kWordDataFunctions) == kWordDataFunctions;
+  for (uint32_t i = 0; i < n;) {
+    // Two equal entries in a row are one 16-bit register: a chip answers a
+    // byte read with its first byte only, so the pair is one word transfer.
+    const bool pair = !noRegister && words && i + 1 < n && registers[i] == registers[i + 1];
     bool ok = false;
     if (read) {
       // The value replaces the register byte it was read from.
+      const uint8_t command = registers[i];
       ok = noRegister ? Transfer(I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, &registers[i])
-                      : Transfer(I2C_SMBUS_READ, registers[i], I2C_SMBUS_BYTE_DATA, &registers[i]);
-    } else {
+           : pair     ? Transfer(I2C_SMBUS_READ, command, I2C_SMBUS_WORD_DATA, &registers[i])
+                      : Transfer(I2C_SMBUS_READ, command, I2C_SMBUS_BYTE_DATA, &registers[i]);
+    } else if (noRegister) {
       uint8_t value = registers[n + i];
       // Send-byte carries its one byte in the command field.
-      ok = noRegister ? Transfer(I2C_SMBUS_WRITE, value, I2C_SMBUS_BYTE, &value)
-                      : Transfer(I2C_SMBUS_WRITE, registers[i], I2C_SMBUS_BYTE_DATA, &value);
+      ok = Transfer(I2C_SMBUS_WRITE, value, I2C_SMBUS_BYTE, &value);
+    } else {
+      ok = Transfer(I2C_SMBUS_WRITE, registers[i], pair ? I2C_SMBUS_WORD_DATA : I2C_SMBUS_BYTE_DATA,
+                    &registers[n + i]);
     }
     if (!ok) {
       return false;
     }
+    i += pair ? 2 : 1;
   }
   if (returned != nullptr) {
     *returned = length;

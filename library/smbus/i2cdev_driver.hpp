@@ -4,6 +4,9 @@
 //   read block:  I2C_SLAVE to the block's address, then one read-byte-data per
 //                register byte, the values replacing the register bytes;
 //   write block: I2C_SLAVE, then one write-byte-data per (register, data) pair;
+//   two equal register entries in a row (a 16-bit register, first byte on
+//                the wire first) are one read-/write-word-data instead, when
+//                the adapter offers word transfers;
 //   the NoRegister codes: one receive-byte / send-byte per entry instead.
 // The port byte selects nothing here: the adapter is the device path.
 // On success the returned count is the block length.
@@ -30,7 +33,8 @@ class I2cDevDriver : public Driver {
  private:
   I2cDevDriver(SystemCalls& calls, int fd, unsigned long functions)
       : calls_(calls), fd_(fd), functions_(functions) {}
-  bool Transfer(uint8_t readWrite, uint8_t command, int size, uint8_t* byte);
+  // One SMBus call; bytes holds one byte, or two for word data (wire order).
+  bool Transfer(uint8_t readWrite, uint8_t command, int size, uint8_t* bytes);
 
   SystemCalls& calls_;
   int fd_;

@@ -46,13 +46,25 @@ TEST_F(SmbusControllerTest, ReadReplacesTheRegisterBytesWithValues) {
   EXPECT_EQ(block, (std::vector<uint8_t>{0x48, 0, 2, 0x19, 0x60}));
 }
 
-TEST_F(SmbusControllerTest, EachEntryIsOneByteDataTransfer) {
-  // Register 0 twice: byte-data reads return the first byte both times.
-  std::vector<uint8_t> block{0x48, 0, 2, 0, 0};
+TEST_F(SmbusControllerTest, TwoEqualEntriesInARowAreOne16BitRegister) {
+  // Register 0 twice is a 16-bit register: high byte, then low byte, as a
+  // word transfer brings them; a lone entry is a byte transfer.
+  std::vector<uint8_t> block{0x48, 0, 4, 0, 0, 1, 0};
   uint32_t returned = 0;
-  ASSERT_TRUE(controller->Control(kIoctlRead, block.data(), 5, &returned));
-  EXPECT_EQ(block[3], 0x19);
-  EXPECT_EQ(block[4], 0x19);
+  ASSERT_TRUE(controller->Control(kIoctlRead, block.data(), 7, &returned));
+  EXPECT_EQ(block, (std::vector<uint8_t>{0x48, 0, 4, 0x19, 0x80, 0x60, 0x19}));
+}
+
+TEST_F(SmbusControllerTest, NoRegisterCodesReadAndWriteThroughThePointer) {
+  // Send-byte sets the chip's pointer; receive-byte reads the register it names.
+  std::vector<uint8_t> write{0x48, 0, 1, 0xFF, 0x01};
+  uint32_t returned = 0;
+  ASSERT_TRUE(
+      controller->Control(dravik::smbus::kIoctlWriteNoRegister, write.data(), 5, &returned));
+  EXPECT_EQ(returned, 5u);
+  std::vector<uint8_t> read{0x48, 0, 1, 0xFF};
+  ASSERT_TRUE(controller->Control(dravik::smbus::kIoctlReadNoRegister, read.data(), 4, &returned));
+  EXPECT_EQ(read[3], 0x60);
 }
 
 TEST_F(SmbusControllerTest, WriteSetsWritableBitsAndReturnsTheBlockLength) {

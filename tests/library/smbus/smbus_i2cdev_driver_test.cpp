@@ -27,6 +27,7 @@ class RecordingSystemCalls : public SystemCalls {
   bool openFails = false;
   int failAfter = -1;  // the SMBus call with this index fails
   std::map<uint8_t, uint8_t> registers;
+  std::map<uint8_t, uint16_t> words;  // what read-word-data answers
   uint8_t lastSent = 0;
   uint8_t nextReceived = 0x5A;
 
@@ -48,14 +49,23 @@ class RecordingSystemCalls : public SystemCalls {
     } else if (request == I2C_SMBUS) {
       auto* data = reinterpret_cast<i2c_smbus_ioctl_data*>(arg);
       const bool read = data->read_write == I2C_SMBUS_READ;
-      const char* size = data->size == I2C_SMBUS_BYTE_DATA ? "byte-data"
-                         : data->size == I2C_SMBUS_BYTE    ? "byte"
-                                                           : "other";
+      const char* size = data->size == I2C_SMBUS_BYTE_DATA   ? "byte-data"
+                         : data->size == I2C_SMBUS_WORD_DATA ? "word-data"
+                         : data->size == I2C_SMBUS_BYTE      ? "byte"
+                                                             : "other";
       if (smbusCalls_++ == failAfter) {
         calls.push_back("I2C_SMBUS fails");
         return -1;
       }
-      if (read) {
+      if (read && data->size == I2C_SMBUS_WORD_DATA) {
+        data->data->word = words[data->command];
+        std::snprintf(line, sizeof line, "%d I2C_SMBUS read word-data 0x%02x -> 0x%04x", fd,
+                      data->command, data->data->word);
+      } else if (!read && data->size == I2C_SMBUS_WORD_DATA) {
+        words[data->command] = data->data->word;
+        std::snprintf(line, sizeof line, "%d I2C_SMBUS write word-data 0x%02x 0x%04x", fd,
+                      data->command, data->data->word);
+      } else if (read) {
         data->data->byte = data->size == I2C_SMBUS_BYTE ? nextReceived++ : registers[data->command];
         std::snprintf(line, sizeof line, "%d I2C_SMBUS read %s 0x%02x -> 0x%02x", fd, size,
                       data->command, data->data->byte);
@@ -117,6 +127,39 @@ TEST_F(I2cDevDriverTest, AReadBlockIsOneReadByteDataPerRegisterAfterSettingTheAd
               ElementsAre("7 I2C_SLAVE 0x48", "7 I2C_SMBUS read byte-data 0x00 -> 0x19",
                           "7 I2C_SMBUS read byte-data 0x01 -> 0x80"));
   EXPECT_THAT(block, ElementsAre(0x48, 0, 2, 0x19, 0x80));
+}
+
+TEST_F(I2cDevDriverTest, TwoEqualEntriesInARowAreOneWordTransferInWireOrder) {
+  std::unique_ptr<I2cDevDriver> driver = OpenBus();
+  // A 16-bit register reads its first (high) byte first: word data carries
+  // the first byte on the wire in its low half.
+  calls.words = {{0, 0x80C8}};
+  calls.registers = {{0, 0xC8}, {1, 0x60}};
+  uint8_t block[7] = {0x48, 0, 4, 0, 0, 1, 0};
+  uint32_t returned = 0;
+  ASSERT_TRUE(driver->Control(kIoctlRead, block, 7, &returned));
+  EXPECT_EQ(returned, 7u);
+  EXPECT_THAT(calls.calls,
+              ElementsAre("7 I2C_SLAVE 0x48", "7 I2C_SMBUS read word-data 0x00 -> 0x80c8",
+                          "7 I2C_SMBUS read byte-data 0x01 -> 0x60",
+                          "7 I2C_SMBUS read byte-data 0x00 -> 0xc8"));
+  EXPECT_THAT(block, ElementsAre(0x48, 0, 4, 0xC8, 0x80, 0x60, 0xC8));
+  // A run of three is one word and one byte; the write keeps wire order too.
+  calls.calls.clear();
+  uint8_t write[9] = {0x48, 0, 3, 3, 3, 3, 0x4B, 0x00, 0x7F};
+  ASSERT_TRUE(driver->Control(kIoctlWrite, write, 9, &returned));
+  EXPECT_THAT(calls.calls,
+              ElementsAre("7 I2C_SLAVE 0x48", "7 I2C_SMBUS write word-data 0x03 0x004b",
+                          "7 I2C_SMBUS write byte-data 0x03 0x7f"));
+  // An adapter without word transfers gets byte transfers.
+  driver.reset();
+  calls.functions = I2C_FUNC_SMBUS_READ_BYTE_DATA | I2C_FUNC_SMBUS_WRITE_BYTE_DATA;
+  driver = OpenBus();
+  uint8_t bytes[5] = {0x48, 0, 2, 1, 1};
+  ASSERT_TRUE(driver->Control(kIoctlRead, bytes, 5, &returned));
+  EXPECT_THAT(calls.calls,
+              ElementsAre("7 I2C_SLAVE 0x48", "7 I2C_SMBUS read byte-data 0x01 -> 0x60",
+                          "7 I2C_SMBUS read byte-data 0x01 -> 0x60"));
 }
 
 TEST_F(I2cDevDriverTest, AWriteBlockIsOneWriteByteDataPerEntry) {
