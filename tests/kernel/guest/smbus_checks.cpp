@@ -110,6 +110,19 @@ int RunSmbusChecks(const SmbusTarget& target) {
   report.Check(w2.ok && r2.ok && r2.data == again, "write-read-round-trip",
                "wrote " + Hex(again) + ", read " + Describe(r2));
 
+  // A 16-bit register is two equal entries in a row, first byte on the wire
+  // first: it must travel as one word transfer, or the chip hands back its
+  // first byte twice and a write leaves only the second byte behind.
+  const int16_t wordRegister = kPatternFirst + kPatternCount;
+  const std::vector<uint8_t> word = {0xa1, 0xb2};
+  Transfer ww = Write(h, kBusSmbus, target.chip, {wordRegister, wordRegister}, word);
+  Transfer wr = Read(h, kBusSmbus, target.chip, {wordRegister, wordRegister});
+  const auto firstByte = raw.ReadByteData(static_cast<uint8_t>(wordRegister));
+  report.Check(ww.ok && wr.ok && wr.data == word && firstByte == word[0],
+               "16-bit-register-round-trip",
+               "wrote " + Hex(word) + ", read " + Describe(wr) + ", first byte in the chip " +
+                   (firstByte ? Hex({*firstByte}) : std::string("unreadable")));
+
   // A board register entry is not for the controller: its byte stays as it was.
   Transfer mixed = Read(h, kBusSmbus, target.chip,
                         {kPatternFirst, BOARD_REGISTER_BASE, kPatternFirst + 1}, 0xee);
