@@ -1,0 +1,469 @@
+// The library's exports against the emulated board and SMBus controller with
+// faults injected: a time-out at every packet of a multi-packet read and
+// write, disconnects in the middle of a transfer, replies of the wrong
+// length, failed firmware downloads and a controller that fails. Each ends
+// in the library's message for it, returns well within the transfer
+// time-out, damages no file, and the next operation works.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dravik/dravik.h"
+#include "drivers.hpp"
+#include "emulator/emulator.hpp"
+#include "emulator/register_chip.hpp"
+#include "handle_table.hpp"
+#include "last_error.hpp"
+#include "packet_trace.hpp"
+#include "sleep.hpp"
+#include "usb/usb_driver.hpp"
+#include "usb/usb_endpoint.hpp"
+
+namespace kestrova::emulator {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace usb = dravik::usb;
+
+constexpr std::uint16_t kVendor = 0x0400;
+constexpr std::uint16_t kProduct = 0x1100;
+constexpr std::int16_t kChipAddress = 0x48;
+// Every failing call must return well within the library's 10 s transfer
+// time-out (the emulator answers a held request with an immediate time-out).
+constexpr auto kNoHang = std::chrono::milliseconds(usb::kDefaultTimeoutMs);
+// 150 registers: three read requests (58, 58, 34).
+constexpr int kReadCount = 150;
+constexpr int kReadResponses = 3;
+// 100 registers on I2C: four write packets (29, 29, 29, 13).
+constexpr int kWriteCount = 100;
+constexpr int kWritePackets = 4;
+constexpr int kRegistersPerWritePacket = 29;
+
+std::uint8_t Startup(int address) {
+  return static_cast<std::uint8_t>(address ^ 0x5A);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string LastError() {
+  char text[DRAVIK_ERROR_TEXT_SIZE];
+  LastErrorDevice(text);
+  return text;
+}
+
+// The bulk transfers of an open board, with a fault the test arms on the
+// n-th transfer towards the board (the emulator's own faults cover the
+// responses): a time-out, or fewer bytes taken than sent.
+class CommandFaults : public usb::DriverClass {
+ public:
+  enum class Kind { kNone, kTimeout, kShort };
+
+  explicit CommandFaults(usb::DriverClass& inner) : inner_(inner) {}
+  void Arm(Kind kind, int n) {
+    kind_ = kind;
+    at_ = n;
+    seen_ = 0;
+  }
+  int Count() override { return inner_.Count(); }
+  std::unique_ptr<usb::Driver> Open(int index) override {
+    auto driver = inner_.Open(index);
+    return driver ? std::make_unique<Driver>(std::move(driver), *this) : nullptr;
+  }
+
+ private:
+  class Driver : public usb::Driver {
+   public:
+    Driver(std::unique_ptr<usb::Driver> inner, CommandFaults& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
+    usb::IoResult Control(std::uint32_t code, const std::uint8_t* in, std::uint32_t inLength,
+                          std::uint8_t* out, std::uint32_t outLength, std::uint32_t* returned,
+                          std::uint32_t timeoutMs) override {
+      const bool bulk = code == usb::kIoctlDirectTransfer || code == usb::kIoctlBufferedTransfer;
+      const bool toBoard = bulk && inLength >= usb::kTransferHeaderSize && (in[13] & 0x80) == 0;
+      if (toBoard && owner_.kind_ != Kind::kNone && ++owner_.seen_ == owner_.at_) {
+        const Kind kind = owner_.kind_;
+        owner_.kind_ = Kind::kNone;
+        if (kind == Kind::kTimeout) {
+          *returned = 0;
+          return usb::IoResult::kTimeout;
+        }
+        const usb::IoResult result =
+            inner_->Control(code, in, inLength, out, outLength, returned, timeoutMs);
+        if (*returned > 0) {
+          --*returned;
+        }
+        return result;
+      }
+      return inner_->Control(code, in, inLength, out, outLength, returned, timeoutMs);
+    }
+
+   private:
+    std::unique_ptr<usb::Driver> inner_;
+    CommandFaults& owner_;
+  };
+
+  usb::DriverClass& inner_;
+  Kind kind_ = Kind::kNone;
+  int at_ = 0;
+  int seen_ = 0;
+};
+
+class FaultSuiteTest : public ::testing::TestWithParam<BoardClass> {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kestrova-faults-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    // The largest image: several download requests on either board class.
+    std::string image(8192, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i) {
+      image[i] = static_cast<char>(i * 31 + 7);
+    }
+    firmware_ = folder_ + "/board.bix";
+    std::ofstream(firmware_, std::ios::binary) << image;
+    std::ofstream(folder_ + "/board.bi2", std::ios::binary) << image;
+    imageBytes_ = image;
+    trace_ = folder_ + "/trace.log";
+    ::setenv("DRAVIK_SMBUS_LOCK", (folder_ + "/smbus.lock").c_str(), 1);
+
+    dravik::ResetLastErrorForTesting();
+    dravik::CloseAllOpenLinksForTesting();
+    dravik::SetSleeperForTesting([](int) {});
+    dravik::SetTraceFileForTesting(trace_.c_str());
+
+    board_ = &bench_.AddBoard(GetParam(), {kVendor, kProduct});
+    chip_ = std::make_shared<RegisterChip>("faults");
+    for (int a = 0; a < 0xFF; ++a) {
+      chip_->DefineField(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(a), 7, 0,
+                         Startup(a), true);
+    }
+    bench_.GetBuses()->I2c().Attach(kChipAddress, chip_);
+    commands_ = std::make_unique<CommandFaults>(bench_.UsbClass());
+    dravik::SetUsbDriverClassForTesting(commands_.get());
+    dravik::SetSmbusOpenerForTesting([this](const char* path) { return bench_.OpenSmbus(path); });
+    handle_ = Open();
+  }
+
+  void TearDown() override {
+    dravik::CloseAllOpenLinksForTesting();
+    dravik::SetUsbDriverClassForTesting(nullptr);
+    dravik::SetSmbusOpenerForTesting(nullptr);
+    dravik::SetSleeperForTesting(nullptr);
+    dravik::SetTraceFileForTesting(nullptr);
+    ::unsetenv("DRAVIK_SMBUS_LOCK");
+    // No file was damaged: the firmware image is as written and the trace
+    // holds only whole lines.
+    EXPECT_EQ(ReadFile(firmware_), imageBytes_);
+    const std::string trace = ReadFile(trace_);
+    EXPECT_FALSE(trace.empty());
+    EXPECT_EQ(trace.back(), '\n');
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  DeviceHandle Open() {
+    std::uint16_t vidPid[2] = {kVendor, kProduct};
+    DeviceHandle handle = -1;
+    EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, firmware_.c_str(), &handle), 1)
+        << LastError();
+    return handle;
+  }
+
+  // Reads registers 0..count-1; false with the buffer untouched on failure.
+  bool ReadRegisters(int count, std::vector<std::uint8_t>& data, std::int16_t busType = BUS_I2C) {
+    std::vector<std::int16_t> registers(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      registers[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+    }
+    data.assign(static_cast<std::size_t>(count), 0xEE);
+    std::int16_t size = static_cast<std::int16_t>(count);
+    const auto start = Clock::now();
+    const bool ok =
+        ReadDevice(handle_, 0, busType, kChipAddress, registers.data(), data.data(), &size) == 1;
+    EXPECT_LT(Clock::now() - start, kNoHang);
+    EXPECT_EQ(size, count);
+    return ok;
+  }
+
+  bool WriteRegisters(int count, std::uint8_t base) {
+    std::vector<std::int16_t> registers(static_cast<std::size_t>(count));
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      registers[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+      data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(base + i);
+    }
+    std::int16_t size = static_cast<std::int16_t>(count);
+    const auto start = Clock::now();
+    const bool ok =
+        WriteDevice(handle_, 0, BUS_I2C, kChipAddress, registers.data(), data.data(), &size) == 1;
+    EXPECT_LT(Clock::now() - start, kNoHang);
+    return ok;
+  }
+
+  // The next read of all registers works and sees the chip as it is.
+  void ExpectNextReadWorks() {
+    std::vector<std::uint8_t> data;
+    ASSERT_TRUE(ReadRegisters(kReadCount, data)) << LastError();
+    for (int i = 0; i < kReadCount; ++i) {
+      EXPECT_EQ(data[static_cast<std::size_t>(i)], chip_->Byte(static_cast<std::uint16_t>(i)))
+          << "register " << i;
+    }
+  }
+
+  void ExpectFailedRead(const std::string& message) {
+    std::vector<std::uint8_t> data;
+    EXPECT_FALSE(ReadRegisters(kReadCount, data));
+    EXPECT_EQ(LastError(), message);
+    EXPECT_EQ(data, std::vector<std::uint8_t>(kReadCount, 0xEE)) << "buffer untouched";
+  }
+
+  Emulator bench_;
+  Board* board_ = nullptr;
+  std::shared_ptr<RegisterChip> chip_;
+  std::unique_ptr<CommandFaults> commands_;
+  DeviceHandle handle_ = -1;
+  std::string folder_;
+  std::string firmware_;
+  std::string imageBytes_;
+  std::string trace_;
+};
+
+TEST_P(FaultSuiteTest, ATimeOutOnEveryResponseOfAMultiPacketRead) {
+  for (int k = 1; k <= kReadResponses; ++k) {
+    SCOPED_TRACE("response " + std::to_string(k));
+    board_->Faults().Arm(FaultKind::kTimeout, static_cast<std::uint32_t>(k));
+    ExpectFailedRead("ReadDevice: Wrong number of bytes returned");
+    EXPECT_EQ(board_->Faults().Pending(FaultKind::kTimeout), 0u);
+    ExpectNextReadWorks();
+  }
+}
+
+TEST_P(FaultSuiteTest, ATimeOutOnEveryRequestOfAMultiPacketRead) {
+  for (int k = 1; k <= kReadResponses; ++k) {
+    SCOPED_TRACE("request " + std::to_string(k));
+    commands_->Arm(CommandFaults::Kind::kTimeout, k);
+    ExpectFailedRead("WriteDevice: Wrong number of bytes sent");
+    ExpectNextReadWorks();
+  }
+}
+
+TEST_P(FaultSuiteTest, ATimeOutOnEveryPacketOfAMultiPacketWrite) {
+  for (int k = 1; k <= kWritePackets; ++k) {
+    SCOPED_TRACE("packet " + std::to_string(k));
+    const auto base = static_cast<std::uint8_t>(0x10 * k);
+    commands_->Arm(CommandFaults::Kind::kTimeout, k);
+    std::vector<std::uint8_t> before(kWriteCount);
+    for (int i = 0; i < kWriteCount; ++i) {
+      before[static_cast<std::size_t>(i)] = chip_->Byte(static_cast<std::uint16_t>(i));
+    }
+    EXPECT_FALSE(WriteRegisters(kWriteCount, base));
+    EXPECT_EQ(LastError(), "WriteDevice: Wrong number of bytes sent");
+    // Packets before the failed one were written; none after it.
+    for (int i = 0; i < kWriteCount; ++i) {
+      const bool sent = i < (k - 1) * kRegistersPerWritePacket;
+      EXPECT_EQ(chip_->Byte(static_cast<std::uint16_t>(i)),
+                sent ? static_cast<std::uint8_t>(base + i) : before[static_cast<std::size_t>(i)])
+          << "register " << i;
+    }
+    ASSERT_TRUE(WriteRegisters(kWriteCount, base)) << LastError();
+    for (int i = 0; i < kWriteCount; ++i) {
+      EXPECT_EQ(chip_->Byte(static_cast<std::uint16_t>(i)), static_cast<std::uint8_t>(base + i));
+    }
+    ExpectNextReadWorks();
+  }
+}
+
+TEST_P(FaultSuiteTest, APacketTakenOnlyInPartFailsTheWrite) {
+  for (int k = 1; k <= kWritePackets; ++k) {
+    SCOPED_TRACE("packet " + std::to_string(k));
+    commands_->Arm(CommandFaults::Kind::kShort, k);
+    EXPECT_FALSE(WriteRegisters(kWriteCount, 0x33));
+    EXPECT_EQ(LastError(), "WriteDevice: Wrong number of bytes sent");
+    ASSERT_TRUE(WriteRegisters(kWriteCount, 0x44)) << LastError();
+    ExpectNextReadWorks();
+  }
+}
+
+TEST_P(FaultSuiteTest, RepliesOfTheWrongLengthAtEveryResponse) {
+  for (const FaultKind kind : {FaultKind::kShortResponse, FaultKind::kLongResponse}) {
+    for (int k = 1; k <= kReadResponses; ++k) {
+      SCOPED_TRACE(std::string(FaultName(kind)) + " at response " + std::to_string(k));
+      board_->Faults().Arm(kind, static_cast<std::uint32_t>(k));
+      ExpectFailedRead("ReadDevice: Wrong number of bytes returned");
+      ExpectNextReadWorks();
+    }
+  }
+}
+
+TEST_P(FaultSuiteTest, AChipThatDoesNotAcknowledgeFailsTheReadOnly) {
+  board_->Faults().Arm(FaultKind::kNak, 2);
+  ExpectFailedRead("ReadDevice: Wrong number of bytes returned");
+  ExpectNextReadWorks();
+}
+
+TEST_P(FaultSuiteTest, TimeOutInTheBoardPassOfAMixedRead) {
+  std::int16_t registers[3] = {5, BOARD_REGISTER_BASE + 2, 6};
+  std::uint8_t data[3] = {1, 2, 3};
+  std::int16_t size = 3;
+  board_->Faults().Arm(FaultKind::kTimeout, 2);
+  EXPECT_EQ(ReadDevice(handle_, 0, BUS_I2C, kChipAddress, registers, data, &size), 0);
+  EXPECT_EQ(LastError(), "ReadDevice: Wrong number of bytes returned");
+  EXPECT_EQ(data[0], 1);
+  EXPECT_EQ(data[2], 3);
+  EXPECT_EQ(ReadDevice(handle_, 0, BUS_I2C, kChipAddress, registers, data, &size), 1)
+      << LastError();
+  EXPECT_EQ(data[0], Startup(5));
+  EXPECT_EQ(data[2], Startup(6));
+}
+
+TEST_P(FaultSuiteTest, DisconnectInTheMiddleOfAReadOrWriteThenReopen) {
+  struct Case {
+    bool write;
+    std::uint32_t transfer;  // bulk transfer at which the board drops off
+    const char* message;
+  };
+  const Case cases[] = {
+      {false, 1, "WriteDevice: Wrong number of bytes sent"},
+      {false, 2, "ReadDevice: Wrong number of bytes returned"},
+      {false, 4, "ReadDevice: Wrong number of bytes returned"},
+      {false, 5, "WriteDevice: Wrong number of bytes sent"},
+      {true, 1, "WriteDevice: Wrong number of bytes sent"},
+      {true, 3, "WriteDevice: Wrong number of bytes sent"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.write ? "write" : "read") + " transfer " +
+                 std::to_string(c.transfer));
+    board_->Faults().Arm(FaultKind::kDisconnect, c.transfer);
+    if (c.write) {
+      EXPECT_FALSE(WriteRegisters(kWriteCount, 0x21));
+      EXPECT_EQ(LastError(), c.message);
+    } else {
+      ExpectFailedRead(c.message);
+    }
+    EXPECT_FALSE(board_->FirmwareRunning());
+    // The handle reaches a board that is gone: the next transfer fails at once.
+    std::vector<std::uint8_t> data;
+    EXPECT_FALSE(ReadRegisters(1, data));
+    // Closing and opening again finds the board (without firmware) and loads it.
+    EXPECT_EQ(CloseDevice(handle_), 1);
+    const std::uint32_t boots = board_->Boots();
+    handle_ = Open();
+    EXPECT_EQ(board_->Boots(), boots + 1);
+    ExpectNextReadWorks();
+  }
+}
+
+TEST_P(FaultSuiteTest, FailedFirmwareDownloadsLeaveTheBoardOpenableAgain) {
+  EXPECT_EQ(CloseDevice(handle_), 1);
+  struct Case {
+    FaultKind kind;
+    std::uint32_t at;
+    const char* message;
+  };
+  const Case cases[] = {
+      {FaultKind::kDownloadFailure, 1, "OpenUSB: Code download failed"},
+      {FaultKind::kDownloadFailure, 2, "OpenUSB: Code download failed"},
+      {FaultKind::kResetFailure, 1, "OpenUSB: 8051 reset failed"},
+      // The image went in, but the CPU never left reset: the board never
+      // comes back with the firmware.
+      {FaultKind::kResetFailure, 2, "OpenDevice: Board did not come back after firmware download"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(FaultName(c.kind)) + "@" + std::to_string(c.at));
+    board_->Unplug();
+    board_->Replug();
+    board_->Faults().Arm(c.kind, c.at);
+    std::uint16_t vidPid[2] = {kVendor, kProduct};
+    DeviceHandle handle = -1;
+    const auto start = Clock::now();
+    EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, firmware_.c_str(), &handle), 0);
+    EXPECT_LT(Clock::now() - start, kNoHang);
+    EXPECT_EQ(LastError(), c.message);
+    EXPECT_FALSE(board_->FirmwareRunning());
+    // The device object stays with the caller, who closes it.
+    EXPECT_EQ(CloseDevice(handle), 1);
+    handle_ = Open();
+    ExpectNextReadWorks();
+    EXPECT_EQ(CloseDevice(handle_), 1);
+  }
+  handle_ = Open();
+}
+
+TEST_P(FaultSuiteTest, MissingFirmwareFileIsReportedAndTheNextOpenWorks) {
+  EXPECT_EQ(CloseDevice(handle_), 1);
+  board_->Unplug();
+  board_->Replug();
+  const std::string missing = folder_ + "/missing.bix";
+  std::uint16_t vidPid[2] = {kVendor, kProduct};
+  DeviceHandle handle = -1;
+  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, missing.c_str(), &handle), 0);
+  EXPECT_EQ(LastError(), " error opening firmware file");
+  EXPECT_EQ(CloseDevice(handle), 1);
+  EXPECT_FALSE(std::filesystem::exists(missing)) << "nothing is created";
+  handle_ = Open();
+  ExpectNextReadWorks();
+}
+
+TEST_P(FaultSuiteTest, SmbusControllerFailuresThenTheNextTransferWorks) {
+  std::uint16_t vidPid[2] = {0, 0};
+  DeviceHandle smbus = -1;
+  ASSERT_EQ(OpenDevice(LINK_SMBUS, "dravik_i2c", vidPid, 0, nullptr, &smbus), 1) << LastError();
+  std::int16_t registers[3] = {1, 2, 3};
+  std::uint8_t data[3] = {9, 9, 9};
+  std::int16_t size = 3;
+  struct Case {
+    const char* fault;
+    bool write;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"timeout", false, "ReadDevice: Dravik driver read failed"},
+      {"nak", false, "ReadDevice: Dravik driver read failed"},
+      {"short", false, "ReadDevice: Wrong number of bytes read from Dravik driver"},
+      {"timeout", true, "WriteDevice: Dravik driver write failed"},
+      {"short", true, "WriteDevice: Wrong number of bytes sent to Dravik driver"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    std::string error;
+    ASSERT_TRUE(bench_.SmbusFaults().ArmFromText(c.fault, &error)) << error;
+    std::uint8_t values[3] = {0x61, 0x62, 0x63};
+    if (c.write) {
+      EXPECT_EQ(WriteDevice(smbus, 0, BUS_SMBUS, kChipAddress, registers, values, &size), 0);
+    } else {
+      EXPECT_EQ(ReadDevice(smbus, 0, BUS_SMBUS, kChipAddress, registers, data, &size), 0);
+      EXPECT_EQ(data[0], 9) << "buffer untouched";
+    }
+    EXPECT_EQ(LastError(), c.message);
+    EXPECT_EQ(size, 3);
+    ASSERT_EQ(ReadDevice(smbus, 0, BUS_SMBUS, kChipAddress, registers, data, &size), 1)
+        << LastError();
+    EXPECT_EQ(data[1], chip_->Byte(2));
+    data[0] = 9;
+  }
+  EXPECT_EQ(CloseDevice(smbus), 1);
+  // The board link was not disturbed.
+  ExpectNextReadWorks();
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBoardClasses, FaultSuiteTest,
+                         ::testing::Values(BoardClass::kFullSpeed, BoardClass::kHighSpeed),
+                         [](const ::testing::TestParamInfo<BoardClass>& info) {
+                           return info.param == BoardClass::kFullSpeed ? "FullSpeed" : "HighSpeed";
+                         });
+
+}  // namespace
+}  // namespace kestrova::emulator
