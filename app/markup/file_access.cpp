@@ -1,6 +1,8 @@
 #include "markup/file_access.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +80,45 @@ std::string TemporaryName(const std::string& path) {
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   return folder + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
          std::to_string(counter.fetch_add(1));
+}
+
+// The process that wrote a temporary file of `base` named `name`
+// (".<base>.tmp<pid>-<n>"); 0 when the name is not one of those.
+pid_t TemporaryWriter(std::string_view name, std::string_view base) {
+  const std::string prefix = "." + std::string(base) + ".tmp";
+  if (name.substr(0, prefix.size()) != prefix) {
+    return 0;
+  }
+  const std::string_view rest = name.substr(prefix.size());
+  const std::size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size() || dash > 9) {
+    return 0;
+  }
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    if (i != dash && (rest[i] < '0' || rest[i] > '9')) {
+      return 0;
+    }
+  }
+  return static_cast<pid_t>(std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10));
+}
+
+// A save that was killed part-way leaves its temporary file behind. The next
+// save of the same file removes those whose writer no longer runs, so they
+// never pile up beside the file.
+void RemoveStaleTemporaries(const std::string& target) {
+  const auto slash = target.find_last_of('/');
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  DIR* dir = ::opendir(FolderOf(target).c_str());
+  if (dir == nullptr) {
+    return;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t writer = TemporaryWriter(entry->d_name, base);
+    if (writer > 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
 }
 
 }  // namespace
@@ -213,6 +254,7 @@ FileAccessResult WriteFileAtomically(const std::string& path, std::string_view d
     ::fsync(dirFd);
     ::close(dirFd);
   }
+  RemoveStaleTemporaries(target);
   result.ok = true;
   return result;
 }

@@ -1,6 +1,7 @@
 #include "markup/log_file.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,8 +26,26 @@ LogFile::~LogFile() {
 
 bool LogFile::Open(const std::string& path) {
   Close();
-  fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  return fd_ >= 0;
+  fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0 && errno == EACCES) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    return fd_ >= 0;
+  }
+  if (fd_ < 0) {
+    return false;
+  }
+  // A run that was killed while writing a line leaves it without its line
+  // end; the line is ended here so the next one does not run into it.
+  struct stat st {};
+  char last = '\n';
+  if (::fstat(fd_, &st) == 0 && st.st_size > 0 && ::pread(fd_, &last, 1, st.st_size - 1) == 1) {
+    if (last == '\r') {
+      WriteBytes("\n");
+    } else if (last != '\n') {
+      WriteBytes("\r\n");
+    }
+  }
+  return true;
 }
 
 bool LogFile::WriteLine(std::string_view text) {
@@ -39,9 +58,13 @@ bool LogFile::WriteLine(std::string_view text) {
   line.reserve(text.size() + 2);
   line.append(text);
   line.append("\r\n");
+  return WriteBytes(line);
+}
+
+bool LogFile::WriteBytes(std::string_view bytes) {
   std::size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) {
         continue;

@@ -26,6 +26,8 @@ class LogFile {
   bool IsOpen() const { return fd_ >= 0; }
 
  private:
+  bool WriteBytes(std::string_view bytes);
+
   int fd_ = -1;
 };
 

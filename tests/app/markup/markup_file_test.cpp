@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -229,6 +230,45 @@ TEST_F(MarkupFileTest, LogFileAppendsLinesWithCrLf) {
   EXPECT_TRUE(store.CloseLogFile());
   EXPECT_FALSE(store.IsLogFileOpen());
   EXPECT_EQ(ReadBytes(path), "earlier\r\nTime\tTemp\r\n\r\n");
+}
+
+TEST_F(MarkupFileTest, LogLineCutShortByAKilledRunIsEndedBeforeTheNextLine) {
+  const std::string path = folder / "log.txt";
+  WriteBytes(path, "Time\tTemp\r\n12:00:01\t25.0");
+  ASSERT_TRUE(store.OpenLogFile(path));
+  ASSERT_TRUE(store.WriteLogLine("12:00:05\t25.5"));
+  EXPECT_TRUE(store.CloseLogFile());
+  EXPECT_EQ(ReadBytes(path), "Time\tTemp\r\n12:00:01\t25.0\r\n12:00:05\t25.5\r\n");
+  // A whole file and an empty one get nothing added.
+  ASSERT_TRUE(store.OpenLogFile(path));
+  EXPECT_TRUE(store.CloseLogFile());
+  EXPECT_EQ(ReadBytes(path), "Time\tTemp\r\n12:00:01\t25.0\r\n12:00:05\t25.5\r\n");
+  // Cut between the CR and the LF: only the LF is missing.
+  WriteBytes(folder / "cr.txt", "12:00:01\t25.0\r");
+  ASSERT_TRUE(store.OpenLogFile(folder / "cr.txt"));
+  ASSERT_TRUE(store.WriteLogLine("12:00:02\t25.1"));
+  EXPECT_TRUE(store.CloseLogFile());
+  EXPECT_EQ(ReadBytes(folder / "cr.txt"), "12:00:01\t25.0\r\n12:00:02\t25.1\r\n");
+  ASSERT_TRUE(store.OpenLogFile(folder / "new.txt"));
+  EXPECT_TRUE(store.CloseLogFile());
+  EXPECT_EQ(ReadBytes(folder / "new.txt"), "");
+}
+
+TEST_F(MarkupFileTest, SaveRemovesTemporaryFilesOfKilledSavesOnly) {
+  const std::string path = folder / "plot.def";
+  // A process id that cannot be running (above the kernel's limit).
+  const std::string dead = ".plot.def.tmp99999999-0";
+  const std::string alive = ".plot.def.tmp" + std::to_string(::getppid()) + "-3";
+  WriteBytes(folder / dead, "<definition>\r\n <plo");
+  WriteBytes(folder / alive, "<definition>");
+  WriteBytes(folder / ".part.def.tmp99999999-0", "x");
+  WriteBytes(folder / ".plot.def.tmpabc-0", "x");
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\r\n</definition>\r\n"));
+  ASSERT_TRUE(store.SaveMarkupFile(path));
+  std::vector<std::string> files = FilesIn(folder.path());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{".part.def.tmp99999999-0", alive, ".plot.def.tmpabc-0",
+                                             "plot.def"}));
 }
 
 TEST_F(MarkupFileTest, LogFileInMissingFolderFailsWithoutMessage) {
