@@ -1,0 +1,353 @@
+// A writer killed with SIGKILL at random moments while it saves the part
+// settings, a register data file and the plot settings and appends to a log
+// file, a few hundred times: every file on disk is afterwards one complete
+// version the writer saved, never a torn one; the log loses at most the line
+// in progress; temporary files of killed saves do not pile up; and the
+// program's readers take every file silently.
+//
+// KESTROVA_KILL_ROUNDS sets the number of kills (default 200).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../app/markup/temp_folder.hpp"
+#include "continuous/plot_selection.hpp"
+#include "definition/data_file.hpp"
+#include "definition/part_settings.hpp"
+#include "markup/markup_store.hpp"
+#include "markup/message_box_recorder.hpp"
+
+namespace kestrova {
+namespace {
+
+using continuous::PlotSelection;
+using definition::PartSettings;
+using markup::MarkupStore;
+using testing::ReadBytes;
+
+constexpr int kDefaultRounds = 200;
+constexpr int kLoggedRegisters = 16;
+constexpr int kDataEntries = 600;  // a data file of about 17 kB
+constexpr int kLogLinesPerVersion = 3;
+constexpr int kMaxKillDelayUs = 20000;
+constexpr int kBaseInterval = 1000;
+
+int Rounds() {
+  const char* text = std::getenv("KESTROVA_KILL_ROUNDS");
+  const int rounds = text != nullptr ? std::atoi(text) : 0;
+  return rounds > 0 ? rounds : kDefaultRounds;
+}
+
+// The part definition the plot selection reads: kLoggedRegisters logged
+// registers of one unit; register i sits at line 3 + 3 i.
+std::string Definition() {
+  std::string text = "<definition>\r\n <part label=\"Kill\">\r\n";
+  for (int i = 0; i < kLoggedRegisters; ++i) {
+    text += "  <register log=\"true\" title=\"T" + std::to_string(i) +
+            "\" units=\"C\" format=\"hex\">\r\n   <bitfield addr=\"" + std::to_string(i) +
+            "\" bit=\"7:0\" value=\"0\"/>\r\n  </register>\r\n";
+  }
+  return text + " </part>\r\n</definition>\r\n";
+}
+
+std::vector<std::int16_t> LogLines() {
+  std::vector<std::int16_t> lines;
+  for (int i = 0; i < kLoggedRegisters; ++i) {
+    lines.push_back(static_cast<std::int16_t>(3 + 3 * i));
+  }
+  return lines;
+}
+
+std::string LogLine(std::size_t k) {
+  std::string line = "line " + std::to_string(k) + "\t";
+  for (std::size_t i = 0; i < 40; ++i) {
+    line += static_cast<char>('a' + (k + i) % 26);
+  }
+  return line;
+}
+
+// One writer: saves every file at version v, with the store holding the
+// part definition as its main document, as the program does.
+class Writer {
+ public:
+  explicit Writer(const std::string& folder) : folder_(folder) {
+    store_.SetRetryWait([](std::chrono::milliseconds) {});
+    EXPECT_TRUE(store_.LoadMarkupText(Definition()));
+    plots_.SetPart(folder_, LogLines());
+    plots_.BuildDefaultSelection();
+  }
+
+  PartSettings Settings(int v) const {
+    // File names that do not depend on the folder, so the reference copies
+    // saved elsewhere are byte for byte the same.
+    PartSettings settings = definition::DefaultPartSettings("/lab/kestrova/kill", "kill");
+    settings.driverClass = "usb";
+    settings.timer1Interval = kBaseInterval + v;
+    settings.interfaceAddr = static_cast<std::int16_t>(v % 128);
+    return settings;
+  }
+
+  void Save(int v) {
+    definition::SavePartSettings(store_, folder_, Settings(v), messages_);
+    std::vector<std::int16_t> addresses(kDataEntries);
+    std::vector<std::uint8_t> values(kDataEntries);
+    for (int i = 0; i < kDataEntries; ++i) {
+      addresses[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+      values[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i + v);
+    }
+    // The version in the first two entries.
+    values[0] = static_cast<std::uint8_t>(v);
+    values[1] = static_cast<std::uint8_t>(v >> 8);
+    definition::WriteDataFile(store_, DataPath(), addresses, values, kDataEntries, messages_);
+    for (int r = 0; r < kLoggedRegisters; ++r) {
+      plots_.SetPlotRegisterEnable(0, r, ((v >> r) & 1) != 0);
+    }
+    plots_.SavePlotSettings();
+  }
+
+  std::string DataPath() const { return folder_ + "/kill.dat"; }
+
+ private:
+  std::string folder_;
+  MarkupStore store_;
+  markup::MessageBoxRecorder messages_;
+  PlotSelection plots_{store_, messages_};
+};
+
+// The complete files of each version, as the writer saves them.
+class Versions {
+ public:
+  explicit Versions(const std::string& folder) : folder_(folder), writer_(folder) {}
+  const std::array<std::string, 3>& Of(int v) {
+    auto found = cache_.find(v);
+    if (found == cache_.end()) {
+      writer_.Save(v);
+      found =
+          cache_
+              .emplace(v,
+                       std::array<std::string, 3>{ReadBytes(definition::PartSettingsPath(folder_)),
+                                                  ReadBytes(writer_.DataPath()),
+                                                  ReadBytes(continuous::PlotSettingsPath(folder_))})
+              .first;
+    }
+    return found->second;
+  }
+
+ private:
+  std::string folder_;
+  Writer writer_;
+  std::map<int, std::array<std::string, 3>> cache_;
+};
+
+// The version a part.def, data file or plot.def claims to be; -1 when none can be read.
+int PartVersion(const std::string& text) {
+  const std::string key = "timer1interval=\"";
+  const auto at = text.find(key);
+  return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + key.size()) - kBaseInterval;
+}
+
+int DataVersion(const std::string& text) {
+  unsigned low = 0;
+  unsigned high = 0;
+  if (std::sscanf(
+          text.c_str(),
+          "<definition>\r\n <reg addr=\"0\" value=\"%x\"/>\r\n <reg addr=\"1\" value=\"%x\"", &low,
+          &high) != 2) {
+    return -1;
+  }
+  return static_cast<int>(low | (high << 8));
+}
+
+int PlotVersion(const std::string& text) {
+  int v = 0;
+  std::size_t at = 0;
+  for (int r = 0; r < kLoggedRegisters; ++r) {
+    at = text.find("<register enable=\"", at);
+    if (at == std::string::npos) {
+      return -1;
+    }
+    at += 18;
+    if (text.compare(at, 4, "True") == 0) {
+      v |= 1 << r;
+    }
+  }
+  return v;
+}
+
+// The child: numbers its log lines on from what the file holds, then saves
+// and logs until it is killed.
+[[noreturn]] void RunWriter(const std::string& folder, const std::string& logPath,
+                            int firstVersion) {
+  Writer writer(folder);
+  MarkupStore logStore;
+  if (!logStore.OpenLogFile(logPath)) {
+    ::_exit(3);
+  }
+  // The reopen ended a line that a killed writer left unfinished.
+  std::size_t next = 0;
+  for (const char c : ReadBytes(logPath)) {
+    next += c == '\n' ? 1 : 0;
+  }
+  for (int v = firstVersion;; v = (v + 1) & 0xFFFF) {
+    writer.Save(v);
+    for (int i = 0; i < kLogLinesPerVersion; ++i) {
+      logStore.WriteLogLine(LogLine(next++));
+    }
+  }
+}
+
+struct LogCheck {
+  std::size_t complete = 0;
+  std::size_t cut = 0;  // lines that lost their tail to a kill
+  bool ok = true;
+  std::string problem;
+};
+
+LogCheck CheckLog(const std::string& text) {
+  LogCheck check;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find("\r\n", at);
+    const std::string expected = LogLine(check.complete);
+    if (end == std::string::npos) {
+      // The line in progress when the writer was killed.
+      const std::string tail = text.substr(at);
+      if (expected.compare(0, tail.size(), tail) != 0) {
+        check.ok = false;
+        check.problem = "unfinished last line \"" + tail + "\" is not the start of line " +
+                        std::to_string(check.complete);
+      }
+      return check;
+    }
+    const std::string line = text.substr(at, end - at);
+    if (line != expected) {
+      if (line.size() < expected.size() && expected.compare(0, line.size(), line) == 0) {
+        ++check.cut;
+      } else {
+        check.ok = false;
+        check.problem = "line " + std::to_string(check.complete) + " is \"" + line + "\"";
+        return check;
+      }
+    }
+    ++check.complete;
+    at = end + 2;
+  }
+  return check;
+}
+
+std::vector<std::string> TemporaryFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".tmp") != std::string::npos) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+
+TEST(KillTest, EveryFileIsAWholeVersionAfterAKillAtAnyMoment) {
+  testing::TempFolder work;
+  testing::TempFolder reference;
+  const std::string folder = work.path();
+  const std::string logPath = work / "kill.txt";
+  Versions versions(reference.path());
+  {
+    Writer initial(folder);
+    initial.Save(0);
+  }
+  std::mt19937 random(0x6b696c6c);
+  const int rounds = Rounds();
+  int firstVersion = 1;
+  std::size_t maxTemporaries = 0;
+  int killedInSave = 0;  // kills that caught a save between its temporary file and the rename
+  for (int round = 0; round < rounds; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      RunWriter(folder, logPath, firstVersion);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % kMaxKillDelayUs));
+    ASSERT_EQ(::kill(child, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
+
+    const std::string part = ReadBytes(definition::PartSettingsPath(folder));
+    const std::string data = ReadBytes(work / "kill.dat");
+    const std::string plot = ReadBytes(continuous::PlotSettingsPath(folder));
+    const int partVersion = PartVersion(part);
+    const int dataVersion = DataVersion(data);
+    const int plotVersion = PlotVersion(plot);
+    ASSERT_GE(partVersion, 0) << "round " << round << ": torn part.def:\n" << part;
+    ASSERT_GE(dataVersion, 0) << "round " << round << ": torn data file:\n" << data.substr(0, 200);
+    ASSERT_GE(plotVersion, 0) << "round " << round << ": torn plot.def:\n" << plot;
+    ASSERT_EQ(part, versions.Of(partVersion)[0]) << "round " << round;
+    ASSERT_EQ(data, versions.Of(dataVersion)[1]) << "round " << round;
+    ASSERT_EQ(plot, versions.Of(plotVersion)[2]) << "round " << round;
+    const LogCheck log = CheckLog(ReadBytes(logPath));
+    ASSERT_TRUE(log.ok) << "round " << round << ": " << log.problem;
+    EXPECT_LE(log.cut, static_cast<std::size_t>(round + 1));
+
+    const auto temporaries = TemporaryFiles(folder);
+    maxTemporaries = std::max(maxTemporaries, temporaries.size());
+    const std::string mine = ".tmp" + std::to_string(child) + "-";
+    if (std::any_of(temporaries.begin(), temporaries.end(), [&mine](const std::string& name) {
+          return name.find(mine) != std::string::npos;
+        })) {
+      ++killedInSave;
+    }
+    firstVersion = (partVersion + 1) & 0xFFFF;
+  }
+
+  // The program's readers take what is left, without a message.
+  MarkupStore store;
+  store.SetRetryWait([](std::chrono::milliseconds) {});
+  ASSERT_TRUE(store.LoadMarkupText(Definition()));
+  markup::MessageBoxRecorder messages;
+  const PartSettings settings = definition::LoadPartSettings(store, folder, "kill", messages);
+  EXPECT_EQ(settings.driverClass, "usb");
+  std::vector<std::int16_t> addresses(definition::kMaxDataFileEntries);
+  std::vector<std::uint8_t> values(definition::kMaxDataFileEntries);
+  int count = 0;
+  EXPECT_TRUE(
+      definition::ReadDataFile(store, work / "kill.dat", addresses, values, count, messages));
+  EXPECT_EQ(count, kDataEntries);
+  PlotSelection plots(store, messages);
+  plots.SetPart(folder, LogLines());
+  EXPECT_TRUE(plots.RestorePlotSettings());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().prompt;
+
+  // Temporary files of killed saves go with the next save of their file.
+  const auto left = TemporaryFiles(folder);
+  definition::SavePartSettings(store, folder, settings, messages);
+  definition::WriteDataFile(store, work / "kill.dat", addresses, values, count, messages);
+  plots.SavePlotSettings();
+  EXPECT_TRUE(TemporaryFiles(folder).empty());
+  // Most kills must land inside a save, or the test proves little.
+  EXPECT_GT(killedInSave, rounds / 4);
+  std::printf(
+      "%d kills, %d of them inside a save; at most %zu temporary files of killed saves at once, "
+      "%zu before the last saves\n",
+      rounds, killedInSave, maxTemporaries, left.size());
+}
+
+}  // namespace
+}  // namespace kestrova
