@@ -181,7 +181,7 @@ int RunSave(CommandContext& context) {
   if (const int status = OpenAndRead(context, part); status != kExitOk) {
     return status;
   }
-  if (!engine::SaveRegisterData(part.session, Utf8ToLatin1(file))) {
+  if (!engine::SaveRegisterData(part.session, file)) {
     return kExitFailure;
   }
   if (context.Json()) {
@@ -209,7 +209,7 @@ int RunLoad(CommandContext& context) {
   engine::Session& session = part.session;
   session.readAfterWrite = arguments.Flag("--read-after-write");
   part.edit.writeNow = false;
-  if (!engine::OpenRegisterData(session, part.edit, Utf8ToLatin1(file))) {
+  if (!engine::OpenRegisterData(session, part.edit, file)) {
     if (!context.messages.HasErrors()) {
       context.messages.Error(file + " holds no register entries");
     }

@@ -18,7 +18,7 @@ std::string ConsoleMessages::ForTerminal(std::string_view latin1) {
   }
   // Continuation lines are indented under the first.
   std::string out;
-  for (const char c : Latin1ToUtf8(text)) {
+  for (const char c : ToUtf8(text)) {
     out += c;
     if (c == '\n') {
       out += "  ";

@@ -46,6 +46,35 @@ std::string Utf8ToLatin1(std::string_view text) {
   return out;
 }
 
+bool IsUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    int continuation = 0;
+    if (byte < kFirstNonAscii) {
+      continue;
+    }
+    if ((byte & 0xE0) == 0xC0 && byte >= 0xC2) {
+      continuation = 1;
+    } else if ((byte & 0xF0) == 0xE0) {
+      continuation = 2;
+    } else if ((byte & 0xF8) == 0xF0 && byte <= 0xF4) {
+      continuation = 3;
+    } else {
+      return false;
+    }
+    for (int k = 0; k < continuation; ++k) {
+      if (++i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+std::string ToUtf8(std::string_view text) {
+  return IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
+}
+
 std::size_t DisplayWidth(std::string_view utf8) {
   std::size_t width = 0;
   for (const char c : utf8) {

@@ -10,6 +10,11 @@ namespace kestrova::cli {
 std::string Latin1ToUtf8(std::string_view text);
 // Characters beyond Latin-1 (and malformed sequences) become "?".
 std::string Utf8ToLatin1(std::string_view text);
+// True when the text is well-formed UTF-8 (plain ASCII included).
+bool IsUtf8(std::string_view text);
+// Text that mixes sources (a definition's Latin-1 labels, a path typed in
+// UTF-8): kept when it is already UTF-8, else taken as Latin-1.
+std::string ToUtf8(std::string_view text);
 // Characters of a UTF-8 text, for lining up columns.
 std::size_t DisplayWidth(std::string_view utf8);
 // The text with spaces added up to `width` characters.

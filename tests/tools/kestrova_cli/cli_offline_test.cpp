@@ -213,6 +213,16 @@ TEST_F(Offline, SaveAndLoadRegisterDataFiles) {
   EXPECT_EQ(run.err, "kestrova-cli: Write Modified Registers? Yes\n");
   EXPECT_NE(run.out.find("01    User1      81=2A  42\n"), std::string::npos) << run.out;
 
+  // File names are passed on as they are, whatever their characters.
+  const std::string named = work / "r\xC3\xA9glages \xE2\x84\x96 1.dat";
+  run = Cli({"--device", "demo", "--link", "none", "save", named});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadBytes(named).rfind("<definition>\r\n", 0), 0u);
+  run = Cli({"--device", "demo", "--link", "none", "load", named});
+  EXPECT_EQ(run.status, 0) << run.err;
+  run = Cli({"--device", "demo", "--link", "none", "load", named + "x"});
+  EXPECT_EQ(run.err, "kestrova-cli: File read/write error for " + named + "x\n");
+
   run = Cli({"--device", "demo", "--link", "none", "load", work / "missing.dat"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "kestrova-cli: File read/write error for " + work / "missing.dat" + "\n");
