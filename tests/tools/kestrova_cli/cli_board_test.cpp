@@ -153,6 +153,20 @@ TEST_F(Board, LogsFromTheBoard) {
   EXPECT_NE(text.find("\r\nSupply=01h\r\nClock=01h\r\nLED=00h\r\n"), std::string::npos) << text;
 }
 
+TEST_F(Board, ATimeOutWhileLoggingStopsWithTheFileWhole) {
+  const std::string file = work / "board.txt";
+  CliOptions faults;
+  // Responses: the first step's re-read, the header's read, then the rows'.
+  faults.environment = {"DRAVIK_EMULATOR_FAULTS=timeout@5"};
+  const CliRun run = OnBoard("usb", {"log", file, "--interval", "10"}, faults);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "kestrova-cli: Check USB connection and select Device again\n");
+  EXPECT_NE(run.out.find(" (error)\n"), std::string::npos) << run.out;
+  const std::string text = ReadBytes(file);
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  EXPECT_EQ(text.find("Log Registers"), std::string::npos);  // the failed step wrote nothing
+}
+
 TEST_F(Board, CtrlCStopsABoardLogCleanly) {
   const std::string file = work / "board.txt";
   CliOptions options;
