@@ -109,6 +109,11 @@ std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
     r = v == 0 ? spec.inMax : spec.dispMax * spec.inMin / v;
   }
   r = Limited(r, spec.inMin, spec.inMax);
+  // A range with an end beyond what a number holds (a definition may write
+  // one) leaves no raw value; the lowest raw value stands in for it.
+  if (std::isnan(r)) {
+    r = std::isfinite(spec.inMin) ? spec.inMin : 0;
+  }
   // Arithmetic noise (400.4999999999 for 400.5) must not decide the rounding.
   r = std::round(r * kNoiseScale) / kNoiseScale;
   r = Limited(std::floor(r + 0.5), kInt32Min, kInt32Max);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "german_locale.hpp"
 
 namespace kestrova::engine {
@@ -102,6 +104,15 @@ TEST(FormatSpec, DegenerateRangesDoNotDivideByZero) {
   EXPECT_EQ(DisplayTextToRaw(flatDisplay, "3"), 0);
   const FormatSpec zeroInverted = Scaled("0.0", 10, 0, 1, 100);
   EXPECT_EQ(RawToDisplayText(zeroInverted, 0), "100.0");
+}
+
+TEST(FormatSpec, RangesBeyondWhatANumberHoldsGiveTheLowestRawValue) {
+  // A definition may write a range end of hundreds of digits: it reads as
+  // infinite, and infinity over infinity leaves no number.
+  const double huge = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(DisplayTextToRaw(Scaled("0.0", 3, 255, -huge, huge), "5"), 3);
+  EXPECT_EQ(DisplayTextToRaw(Scaled("0.0", -huge, huge, -huge, huge), "5"), 0);
+  EXPECT_EQ(DisplayTextToRaw(Scaled("0.0", 0, 255, 0, huge), "5"), 0);
 }
 
 using FormatSpecGerman = testing::GermanLocaleTest;
