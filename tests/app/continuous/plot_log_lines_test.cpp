@@ -1,0 +1,67 @@
+#include "continuous/plot_log_lines.hpp"
+
+#include <gtest/gtest.h>
+
+#include "../engine/engine_fixture.hpp"
+#include "../markup/temp_folder.hpp"
+#include "continuous/plot_selection.hpp"
+
+namespace kestrova::continuous {
+namespace {
+
+using kestrova::testing::ReadBytes;
+
+// A 16-bit logged register, a register that is not logged, a logged one of
+// another unit, and a logged one without units.
+const char* kRegisters =
+    "  <register log=\"true\" title=\"Temp\" units=\"C\" textbox=\"true\" format=\"0.0\" "
+    "input=\"-2048:2047\" display=\"-128:127.9375\">\r\n"
+    "   <bitfield label=\"Hi\" addr=\"0\" bit=\"15:8\" regbit=\"11:4\" value=\"0\"/>\r\n"
+    "   <bitfield label=\"Lo\" addr=\"100\" bit=\"7:4\" regbit=\"3:0\" value=\"0\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Config\" units=\"C\" format=\"hex\">\r\n"
+    "   <bitfield label=\"C\" addr=\"1\" bit=\"7:0\" value=\"0\"/>\r\n"
+    "  </register>\r\n"
+    "  <register log=\"true\" title=\"Supply\" units=\"V\" format=\"0.00\" input=\"0:255\" "
+    "display=\"0:5\">\r\n"
+    "   <bitfield label=\"S\" addr=\"2\" bit=\"7:0\" value=\"0\"/>\r\n"
+    "  </register>\r\n"
+    "  <register log=\"true\" title=\"Status\" format=\"hex\">\r\n"
+    "   <bitfield label=\"F\" addr=\"3\" bit=\"7:0\" value=\"0\"/>\r\n"
+    "  </register>\r\n";
+
+class PlotLogLinesTest : public engine::testing::EngineTest {};
+
+TEST_F(PlotLogLinesTest, EveryLoggedRegisterOnceInListOrder) {
+  Load(kRegisters);
+  EXPECT_EQ(PlotLogLines(session),
+            (std::vector<std::int16_t>{static_cast<std::int16_t>(RegisterLine(1)),
+                                       static_cast<std::int16_t>(RegisterLine(3)),
+                                       static_cast<std::int16_t>(RegisterLine(4))}));
+}
+
+TEST_F(PlotLogLinesTest, OpeningAPartBuildsTheDefaultSelectionFromThem) {
+  Load(kRegisters);
+  kestrova::testing::TempFolder folder;
+  PlotSelection selection(store, messages);
+  selection.SetPart(folder.path(), PlotLogLines(session));
+  EXPECT_FALSE(selection.RestorePlotSettings());
+  ASSERT_EQ(selection.PlotSelectionNumber(), 2);
+  EXPECT_EQ(selection.PlotSelectionUnits(0), "C");
+  EXPECT_EQ(selection.PlotRegisterName(0, 0), "Temp");
+  EXPECT_EQ(selection.PlotSelectionUnits(1), "Volt");
+  EXPECT_EQ(selection.PlotRegisterName(1, 0), "Supply");
+  EXPECT_NE(ReadBytes(folder / "plot.def").find("name=\"Supply\""), std::string::npos);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PlotLogLinesTest, PartWithoutLoggedRegistersHasNone) {
+  Load(
+      "  <register title=\"Config\" format=\"hex\">\r\n"
+      "   <bitfield label=\"C\" addr=\"1\" bit=\"7:0\" value=\"0\"/>\r\n"
+      "  </register>\r\n");
+  EXPECT_TRUE(PlotLogLines(session).empty());
+}
+
+}  // namespace
+}  // namespace kestrova::continuous
