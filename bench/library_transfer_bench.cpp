@@ -8,44 +8,12 @@
 #include <numeric>
 #include <vector>
 
+#include "counting_new.hpp"
 #include "dravik/dravik.h"
 #include "drivers.hpp"
 #include "fake_board.hpp"
 #include "handle_table.hpp"
 #include "protocol.hpp"
-
-// The replaced operators pair malloc with free themselves; GCC cannot see
-// that through the inlined new-expressions.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-    return memory;
-  }
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void operator delete(void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
 
 namespace {
 
@@ -86,7 +54,7 @@ void BM_ReadDevice(benchmark::State& state) {
   std::vector<int16_t> registers(static_cast<std::size_t>(count));
   std::iota(registers.begin(), registers.end(), int16_t{0});
   std::vector<uint8_t> data(registers.size());
-  const long before = allocations.load();
+  const long before = dravik::testing::AllocationCount();
   for (auto _ : state) {
     int16_t size = static_cast<int16_t>(count);
     if (ReadDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size) != 1) {
@@ -95,7 +63,7 @@ void BM_ReadDevice(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(data.data());
   }
-  Report(state, count, false, allocations.load() - before);
+  Report(state, count, false, dravik::testing::AllocationCount() - before);
   CloseDevice(handle);
 }
 
@@ -105,7 +73,7 @@ void BM_WriteDevice(benchmark::State& state) {
   std::vector<int16_t> registers(static_cast<std::size_t>(count));
   std::iota(registers.begin(), registers.end(), int16_t{0});
   std::vector<uint8_t> data(registers.size(), 0x5A);
-  const long before = allocations.load();
+  const long before = dravik::testing::AllocationCount();
   for (auto _ : state) {
     int16_t size = static_cast<int16_t>(count);
     if (WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size) != 1) {
@@ -113,7 +81,7 @@ void BM_WriteDevice(benchmark::State& state) {
       break;
     }
   }
-  Report(state, count, true, allocations.load() - before);
+  Report(state, count, true, dravik::testing::AllocationCount() - before);
   CloseDevice(handle);
 }
 

@@ -7,6 +7,7 @@
 #include "definition/schema.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
+#include "markup/cursor_keeper.hpp"
 #include "markup/markup_store.hpp"
 
 namespace kestrova::engine {
@@ -22,18 +23,6 @@ constexpr int kInterfaceLevel = 2;
 constexpr int kAddressLevel = 3;
 constexpr int kAddressListLevel = 4;
 constexpr int kAddressChoiceLevel = 5;
-
-class CursorKeeper {
- public:
-  explicit CursorKeeper(markup::MarkupStore& store) : store_(store), saved_(store.XmlFileIndex()) {}
-  ~CursorKeeper() { store_.SetXmlFileIndex(saved_); }
-  CursorKeeper(const CursorKeeper&) = delete;
-  CursorKeeper& operator=(const CursorKeeper&) = delete;
-
- private:
-  markup::MarkupStore& store_;
-  int saved_;
-};
 
 bool PositionOnPart(markup::MarkupStore& store) {
   store.SetXmlFileIndex(0);
@@ -75,7 +64,7 @@ bool WritePortSettings(Session& session, int entryLine) {
 }  // namespace
 
 PartConnectionInfo ReadPartConnectionInfo(markup::MarkupStore& store) {
-  CursorKeeper cursor(store);
+  markup::CursorKeeper cursor(store);
   PartConnectionInfo info;
   if (!PositionOnPart(store)) {
     return info;
@@ -167,7 +156,7 @@ ConnectionResult ConnectHardware(Session& session, const PartConnectionInfo& inf
   ConnectionResult result;
   ConnectionValues& c = session.connection;
   markup::MarkupStore& store = session.Store();
-  CursorKeeper cursor(store);
+  markup::CursorKeeper cursor(store);
 
   result.windowTitle = info.partLabel;
   c.port = 0;

@@ -5,6 +5,7 @@
 #include "engine/register_access.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
+#include "markup/cursor_keeper.hpp"
 #include "markup/markup_store.hpp"
 
 namespace kestrova::engine {
@@ -16,19 +17,6 @@ void SetEnabled(const std::function<void(bool)>& hook, bool enabled) {
     hook(enabled);
   }
 }
-
-// Saves the markup cursor and puts it back however the operation ends.
-class CursorKeeper {
- public:
-  explicit CursorKeeper(markup::MarkupStore& store) : store_(store), saved_(store.XmlFileIndex()) {}
-  ~CursorKeeper() { store_.SetXmlFileIndex(saved_); }
-  CursorKeeper(const CursorKeeper&) = delete;
-  CursorKeeper& operator=(const CursorKeeper&) = delete;
-
- private:
-  markup::MarkupStore& store_;
-  int saved_;
-};
 
 // A start-up list in the form the bridge takes.
 void ToTransferList(const StartupList& startup, TransferList& list) {
@@ -47,7 +35,7 @@ bool ReadUnmodified(Session& session) {
   SetEnabled(session.hooks.setReadRegsEnabled, false);
   bool result = false;
   {
-    CursorKeeper cursor(session.Store());
+    markup::CursorKeeper cursor(session.Store());
     TransferList list;
     if (BuildTransferList(session, Direction::Read, Scope::Unchanged, list)) {
       const ConnectionValues& c = session.connection;
@@ -75,7 +63,7 @@ bool WriteModified(Session& session, bool reallyWrite) {
   SetEnabled(session.hooks.setWriteRegsEnabled, false);
   session.writeOnChange = WriteOnChangeFlags{};
   {
-    CursorKeeper cursor(session.Store());
+    markup::CursorKeeper cursor(session.Store());
     TransferList list;
     if (!BuildTransferList(session, Direction::Write, Scope::Changed, list)) {
       return false;
@@ -122,7 +110,7 @@ bool WritePendingList(Session& session) {
     ShowBoardError(session);
     return false;
   }
-  CursorKeeper cursor(session.Store());
+  markup::CursorKeeper cursor(session.Store());
   bool ok = true;
   return ApplyTransferResult(session, Direction::Write, list, true, ok);
 }

@@ -98,6 +98,24 @@ bool FieldShown(const Session& session, const RegisterLayout& reg) {
   return !reg.hide.Hides(session.images) && !(reg.usbOnly && session.connection.link != kLinkUsb);
 }
 
+// Every bit field the window shows now: its register and itself not hidden
+// by the images as they are at this moment.
+template <typename Visit>
+void ForEachShownField(const Session& session, const DefinitionLayout& layout, Visit visit) {
+  for (const RegisterLayout& reg : layout.registers) {
+    if (!FieldShown(session, reg)) {
+      continue;
+    }
+    for (int f = 0; f < reg.bitfieldCount; ++f) {
+      const BitfieldLayout& field =
+          layout.bitfields[static_cast<std::size_t>(reg.firstBitfield + f)];
+      if (!field.hide.Hides(session.images)) {
+        visit(field);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 bool ApplyTransferResult(Session& session, Direction direction, TransferList& list,
@@ -120,64 +138,44 @@ bool ApplyTransferResult(Session& session, Direction direction, TransferList& li
 
   RegisterImages& images = session.images;
   // The bytes into the images, at both addresses of every bit field.
-  for (const RegisterLayout& reg : layout->registers) {
-    if (!FieldShown(session, reg)) {
-      continue;
+  ForEachShownField(session, *layout, [&](const BitfieldLayout& field) {
+    const int atRead = index.Find(static_cast<std::int16_t>(field.readAddress));
+    const int atWrite = index.Find(static_cast<std::int16_t>(field.writeAddress));
+    int at = atRead;
+    if (at == AddressIndex::kNone || (atWrite != AddressIndex::kNone && atWrite < at)) {
+      at = atWrite;
     }
-    for (int f = 0; f < reg.bitfieldCount; ++f) {
-      const BitfieldLayout& field =
-          layout->bitfields[static_cast<std::size_t>(reg.firstBitfield + f)];
-      if (field.hide.Hides(images)) {
-        continue;
-      }
-      const int atRead = index.Find(static_cast<std::int16_t>(field.readAddress));
-      const int atWrite = index.Find(static_cast<std::int16_t>(field.writeAddress));
-      int at = atRead;
-      if (at == AddressIndex::kNone || (atWrite != AddressIndex::kNone && atWrite < at)) {
-        at = atWrite;
-      }
-      if (at == AddressIndex::kNone) {
-        continue;
-      }
-      const std::uint8_t byte = list.data[static_cast<std::size_t>(at)];
-      for (const std::int32_t address : {field.readAddress, field.writeAddress}) {
-        images.valueImage[static_cast<std::size_t>(address)] = byte;
-        if (updateDevice) {
-          images.deviceImage[static_cast<std::size_t>(address)] = byte;
-        }
+    if (at == AddressIndex::kNone) {
+      return;
+    }
+    const std::uint8_t byte = list.data[static_cast<std::size_t>(at)];
+    for (const std::int32_t address : {field.readAddress, field.writeAddress}) {
+      images.valueImage[static_cast<std::size_t>(address)] = byte;
+      if (updateDevice) {
+        images.deviceImage[static_cast<std::size_t>(address)] = byte;
       }
     }
-  }
+  });
 
   // The bit-field values into the definition, without marking it changed.
   markup::MarkupStore& store = session.Store();
   const int cursor = store.XmlFileIndex();
   const bool checkValues = (session.connection.testFlags & kTestSkipCheckValue) == 0;
-  for (const RegisterLayout& reg : layout->registers) {
-    if (!FieldShown(session, reg)) {
-      continue;
+  ForEachShownField(session, *layout, [&](const BitfieldLayout& field) {
+    const std::int32_t address =
+        direction == Direction::Read ? field.readAddress : field.writeAddress;
+    const int at = index.Find(static_cast<std::int16_t>(address));
+    if (at == AddressIndex::kNone) {
+      return;
     }
-    for (int f = 0; f < reg.bitfieldCount; ++f) {
-      const BitfieldLayout& field =
-          layout->bitfields[static_cast<std::size_t>(reg.firstBitfield + f)];
-      if (field.hide.Hides(images)) {
-        continue;
-      }
-      const std::int32_t address =
-          direction == Direction::Read ? field.readAddress : field.writeAddress;
-      const int at = index.Find(static_cast<std::int16_t>(address));
-      if (at == AddressIndex::kNone) {
-        continue;
-      }
-      const std::int64_t value =
-          ExtractField(list.data[static_cast<std::size_t>(at)], field.byteBits);
-      store.SetXmlFileIndex(field.line);
-      store.SetAttribute("value", definition::HexText(static_cast<std::uint32_t>(value)), false);
-      if (checkValues && field.checkValue && *field.checkValue != value) {
-        ok = false;
-      }
+    const std::int64_t value =
+        ExtractField(list.data[static_cast<std::size_t>(at)], field.byteBits);
+    store.SetXmlFileIndex(field.line);
+    store.SetAttribute("value", definition::HexText(static_cast<std::uint32_t>(value)), false);
+    if (checkValues && field.checkValue && *field.checkValue != value) {
+      ok = false;
     }
-  }
+  });
   store.SetXmlFileIndex(cursor);
   return true;
 }

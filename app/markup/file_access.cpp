@@ -24,6 +24,23 @@ void Wait(const FileAccessOptions& options) {
   }
 }
 
+// The opening attempts of every file access, the wait between them; the
+// descriptor, or -1 with the last attempt's errno.
+template <typename OpenOnce>
+int OpenWithRetries(const FileAccessOptions& options, int& lastErrno, OpenOnce openOnce) {
+  for (int attempt = 0; attempt < options.attempts; ++attempt) {
+    const int fd = openOnce();
+    if (fd >= 0) {
+      return fd;
+    }
+    lastErrno = errno;
+    if (attempt + 1 < options.attempts) {
+      Wait(options);
+    }
+  }
+  return -1;
+}
+
 std::string ErrorText(const std::string& what, const std::string& path, int error) {
   return what + " " + path + ": " + std::strerror(error);
 }
@@ -126,18 +143,9 @@ void RemoveStaleTemporaries(const std::string& target) {
 FileAccessResult ReadWholeFile(const std::string& path, std::string& contents,
                                const FileAccessOptions& options) {
   FileAccessResult result;
-  int fd = -1;
   int lastErrno = 0;
-  for (int attempt = 0; attempt < options.attempts; ++attempt) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-      break;
-    }
-    lastErrno = errno;
-    if (attempt + 1 < options.attempts) {
-      Wait(options);
-    }
-  }
+  const int fd = OpenWithRetries(options, lastErrno,
+                                 [&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
   if (fd < 0) {
     result.openFailure = true;
     result.error = ErrorText("Cannot open", path, lastErrno);
@@ -185,19 +193,11 @@ FileAccessResult WriteFileAtomically(const std::string& path, std::string_view d
   FileAccessResult result;
   const std::string target = ResolveTarget(path);
   std::string temporary;
-  int fd = -1;
   int lastErrno = 0;
-  for (int attempt = 0; attempt < options.attempts; ++attempt) {
+  const int fd = OpenWithRetries(options, lastErrno, [&] {
     temporary = TemporaryName(target);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      break;
-    }
-    lastErrno = errno;
-    if (attempt + 1 < options.attempts) {
-      Wait(options);
-    }
-  }
+    return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  });
   if (fd < 0) {
     result.openFailure = true;
     result.error = ErrorText("Cannot write", path, lastErrno);

@@ -59,21 +59,8 @@ bool Link::Read(uint8_t port, int16_t deviceAddress, const int16_t* registers, u
   block[2] = static_cast<uint8_t>(n);
   const uint32_t length = kBlockHeaderSize + static_cast<uint32_t>(n);
   const uint32_t code = registers[0] == NO_REGISTER_ADDRESS ? kIoctlReadNoRegister : kIoctlRead;
-
-  if (!lock_->Acquire(kLockWaitMs)) {
-    return Fail(texts.cantGetMutex);
-  }
-  LockOwnership ownership(*lock_);
-  uint32_t returned = 0;
-  const bool sent = driver_->Control(code, block, length, &returned);
-  if (!ownership.Release()) {
-    return Fail(texts.cantReleaseMutex);
-  }
-  if (!sent) {
-    return Fail(texts.driverFailed);
-  }
-  if (returned != length) {
-    return Fail(texts.wrongDriverCount);
+  if (!SendBlock(texts, code, block, length)) {
+    return false;
   }
   int taken = 0;
   for (int i = 0; i < count; ++i) {
@@ -110,7 +97,13 @@ bool Link::Write(uint8_t port, int16_t deviceAddress, const int16_t* registers, 
   }
   const uint32_t length = kBlockHeaderSize + 2 * static_cast<uint32_t>(n);
   const uint32_t code = registers[0] == NO_REGISTER_ADDRESS ? kIoctlWriteNoRegister : kIoctlWrite;
+  return SendBlock(texts, code, block, length);
+}
 
+// The lock is taken before the driver call and given back before any driver
+// failure is reported, so a failing transfer never leaves the controller held.
+bool Link::SendBlock(const messages::TransferTexts& texts, uint32_t code, uint8_t* block,
+                     uint32_t length) {
   if (!lock_->Acquire(kLockWaitMs)) {
     return Fail(texts.cantGetMutex);
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "messages.hpp"
 #include "smbus/controller_lock.hpp"
 #include "smbus/smbus_driver.hpp"
 
@@ -38,6 +39,10 @@ class Link {
   bool Close();
 
  private:
+  // One request block to the driver under the controller lock.
+  bool SendBlock(const messages::TransferTexts& texts, uint32_t code, uint8_t* block,
+                 uint32_t length);
+
   std::unique_ptr<ControllerLock> lock_;
   std::unique_ptr<Driver> driver_;
 };

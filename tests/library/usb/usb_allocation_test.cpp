@@ -9,41 +9,11 @@
 #include <new>
 #include <string>
 
+#include "../support/counting_new.hpp"
 #include "fake_board.hpp"
 #include "packet_trace.hpp"
 #include "usb/usb_device.hpp"
 #include "usb/usb_endpoint.hpp"
-
-// The replaced operators pair malloc with free themselves; GCC cannot see
-// that through the inlined new-expressions.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-void* operator new(std::size_t size) {
-  ++allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) {
-    return p;
-  }
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace dravik::usb {
 namespace {
@@ -72,7 +42,7 @@ TEST_P(UsbAllocationTest, TransfersAllocateNothing) {
   uint8_t reply[58] = {};
   int32_t length = 63;
   ASSERT_TRUE(device.EndpointAt(1)->XferData(packet, length));  // first trace line
-  const long before = allocations.load();
+  const long before = dravik::testing::AllocationCount();
   for (int i = 0; i < 20; ++i) {
     length = 63;
     ASSERT_TRUE(device.EndpointAt(1)->XferData(packet, length));
@@ -80,7 +50,7 @@ TEST_P(UsbAllocationTest, TransfersAllocateNothing) {
     ASSERT_TRUE(device.EndpointAt(2)->XferData(reply, length));
     ASSERT_TRUE(device.Reset8051(true));
   }
-  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(dravik::testing::AllocationCount() - before, 0);
   SetTraceFileForTesting(nullptr);
   unlink(name);
 }
