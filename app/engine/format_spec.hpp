@@ -24,7 +24,7 @@ bool IsRawFormat(std::string_view format);
 // The spec of the raw formats: 0..255 shown as 0..255.
 FormatSpec RawFormatSpec(std::string_view format);
 
-// Marks the spec inverted when inMin > inMax and puts the range in order.
+// Marks the format inverted when inMin > inMax and puts the range in order.
 void NormaliseRange(FormatSpec& spec);
 
 // The raw number brought into [inMin, inMax]; a byte read as unsigned turns
