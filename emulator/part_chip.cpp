@@ -54,6 +54,47 @@ void ReadLinks(MarkupStore& store, PartChip& part) {
   store.PopIndex();
 }
 
+// Depths of a register's `add` elements and of their conditions.
+constexpr int kRegisterAddLevel = 3;
+constexpr int kAddConditionLevel = 4;
+
+// The `add` elements of type "display" of the register at the cursor: the
+// ranges the chip switches to when its configuration bits say so. An
+// alternative names its input or display range, or both; what it leaves out
+// stays the register's own.
+void ReadRangeAlternatives(MarkupStore& store, const definition::BitfieldInfo& format,
+                           TemperatureRegister& temperature) {
+  store.PushIndex();
+  while (store.FindElement(kRegisterAddLevel, "add")) {
+    if (store.GetAttributeView("type") != "display") {
+      continue;
+    }
+    const definition::DisplayAlternative ranges = definition::ReadDisplayAlternative(store);
+    const definition::RealRange input = ranges.input.present ? ranges.input : format.input;
+    const definition::RealRange display = ranges.display.present ? ranges.display : format.display;
+    TemperatureRange alternative =
+        TemperatureRegister::RangeFor(input.first, input.second, display.first, display.second);
+    store.PushIndex();
+    while (store.FindElement(kAddConditionLevel, "display")) {
+      const definition::ConditionInfo condition = definition::ReadCondition(store);
+      const auto address = definition::ParseHex(condition.addr.read);
+      ByteCondition byte;
+      const int low = std::min(condition.bit.high, condition.bit.low) % 8;
+      const uint8_t mask = Mask(condition.bit.high, condition.bit.low);
+      const int64_t placed = static_cast<int64_t>(condition.value.value_or(0)) << low;
+      if (address && *address >= 0 && *address <= 0xFFFF && (placed & ~int64_t{mask}) == 0) {
+        byte = {static_cast<uint16_t>(*address), mask, static_cast<uint8_t>(placed)};
+      } else {
+        byte = {0, 0, 1};  // a value the field cannot hold: never applies
+      }
+      alternative.conditions.push_back(byte);
+    }
+    store.PopIndex();
+    temperature.alternatives.push_back(std::move(alternative));
+  }
+  store.PopIndex();
+}
+
 // One register's fields; returns the register's temperature when it is one.
 void ReadRegisterFields(MarkupStore& store, definition::DefinitionWalk& walk,
                         const std::string& path, PartChip& part) {
@@ -109,6 +150,7 @@ void ReadRegisterFields(MarkupStore& store, definition::DefinitionWalk& walk,
 
   if (info.log && degrees && format.input.present && format.display.present && valueBitsReadOnly &&
       !temperature.fields.empty()) {
+    ReadRangeAlternatives(store, format, temperature);
     part.temperatures.push_back({info.title, std::move(temperature)});
   }
 }

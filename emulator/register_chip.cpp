@@ -100,7 +100,9 @@ uint8_t RegisterChip::ReadByte(uint16_t address) {
         continue;
       }
       if (!refreshed && (&field == &binding.reg.fields.front() || !binding.latchValid)) {
-        binding.raw = binding.reg.RawFor(binding.source->At(binding.clock->Seconds()));
+        const TemperatureRange& range =
+            binding.reg.RangeNow([this](uint16_t at) { return Byte(at); });
+        binding.raw = range.RawFor(binding.source->At(binding.clock->Seconds()));
         binding.latchValid = true;
         refreshed = true;
       }

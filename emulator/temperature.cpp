@@ -33,7 +33,7 @@ double TemperatureSource::At(double seconds) const {
   return value;
 }
 
-int64_t TemperatureRegister::RawFor(double celsius) const {
+int64_t TemperatureRange::RawFor(double celsius) const {
   const double raw = std::round(celsius * scale + offset);
   if (std::isnan(raw)) {
     return rawMin;
@@ -42,14 +42,21 @@ int64_t TemperatureRegister::RawFor(double celsius) const {
       std::clamp(raw, static_cast<double>(rawMin), static_cast<double>(rawMax)));
 }
 
+TemperatureRange TemperatureRegister::RangeFor(double inputMin, double inputMax, double displayMin,
+                                               double displayMax) {
+  TemperatureRange range;
+  const double span = displayMax - displayMin;
+  range.scale = span != 0 ? (inputMax - inputMin) / span : 1.0;
+  range.offset = inputMin - displayMin * range.scale;
+  range.rawMin = static_cast<int64_t>(std::ceil(std::min(inputMin, inputMax)));
+  range.rawMax = static_cast<int64_t>(std::floor(std::max(inputMin, inputMax)));
+  return range;
+}
+
 TemperatureRegister TemperatureRegister::FromRanges(double inputMin, double inputMax,
                                                     double displayMin, double displayMax) {
   TemperatureRegister reg;
-  const double span = displayMax - displayMin;
-  reg.scale = span != 0 ? (inputMax - inputMin) / span : 1.0;
-  reg.offset = inputMin - displayMin * reg.scale;
-  reg.rawMin = static_cast<int64_t>(std::ceil(std::min(inputMin, inputMax)));
-  reg.rawMax = static_cast<int64_t>(std::floor(std::max(inputMin, inputMax)));
+  static_cast<TemperatureRange&>(reg) = RangeFor(inputMin, inputMax, displayMin, displayMax);
   return reg;
 }
 

@@ -30,21 +30,55 @@ struct FieldPlacement {
   int byteLow = 0;       // where they sit in the byte
 };
 
-// A temperature register: raw = round(celsius * scale + offset), limited to
-// [rawMin, rawMax], spread over chip bytes (two's complement when negative).
-struct TemperatureRegister {
+// Bits of one chip byte that must hold a value (a range selection bit of a
+// configuration register, for example).
+struct ByteCondition {
+  uint16_t address = 0;
+  uint8_t mask = 0xFF;
+  uint8_t value = 0;  // already placed at the mask's bits
+};
+
+// How raw register values stand for degrees: raw = round(celsius * scale +
+// offset), limited to [rawMin, rawMax].
+struct TemperatureRange {
   double scale = 16.0;
   double offset = 0.0;
   int64_t rawMin = -32768;
   int64_t rawMax = 32767;
-  std::vector<FieldPlacement> fields;  // the first field's byte latches a reading
+  std::vector<ByteCondition> conditions;  // for an alternative: when it applies
 
   int64_t RawFor(double celsius) const;
+};
+
+// A temperature register, spread over chip bytes (two's complement when
+// negative). A chip with a selectable range (an extended range set by a
+// configuration bit) has alternatives: the last whose conditions hold on the
+// chip's bytes at the moment of the reading applies, else the main range.
+struct TemperatureRegister : TemperatureRange {
+  std::vector<FieldPlacement> fields;  // the first field's byte latches a reading
+  std::vector<TemperatureRange> alternatives;
+
+  template <typename ByteAt>
+  const TemperatureRange& RangeNow(ByteAt byteAt) const {
+    const TemperatureRange* chosen = this;
+    for (const TemperatureRange& alternative : alternatives) {
+      bool holds = true;
+      for (const ByteCondition& condition : alternative.conditions) {
+        holds = holds && (byteAt(condition.address) & condition.mask) == condition.value;
+      }
+      if (holds) {
+        chosen = &alternative;
+      }
+    }
+    return *chosen;
+  }
 
   // The register of a chip that shows `displayMin..displayMax` for raw
   // `inputMin..inputMax` (the register's own format in its definition).
   static TemperatureRegister FromRanges(double inputMin, double inputMax, double displayMin,
                                         double displayMax);
+  static TemperatureRange RangeFor(double inputMin, double inputMax, double displayMin,
+                                   double displayMax);
   // round(celsius / lsb) shifted left by `shift`, over `addresses` (most
   // significant byte first), signed or not.
   static TemperatureRegister FromLsb(double lsbCelsius, int shift, bool isSigned,

@@ -102,6 +102,42 @@ TEST(PartChipTest, SeparateWriteAddressesAndReadOnlyBitsComeFromTheDefinition) {
   EXPECT_EQ(part->boardRegisters[0], (std::pair<uint16_t, uint8_t>{0x401, 0x02}));
 }
 
+TEST(PartChipTest, TemperaturesFollowTheRangeTheConfigurationSelects) {
+  std::string error;
+  const auto part = LoadPartChip(
+      std::string(KESTROVA_DATA_DIR) + "/device/remote-diode-temperature-sensor", &error);
+  ASSERT_TRUE(part) << error;
+  ASSERT_EQ(part->temperatures.size(), 2u);
+  auto source = std::make_shared<TemperatureSource>();
+  source->amplitudeCelsius = 0;
+  source->noiseCelsius = 0;
+  auto clock = std::make_shared<SimClock>();
+  clock->SetManual(0);
+  for (const PartTemperature& temperature : part->temperatures) {
+    part->chip->BindTemperature(temperature.reg, source, clock);
+  }
+  RegisterChip& chip = *part->chip;
+  const auto localAndRemote = [&chip] {
+    const int local = chip.ReadByte(0x00);
+    const int remote = chip.ReadByte(0x01) << 3 | chip.ReadByte(0x10) >> 5;
+    return std::pair<int, int>{local, remote};
+  };
+  // Normal range: two's complement degrees, the remote in eighths.
+  source->meanCelsius = 25.0;
+  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{0x19, 25 * 8}));
+  source->meanCelsius = -10.25;
+  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{0xF6, 2048 - 82}));
+  // The range bit (bit 2 of the configuration, written at 09): offset binary
+  // from -64 degrees.
+  chip.WriteByte(0x09, 0x04);
+  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{54, (64 - 10.25) * 8}));
+  source->meanCelsius = 150.0;
+  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{214, 214 * 8}));
+  // Back to the normal range: 150 degrees is beyond it and reads its top.
+  chip.WriteByte(0x09, 0x00);
+  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{0x7F, 1023}));
+}
+
 TEST(PartChipTest, MissingFileAndMissingPartAreReported) {
   TempFolder folder;
   std::string error;
