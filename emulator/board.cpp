@@ -278,6 +278,10 @@ void Board::SetCpuReset(bool hold) {
                        ReadWord(code_, kImageProductIdOffset)};
   firmwareRunning_ = true;
   ++boots_;
+  {
+    std::lock_guard<std::mutex> lock(buses_->Mutex());
+    buses_->Registers().PowerUp();
+  }
   responses_.clear();
   // The firmware disconnects and comes back with its own descriptors.
   ++generation_;

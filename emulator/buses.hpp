@@ -20,14 +20,23 @@ constexpr uint8_t kMaxI2cAddress = 0x7F;
 constexpr uint8_t kMaxSingleWireAddress = 7;
 constexpr uint8_t kMaxSpiAddress = 0xFF;
 
-// The board's registers: 16-bit addresses, plain bytes, 0 at power-up.
+// The board's registers: 16-bit addresses, plain bytes. They live in the
+// firmware's memory, so every boot of the firmware starts them again from
+// their power-up values (0 unless the bench sets one).
 class BoardRegisters {
  public:
   uint8_t Read(uint16_t address) const { return bytes_[address]; }
   void Write(uint16_t address, uint8_t value) { bytes_[address] = value; }
+  // A value the register holds now and after every boot.
+  void SetPowerUp(uint16_t address, uint8_t value) {
+    powerUp_[address] = value;
+    bytes_[address] = value;
+  }
+  void PowerUp() { bytes_ = powerUp_; }
 
  private:
   std::array<uint8_t, 0x10000> bytes_{};
+  std::array<uint8_t, 0x10000> powerUp_{};
 };
 
 class Buses {

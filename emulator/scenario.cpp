@@ -223,7 +223,7 @@ void PlacePart(Emulator& emulator, const std::string& name, PartChip& part, Chip
   {
     std::lock_guard<std::mutex> lock(emulator.GetBuses()->Mutex());
     for (const auto& [reg, value] : part.boardRegisters) {
-      emulator.GetBuses()->Registers().Write(reg, value);
+      emulator.GetBuses()->Registers().SetPowerUp(reg, value);
     }
   }
   if (!emulator.PlaceChip(name, bus, address, part.chip, std::move(window))) {
@@ -344,8 +344,8 @@ void ReadBoardRegister(Context& c) {
     return;
   }
   std::lock_guard<std::mutex> lock(c.emulator.GetBuses()->Mutex());
-  c.emulator.GetBuses()->Registers().Write(static_cast<uint16_t>(*address),
-                                           static_cast<uint8_t>(*value));
+  c.emulator.GetBuses()->Registers().SetPowerUp(static_cast<uint16_t>(*address),
+                                                static_cast<uint8_t>(*value));
 }
 
 template <typename Reader>

@@ -219,6 +219,20 @@ TEST_P(BoardClassTest, RunningFirmwareCanBeReplaced) {
   EXPECT_EQ(board.PresentedIdentity().productId, 0x1234);
 }
 
+TEST_P(BoardClassTest, EveryBootStartsTheBoardRegistersFromTheirPowerUpValues) {
+  BoardRegisters& registers = board.GetBuses()->Registers();
+  registers.SetPowerUp(0x401, 0x5A);
+  Download(board, Image(4096, 0x0400, 0x1100));
+  registers.Write(0x400, 0x11);
+  registers.Write(0x401, 0x22);
+  // Held in reset the firmware's memory is left alone; the boot starts it.
+  ASSERT_EQ(SetCpuReset(board, true), UsbOutcome::kDone);
+  EXPECT_EQ(registers.Read(0x400), 0x11);
+  ASSERT_EQ(SetCpuReset(board, false), UsbOutcome::kDone);
+  EXPECT_EQ(registers.Read(0x400), 0x00);
+  EXPECT_EQ(registers.Read(0x401), 0x5A);
+}
+
 TEST_P(BoardClassTest, CommandsWaitWhileTheCpuIsHeld) {
   Download(board, Image(4096, 0x0400, 0x1100));
   ASSERT_EQ(SetCpuReset(board, true), UsbOutcome::kDone);
