@@ -61,7 +61,12 @@ int OpenAndRead(CommandContext& context, PartSession& part) {
   return engine::ReadUnmodified(part.session) ? kExitOk : kExitFailure;
 }
 
-int OneFile(CommandContext& context, const CommandArguments& arguments, std::string& file) {
+// The arguments of a command that names one register data file.
+int ParseOneFile(CommandContext& context, CommandArguments& arguments, std::string& file) {
+  std::string error;
+  if (!arguments.Parse(context.line.arguments, error)) {
+    return context.Usage(error);
+  }
   if (arguments.Positional().size() != 1) {
     return context.Usage(context.line.command + " takes one register data file");
   }
@@ -169,12 +174,8 @@ int RunWrite(CommandContext& context) {
 
 int RunSave(CommandContext& context) {
   CommandArguments arguments({}, {});
-  std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
   std::string file;
-  if (const int status = OneFile(context, arguments, file); status != kExitOk) {
+  if (const int status = ParseOneFile(context, arguments, file); status != kExitOk) {
     return status;
   }
   PartSession part(context.line.global, context.messages);
@@ -194,12 +195,8 @@ int RunSave(CommandContext& context) {
 
 int RunLoad(CommandContext& context) {
   CommandArguments arguments({"--write", "--read-after-write"}, {});
-  std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
   std::string file;
-  if (const int status = OneFile(context, arguments, file); status != kExitOk) {
+  if (const int status = ParseOneFile(context, arguments, file); status != kExitOk) {
     return status;
   }
   PartSession part(context.line.global, context.messages);
