@@ -18,11 +18,6 @@ using markup::MarkupStore;
 
 namespace {
 
-constexpr std::string_view kMainDocument =
-    "<definition>\r\n <part label=\"P\">\r\n  <register title=\"R\">\r\n"
-    "   <bitfield addr=\"1\" bit=\"7:0\" value=\"0\"/>\r\n  </register>\r\n </part>\r\n"
-    "</definition>\r\n";
-
 // Room smaller than the file format allows, so the overflow check is reached
 // with small inputs too; guard bytes behind it must stay untouched.
 constexpr std::size_t kRoom = 40;
@@ -35,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::ExactCopy input(data, size);
   MarkupStore store;
   store.SetRetryWait([](std::chrono::milliseconds) {});
-  FUZZ_CHECK(store.LoadMarkupText(kMainDocument));
+  FUZZ_CHECK(store.LoadMarkupText(fuzz::kOpenPartDocument));
   store.SetXmlFileIndex(4);
   const std::string before = store.SavedText();
 

@@ -73,6 +73,22 @@ inline void WriteWholeFile(const std::string& path, std::string_view bytes) {
   std::fclose(file);
 }
 
+// A firmware image as `name`.bix in the scratch folder, and the same image as
+// `name`.bi2 for high-speed boards; the path of the .bix, as OpenDevice takes it.
+inline std::string WriteFirmwareImages(const std::string& name, std::string_view image) {
+  const std::string base = ScratchFolder() + "/" + name + ".bix";
+  WriteWholeFile(base, image);
+  WriteWholeFile(base.substr(0, base.size() - 1) + "2", image);
+  return base;
+}
+
+// The part open in the program while a settings or data file reader runs:
+// what the reader must leave as it was.
+inline constexpr std::string_view kOpenPartDocument =
+    "<definition>\r\n <part label=\"P\">\r\n  <register title=\"R\">\r\n"
+    "   <bitfield addr=\"1\" bit=\"7:0\" value=\"0\"/>\r\n  </register>\r\n </part>\r\n"
+    "</definition>\r\n";
+
 inline std::string ReadWholeFileOrEmpty(const std::string& path) {
   std::string contents;
   std::FILE* file = std::fopen(path.c_str(), "rb");

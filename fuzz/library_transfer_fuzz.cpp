@@ -42,15 +42,11 @@ constexpr int kLargestCount = 1100;  // beyond one pass of 1024 entries
 
 const std::string& FirmwarePath() {
   static const std::string path = [] {
-    const std::string base = fuzz::ScratchFolder() + "/board.bix";
     std::string image(4096, '\0');
     for (std::size_t i = 0; i < image.size(); ++i) {
       image[i] = static_cast<char>(i * 13);
     }
-    fuzz::WriteWholeFile(base, image);
-    // A high-speed board reads the image ending in "2".
-    fuzz::WriteWholeFile(base.substr(0, base.size() - 1) + "2", image);
-    return base;
+    return fuzz::WriteFirmwareImages("board", image);
   }();
   return path;
 }

@@ -21,11 +21,6 @@ using markup::MarkupStore;
 
 namespace {
 
-constexpr std::string_view kMainDocument =
-    "<definition>\r\n <part label=\"P\">\r\n  <register title=\"R\">\r\n"
-    "   <bitfield addr=\"1\" bit=\"7:0\" value=\"0\"/>\r\n  </register>\r\n </part>\r\n"
-    "</definition>\r\n";
-
 bool Same(const PartSettings& a, const PartSettings& b) {
   return a.driverClass == b.driverClass && a.regFileName == b.regFileName &&
          a.manualFileName == b.manualFileName && a.logFileName == b.logFileName &&
@@ -118,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::ExactCopy input(data, size);
   MarkupStore store;
   store.SetRetryWait([](std::chrono::milliseconds) {});
-  FUZZ_CHECK(store.LoadMarkupText(kMainDocument));
+  FUZZ_CHECK(store.LoadMarkupText(fuzz::kOpenPartDocument));
   FUZZ_CHECK(store.FindElement(0, "definition") && store.FindElement(1, "part") &&
              store.FindElement(2, "register"));
   const std::string before = store.SavedText();

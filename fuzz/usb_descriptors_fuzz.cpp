@@ -33,11 +33,7 @@ namespace {
 
 const std::string& FirmwarePath() {
   static const std::string path = [] {
-    const std::string base = fuzz::ScratchFolder() + "/any.bix";
-    const std::string image(4096, '\x5A');
-    fuzz::WriteWholeFile(base, image);
-    fuzz::WriteWholeFile(base.substr(0, base.size() - 1) + "2", image);
-    return base;
+    return fuzz::WriteFirmwareImages("any", std::string(4096, '\x5A'));
   }();
   return path;
 }
