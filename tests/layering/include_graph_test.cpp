@@ -32,6 +32,7 @@ const std::vector<Rule>& Rules() {
       {"emulator", {"emulator", "definition", "markup", "usb", "smbus", "dravik"}},
       {"tools",
        {"engine", "definition", "markup", "continuous", "dravik", "usb", "smbus", "emulator"}},
+      {"app/mainwindow", {"engine", "definition", "markup", "continuous", "dravik"}, true},
   };
   return rules;
 }

@@ -1,0 +1,64 @@
+#include "command_line.hpp"
+
+#include <QCommandLineParser>
+#include <cstdio>
+
+namespace kestrova::mainwindow {
+
+CommandLineResult ParseWindowOptions(const QStringList& arguments, WindowOptions& options,
+                                     bool strict) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Kestrova: evaluates digital temperature-sensor chips through a USB evaluation board,\n"
+      "an SMBus/I2C adapter or no hardware at all.");
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
+  const QCommandLineOption home("home", "Use DIR as the program folder.", "DIR");
+  const QCommandLineOption device("device", "Open the part NAME (a file of DIR/device).", "NAME");
+  const QCommandLineOption emulated("emulated-board",
+                                    "Use the emulated board and SMBus controller.");
+  const QCommandLineOption link("link", "Connect through LINK (usb, ich or none) without asking.",
+                                "LINK");
+  parser.addOptions({home, device, emulated, link});
+  const bool parsed = parser.parse(arguments);
+  if (parser.isSet(help)) {
+    std::fputs(qPrintable(parser.helpText()), stdout);
+    return CommandLineResult::Exit;
+  }
+  if (parser.isSet(version)) {
+    std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                qPrintable(QCoreApplication::applicationVersion()));
+    return CommandLineResult::Exit;
+  }
+  if (!strict) {
+    return CommandLineResult::Run;
+  }
+  if (!parsed) {
+    std::fprintf(stderr, "kestrova: %s\n", qPrintable(parser.errorText()));
+    return CommandLineResult::Error;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    std::fprintf(stderr, "kestrova: unexpected argument \"%s\"\n",
+                 qPrintable(parser.positionalArguments().front()));
+    return CommandLineResult::Error;
+  }
+  if (parser.isSet(link)) {
+    const QString value = parser.value(link);
+    if (value != "usb" && value != "ich" && value != "none") {
+      std::fprintf(stderr, "kestrova: --link takes usb, ich or none, not \"%s\"\n",
+                   qPrintable(value));
+      return CommandLineResult::Error;
+    }
+    options.link = value.toStdString();
+  }
+  if (parser.isSet(home)) {
+    options.home = parser.value(home).toStdString();
+  }
+  if (parser.isSet(device)) {
+    options.device = parser.value(device).toStdString();
+  }
+  options.emulatedBoard = parser.isSet(emulated);
+  return CommandLineResult::Run;
+}
+
+}  // namespace kestrova::mainwindow

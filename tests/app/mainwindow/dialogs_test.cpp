@@ -1,0 +1,162 @@
+// The message box, the file dialog and the hardware dialog: what the core
+// asks of them reaches the Qt dialogs, and the answers come back in the
+// core's codes.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "file_dialog.hpp"
+#include "iface_box.hpp"
+#include "message_box.hpp"
+#include "widget_test_support.hpp"
+
+namespace kestrova::mainwindow {
+namespace {
+
+using testing::OnNextModal;
+
+class Dialogs : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { testing::EnsureApplication(); }
+};
+
+TEST_F(Dialogs, MessageBoxShowsTheStyleButtonsAndAnswersInTheCoreCodes) {
+  struct Case {
+    int style;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton press;
+    int result;
+  };
+  const Case cases[] = {
+      {0, QMessageBox::Ok, QMessageBox::Ok, 1},
+      {3, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel, 2},
+      {3, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No, 7},
+      {4, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, 6},
+      {4, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, 7},
+  };
+  QMainWindow owner;
+  owner.setWindowTitle("Kestrova demo temperature sensor USB evaluation board");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.style);
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons shown;
+    OnNextModal([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      title = box->windowTitle();
+      text = box->text();
+      shown = box->standardButtons();
+      box->button(c.press)->click();
+    });
+    EXPECT_EQ(ShowMessageBox(&owner, "No Hardware Selected.\r\nLoad Register Data File?", c.style),
+              c.result);
+    EXPECT_EQ(title, owner.windowTitle());
+    EXPECT_EQ(text, "No Hardware Selected.\nLoad Register Data File?");
+    EXPECT_EQ(shown, c.buttons);
+  }
+}
+
+TEST_F(Dialogs, FileDialogFiltersTakeQtsForm) {
+  EXPECT_EQ(QtNameFilters("Log files (*.txt;*.log)|*.txt;*.log|All files (*.*)|*.*"),
+            QStringList({"Log files (*.txt *.log)", "All files (*.*)"}));
+  EXPECT_EQ(QtNameFilters("Device (*)|*"), QStringList({"Device (*)"}));
+  // The description names PDF; the pattern decides what is listed.
+  EXPECT_EQ(QtNameFilters("Manual (*.pdf)|*.lnk"), QStringList({"Manual (*.lnk)"}));
+  EXPECT_EQ(QtNameFilters("Register Data files|*.dat|Orphan"),
+            QStringList({"Register Data files (*.dat)"}));
+}
+
+TEST_F(Dialogs, FileDialogHonoursTheFlagsAndKeepsTheNameOnCancel) {
+  struct Case {
+    std::uint32_t flags;
+    bool save;
+    QFileDialog::FileMode mode;
+    bool confirmsOverwrite;
+  };
+  const Case cases[] = {
+      {0x30500D, false, QFileDialog::ExistingFile, false},  // open: the file must exist
+      {0x30000E, false, QFileDialog::AnyFile, false},       // the log: a new name is fine
+      {0x30000E, true, QFileDialog::AnyFile, true},         // save: asks before overwriting
+      {0x300008, true, QFileDialog::AnyFile, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flags);
+    std::string name = "/tmp/kestrova-dialog-test/part.dat";
+    QFileDialog::FileMode mode{};
+    bool confirms = false;
+    QString title;
+    QStringList filters;
+    OnNextModal([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      ASSERT_NE(dialog, nullptr);
+      mode = dialog->fileMode();
+      confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+      title = dialog->windowTitle();
+      filters = dialog->nameFilters();
+      dialog->reject();
+    });
+    EXPECT_FALSE(ShowFileDialog(nullptr, "Register Data files (*.dat)|*.dat",
+                                "Open Register Data File", name, c.flags, c.save));
+    EXPECT_EQ(name, "/tmp/kestrova-dialog-test/part.dat");
+    EXPECT_EQ(mode, c.mode);
+    EXPECT_EQ(confirms, c.confirmsOverwrite);
+    EXPECT_EQ(title, "Open Register Data File");
+    EXPECT_EQ(filters, QStringList({"Register Data files (*.dat)"}));
+  }
+}
+
+TEST_F(Dialogs, IfaceBoxAnswersTheChosenEntryOrAnotherDevice) {
+  enum class Leave { Ok, AnotherDevice, Frame };
+  struct Case {
+    int selected;
+    int click;  // radio button clicked before leaving, or -1
+    Leave leave;
+    int result;
+  };
+  const Case cases[] = {
+      {1, -1, Leave::Ok, 1},
+      {0, 2, Leave::Ok, 2},
+      {-1, -1, Leave::Ok, 0},  // opened after "Another Device": the first entry
+      {1, -1, Leave::AnotherDevice, -1},
+      {1, 0, Leave::Frame, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(&c - cases));
+    IfaceBox box;
+    box.SetChoices({"Demo USB board", "Demo SMBus adapter", "Demo no hardware"}, c.selected);
+    std::vector<bool> visible;
+    OnNextModal([&](QWidget* modal) {
+      ASSERT_EQ(modal, &box);
+      const auto radios = box.findChildren<QRadioButton*>("IfaceRadio");
+      for (QRadioButton* radio : radios) {
+        visible.push_back(radio->isVisible());
+      }
+      if (c.click >= 0) {
+        radios[c.click]->click();
+      }
+      switch (c.leave) {
+        case Leave::Ok:
+          box.findChild<QPushButton*>("OKButton")->click();
+          break;
+        case Leave::AnotherDevice:
+          box.findChild<QPushButton*>("AnotherDeviceButton")->click();
+          break;
+        case Leave::Frame:
+          box.close();
+          break;
+      }
+    });
+    EXPECT_EQ(box.Choose(), c.result);
+    EXPECT_EQ(box.property("SelectedIndex").toInt(), c.result);
+    EXPECT_EQ(visible, std::vector<bool>({true, true, true, false}));
+  }
+}
+
+}  // namespace
+}  // namespace kestrova::mainwindow
