@@ -1,8 +1,8 @@
 #include "continuous/continuous_read.hpp"
 
+#include <array>
 #include <optional>
 
-#include "continuous/step_loop.hpp"
 #include "definition/numbers.hpp"
 #include "definition/schema.hpp"
 #include "definition/walk.hpp"
@@ -12,6 +12,7 @@
 #include "engine/register_view.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
+#include "markup/file_dialog.hpp"
 #include "markup/markup_store.hpp"
 #include "markup/message_box.hpp"
 
@@ -57,11 +58,25 @@ std::string PadTo(std::string text, std::size_t width) {
 }  // namespace
 
 ContinuousRead::ContinuousRead(engine::Session& session, engine::EditState& edit,
-                               DateTimeText& dateTime)
-    : session_(session), edit_(edit), dateTime_(dateTime) {}
+                               DateTimeText& dateTime, Clock& clock, ContinuousFrontEnd& frontEnd)
+    : session_(session), edit_(edit), dateTime_(dateTime), clock_(clock), frontEnd_(frontEnd) {}
 
 std::string ContinuousRead::PadTitle(const std::string& title) {
   return PadTo(title, kLogColumnWidth);
+}
+
+void ContinuousRead::OnStepTimer() {
+  if (!schedule_.Running()) {
+    return;
+  }
+  if (!state.AnyActive()) {
+    schedule_.Stop();
+    return;
+  }
+  ContinuousStep(schedule_.BeginStep(clock_.NowMilliseconds()));
+  if (schedule_.Running() && state.AnyActive()) {
+    frontEnd_.ArmStepTimer(schedule_.DelayAfterStep(clock_.NowMilliseconds(), state.readInterval));
+  }
 }
 
 void ContinuousRead::ContinuousStep(bool firstStep) {
@@ -108,8 +123,12 @@ void ContinuousRead::ContinuousStep(bool firstStep) {
   }
   state.titleRowPending = state.logHeaderPending;
   state.logHeaderPending = false;
-  if (state.plottingActive && hooks.updatePlots) {
-    hooks.updatePlots();
+  if (state.plottingActive) {
+    UpdatePlots();
+    if (!state.plotDataEnabled) {
+      state.plotDataEnabled = true;
+      frontEnd_.ContinuousControlsChanged();
+    }
   }
 }
 
@@ -134,10 +153,9 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
   if (!matches) {
     engine::ShowVerifyFailure(session_);
   }
-  if (state.contReadActive && hooks.refreshPanel) {
-    hooks.refreshPanel();
+  if (state.contReadActive) {
+    frontEnd_.RefreshPanel();
   }
-
   // One column per register that takes part, in definition order.
   const engine::RegisterImages& images = session_.images;
   const definition::ByteImageConditionValues conditions(
@@ -176,6 +194,9 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
     }
     const std::string text =
         engine::FormatDisplayText(engine::GetFormat(store, session_.images), value);
+    if (state.plottingActive) {
+      plots_.SetRegisterValue(static_cast<std::int16_t>(registerLine), PlotValueOfText(text), text);
+    }
     const std::string title = store.GetAttribute("title");
     if (state.logHeaderPending) {
       line += kLineEnd + title + "=" + text;
@@ -191,11 +212,73 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
   return true;
 }
 
-bool ContinuousRead::StartLogging(const std::string& path, bool& startLoop) {
-  startLoop = false;
+void ContinuousRead::UpdatePlots() {
+  markup::MarkupStore& store = session_.Store();
+  std::array<SlotRange, kMaxPlotRegisters> ranges{};
+  for (int w = 0; w < plots_.PlotWindowCount(); ++w) {
+    PlotChart& window = plots_.Window(w);
+    for (int slot = 0; slot < window.RegSize(); ++slot) {
+      store.SetXmlFileIndex(window.PlotObjRegXmlFileIndex(slot));
+      const engine::FormatSpec format = engine::GetFormat(store, session_.images);
+      ranges[static_cast<std::size_t>(slot)] = {format.inMin, format.inMax, format.dispMin,
+                                                format.dispMax};
+    }
+    window.Update(
+        std::span<const SlotRange>(ranges.data(), static_cast<std::size_t>(window.RegSize())));
+  }
+  frontEnd_.PlotWindowsUpdated();
+}
+
+void ContinuousRead::StartReadTimer() {
+  frontEnd_.ArmStepTimer(schedule_.Start());
+}
+
+void ContinuousRead::LastActivityStopped() {
+  schedule_.Stop();
+  engine::ResyncRegisters(session_, edit_);
+}
+
+void ContinuousRead::ToggleContRead(int readContIndex) {
+  state.readAllRegisters = readContIndex == kReadContAllRegs;
+  if (readContIndex != kReadContOff && !state.contReadActive) {
+    state.contReadActive = true;
+    if (!state.loggingActive && !state.plottingActive) {
+      StartReadTimer();
+    }
+  } else if (readContIndex == kReadContOff && state.contReadActive) {
+    state.contReadActive = false;
+    if (!state.loggingActive && !state.plottingActive) {
+      LastActivityStopped();
+    }
+  }
+  frontEnd_.ContinuousControlsChanged();
+}
+
+void ContinuousRead::ToggleLog() {
+  if (state.loggingActive) {
+    StopLogging();
+    return;
+  }
+  if (engine::PendingWritePrompt(session_, edit_) == markup::IDCANCEL) {
+    return;
+  }
+  markup::FileDialog* dialog = session_.FileDialog();
+  std::string path = state.logFileName;
+  if (dialog == nullptr ||
+      !dialog->ShowFileDialog(kLogFileFilter, kLogFileTitle, path, kLogFileDialogFlags, false)) {
+    return;
+  }
+  BeginLogging(path);
+}
+
+bool ContinuousRead::StartLogging(const std::string& path) {
   if (engine::PendingWritePrompt(session_, edit_) == markup::IDCANCEL) {
     return false;
   }
+  return BeginLogging(path);
+}
+
+bool ContinuousRead::BeginLogging(const std::string& path) {
   if (!session_.Store().OpenLogFile(path)) {
     session_.ShowMessage("File read/write error for " + path);
     return false;
@@ -205,7 +288,10 @@ bool ContinuousRead::StartLogging(const std::string& path, bool& startLoop) {
   state.loggingActive = true;
   state.logCount = 0;
   state.linesWritten = 0;
-  startLoop = !state.contReadActive && !state.plottingActive;
+  if (!state.contReadActive && !state.plottingActive) {
+    StartReadTimer();
+  }
+  frontEnd_.ContinuousControlsChanged();
   return true;
 }
 
@@ -216,38 +302,76 @@ void ContinuousRead::StopLogging() {
   state.loggingActive = false;
   session_.Store().CloseLogFile();
   if (!state.contReadActive && !state.plottingActive) {
-    engine::ResyncRegisters(session_, edit_);
+    LastActivityStopped();
+  }
+  frontEnd_.ContinuousControlsChanged();
+}
+
+void ContinuousRead::TogglePlot(std::span<const Plot> plots) {
+  if (state.plottingActive) {
+    StopPlotting();
+    return;
+  }
+  if (engine::PendingWritePrompt(session_, edit_) == markup::IDCANCEL) {
+    return;
+  }
+  plots_.OpenPlotWindows(plots);
+  frontEnd_.PlotWindowsOpened();
+  state.plottingActive = true;
+  state.plotDataEnabled = false;
+  if (!state.contReadActive && !state.loggingActive) {
+    StartReadTimer();
+  }
+  frontEnd_.ContinuousControlsChanged();
+}
+
+void ContinuousRead::StopPlotting() {
+  if (!state.plottingActive) {
+    return;
+  }
+  // Closing the windows one by one must not end plotting a second time.
+  closingPlots_ = true;
+  for (int index = plots_.PlotWindowCount() - 1; index >= 0; --index) {
+    RemovePlot(index);
+  }
+  closingPlots_ = false;
+  state.plottingActive = false;
+  state.plotDataEnabled = true;
+  if (!state.contReadActive && !state.loggingActive) {
+    LastActivityStopped();
+  }
+  frontEnd_.ContinuousControlsChanged();
+}
+
+void ContinuousRead::RemovePlot(int index) {
+  if (index < 0 || index >= plots_.PlotWindowCount()) {
+    return;
+  }
+  frontEnd_.PlotWindowClosing(index);
+  if (plots_.RemovePlot(index) && !closingPlots_) {
+    StopPlotting();
   }
 }
 
 void ContinuousRead::StopContinuous() {
   if (state.contReadActive) {
-    state.contReadActive = false;
-    if (!state.loggingActive && !state.plottingActive) {
-      engine::ResyncRegisters(session_, edit_);
-    }
+    ToggleContRead(kReadContOff);
   }
-  if (state.loggingActive) {
-    StopLogging();
-  }
-  if (state.plottingActive) {
-    state.plottingActive = false;
-    if (hooks.stopPlotting) {
-      hooks.stopPlotting();
-    }
-    if (!state.contReadActive && !state.loggingActive) {
-      engine::ResyncRegisters(session_, edit_);
-    }
-  }
+  StopLogging();
+  StopPlotting();
 }
 
-void ContinuousRead::RunLoop(Clock& clock) {
-  StepLoopCalls calls;
-  calls.active = [this] { return state.AnyActive(); };
-  calls.readInterval = [this] { return state.readInterval; };
-  calls.step = [this](bool firstStep) { ContinuousStep(firstStep); };
-  calls.processEvents = hooks.processEvents;
-  RunStepLoop(clock, calls);
+ContinuousControls ContinuousRead::Controls() const {
+  ContinuousControls controls;
+  if (state.contReadActive) {
+    controls.readContIndex = state.readAllRegisters ? kReadContAllRegs : kReadContValueRegs;
+  }
+  controls.logCaption = state.loggingActive ? kStopLogCaption : kStartLogCaption;
+  controls.plotCaption = state.plottingActive ? kStopPlotCaption : kStartPlotCaption;
+  controls.plotDataEnabled = state.plotDataEnabled;
+  controls.setLogLimitEnabled = !state.loggingActive;
+  controls.selectPlotEnabled = !state.plottingActive;
+  return controls;
 }
 
 }  // namespace kestrova::continuous

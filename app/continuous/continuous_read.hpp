@@ -1,15 +1,19 @@
 #pragma once
-// Continuous read and logging: the three activities that share one read loop
-// (continuous read, logging, plotting), one step of that loop, and the start
-// and stop of logging. The window adds its drop-down, buttons, file dialog
-// and plot windows through the hooks; the command-line tool runs it as is.
+// Continuous read, logging and plotting: the three activities that share one
+// read loop, one step of that loop, their starts and stops, and the plot
+// windows they feed. The front end (the window, or the command-line tool)
+// provides the step timer and shows what changed (ContinuousFrontEnd).
 
 #include <cstdint>
-#include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "continuous/clock.hpp"
+#include "continuous/continuous_front_end.hpp"
 #include "continuous/date_time_text.hpp"
+#include "continuous/plot_windows.hpp"
+#include "continuous/step_schedule.hpp"
 
 namespace kestrova::engine {
 class Session;
@@ -23,6 +27,23 @@ inline constexpr std::int32_t kNoLogLimit = -1;
 // Log columns are at least this wide.
 inline constexpr std::size_t kLogColumnWidth = 8;
 
+// Entries of the Read Cont drop-down: "OFF", "Value Regs", "All Regs".
+inline constexpr int kReadContOff = 0;
+inline constexpr int kReadContValueRegs = 1;
+inline constexpr int kReadContAllRegs = 2;
+
+inline constexpr std::string_view kStartLogCaption = "Start Log";
+inline constexpr std::string_view kStopLogCaption = "STOP LOG";
+inline constexpr std::string_view kStartPlotCaption = "Start Plot";
+inline constexpr std::string_view kStopPlotCaption = "STOP PLOT";
+
+// The log file dialog: an open dialog on which the file need not exist,
+// asking before an existing file is chosen (it is appended to).
+inline constexpr std::string_view kLogFileFilter =
+    "Log files (*.txt;*.log)|*.txt;*.log|All files (*.*)|*.*";
+inline constexpr std::string_view kLogFileTitle = "Open Log File";
+inline constexpr std::uint32_t kLogFileDialogFlags = 0x30000E;
+
 struct ContinuousState {
   bool contReadActive = false;    // "Read Cont" shows "Value Regs" or "All Regs"
   bool readAllRegisters = false;  // "Read Cont" shows "All Regs"
@@ -30,6 +51,7 @@ struct ContinuousState {
   bool plottingActive = false;
   bool logHeaderPending = false;        // the next step writes the header block
   bool titleRowPending = false;         // the next step writes the title row
+  bool plotDataEnabled = true;          // off from Start Plot to the end of its first step
   std::int32_t readInterval = 1000;     // milliseconds from step start to step start
   std::int32_t logLimit = kNoLogLimit;  // data rows after which logging stops
   std::int32_t logCount = 0;            // lines written since logging started
@@ -39,47 +61,75 @@ struct ContinuousState {
   bool AnyActive() const { return contReadActive || loggingActive || plottingActive; }
 };
 
-struct ContinuousHooks {
-  std::function<void()> refreshPanel;   // the panel shows the values just read
-  std::function<void()> updatePlots;    // the plot windows take the values just read
-  std::function<void()> stopPlotting;   // closes the plot windows
-  std::function<void()> processEvents;  // between checks of the loop
+// What the controls of the three activities show.
+struct ContinuousControls {
+  int readContIndex = kReadContOff;
+  std::string_view logCaption = kStartLogCaption;
+  std::string_view plotCaption = kStartPlotCaption;
+  bool plotDataEnabled = true;
+  bool setLogLimitEnabled = true;  // off while logging
+  bool selectPlotEnabled = true;   // off while plotting
 };
 
 class ContinuousRead {
  public:
-  ContinuousRead(engine::Session& session, engine::EditState& edit, DateTimeText& dateTime);
+  ContinuousRead(engine::Session& session, engine::EditState& edit, DateTimeText& dateTime,
+                 Clock& clock, ContinuousFrontEnd& frontEnd);
 
   ContinuousState state;
-  ContinuousHooks hooks;
   // The first step writes the start-up list again, as a fresh start of the
   // part would.
   bool writeStartupListOnFirstStep = true;
 
+  // The step timer fired: runs the step that is due and arms the timer for
+  // the next one while an activity is on.
+  void OnStepTimer();
   // One step of the loop.
   void ContinuousStep(bool firstStep);
 
-  // Starts logging into `path` (appending): pending changes are offered
-  // first (Cancel starts nothing), a file that cannot be opened is reported.
-  // True when logging runs; `startLoop` tells whether the loop must be started.
-  bool StartLogging(const std::string& path, bool& startLoop);
+  // A choice in the Read Cont drop-down.
+  void ToggleContRead(int readContIndex);
+  // Start Log / STOP LOG: a start offers pending changes (Cancel starts
+  // nothing) and asks for the log file.
+  void ToggleLog();
+  // Start Plot / STOP PLOT: a start offers pending changes and opens a window
+  // for each plot of `plots` that has something to draw.
+  void TogglePlot(std::span<const Plot> plots);
+  // Starts logging into `path` (appending) without asking for a file.
+  // Pending changes are offered first; a file that cannot be opened is
+  // reported. True when logging runs.
+  bool StartLogging(const std::string& path);
   // Stops logging and closes the file; the last activity to stop re-reads the part.
   void StopLogging();
   // Switches every activity off.
   void StopContinuous();
+  // Plot window `index` was closed; closing the last one ends plotting.
+  void RemovePlot(int index);
 
-  // Runs the read loop until no activity is left.
-  void RunLoop(Clock& clock);
+  ContinuousControls Controls() const;
+  const PlotWindows& Plots() const { return plots_; }
+  PlotWindows& Plots() { return plots_; }
 
-  // The line a step writes, from its parts (exposed for tests).
+  // A log column title, padded (exposed for tests).
   static std::string PadTitle(const std::string& title);
 
  private:
   bool ReadStep(bool allRegisters, std::string& line);
+  bool BeginLogging(const std::string& path);
+  void StopPlotting();
+  void UpdatePlots();
+  void StartReadTimer();
+  // The last activity stopped: the loop ends and the part is read again.
+  void LastActivityStopped();
 
   engine::Session& session_;
   engine::EditState& edit_;
   DateTimeText& dateTime_;
+  Clock& clock_;
+  ContinuousFrontEnd& frontEnd_;
+  StepSchedule schedule_;
+  PlotWindows plots_;
+  bool closingPlots_ = false;
 };
 
 }  // namespace kestrova::continuous

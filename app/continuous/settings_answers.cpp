@@ -14,7 +14,32 @@ constexpr double kLongestSeconds = 1.0;
 constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr std::int64_t kLargestLogLimit = 1000000000;
 
+template <typename Parse, typename Text>
+bool AskUntilTaken(const InputBox& ask, std::string_view prompt, std::string_view title,
+                   std::int32_t& value, Parse parse, Text text) {
+  for (;;) {
+    const std::string answer = ask(prompt, title, text(value));
+    if (answer.empty()) {
+      return false;
+    }
+    if (const std::optional<std::int32_t> taken = parse(answer)) {
+      value = *taken;
+      return true;
+    }
+  }
+}
+
 }  // namespace
+
+bool SetReadTime(const InputBox& ask, std::int32_t& readInterval) {
+  return AskUntilTaken(ask, kReadTimePrompt, kReadTimeTitle, readInterval, ReadIntervalFromAnswer,
+                       ReadIntervalAnswerText);
+}
+
+bool SetLogLimit(const InputBox& ask, std::int32_t& logLimit) {
+  return AskUntilTaken(ask, kLogLimitPrompt, kLogLimitTitle, logLimit, LogLimitFromAnswer,
+                       LogLimitAnswerText);
+}
 
 std::optional<std::int32_t> ReadIntervalFromAnswer(std::string_view answer) {
   const std::optional<double> seconds = definition::ParseDecimal(answer);

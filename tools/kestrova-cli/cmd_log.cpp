@@ -1,5 +1,6 @@
 // log: continuous read into a log file, exactly as the window logs; Ctrl-C
 // stops it with the file complete.
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
@@ -23,6 +24,35 @@ extern "C" void RequestStop(int /*signal*/) {
 constexpr std::int64_t kShortestIntervalMs = 10;
 constexpr std::int64_t kLongestIntervalMs = 24LL * 60 * 60 * 1000;
 constexpr std::int64_t kLargestLogLimit = 1000000000;
+
+// A Ctrl-C is seen within this time even while waiting for a long interval.
+constexpr int kSignalCheckMs = 50;
+
+// The step timer of the loop, kept as the time the next step is due.
+class LogFrontEnd : public continuous::ContinuousFrontEnd {
+ public:
+  explicit LogFrontEnd(continuous::Clock& clock) : clock_(clock) {}
+  void ArmStepTimer(int delayMs) override {
+    due_ = clock_.NowMilliseconds() + delayMs;
+    armed_ = true;
+  }
+  bool Armed() const { return armed_; }
+  // Waits for the step that is due; false when a signal check comes first.
+  bool WaitForStep() {
+    const std::int64_t left = due_ - clock_.NowMilliseconds();
+    if (left > 0) {
+      clock_.SleepMilliseconds(static_cast<int>(std::min<std::int64_t>(left, kSignalCheckMs)));
+      return false;
+    }
+    armed_ = false;
+    return true;
+  }
+
+ private:
+  continuous::Clock& clock_;
+  std::int64_t due_ = 0;
+  bool armed_ = false;
+};
 
 class StopSignals {
  public:
@@ -84,7 +114,9 @@ int RunLog(CommandContext& context) {
     return status;
   }
   continuous::FixedDateTimeText dateTime;
-  continuous::ContinuousRead reader(part.session, part.edit, dateTime);
+  continuous::SteadyClock clock;
+  LogFrontEnd frontEnd(clock);
+  continuous::ContinuousRead reader(part.session, part.edit, dateTime, clock, frontEnd);
   part.session.hooks.stopContinuous = [&reader] { reader.StopContinuous(); };
   reader.writeStartupListOnFirstStep = context.line.global.startupWrites;
   continuous::ContinuousState& state = reader.state;
@@ -95,18 +127,17 @@ int RunLog(CommandContext& context) {
 
   StopSignals signals;
   bool interrupted = false;
-  reader.hooks.processEvents = [&] {
-    if (stopRequested != 0 && state.loggingActive) {
-      interrupted = true;
-      reader.StopLogging();
-    }
-  };
-  bool startLoop = false;
-  if (!reader.StartLogging(file, startLoop)) {
+  if (!reader.StartLogging(file)) {
     return kExitFailure;
   }
-  continuous::SteadyClock clock;
-  reader.RunLoop(clock);
+  while (state.AnyActive() && frontEnd.Armed()) {
+    if (stopRequested != 0) {
+      interrupted = true;
+      reader.StopLogging();
+    } else if (frontEnd.WaitForStep()) {
+      reader.OnStepTimer();
+    }
+  }
 
   const std::int32_t rows = std::max(0, state.linesWritten - 2);
   const char* stopped = interrupted                    ? "interrupted"

@@ -7,6 +7,7 @@
 #include "engine/part_loader.hpp"
 #include "engine/register_edit.hpp"
 #include "fake_clock.hpp"
+#include "markup/file_dialog.hpp"
 
 namespace kestrova::continuous {
 namespace {
@@ -16,6 +17,7 @@ using kestrova::testing::TempFolder;
 using testing::FakeClock;
 using testing::FakeDateTime;
 using Addrs = std::vector<std::int16_t>;
+using Times = std::vector<std::int64_t>;
 
 const char* kRegisters =
     "  <register log=\"true\" title=\"Temp\" format=\"0.0\" input=\"0:255\" "
@@ -28,10 +30,36 @@ const char* kRegisters =
     "  <register log=\"true\" title=\"SampleCounter\" format=\"dec\">\r\n"
     "   <bitfield label=\"N\" addr=\"2\" bit=\"7:0\" value=\"0\"/>\r\n"
     "  </register>\r\n";
+constexpr std::int16_t kTempLine = 3;
+constexpr std::int16_t kCounterLine = 9;
 
-class Logging : public engine::testing::EngineTest {
+// The step timer on simulated time; a step that refreshes the panel takes
+// `stepMs`.
+class TimerFrontEnd : public ContinuousFrontEnd {
+ public:
+  explicit TimerFrontEnd(FakeClock& clock) : origin(clock.now), clock_(clock) {}
+  void ArmStepTimer(int delayMs) override { due = clock_.now + delayMs; }
+  void ContinuousControlsChanged() override { ++controlChanges; }
+  void RefreshPanel() override {
+    refreshTimes.push_back(clock_.now - origin);
+    clock_.now += stepMs;
+  }
+  void PlotWindowClosing(int index) override { closing.push_back(index); }
+
+  std::int64_t origin;
+  std::int64_t due = -1;
+  int stepMs = 0;
+  int controlChanges = 0;
+  Times refreshTimes;  // since `origin`
+  std::vector<int> closing;
+
+ private:
+  FakeClock& clock_;
+};
+
+class Continuous : public engine::testing::EngineTest {
  protected:
-  Logging() : reader(session, edit, dateTime) {}
+  Continuous() : frontEnd(clock), reader(session, edit, dateTime, clock, frontEnd) {}
   void SetUp() override {
     Load(kRegisters);
     ASSERT_TRUE(engine::CollectStartupLists(session));
@@ -39,17 +67,31 @@ class Logging : public engine::testing::EngineTest {
     library.chip[1] = 0x05;
     library.chip[2] = 7;
     session.hooks.stopContinuous = [this] { reader.StopContinuous(); };
+    reader.state.readInterval = 100;
     path = folder / "run.txt";
   }
 
-  // Starts logging with a limit and runs the loop until it stops by itself.
+  // Lets `ms` pass; the timer fires when due.
+  void Wait(std::int64_t ms) {
+    const std::int64_t end = clock.now + ms;
+    while (frontEnd.due >= 0 && frontEnd.due <= end) {
+      clock.now = std::max(clock.now, frontEnd.due);
+      frontEnd.due = -1;
+      reader.OnStepTimer();
+    }
+    clock.now = std::max(clock.now, end);
+  }
+  void WaitUntilTheTimerRests() {
+    while (frontEnd.due >= 0) {
+      Wait(frontEnd.due - clock.now);
+    }
+  }
+
+  // Starts logging with a limit and runs until logging stops by itself.
   void LogRun(int limit) {
     reader.state.logLimit = limit;
-    reader.state.readInterval = 100;
-    bool startLoop = false;
-    ASSERT_TRUE(reader.StartLogging(path, startLoop));
-    EXPECT_TRUE(startLoop);
-    reader.RunLoop(clock);
+    ASSERT_TRUE(reader.StartLogging(path));
+    WaitUntilTheTimerRests();
     EXPECT_FALSE(reader.state.loggingActive);
   }
 
@@ -58,41 +100,85 @@ class Logging : public engine::testing::EngineTest {
            "\r\n03.05.2024 10:00:00\r\nAll Registers\r\nTemp=25.0\r\nConfig=05h\r\n"
            "SampleCounter=7\r\n";
   }
+  static constexpr const char* kTitleRow =
+      "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n";
 
   engine::EditState edit;
   FakeDateTime dateTime;
   FakeClock clock;
+  TimerFrontEnd frontEnd;
   ContinuousRead reader;
   TempFolder folder;
   std::string path;
 };
 
-TEST_F(Logging, ALimitOfTwoWritesHeaderTitleRowAndTwoDataRows) {
+TEST_F(Continuous, StepsFollowTheReadIntervalOnOneSingleShotTimer) {
+  struct Case {
+    const char* what;
+    int stepMs;
+    std::int64_t changeAt;  // the read interval becomes 300 ms
+    std::int64_t stopAt;
+    std::int64_t restartAt;  // started again, and stopped 550 ms later
+    Times steps;
+  };
+  const Case cases[] = {
+      {"first after 500 ms, then every interval", 0, -1, 850, -1, {500, 600, 700, 800}},
+      {"a step's own time counts towards the interval", 30, -1, 850, -1, {500, 600, 700, 800}},
+      {"a late step is followed at once", 250, -1, 1100, -1, {500, 750, 1000}},
+      {"a new interval takes effect after the next step", 0, 550, 1250, -1, {500, 600, 900, 1200}},
+      {"a stop within 500 ms performs no step", 0, -1, 499, -1, {}},
+      {"a start after such a stop waits 500 ms afresh", 0, -1, 499, 600, {1100}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    frontEnd.refreshTimes.clear();
+    frontEnd.stepMs = c.stepMs;
+    reader.state.readInterval = 100;
+    const std::int64_t start = frontEnd.origin = clock.now;
+    reader.ToggleContRead(kReadContValueRegs);
+    if (c.changeAt >= 0) {
+      Wait(c.changeAt);
+      reader.state.readInterval = 300;
+    }
+    Wait(c.stopAt - (clock.now - start));
+    reader.ToggleContRead(kReadContOff);
+    if (c.restartAt >= 0) {
+      Wait(c.restartAt - (clock.now - start));
+      reader.ToggleContRead(kReadContValueRegs);
+      Wait(550);
+      reader.ToggleContRead(kReadContOff);
+    }
+    Wait(2000);
+    EXPECT_EQ(frontEnd.refreshTimes, c.steps);
+    EXPECT_FALSE(reader.state.AnyActive());
+  }
+}
+
+TEST_F(Continuous, ALimitOfTwoWritesHeaderTitleRowAndTwoDataRows) {
   // Readings: the re-read of the first step, header, title row, two data rows.
   library.readings[0] = {50, 50, 50, 50, 10};
   library.readings[2] = {7, 7, 7, 7, 8};
   LogRun(2);
-  EXPECT_EQ(ReadBytes(path), Header() +
-                                 "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n"
+  EXPECT_EQ(ReadBytes(path), Header() + kTitleRow +
                                  "10:00:02\t25.0    \t7            \t\r\n"
                                  "10:00:03\t5.0     \t8            \t\r\n");
+  EXPECT_EQ(reader.Controls().logCaption, kStartLogCaption);
 }
 
-TEST_F(Logging, ALimitOfZeroWritesHeaderAndTitleRowOnly) {
+TEST_F(Continuous, ALimitOfZeroWritesHeaderAndTitleRowOnly) {
   LogRun(0);
-  EXPECT_EQ(ReadBytes(path), Header() + "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n");
+  EXPECT_EQ(ReadBytes(path), Header() + kTitleRow);
 }
 
-TEST_F(Logging, TwoRunsInOneFileEachHaveTheirHeader) {
+TEST_F(Continuous, TwoRunsInOneFileEachHaveTheirHeader) {
   LogRun(0);
   dateTime.times = 0;
   LogRun(1);
-  const std::string titles = "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n";
-  EXPECT_EQ(ReadBytes(path),
-            Header() + titles + Header() + titles + "10:00:02\t25.0    \t7            \t\r\n");
+  EXPECT_EQ(ReadBytes(path), Header() + kTitleRow + Header() + kTitleRow +
+                                 "10:00:02\t25.0    \t7            \t\r\n");
 }
 
-TEST_F(Logging, StepsReadTheLogRegistersOnlyAfterTheHeader) {
+TEST_F(Continuous, StepsReadTheLogRegistersOnlyAfterTheHeader) {
   LogRun(2);
   const auto reads = library.CallsOf("ReadDevice");
   // Re-read at the first step, header (all), title row and two rows (log
@@ -107,48 +193,176 @@ TEST_F(Logging, StepsReadTheLogRegistersOnlyAfterTheHeader) {
   EXPECT_EQ(writes[0].registers, (Addrs{1}));
 }
 
-TEST_F(Logging, AllRegistersChangesWhatIsReadNotTheColumns) {
-  reader.state.readAllRegisters = true;
-  LogRun(1);
+TEST_F(Continuous, ReadModeSwitchesAndLoggingStopsWhileReadingGoesOn) {
+  reader.state.logLimit = 1;
+  reader.ToggleContRead(kReadContValueRegs);
+  ASSERT_TRUE(reader.StartLogging(path));
+  Wait(600);  // header and title row
+  reader.ToggleContRead(kReadContAllRegs);
+  const int changes = frontEnd.controlChanges;
+  Wait(100);  // the one data row; the limit stops logging
+  EXPECT_FALSE(reader.state.loggingActive);
+  EXPECT_GT(frontEnd.controlChanges, changes);
+  const ContinuousControls controls = reader.Controls();
+  EXPECT_EQ(controls.logCaption, kStartLogCaption);
+  EXPECT_EQ(controls.readContIndex, kReadContAllRegs);
+  EXPECT_TRUE(controls.setLogLimitEnabled);
+
+  Wait(200);  // reading goes on, and the panel follows
+  EXPECT_EQ(frontEnd.refreshTimes, (Times{500, 600, 700, 800, 900}));
   const auto reads = library.CallsOf("ReadDevice");
+  // First-step re-read and five steps; logging's stop re-read nothing.
+  ASSERT_EQ(reads.size(), 6u);
   EXPECT_EQ(reads[3].registers, (Addrs{0, 1, 2}));
-  EXPECT_EQ(ReadBytes(path), Header() +
-                                 "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n"
-                                 "10:00:02\t25.0    \t7            \t\r\n");
+  EXPECT_EQ(ReadBytes(path), Header() + kTitleRow + "10:00:02\t25.0    \t7            \t\r\n");
 }
 
-TEST_F(Logging, AFailedReadStopsLoggingAndLeavesTheFileWhole) {
-  reader.state.logLimit = -1;
-  bool startLoop = false;
-  ASSERT_TRUE(reader.StartLogging(path, startLoop));
-  reader.ContinuousStep(true);
-  reader.ContinuousStep(false);
+TEST_F(Continuous, AFailedReadStopsEverythingAndLeavesTheFileWhole) {
+  reader.ToggleContRead(kReadContValueRegs);
+  ASSERT_TRUE(reader.StartLogging(path));
+  Wait(600);
   library.failuresLeft = 2;  // the step's read and the re-read after the stop
-  reader.ContinuousStep(false);
-  EXPECT_FALSE(reader.state.loggingActive);
+  Wait(100);
   EXPECT_FALSE(reader.state.AnyActive());
+  const ContinuousControls controls = reader.Controls();
+  EXPECT_EQ(controls.readContIndex, kReadContOff);
+  EXPECT_EQ(controls.logCaption, kStartLogCaption);
   ASSERT_GE(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
-  EXPECT_EQ(ReadBytes(path), Header() + "Log Registers\r\n10:00:01\tTemp    \tSampleCounter\t\r\n");
+  EXPECT_EQ(ReadBytes(path), Header() + kTitleRow);
+  EXPECT_EQ(frontEnd.due, -1);
 }
 
-TEST_F(Logging, AFileThatCannotBeOpenedStartsNothing) {
-  bool startLoop = true;
-  EXPECT_FALSE(reader.StartLogging(folder / "no/such/folder/run.txt", startLoop));
-  EXPECT_FALSE(startLoop);
-  EXPECT_FALSE(reader.state.loggingActive);
+TEST_F(Continuous, LoggingThatCannotStartStartsNothing) {
+  EXPECT_FALSE(reader.StartLogging(folder / "no/such/folder/run.txt"));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt,
             "File read/write error for " + (folder / "no/such/folder/run.txt"));
-}
 
-TEST_F(Logging, CancelOfThePendingWritePromptStartsNothing) {
   edit.writeRegsEnabled = true;
   messages.answers.push_back(markup::IDCANCEL);
-  bool startLoop = false;
-  EXPECT_FALSE(reader.StartLogging(path, startLoop));
+  EXPECT_FALSE(reader.StartLogging(path));
   EXPECT_FALSE(reader.state.loggingActive);
+  EXPECT_EQ(frontEnd.due, -1);
   EXPECT_EQ(ReadBytes(path), "");
+}
+
+class ScriptedFileDialog : public markup::FileDialog {
+ public:
+  bool ShowFileDialog(std::string_view filter, std::string_view title, std::string& fileName,
+                      std::uint32_t flags, bool save) override {
+    asked.push_back(std::string(filter) + "|" + std::string(title) + "|" + fileName + "|" +
+                    std::to_string(flags) + (save ? "|save" : "|open"));
+    if (answer.empty()) {
+      return false;
+    }
+    fileName = answer;
+    return true;
+  }
+  std::string answer;
+  std::vector<std::string> asked;
+};
+
+TEST_F(Continuous, StartLogAsksForTheFileAndStopLogClosesIt) {
+  ScriptedFileDialog dialog;
+  engine::Session withDialog(store, library, messages, &dialog);
+  withDialog.connection = session.connection;
+  withDialog.OnPartOpened();
+  ContinuousRead toggled(withDialog, edit, dateTime, clock, frontEnd);
+  toggled.state.logFileName = "/old.txt";
+
+  toggled.ToggleLog();  // cancelled
+  EXPECT_FALSE(toggled.state.loggingActive);
+  dialog.answer = path;
+  toggled.ToggleLog();
+  EXPECT_EQ(dialog.asked,
+            std::vector<std::string>(2,
+                                     "Log files (*.txt;*.log)|*.txt;*.log|All files (*.*)|*.*|"
+                                     "Open Log File|/old.txt|3145742|open"));
+  EXPECT_TRUE(toggled.state.loggingActive);
+  EXPECT_EQ(toggled.state.logFileName, path);
+  EXPECT_EQ(toggled.Controls().logCaption, kStopLogCaption);
+  EXPECT_FALSE(toggled.Controls().setLogLimitEnabled);
+  toggled.ToggleLog();
+  EXPECT_FALSE(toggled.state.loggingActive);
+  EXPECT_FALSE(store.IsLogFileOpen());
+}
+
+Plot PlotOf(const std::string& units, std::vector<std::int16_t> lines) {
+  Plot plot;
+  plot.enable = true;
+  plot.units = units;
+  for (const std::int16_t line : lines) {
+    PlotRegister& r = plot.registers[static_cast<std::size_t>(plot.registerCount++)];
+    r.enable = true;
+    r.xmlFileIndex = line;
+    r.name = line == kTempLine ? "Temp" : "SampleCounter";
+  }
+  return plot;
+}
+
+TEST_F(Continuous, EveryStepHandsThePlotsTheValuesItRead) {
+  const std::vector<Plot> plots = {PlotOf("C", {kTempLine}),
+                                   PlotOf("n", {kCounterLine, kTempLine})};
+  reader.TogglePlot(plots);
+  ContinuousControls controls = reader.Controls();
+  EXPECT_EQ(controls.plotCaption, kStopPlotCaption);
+  EXPECT_FALSE(controls.plotDataEnabled);
+  EXPECT_FALSE(controls.selectPlotEnabled);
+  ASSERT_EQ(reader.Plots().PlotWindowCount(), 2);
+  EXPECT_FALSE(reader.Plots().Window(0).Shown());
+
+  Wait(500);
+  EXPECT_TRUE(reader.Controls().plotDataEnabled);
+  const PlotChart& temp = reader.Plots().Window(0);
+  const PlotChart& both = reader.Plots().Window(1);
+  EXPECT_TRUE(temp.Shown());
+  EXPECT_EQ(temp.Y(0, 0), 25.0);
+  EXPECT_EQ(temp.LegendText(0), "Temp=25.0         ");
+  EXPECT_EQ(both.Y(0, 0), 7.0);
+  EXPECT_EQ(both.Y(1, 0), 25.0);
+  EXPECT_EQ(both.LegendText(0), "SampleCounter=7   ");
+  // Temp's 0.5-degree steps give a Y range of 12 degrees around the value.
+  EXPECT_EQ(temp.YAxis().min, 19);
+  EXPECT_EQ(temp.YAxis().max, 31);
+}
+
+TEST_F(Continuous, ClosingTheMiddleOfThreeWindowsAndThenTheRestEndsPlotting) {
+  const std::vector<Plot> plots = {PlotOf("a", {kTempLine}), PlotOf("b", {kTempLine}),
+                                   PlotOf("c", {kCounterLine})};
+  reader.TogglePlot(plots);
+  Wait(500);
+  reader.RemovePlot(1);
+  ASSERT_EQ(reader.Plots().PlotWindowCount(), 2);
+  EXPECT_EQ(reader.Plots().Window(1).PlotWindowIndx(), 1);
+  EXPECT_EQ(reader.Plots().Window(1).PlotUnits(), "c");
+  EXPECT_TRUE(reader.state.plottingActive);
+  const std::size_t reads = library.CallsOf("ReadDevice").size();
+  reader.RemovePlot(1);
+  reader.RemovePlot(0);
+  EXPECT_EQ(frontEnd.closing, (std::vector<int>{1, 1, 0}));
+  EXPECT_FALSE(reader.state.plottingActive);
+  EXPECT_EQ(reader.Controls().plotCaption, kStartPlotCaption);
+  EXPECT_TRUE(reader.Controls().selectPlotEnabled);
+  // The last activity to stop reads the part again, once.
+  EXPECT_EQ(library.CallsOf("ReadDevice").size(), reads + 1);
+
+  reader.TogglePlot(plots);
+  frontEnd.closing.clear();
+  reader.TogglePlot(plots);  // STOP PLOT closes the windows from the last
+  EXPECT_EQ(frontEnd.closing, (std::vector<int>{2, 1, 0}));
+  EXPECT_FALSE(reader.state.plottingActive);
+}
+
+TEST_F(Continuous, PlottingWithNothingToDrawOpensNoWindowButRuns) {
+  std::vector<Plot> plots = {PlotOf("a", {kTempLine}), PlotOf("b", {kTempLine})};
+  plots[0].enable = false;
+  plots[1].registers[0].enable = false;
+  reader.TogglePlot(plots);
+  EXPECT_EQ(reader.Plots().PlotWindowCount(), 0);
+  EXPECT_TRUE(reader.state.plottingActive);
+  Wait(500);
+  EXPECT_TRUE(reader.Controls().plotDataEnabled);
 }
 
 TEST(LogTitles, ArePaddedToEightAndNeverCut) {

@@ -1,6 +1,5 @@
 #pragma once
-// Simulated time for the read loop: pauses move the clock on, steps can take
-// time of their own.
+// Simulated time for the read loop, and fixed date and time texts.
 
 #include <cstdint>
 #include <string>
@@ -13,12 +12,8 @@ namespace kestrova::continuous::testing {
 class FakeClock : public Clock {
  public:
   std::int64_t NowMilliseconds() override { return now; }
-  void SleepMilliseconds(int milliseconds) override {
-    now += milliseconds;
-    ++pauses;
-  }
+  void SleepMilliseconds(int milliseconds) override { now += milliseconds; }
   std::int64_t now = 100000;
-  int pauses = 0;
 };
 
 // Fixed date, and a time that counts the rows: "10:00:01", "10:00:02", ...

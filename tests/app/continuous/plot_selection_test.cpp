@@ -1,4 +1,5 @@
 #include "continuous/plot_selection.hpp"
+#include "continuous/plot_select_model.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -239,14 +240,44 @@ TEST_F(PlotSelectionTest, EditsSurviveSaveAndRestore) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(PlotSelectionTest, ClosingWithoutSavingRestoresFromTheFile) {
-  Open(Same(2, "C"));
+TEST_F(PlotSelectionTest, SelectPlotDialogDeletesOnlySharedUnitsAndNoOnCloseRestores) {
+  Open({{"A", "C"}, {"B", "V"}, {"C2", "C"}});
   selection.RestorePlotSettings();
-  selection.SetPlotRegisterEnable(0, 0, false);
-  selection.PlotSelectionAdd(0);
-  EXPECT_TRUE(selection.RestorePlotSettings());
-  EXPECT_EQ(selection.PlotSelectionNumber(), 1);
-  EXPECT_TRUE(selection.PlotRegisterEnable(0, 0));
+  PlotSelectModel dialog(selection, messages);
+  dialog.Load();
+  ASSERT_EQ(dialog.Tabs(), (std::vector<std::string>{"C", "Volt"}));
+  EXPECT_FALSE(dialog.DeleteEnabled());  // the only plot of its unit
+  dialog.Delete();
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(selection.PlotSelectionNumber(), 2);
+
+  dialog.Add();  // a copy of "C" after it, selected
+  EXPECT_EQ(dialog.Tabs(), (std::vector<std::string>{"C", "C", "Volt"}));
+  EXPECT_EQ(dialog.CurrentPlot(), 1);
+  EXPECT_TRUE(dialog.DeleteEnabled());
+  dialog.SelectNone();
+  EXPECT_EQ(Enables(selection, 1), (std::vector<bool>{false, false}));
+  dialog.CheckClicked(1, true);
+  dialog.EnableDisable();
+  EXPECT_EQ(dialog.EnableDisableCaption(), "Enable Plot");
+  EXPECT_FALSE(dialog.CheckBoxesEnabled());
+  EXPECT_EQ(dialog.Label(1), "C2");
+  EXPECT_EQ(dialog.CheckBoxCount(), 2);
+
+  dialog.SelectTab(0);
+  messages.answers.push_back(markup::IDYES);
+  dialog.Delete();  // no left neighbour: the tab that took its place
+  EXPECT_EQ(messages.shown.back().prompt, "Delete current plot?");
+  EXPECT_EQ(dialog.Tabs(), (std::vector<std::string>{"C", "Volt"}));
+  EXPECT_EQ(dialog.CurrentPlot(), 0);
+  EXPECT_EQ(Enables(selection, 0), (std::vector<bool>{false, true}));
+
+  messages.answers.push_back(markup::IDNO);
+  dialog.Close();
+  EXPECT_EQ(messages.shown.back().prompt, "Save plot changes?");
+  EXPECT_EQ(messages.shown.back().buttons, markup::MB_YESNO);
+  EXPECT_EQ(Enables(selection, 0), (std::vector<bool>{true, true}));
+  EXPECT_TRUE(selection.PlotSelectionEnable(0));
 }
 
 TEST_F(PlotSelectionTest, HandWrittenFileAcceptsDecimalIndicesAndOtherBooleanForms) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <vector>
+
 namespace kestrova::continuous {
 namespace {
 
@@ -36,6 +39,39 @@ TEST(SettingsBoxes, ShowTheCurrentValues) {
   EXPECT_EQ(ReadIntervalAnswerText(10), "0.01");
   EXPECT_EQ(LogLimitAnswerText(-1), "none");
   EXPECT_EQ(LogLimitAnswerText(20), "20");
+}
+
+TEST(SettingsBoxes, AskAgainUntilAnAnswerIsTakenOrEmpty) {
+  struct Case {
+    bool readTime;
+    std::vector<std::string> answers;
+    std::int32_t before;
+    std::int32_t after;
+    const char* firstBox;  // title and default text
+  };
+  const Case cases[] = {
+      {true, {"1.5", "0.005", "0.01"}, 1000, 10, "Modify Read/Log Time|1"},
+      {true, {"0.005", ""}, 250, 250, "Modify Read/Log Time|0.25"},
+      {false, {"2.5", "None", "none"}, 20, -1, "Modify Log Limit|20"},
+      {false, {"0"}, -1, 0, "Modify Log Limit|none"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.firstBox);
+    std::deque<std::string> answers(c.answers.begin(), c.answers.end());
+    std::vector<std::string> boxes;
+    const InputBox ask = [&](std::string_view, std::string_view title, std::string_view text) {
+      boxes.push_back(std::string(title) + "|" + std::string(text));
+      const std::string answer = answers.front();
+      answers.pop_front();
+      return answer;
+    };
+    std::int32_t value = c.before;
+    const bool taken = c.readTime ? SetReadTime(ask, value) : SetLogLimit(ask, value);
+    EXPECT_EQ(value, c.after);
+    EXPECT_EQ(taken, !c.answers.back().empty());
+    EXPECT_EQ(boxes.size(), c.answers.size());
+    EXPECT_EQ(boxes.front(), c.firstBox);
+  }
 }
 
 }  // namespace
