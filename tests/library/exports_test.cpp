@@ -1,5 +1,5 @@
 // The exports' argument checks and their order, the handle table, the
-// catch-all, and the exported symbol set of libdravik.so.
+// catch-all, the last-error text, and the exported symbol set of libdravik.so.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "drivers.hpp"
+#include "last_error.hpp"
 #include "library_fixture.hpp"
 
 namespace dravik::testing {
@@ -21,45 +22,86 @@ namespace {
 
 using ExportsTest = LibraryTest;
 
-TEST_F(ExportsTest, HandleMinusOneIsRefusedBeforeTheCount) {
-  int16_t registers[1] = {0};
-  uint8_t data[1] = {0};
-  int16_t size = 0;
-  EXPECT_EQ(ReadDevice(-1, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "ReadDevice: Device not open");
-  EXPECT_EQ(WriteDevice(-1, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Device not open");
+constexpr DeviceHandle kOpened = 0x7FFF;  // stands for the handle of an open board
+
+struct Refusal {
+  bool write;
+  DeviceHandle handle;
+  int16_t count;
+  bool nullSize, nullRegisters, nullData;
+  const char* message;
+};
+
+TEST_F(ExportsTest, TransferArgumentsAreCheckedInOrderAndNothingIsSent) {
+  const Refusal refusals[] = {
+      // The handle of -1 comes before the count, the count before an unknown handle.
+      {false, -1, 0, false, false, false, "ReadDevice: Device not open"},
+      {true, -1, 0, false, false, false, "WriteDevice: Device not open"},
+      {false, 0, 0, false, false, false, "ReadDevice: DataSize < 1"},
+      {true, 0, -1, false, false, false, "WriteDevice: DataSize < 1"},
+      {false, 0, -32768, false, false, false, "ReadDevice: DataSize < 1"},
+      {false, 0, 1, false, false, false, "ReadDevice: Device not open"},
+      {true, 99, 1, false, false, false, "WriteDevice: Device not open"},
+      {false, 12345, 1, false, false, false, "ReadDevice: Device not open"},
+      {true, -2, 1, false, false, false, "WriteDevice: Device not open"},
+      {false, kOpened, 1, true, false, false, "ReadDevice: DataSize is NULL"},
+      {true, kOpened, 1, true, false, false, "WriteDevice: DataSize is NULL"},
+      {false, kOpened, 1, false, true, false, "ReadDevice: Registers is NULL"},
+      {true, kOpened, 1, false, true, false, "WriteDevice: Registers is NULL"},
+      {false, kOpened, 1, false, false, true, "ReadDevice: Data is NULL"},
+  };
+  const DeviceHandle opened = OpenBoard();
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.message);
+    int16_t registers[1] = {0};
+    uint8_t data[1] = {0};
+    int16_t size = r.count;
+    const DeviceHandle handle = r.handle == kOpened ? opened : r.handle;
+    int16_t* sizeArg = r.nullSize ? nullptr : &size;
+    int16_t* registersArg = r.nullRegisters ? nullptr : registers;
+    uint8_t* dataArg = r.nullData ? nullptr : data;
+    EXPECT_EQ(r.write ? WriteDevice(handle, 0, BUS_I2C, 0x48, registersArg, dataArg, sizeArg)
+                      : ReadDevice(handle, 0, BUS_I2C, 0x48, registersArg, dataArg, sizeArg),
+              0);
+    EXPECT_EQ(LastError(), r.message);
+  }
+  EXPECT_TRUE(state->sent.empty());
 }
 
-TEST_F(ExportsTest, CountBelowOneComesBeforeTheUnknownHandle) {
-  int16_t registers[1] = {0};
-  uint8_t data[1] = {0};
-  for (int16_t count : {0, -1, -32768}) {
-    int16_t size = count;
-    EXPECT_EQ(ReadDevice(0, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-    EXPECT_EQ(LastError(), "ReadDevice: DataSize < 1");
-    EXPECT_EQ(WriteDevice(0, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-    EXPECT_EQ(LastError(), "WriteDevice: DataSize < 1");
+TEST_F(ExportsTest, OpenDeviceArgumentsAreCheckedAndNothingIsStored) {
+  struct Case {
+    int16_t link;
+    const char* driver;
+    bool nullVidPid, nullHandle;
+    const char* message;
+  };
+  const Case cases[] = {
+      {LINK_USB, "", false, false, "OpenDevice: No DriverName specified"},
+      {LINK_USB, nullptr, false, false, "OpenDevice: No DriverName specified"},
+      {LINK_USB, "dravik", false, true, "OpenDevice: Handle is NULL"},
+      {LINK_NONE, "dravik", false, false, "OpenDevice: Illegal interface"},
+      {-1, "dravik", false, false, "OpenDevice: Illegal interface"},
+      {3, "dravik", false, false, "OpenDevice: Illegal interface"},
+      {255, "dravik", false, false, "OpenDevice: Illegal interface"},
+      {LINK_USB, "dravik", true, false, "OpenDevice: VidPid is NULL"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    uint16_t vidPid[2] = {0, 0};
+    DeviceHandle handle = 77;
+    EXPECT_EQ(OpenDevice(c.link, c.driver, c.nullVidPid ? nullptr : vidPid, 0, nullptr,
+                         c.nullHandle ? nullptr : &handle),
+              0);
+    EXPECT_EQ(LastError(), c.message);
+    EXPECT_EQ(handle, 77);
   }
 }
 
-TEST_F(ExportsTest, HandlesNotHandedOutAreRefused) {
-  int16_t registers[1] = {0};
-  uint8_t data[1] = {0};
-  int16_t size = 1;
-  for (DeviceHandle handle : {0, 1, 12345, -2}) {
-    EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-    EXPECT_EQ(LastError(), "ReadDevice: Device not open");
-    EXPECT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-    EXPECT_EQ(LastError(), "WriteDevice: Device not open");
+TEST_F(ExportsTest, HandlesAreNeverReusedAndOnlyOpenOnesClose) {
+  for (DeviceHandle handle : {-1, 0, 1, 12345}) {
     EXPECT_EQ(CloseDevice(handle), 0);
     EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
   }
-  EXPECT_EQ(CloseDevice(-1), 0);
-  EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
-}
-
-TEST_F(ExportsTest, ClosedHandleIsNotReusedOrFollowed) {
   const DeviceHandle first = OpenBoard();
   EXPECT_GT(first, 0);
   EXPECT_EQ(CloseDevice(first), 1) << LastError();
@@ -67,49 +109,12 @@ TEST_F(ExportsTest, ClosedHandleIsNotReusedOrFollowed) {
   EXPECT_EQ(CloseDevice(first), 0);
   EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
   const DeviceHandle second = OpenBoard();
-  EXPECT_GT(second, 0);
-  EXPECT_NE(second, first);
+  EXPECT_GT(second, first);
   int16_t registers[1] = {0};
   uint8_t data[1] = {0};
   int16_t size = 1;
   EXPECT_EQ(ReadDevice(first, 0, BUS_I2C, 0x48, registers, data, &size), 0);
   EXPECT_EQ(LastError(), "ReadDevice: Device not open");
-}
-
-TEST_F(ExportsTest, NullTransferArgumentsAreRefused) {
-  const DeviceHandle handle = OpenBoard();
-  int16_t registers[1] = {0};
-  uint8_t data[1] = {0};
-  int16_t size = 1;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers, data, nullptr), 0);
-  EXPECT_EQ(LastError(), "ReadDevice: DataSize is NULL");
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers, data, nullptr), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: DataSize is NULL");
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, nullptr, data, &size), 0);
-  EXPECT_EQ(LastError(), "ReadDevice: Registers is NULL");
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, nullptr, data, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Registers is NULL");
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers, nullptr, &size), 0);
-  EXPECT_EQ(LastError(), "ReadDevice: Data is NULL");
-  EXPECT_TRUE(state->sent.empty());
-}
-
-TEST_F(ExportsTest, OpenDeviceArgumentChecks) {
-  uint16_t vidPid[2] = {0, 0};
-  DeviceHandle handle = 77;
-  EXPECT_EQ(OpenDevice(LINK_USB, "", vidPid, 0, nullptr, &handle), 0);
-  EXPECT_EQ(LastError(), "OpenDevice: No DriverName specified");
-  EXPECT_EQ(OpenDevice(LINK_USB, nullptr, vidPid, 0, nullptr, &handle), 0);
-  EXPECT_EQ(LastError(), "OpenDevice: No DriverName specified");
-  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, nullptr), 0);
-  EXPECT_EQ(LastError(), "OpenDevice: Handle is NULL");
-  for (int link : {int{LINK_NONE}, -1, 3, 255}) {
-    EXPECT_EQ(OpenDevice(static_cast<int16_t>(link), "dravik", vidPid, 0, nullptr, &handle), 0);
-    EXPECT_EQ(LastError(), "OpenDevice: Illegal interface");
-  }
-  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", nullptr, 0, nullptr, &handle), 0);
-  EXPECT_EQ(LastError(), "OpenDevice: VidPid is NULL");
-  EXPECT_EQ(handle, 77);  // nothing stored by a refused call
 }
 
 TEST_F(ExportsTest, NoExceptionCrossesAnExport) {
@@ -141,7 +146,7 @@ TEST_F(ExportsTest, NoExceptionCrossesAnExport) {
   EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
 }
 
-TEST_F(ExportsTest, TooManyOpenDevicesAreRefused) {
+TEST_F(ExportsTest, SixteenDevicesAtMost) {
   state->boards.push_back(RunningBoard(0x0400, 0x1234));
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
@@ -151,6 +156,37 @@ TEST_F(ExportsTest, TooManyOpenDevicesAreRefused) {
   EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 0);
   EXPECT_EQ(LastError(), "OpenDevice: Too many devices open");
   EXPECT_EQ(handle, -1);
+}
+
+// 256 bytes: a shorter message keeps the tail of a longer one behind its
+// terminator, a longer one is cut to 255 characters, a success clears nothing.
+TEST_F(ExportsTest, LastErrorTextIs256BytesCopiedWhole) {
+  EXPECT_EQ(LastErrorBytes(), std::vector<char>(256, '\0'));
+  SetLastError("ReadDevice: Wrong number of bytes read from Dravik driver");
+  SetLastError("ReadDevice: DataSize < 1");
+  std::vector<char> bytes = LastErrorBytes();
+  EXPECT_STREQ(bytes.data(), "ReadDevice: DataSize < 1");
+  EXPECT_STREQ(bytes.data() + 25, "of bytes read from Dravik driver");
+
+  const std::string longText = "OpenDevice: " + std::string(400, 'b');
+  SetLastError(longText.c_str());
+  char buffer[300];
+  std::memset(buffer, 'z', sizeof buffer);
+  EXPECT_EQ(LastErrorDevice(buffer), 1);
+  EXPECT_EQ(std::string(buffer), longText.substr(0, 255));
+  EXPECT_EQ(buffer[256], 'z');
+
+  const DeviceHandle handle = OpenBoard();
+  int16_t registers[1] = {0};
+  uint8_t data[1] = {0};
+  int16_t size = 0;
+  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers, data, &size), 0);
+  size = 1;
+  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers, data, &size), 1);
+  EXPECT_EQ(LastError(), "ReadDevice: DataSize < 1");
+
+  EXPECT_EQ(LastErrorDevice(nullptr), 0);
+  EXPECT_EQ(LastError(), "LastErrorDevice: Buffer is NULL");
 }
 
 std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
@@ -212,7 +248,6 @@ TEST(ExportedSymbols, OnlyTheFiveExportsAreVisible) {
   const std::set<std::string> names = DefinedDynamicSymbols(library);
   EXPECT_EQ(names, (std::set<std::string>{"CloseDevice", "LastErrorDevice", "OpenDevice",
                                           "ReadDevice", "WriteDevice"}));
-
   // Loaded in a child process: a sanitizer runtime loaded twice in one
   // process reports its own start-up allocations as leaks.
   EXPECT_EQ(LoadInChild(library), 0);

@@ -1,15 +1,14 @@
-// The SMBus-controller link: driver path, request blocks, the two control
-// codes, the checks before the lock, and the cross-process controller lock.
+// The SMBus-controller link: driver path, request blocks, the control codes,
+// the checks before the lock, and the cross-process controller lock.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "drivers.hpp"
@@ -28,21 +27,18 @@ struct DriverLog {
   bool fails = false;
   int returnedDelta = 0;
   bool destroyed = false;
-  // Whether the controller lock was held during the last call.
   bool lockHeldDuringCall = false;
   std::string lockPath;
 };
 
 bool LockIsFree(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR);
-  if (fd < 0) {
-    return false;
-  }
-  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
   ::close(fd);
   return free;
 }
 
+// Records each block; a read answers every register byte plus 0x40.
 class RecordingDriver : public smbus::Driver {
  public:
   explicit RecordingDriver(DriverLog& log) : log_(log) {}
@@ -69,15 +65,12 @@ class SmbusLinkTest : public LibraryTest {
   void SetUp() override {
     LibraryTest::SetUp();
     lockPath =
-        (fs::temp_directory_path() / ("dravik-smbus-lock-" + std::to_string(::getpid()))).string();
+        (fs::temp_directory_path() / ("dravik-smbus-" + std::to_string(::getpid()))).string();
     ::setenv("DRAVIK_SMBUS_LOCK", lockPath.c_str(), 1);
     log.lockPath = lockPath;
     SetSmbusOpenerForTesting([this](const char* path) -> std::unique_ptr<smbus::Driver> {
       log.opened.push_back(path);
-      if (refuseOpen) {
-        return nullptr;
-      }
-      return std::make_unique<RecordingDriver>(log);
+      return refuseOpen ? nullptr : std::make_unique<RecordingDriver>(log);
     });
   }
   void TearDown() override {
@@ -97,39 +90,39 @@ class SmbusLinkTest : public LibraryTest {
   bool refuseOpen = false;
 };
 
-TEST_F(SmbusLinkTest, DriverPathFromTheDriverName) {
+TEST_F(SmbusLinkTest, OpensTheDriverPathOfTheName) {
+  const std::string longest(250, 'n');
   const DeviceHandle first = OpenSmbus("i2c-");
   const DeviceHandle second = OpenSmbus("/dev/i2c-7");
-  const DeviceHandle third = OpenSmbus("dravik_i2c");
-  EXPECT_EQ(log.opened, (std::vector<std::string>{"/dev/i2c-0", "/dev/i2c-7", "/dev/dravik_i2c0"}));
+  OpenSmbus("dravik_i2c");
+  OpenSmbus(longest.c_str());
+  EXPECT_EQ(log.opened, (std::vector<std::string>{"/dev/i2c-0", "/dev/i2c-7", "/dev/dravik_i2c0",
+                                                  "/dev/" + longest + "0"}));
   EXPECT_GT(first, 0);
   EXPECT_NE(first, second);
-  EXPECT_NE(second, third);
-}
 
-TEST_F(SmbusLinkTest, DriverNameOver250CharactersIsRefused) {
-  const std::string longest(250, 'n');
-  OpenSmbus(longest.c_str());
-  EXPECT_EQ(log.opened.back(), "/dev/" + longest + "0");
-  DeviceHandle handle = 55;
-  const std::string tooLong(251, 'n');
-  EXPECT_EQ(OpenDevice(LINK_SMBUS, tooLong.c_str(), nullptr, 0, nullptr, &handle), 0);
-  EXPECT_EQ(LastError(), "OpenDevice: DriverName > 250 characters");
-  EXPECT_EQ(handle, -1);
-  EXPECT_EQ(log.opened.size(), 1u);
-}
-
-TEST_F(SmbusLinkTest, OpenFailures) {
-  refuseOpen = true;
-  DeviceHandle handle = 55;
-  EXPECT_EQ(OpenDevice(LINK_SMBUS, "i2c-", nullptr, 0, nullptr, &handle), 0);
-  EXPECT_EQ(LastError(), "OpenDevice: Can't open dravik ICH driver");
-  EXPECT_EQ(handle, -1);
-  refuseOpen = false;
-  ::setenv("DRAVIK_SMBUS_LOCK", "/nonexistent-folder/lock", 1);
-  EXPECT_EQ(OpenDevice(LINK_SMBUS, "i2c-", nullptr, 0, nullptr, &handle), 0);
-  EXPECT_EQ(LastError(), "OpenDevice: Can't create ICH Mutex");
-  EXPECT_EQ(log.opened.size(), 1u);
+  struct Case {
+    std::string name;
+    bool refuse;
+    const char* lock;
+    const char* message;
+  };
+  const Case cases[] = {
+      {longest + "n", false, nullptr, "OpenDevice: DriverName > 250 characters"},
+      {"i2c-", true, nullptr, "OpenDevice: Can't open dravik ICH driver"},
+      {"i2c-", false, "/nonexistent-folder/lock", "OpenDevice: Can't create ICH Mutex"},
+  };
+  for (const Case& c : cases) {
+    refuseOpen = c.refuse;
+    if (c.lock != nullptr) {
+      ::setenv("DRAVIK_SMBUS_LOCK", c.lock, 1);
+    }
+    DeviceHandle handle = 55;
+    EXPECT_EQ(OpenDevice(LINK_SMBUS, c.name.c_str(), nullptr, 0, nullptr, &handle), 0);
+    EXPECT_EQ(LastError(), c.message);
+    EXPECT_EQ(handle, -1);
+  }
+  EXPECT_EQ(log.opened.size(), 5u) << "only the refused driver was asked for";
 }
 
 TEST_F(SmbusLinkTest, LockFileDefaultsToRunLockOrTheTempFolder) {
@@ -139,193 +132,135 @@ TEST_F(SmbusLinkTest, LockFileDefaultsToRunLockOrTheTempFolder) {
     EXPECT_EQ(path, "/run/lock/Access_SMBUS.HTP.Method");
   } else {
     EXPECT_EQ(fs::path(path).filename(), "Access_SMBUS.HTP.Method");
-    EXPECT_NE(path.rfind("/run/lock", 0), 0u);
   }
 }
 
-TEST_F(SmbusLinkTest, ReadOfTwoRegistersSendsAFiveByteBlock) {
+TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
+  struct Case {
+    bool write;
+    uint8_t port;
+    int16_t address;
+    std::vector<int16_t> registers;
+    Bytes data;  // write: the data; read: the buffer afterwards
+    uint32_t code;
+    const char* block;
+  };
+  const Case cases[] = {
+      {false, 0, 0x48, {0, 1}, {0x40, 0x41}, 0x226400, "48 00 02 00 01"},
+      // Board entries are not the controller's: skipped, their bytes left alone.
+      {false, 3, 0x20, {5, 1024, 6}, {0x45, 0xCC, 0x46}, 0x226400, "20 03 02 05 06"},
+      {true,
+       1,
+       0x7F,
+       {0x10, 2000, 0x11, -1},
+       {0xA0, 0xA1, 0xA2, 0xA3},
+       0x22A404,
+       "7F 01 03 10 11 FF A0 A2 A3"},
+      // A first entry of -1 selects the codes without a register address.
+      {true, 0, 0x4C, {-1, -1}, {0x31, 0x32}, 0x22A40C, "4C 00 02 FF FF 31 32"},
+      {false, 0, 0x4C, {-1, -1}, {0x3F, 0x3F}, 0x226408, "4C 00 02 FF FF"},
+      {false, 0, 0x4C, {5, -1}, {0x45, 0x3F}, 0x226400, "4C 00 02 05 FF"},
+  };
   const DeviceHandle handle = OpenSmbus();
-  int16_t registers[2] = {0, 1};
-  uint8_t data[2] = {0, 0};
-  int16_t size = 2;
-  ASSERT_EQ(ReadDevice(handle, 0, BUS_SMBUS, 0x48, registers, data, &size), 1) << LastError();
-  ASSERT_EQ(log.blocks.size(), 1u);
-  EXPECT_EQ(log.codes[0], 0x226400u);
-  EXPECT_EQ(Hex(log.blocks[0]), "48 00 02 00 01");
-  EXPECT_EQ(data[0], 0x40);
-  EXPECT_EQ(data[1], 0x41);
-  EXPECT_TRUE(log.lockHeldDuringCall);
-  EXPECT_TRUE(LockIsFree(lockPath));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.block);
+    std::vector<int16_t> registers = c.registers;
+    Bytes data = c.write ? c.data : Bytes(registers.size(), 0xCC);
+    int16_t size = static_cast<int16_t>(registers.size());
+    ASSERT_EQ(c.write ? WriteDevice(handle, c.port, BUS_SMBUS, c.address, registers.data(),
+                                    data.data(), &size)
+                      : ReadDevice(handle, c.port, BUS_SMBUS, c.address, registers.data(),
+                                   data.data(), &size),
+              1)
+        << LastError();
+    EXPECT_EQ(log.codes.back(), c.code);
+    EXPECT_EQ(Hex(log.blocks.back()), c.block);
+    EXPECT_EQ(Hex(data), Hex(c.data));
+    EXPECT_TRUE(log.lockHeldDuringCall);
+    EXPECT_TRUE(LockIsFree(lockPath));
+  }
 }
 
-TEST_F(SmbusLinkTest, BoardEntriesAreSkippedAndTheirDataLeftAlone) {
+TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
+  struct Case {
+    bool write;
+    int16_t bus;
+    int16_t address;
+    int16_t count;
+    bool nullData;
+    std::function<void(DriverLog&)> fault;
+    const char* message;
+  };
+  const Case cases[] = {
+      {false, BUS_SMBUS, 0x48, 256, false, nullptr, "ReadDevice: DataSize > 0xff"},
+      {true, BUS_SMBUS, 0x48, 256, false, nullptr, "WriteDevice: DataSize > 0xff"},
+      {false, BUS_SMBUS, 128, 1, false, nullptr, "ReadDevice: I2C Address > 0x7f"},
+      {true, BUS_SMBUS, -1, 1, false, nullptr, "WriteDevice: I2C Address > 0x7f"},
+      {false, BUS_SMBUS, 0x7FFF, 1, false, nullptr, "ReadDevice: I2C Address > 0x7f"},
+      {false, BUS_I2C, 0x48, 1, false, nullptr, "WriteDevice: Unrecongized Type"},
+      {true, BUS_BOARD, 0x48, 1, false, nullptr, "WriteDevice: Unrecongized Type"},
+      {true, BUS_SMBUS, 0x48, 1, true, nullptr, "WriteDevice: Data is NULL"},
+      {false, BUS_SMBUS, 0x48, 1, false, [](DriverLog& l) { l.fails = true; },
+       "ReadDevice: Dravik driver read failed"},
+      {true, BUS_SMBUS, 0x48, 1, false, [](DriverLog& l) { l.fails = true; },
+       "WriteDevice: Dravik driver write failed"},
+      {false, BUS_SMBUS, 0x48, 1, false, [](DriverLog& l) { l.returnedDelta = -1; },
+       "ReadDevice: Wrong number of bytes read from Dravik driver"},
+      {true, BUS_SMBUS, 0x48, 1, false, [](DriverLog& l) { l.returnedDelta = -1; },
+       "WriteDevice: Wrong number of bytes sent to Dravik driver"},
+  };
   const DeviceHandle handle = OpenSmbus();
-  int16_t registers[3] = {5, 1024, 6};
-  uint8_t data[3] = {0xAA, 0xBB, 0xCC};
-  int16_t size = 3;
-  ASSERT_EQ(ReadDevice(handle, 3, BUS_SMBUS, 0x20, registers, data, &size), 1) << LastError();
-  EXPECT_EQ(Hex(log.blocks[0]), "20 03 02 05 06");
-  EXPECT_EQ(data[0], 0x45);
-  EXPECT_EQ(data[1], 0xBB);
-  EXPECT_EQ(data[2], 0x46);
-}
-
-TEST_F(SmbusLinkTest, WriteBlockHoldsRegistersThenData) {
-  const DeviceHandle handle = OpenSmbus();
-  int16_t registers[4] = {0x10, 2000, 0x11, -1};
-  uint8_t data[4] = {0xA0, 0xA1, 0xA2, 0xA3};
-  int16_t size = 4;
-  ASSERT_EQ(WriteDevice(handle, 1, BUS_SMBUS, 0x7F, registers, data, &size), 1) << LastError();
-  EXPECT_EQ(log.codes[0], 0x22A404u);
-  EXPECT_EQ(Hex(log.blocks[0]), "7F 01 03 10 11 FF A0 A2 A3");
-}
-
-TEST_F(SmbusLinkTest, NoRegisterAddressUsesTheNoRegisterCodes) {
-  const DeviceHandle handle = OpenSmbus();
-  int16_t registers[2] = {-1, -1};
-  uint8_t data[2] = {0x31, 0x32};
-  int16_t size = 2;
-  ASSERT_EQ(WriteDevice(handle, 0, BUS_SMBUS, 0x4C, registers, data, &size), 1) << LastError();
-  ASSERT_EQ(ReadDevice(handle, 0, BUS_SMBUS, 0x4C, registers, data, &size), 1) << LastError();
-  EXPECT_EQ(log.codes, (std::vector<uint32_t>{0x22A40C, 0x226408}));
-  EXPECT_EQ(Hex(log.blocks[0]), "4C 00 02 FF FF 31 32");
-  EXPECT_EQ(Hex(log.blocks[1]), "4C 00 02 FF FF");
-  // Only a first entry of -1 counts.
-  int16_t mixed[2] = {5, -1};
-  ASSERT_EQ(ReadDevice(handle, 0, BUS_SMBUS, 0x4C, mixed, data, &size), 1) << LastError();
-  EXPECT_EQ(log.codes.back(), 0x226400u);
-}
-
-TEST_F(SmbusLinkTest, ChecksComeBeforeTheLock) {
-  const DeviceHandle handle = OpenSmbus();
-  // Hold the controller lock from another open file: a check that touched
-  // the lock would wait 10 s and fail with the ownership message.
-  const int holder = ::open(lockPath.c_str(), O_RDWR);
-  ASSERT_GE(holder, 0);
+  // Hold the lock from another open file: a check that waited for it would
+  // take 10 s and end in the ownership message.
+  int holder = ::open(lockPath.c_str(), O_RDWR);
   ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-  std::vector<int16_t> registers(256, 1);
-  std::vector<uint8_t> data(256, 0);
-  int16_t size = 256;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_SMBUS, 0x48, registers.data(), data.data(), &size), 0);
-  EXPECT_EQ(LastError(), "ReadDevice: DataSize > 0xff");
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_SMBUS, 0x48, registers.data(), data.data(), &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: DataSize > 0xff");
-  size = 1;
-  for (int16_t address : {128, -1, 0x7FFF}) {
-    EXPECT_EQ(ReadDevice(handle, 0, BUS_SMBUS, address, registers.data(), data.data(), &size), 0);
-    EXPECT_EQ(LastError(), "ReadDevice: I2C Address > 0x7f");
-    EXPECT_EQ(WriteDevice(handle, 0, BUS_SMBUS, address, registers.data(), data.data(), &size), 0);
-    EXPECT_EQ(LastError(), "WriteDevice: I2C Address > 0x7f");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    if (c.fault) {
+      if (holder >= 0) {
+        ::close(holder);
+        holder = -1;
+      }
+      log.fails = false;
+      log.returnedDelta = 0;
+      c.fault(log);
+    }
+    std::vector<int16_t> registers(256, 1);
+    Bytes data(256, 0x99);
+    int16_t size = c.count;
+    EXPECT_EQ(c.write
+                  ? WriteDevice(handle, 0, c.bus, c.address, registers.data(),
+                                c.nullData ? nullptr : data.data(), &size)
+                  : ReadDevice(handle, 0, c.bus, c.address, registers.data(), data.data(), &size),
+              0);
+    EXPECT_EQ(LastError(), c.message);
+    EXPECT_EQ(data[0], 0x99);
+    EXPECT_EQ(log.blocks.empty(), !c.fault);
+    EXPECT_TRUE(!c.fault || LockIsFree(lockPath));
   }
-  ::close(holder);
-  EXPECT_TRUE(log.blocks.empty());
-}
-
-TEST_F(SmbusLinkTest, DriverFailuresAreReportedAfterTheRelease) {
-  const DeviceHandle handle = OpenSmbus();
-  int16_t registers[1] = {1};
-  uint8_t data[1] = {0x99};
-  int16_t size = 1;
-  log.fails = true;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "ReadDevice: Dravik driver read failed");
-  EXPECT_TRUE(LockIsFree(lockPath));
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Dravik driver write failed");
-  log.fails = false;
-  log.returnedDelta = -1;
-  data[0] = 0x99;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "ReadDevice: Wrong number of bytes read from Dravik driver");
-  EXPECT_EQ(data[0], 0x99);
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Wrong number of bytes sent to Dravik driver");
-  EXPECT_TRUE(LockIsFree(lockPath));
-}
-
-TEST_F(SmbusLinkTest, BusTypesMustMatchTheLink) {
-  const DeviceHandle smbus = OpenSmbus();
+  // A board's handle takes no SMBus transfer either.
+  const DeviceHandle board = OpenBoard();
   int16_t registers[1] = {1};
   uint8_t data[1] = {0};
   int16_t size = 1;
-  EXPECT_EQ(ReadDevice(smbus, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Unrecongized Type");
-  EXPECT_EQ(WriteDevice(smbus, 0, BUS_BOARD, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Unrecongized Type");
-  EXPECT_EQ(WriteDevice(smbus, 0, BUS_SMBUS, 0x48, registers, nullptr, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Data is NULL");
-  const DeviceHandle board = OpenBoard();
   EXPECT_EQ(ReadDevice(board, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
   EXPECT_EQ(LastError(), "WriteDevice: Unrecongized Type");
-  EXPECT_TRUE(log.blocks.empty());
   EXPECT_TRUE(state->sent.empty());
-}
-
-TEST_F(SmbusLinkTest, CloseReleasesTheDriver) {
-  const DeviceHandle handle = OpenSmbus();
   EXPECT_EQ(CloseDevice(handle), 1) << LastError();
   EXPECT_TRUE(log.destroyed);
-  EXPECT_EQ(CloseDevice(handle), 0);
-  EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
 }
 
-// A child process that takes the controller lock, says so on a pipe, and then
-// either holds it until killed or dies holding it.
-pid_t ForkLockHolder(const std::string& lockPath, bool dieAtOnce) {
-  int ready[2];
-  if (::pipe(ready) != 0) {
-    return -1;
-  }
+// A holder that dies with the lock held gives it back; the next transfer goes through.
+TEST_F(SmbusLinkTest, ALockHolderThatDiedCountsAsReleased) {
+  const DeviceHandle handle = OpenSmbus();
   const pid_t child = ::fork();
   if (child == 0) {
     const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
-    if (fd < 0 || ::flock(fd, LOCK_EX) != 0) {
-      ::_exit(1);
-    }
-    const char byte = 'r';
-    if (::write(ready[1], &byte, 1) != 1) {
-      ::_exit(1);
-    }
-    if (dieAtOnce) {
-      ::_exit(0);
-    }
-    for (;;) {
-      ::pause();
-    }
+    ::_exit(fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 0 : 1);
   }
-  ::close(ready[1]);
-  char byte = 0;
-  const bool ok = ::read(ready[0], &byte, 1) == 1;
-  ::close(ready[0]);
-  return ok ? child : -1;
-}
-
-TEST_F(SmbusLinkTest, LockHeldByAnotherProcessFor10SecondsFailsAndSendsNothing) {
-  const DeviceHandle handle = OpenSmbus();
-  const pid_t child = ForkLockHolder(lockPath, false);
-  ASSERT_GT(child, 0);
-  int16_t registers[2] = {0, 1};
-  uint8_t data[2] = {7, 8};
-  int16_t size = 2;
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
-  const auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(LastError(), "ReadDevice: Can't get ownership ICH Mutex");
-  EXPECT_GE(waited, std::chrono::milliseconds(10000));
-  EXPECT_LT(waited, std::chrono::milliseconds(12000)) << "no wait past the lock's time-out";
-  EXPECT_TRUE(log.blocks.empty());
-  EXPECT_EQ(data[0], 7);
-  ::kill(child, SIGKILL);
-  ::waitpid(child, nullptr, 0);
-  // The holder is gone: the next transfer goes through.
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_SMBUS, 0x48, registers, data, &size), 1) << LastError();
-}
-
-TEST_F(SmbusLinkTest, HolderThatDiedCountsAsReleased) {
-  const DeviceHandle handle = OpenSmbus();
-  const pid_t child = ForkLockHolder(lockPath, true);
-  ASSERT_GT(child, 0);
-  ::waitpid(child, nullptr, 0);
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(status, 0);
   int16_t registers[1] = {3};
   uint8_t data[1] = {0};
   int16_t size = 1;
