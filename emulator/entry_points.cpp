@@ -3,8 +3,7 @@
 #include <memory>
 
 #include "emulator/environment.hpp"
-#include "smbus/smbus_driver.hpp"
-#include "usb/usb_driver.hpp"
+#include "usb/emulator_entry_points.hpp"
 
 namespace {
 
@@ -25,13 +24,12 @@ kestrova::emulator::Emulator* Bench() {
 
 extern "C" {
 
-__attribute__((visibility("default"))) dravik::usb::DriverClass* dravik_emulator_usb_class() {
+dravik::usb::DriverClass* dravik_emulator_usb_class() {
   kestrova::emulator::Emulator* bench = Bench();
   return bench != nullptr ? &bench->UsbClass() : nullptr;
 }
 
-__attribute__((visibility("default"))) dravik::smbus::Driver* dravik_emulator_smbus_open(
-    const char* path) {
+dravik::smbus::Driver* dravik_emulator_smbus_open(const char* path) {
   try {
     kestrova::emulator::Emulator* bench = Bench();
     return bench != nullptr ? bench->OpenSmbus(path).release() : nullptr;

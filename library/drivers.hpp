@@ -29,12 +29,3 @@ void SetSmbusOpenerForTesting(SmbusOpener opener);
 std::unique_ptr<smbus::Driver> OpenSmbusDriver(const char* path);
 
 }  // namespace dravik
-
-// Entry points of libdravik-emulator.so, which libdravik loads from beside
-// itself only when the emulated board is selected.
-extern "C" {
-// The emulator's board interface class; owned by the emulator, lives for the process.
-dravik::usb::DriverClass* dravik_emulator_usb_class();
-// Opens the emulated SMBus controller; the caller owns the result.
-dravik::smbus::Driver* dravik_emulator_smbus_open(const char* path);
-}

@@ -3,7 +3,7 @@
 // only when DRAVIK_EMULATOR=1 selects it.
 #pragma once
 
-#include "drivers.hpp"
+#include "usb/emulator_entry_points.hpp"
 
 namespace dravik {
 
