@@ -6,20 +6,30 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 #include <utility>
+
+#include "dravik/dravik.h"
+#include "engine/session.hpp"
 
 namespace kestrova::engine {
 
 namespace {
 
-using OpenDeviceFn = std::uint8_t (*)(std::int16_t, const char*, std::uint16_t*, std::uint8_t,
-                                      const char*, DeviceHandle*);
-using CloseDeviceFn = std::uint8_t (*)(DeviceHandle);
-using ReadDeviceFn = std::uint8_t (*)(DeviceHandle, std::uint8_t, std::int16_t, std::int16_t,
-                                      const std::int16_t*, std::uint8_t*, std::int16_t*);
-using WriteDeviceFn = std::uint8_t (*)(DeviceHandle, std::uint8_t, std::int16_t, std::int16_t,
-                                       const std::int16_t*, const std::uint8_t*, std::int16_t*);
-using LastErrorDeviceFn = std::uint8_t (*)(char*);
+// The exports' types come from the library's own header, and so do the
+// constants the engine keeps copies of: a change there does not compile here.
+using OpenDeviceFn = decltype(&::OpenDevice);
+using CloseDeviceFn = decltype(&::CloseDevice);
+using ReadDeviceFn = decltype(&::ReadDevice);
+using WriteDeviceFn = decltype(&::WriteDevice);
+using LastErrorDeviceFn = decltype(&::LastErrorDevice);
+
+static_assert(std::is_same_v<DeviceHandle, ::DeviceHandle> && kNoDevice == -1);
+static_assert(kErrorTextSize == DRAVIK_ERROR_TEXT_SIZE);
+static_assert(kLinkUsb == LINK_USB && kLinkSmbus == LINK_SMBUS && kLinkNone == LINK_NONE);
+static_assert(kBusBoard == BUS_BOARD);
+static_assert(kBoardRegisterBase == BOARD_REGISTER_BASE &&
+              kLastChipRegister == BOARD_REGISTER_BASE - 1);
 
 template <typename Fn>
 bool Resolve(void* handle, const char* name, Fn& out) {
