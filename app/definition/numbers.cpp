@@ -9,19 +9,6 @@
 namespace kestrova::definition {
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -91,12 +78,9 @@ std::optional<std::int32_t> ParseHex(std::string_view text) {
     return std::nullopt;
   }
   std::uint32_t value = 0;
-  for (const char c : text) {
-    const int digit = HexDigit(c);
-    if (digit < 0) {
-      return std::nullopt;
-    }
-    value = value * 16 + static_cast<std::uint32_t>(digit);
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (ec != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
   }
   return static_cast<std::int32_t>(value);
 }

@@ -1,6 +1,7 @@
 #include "usb/libusb_driver.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -45,19 +46,9 @@ bool ParseVendor(const char* begin, const char* end, uint16_t* vendor) {
     return false;
   }
   uint32_t value = 0;
-  for (const char* p = begin; p < end; ++p) {
-    const char c = *p;
-    uint32_t digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<uint32_t>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<uint32_t>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<uint32_t>(c - 'A' + 10);
-    } else {
-      return false;
-    }
-    value = value * 16 + digit;
+  const auto [last, ec] = std::from_chars(begin, end, value, 16);
+  if (ec != std::errc() || last != end) {
+    return false;
   }
   *vendor = static_cast<uint16_t>(value);
   return true;

@@ -1,26 +1,14 @@
 #include "number_text.hpp"
 
+#include <charconv>
 #include <cstdio>
 
 namespace dravik::cli {
 namespace {
 
-// Enough digits for any value the tool takes; longer texts are refused
-// before they could overflow.
-constexpr std::size_t kMaxDigits = 8;
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
+// Enough decimal digits for any value the tool takes; longer texts are
+// refused before they could overflow.
+constexpr std::size_t kMaxDecimalDigits = 10;
 
 }  // namespace
 
@@ -29,24 +17,15 @@ bool ParseHex(const std::string& text, uint32_t maximum, uint32_t* value, std::s
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     start = 2;
   }
-  if (start == text.size()) {
+  const char* first = text.data() + start;
+  const char* last = text.data() + text.size();
+  uint64_t result = 0;
+  const auto [end, ec] = std::from_chars(first, last, result, 16);
+  if (first == last || end != last) {
     *error = "not a hexadecimal number";
     return false;
   }
-  uint64_t result = 0;
-  for (std::size_t i = start; i < text.size(); ++i) {
-    const int digit = HexDigit(text[i]);
-    if (digit < 0) {
-      *error = "not a hexadecimal number";
-      return false;
-    }
-    if (i - start >= kMaxDigits) {
-      *error = "above " + FormatHex(maximum, 1);
-      return false;
-    }
-    result = result * 16 + static_cast<uint64_t>(digit);
-  }
-  if (result > maximum) {
+  if (ec == std::errc::result_out_of_range || result > maximum) {
     *error = "above " + FormatHex(maximum, 1);
     return false;
   }
@@ -66,7 +45,7 @@ bool ParseDecimal(const std::string& text, uint32_t minimum, uint32_t maximum, u
       *error = "not a decimal number";
       return false;
     }
-    if (i >= kMaxDigits + 2) {
+    if (i >= kMaxDecimalDigits) {
       *error = "above " + std::to_string(maximum);
       return false;
     }
