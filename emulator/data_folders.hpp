@@ -1,20 +1,16 @@
 // Where the emulator finds shipped data (part definitions, scenarios): the
 // program folder ($KESTROVA_HOME, else $XDG_DATA_HOME/kestrova, else
-// ~/.local/share/kestrova), the installed data beside the emulator library
-// (../share/kestrova), the installation prefix, then the source tree it was
-// built from. Folders that do not exist are left out.
+// ~/.local/share/kestrova), then the shipped data of the emulator library
+// (../share/kestrova beside it, the installation prefix, the source tree it
+// was built from). Folders that do not exist are left out; the files in them
+// are found with definition::FindDataFile.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrova::emulator {
 
 std::vector<std::string> DefaultDataFolders();
-
-// The first folder holding `relative` (e.g. "device/demo"), as a full path.
-std::optional<std::string> FindDataFile(const std::vector<std::string>& folders,
-                                        const std::string& relative);
 
 }  // namespace kestrova::emulator

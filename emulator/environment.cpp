@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "definition/program_folder.hpp"
 #include "emulator/data_folders.hpp"
 #include "emulator/scenario.hpp"
 
@@ -17,7 +18,7 @@ BenchBuild BuildBench(const EnvironmentLookup& environment,
   if (named && !named->empty()) {
     build.scenario = *named;
     LoadScenario(*named, dataFolders, emulator, build.problems);
-  } else if (const auto shipped = FindDataFile(dataFolders, "scenario/default.scn")) {
+  } else if (const auto shipped = definition::FindDataFile(dataFolders, "scenario/default.scn")) {
     build.scenario = *shipped;
     LoadScenario(*shipped, dataFolders, emulator, build.problems);
   } else {

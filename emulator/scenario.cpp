@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "definition/numbers.hpp"
-#include "emulator/data_folders.hpp"
+#include "definition/program_folder.hpp"
 #include "emulator/part_chip.hpp"
 #include "markup/markup_store.hpp"
 
@@ -112,7 +112,7 @@ std::optional<std::string> ResolvePart(Context& c, const std::string& device,
   if (fs::is_regular_file(beside, error)) {
     return beside.lexically_normal().string();
   }
-  if (auto found = FindDataFile(c.dataFolders, "device/" + device)) {
+  if (auto found = definition::FindDataFile(c.dataFolders, "device/" + device)) {
     return found;
   }
   c.Problem("part definition \"" + device + "\" not found in any device folder");

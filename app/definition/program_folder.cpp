@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -170,6 +171,36 @@ std::string WorkingFolder(const std::string& root, std::string_view deviceName) 
 
 std::string FirmwareImagePath(const std::string& root, std::string_view driverName) {
   return root + "/bix/" + std::string(driverName) + ".bix";
+}
+
+std::vector<std::string> ShippedDataFolders(const std::string& binaryFolder,
+                                            const std::vector<std::string>& fallbacks) {
+  std::vector<std::string> candidates;
+  if (!binaryFolder.empty()) {
+    candidates.push_back(Clean(fs::path(binaryFolder) / ".." / "share" / "kestrova"));
+  }
+  candidates.insert(candidates.end(), fallbacks.begin(), fallbacks.end());
+  std::vector<std::string> folders;
+  for (const std::string& folder : candidates) {
+    std::error_code error;
+    if (!folder.empty() && fs::is_directory(folder, error) &&
+        std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  }
+  return folders;
+}
+
+std::optional<std::string> FindDataFile(const std::vector<std::string>& folders,
+                                        const std::string& relative) {
+  for (const std::string& folder : folders) {
+    std::error_code error;
+    const fs::path path = fs::path(folder) / relative;
+    if (fs::is_regular_file(path, error)) {
+      return path.string();
+    }
+  }
+  return std::nullopt;
 }
 
 std::string FileNameOf(std::string_view path) {

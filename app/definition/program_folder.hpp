@@ -48,6 +48,18 @@ std::string DeviceFilePath(const std::string& root, std::string_view deviceName)
 std::string WorkingFolder(const std::string& root, std::string_view deviceName);
 std::string FirmwareImagePath(const std::string& root, std::string_view driverName);
 
+// The shipped read-only data (`device/`, `scenario/`, `bix/`) of a binary in
+// `binaryFolder`: installed beside it as ../share/kestrova, else in one of
+// `fallbacks` (the installation's data folder, the source tree's). The ones
+// that exist, in that order, each once.
+std::vector<std::string> ShippedDataFolders(const std::string& binaryFolder,
+                                            const std::vector<std::string>& fallbacks);
+
+// The first of `folders` that holds the file `relative` ("bix/dravik.bix"),
+// as a full path.
+std::optional<std::string> FindDataFile(const std::vector<std::string>& folders,
+                                        const std::string& relative);
+
 // The part of a path after its last "/": the device name of a chosen definition file.
 std::string FileNameOf(std::string_view path);
 

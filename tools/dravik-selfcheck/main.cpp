@@ -1,10 +1,11 @@
 // dravik-selfcheck: what does the device library report on this machine?
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
+#include "definition/program_folder.hpp"
 #include "dravik/dravik.h"
 
 namespace {
@@ -19,18 +20,13 @@ void PrintLastError(const char* when) {
 // The shipped firmware image, for a board that does not run it yet:
 // installed beside the program's share folder, else the source tree's copy.
 std::string FirmwarePath() {
-  char self[4096];
-  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length > 0) {
-    self[length] = '\0';
-    std::string folder(self);
-    folder.erase(folder.rfind('/'));
-    const std::string installed = folder + "/../share/kestrova/bix/dravik.bix";
-    if (::access(installed.c_str(), R_OK) == 0) {
-      return installed;
-    }
-  }
-  return KESTROVA_DATA_DIR "/bix/dravik.bix";
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  const auto found = kestrova::definition::FindDataFile(
+      kestrova::definition::ShippedDataFolders(error ? "" : self.parent_path().string(),
+                                               {KESTROVA_DATA_DIR}),
+      "bix/dravik.bix");
+  return found.value_or(KESTROVA_DATA_DIR "/bix/dravik.bix");
 }
 
 }  // namespace
