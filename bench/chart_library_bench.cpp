@@ -1,7 +1,7 @@
 // The chart update of one plot window: 33 series of 30 points get this step's
 // buffers, the axes their ranges and the legend its texts, then the window is
-// drawn once. Measured for both chart libraries the plot windows could use;
-// "Update" is the data alone, "UpdateAndDraw" adds one repaint into a pixmap.
+// drawn once, with QCustomPlot, the plot windows' chart library. "Update" is
+// the data alone, "UpdateAndDraw" adds one repaint into a pixmap.
 // QCustomPlotLayered draws as a strip chart would between two X shifts: the
 // lines and the legend on buffered layers of their own, redrawn alone, the
 // axes left as they were.
@@ -9,11 +9,6 @@
 
 #include <qcustomplot.h>
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
-#include <QLegend>
-#include <QLineSeries>
-#include <QValueAxis>
 #include <cmath>
 
 namespace {
@@ -34,52 +29,6 @@ QString Legend(int series, int x) {
       .arg(Sample(series, x), 0, 'f', 1)
       .leftJustified(18);
 }
-
-class QtChartsWindow {
- public:
-  QtChartsWindow() {
-    chart_ = new QChart();
-    chart_->legend()->setAlignment(Qt::AlignRight);
-    x_ = new QValueAxis();
-    y_ = new QValueAxis();
-    chart_->addAxis(x_, Qt::AlignBottom);
-    chart_->addAxis(y_, Qt::AlignLeft);
-    for (int s = 0; s < kSeries; ++s) {
-      auto* series = new QLineSeries();
-      chart_->addSeries(series);
-      series->attachAxis(x_);
-      series->attachAxis(y_);
-      series_.push_back(series);
-    }
-    view_.setChart(chart_);
-    view_.resize(kWidth, kHeight);
-    view_.show();
-    points_.resize(kPoints);
-  }
-  void Update(int step) {
-    for (int s = 0; s < kSeries; ++s) {
-      for (int p = 0; p < kPoints; ++p) {
-        points_[p] = QPointF(step + p, Sample(s, step + p));
-      }
-      series_[s]->replace(points_);
-      series_[s]->setName(Legend(s, step));
-    }
-    x_->setRange(step, step + kPoints - 1);
-    y_->setRange(15, 40);
-  }
-  void Draw() {
-    QApplication::sendPostedEvents();
-    benchmark::DoNotOptimize(view_.grab());
-  }
-
- private:
-  QChartView view_;
-  QChart* chart_;
-  QValueAxis* x_;
-  QValueAxis* y_;
-  std::vector<QLineSeries*> series_;
-  QList<QPointF> points_;
-};
 
 template <bool kLayered>
 class QCustomPlotWindow {
@@ -163,9 +112,7 @@ void BM_UpdateAndDraw(benchmark::State& state) {
 
 using QCustomPlotFull = QCustomPlotWindow<false>;
 using QCustomPlotLayered = QCustomPlotWindow<true>;
-BENCHMARK(BM_Update<QtChartsWindow>)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Update<QCustomPlotFull>)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_UpdateAndDraw<QtChartsWindow>)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UpdateAndDraw<QCustomPlotFull>)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UpdateAndDraw<QCustomPlotLayered>)->Unit(benchmark::kMicrosecond);
 
