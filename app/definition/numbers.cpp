@@ -65,7 +65,12 @@ double ReadNumber(std::string_view text, std::size_t& used) {
   double value = 0;
   const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
   if (result.ec != std::errc()) {
-    value = std::numeric_limits<double>::infinity();
+    // Out of range: beyond the largest number when a digit before the point
+    // is not 0, else closer to 0 than the smallest (0.000...01).
+    const std::string_view whole = std::string_view(number).substr(0, number.find('.'));
+    value = whole.find_first_not_of('0') == std::string_view::npos
+                ? 0.0
+                : std::numeric_limits<double>::infinity();
   }
   used = i;
   return negative ? -value : value;

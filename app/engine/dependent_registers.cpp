@@ -97,7 +97,7 @@ void UpdateDependentRegisters(Session& session) {
         }
         store.SetXmlFileIndex(targetLine);
         const FormatSpec spec = GetFormat(store, session.images);
-        const std::int32_t raw = DisplayTextToRaw(spec, std::to_string(field));
+        const std::int32_t raw = DisplayValueToRaw(spec, static_cast<double>(field));
         output.Append(static_cast<std::int16_t>(target), static_cast<std::uint8_t>(raw & 0xFF),
                       static_cast<std::int16_t>(targetLine));
         session.images.MarkModified(target, targetLine, true);

@@ -1,5 +1,7 @@
 #include "engine/format_spec.hpp"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <utility>
 
@@ -12,7 +14,9 @@ namespace {
 
 constexpr double kRawFormatMax = 255;
 constexpr std::int32_t kWordSpan = 65536;
-constexpr double kNoiseScale = 1e6;
+// Rounding errors of the few operations of a conversion stay within a few
+// units in the last place of the numbers involved.
+constexpr double kNoiseUlps = 8;
 constexpr double kInt32Min = -2147483648.0;
 constexpr double kInt32Max = 2147483647.0;
 
@@ -96,17 +100,27 @@ std::string RawToDisplayText(const FormatSpec& spec, double raw) {
 }
 
 std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
-  const double v = Limited(definition::LeadingNumber(text), spec.dispMin, spec.limit);
+  return DisplayValueToRaw(spec, definition::LeadingNumber(text));
+}
+
+std::int32_t DisplayValueToRaw(const FormatSpec& spec, double value) {
+  const double v = Limited(value, spec.dispMin, spec.limit);
   double r = 0;
+  double scale = 0;  // the magnitude the arithmetic worked at
   if (!spec.inverted) {
-    r = spec.dispMax == spec.dispMin
-            ? spec.inMin
-            : (v - spec.dispMin) * (spec.inMax - spec.inMin) / (spec.dispMax - spec.dispMin) +
-                  spec.inMin;
+    if (spec.dispMax == spec.dispMin) {
+      r = spec.inMin;
+    } else {
+      const double factor = (spec.inMax - spec.inMin) / (spec.dispMax - spec.dispMin);
+      r = (v - spec.dispMin) * factor + spec.inMin;
+      scale = std::fabs(factor) * std::max(std::fabs(v), std::fabs(spec.dispMin)) +
+              std::fabs(spec.inMin) + std::fabs(r);
+    }
   } else if (v == spec.dispMin) {
     r = spec.inMax;
   } else {
     r = v == 0 ? spec.inMax : spec.dispMax * spec.inMin / v;
+    scale = std::fabs(r);
   }
   r = Limited(r, spec.inMin, spec.inMax);
   // A range with an end beyond what a number holds (a definition may write
@@ -114,9 +128,11 @@ std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
   if (std::isnan(r)) {
     r = std::isfinite(spec.inMin) ? spec.inMin : 0;
   }
-  // Arithmetic noise (400.4999999999 for 400.5) must not decide the rounding.
-  r = std::round(r * kNoiseScale) / kNoiseScale;
-  r = Limited(std::floor(r + 0.5), kInt32Min, kInt32Max);
+  // Halves go up. Arithmetic noise (400.4999999999999 for 400.5) must not
+  // decide the rounding, and nothing coarser than that noise may either: a
+  // value typed with many places converts by the value it has.
+  const double noise = std::isfinite(scale) ? kNoiseUlps * DBL_EPSILON * scale : 0;
+  r = Limited(std::floor(r + 0.5 + noise), kInt32Min, kInt32Max);
   // Rounded first, then wrapped: -0.5 rounds to 0 rather than wrapping to 65536.
   auto whole = static_cast<std::int32_t>(r);
   if (whole < 0) {

@@ -42,4 +42,8 @@ std::string RawToDisplayText(const FormatSpec& spec, double raw);
 // negative raw numbers come back as 16-bit two's complement (0..65535).
 std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text);
 
+// The same for a number the program already holds: it never goes through a
+// text on the way.
+std::int32_t DisplayValueToRaw(const FormatSpec& spec, double value);
+
 }  // namespace kestrova::engine

@@ -129,21 +129,24 @@ std::string Literal(std::string_view text) {
   return out;
 }
 
+// Up to 15 significant digits, never with an exponent: the text is read
+// back as a decimal number wherever it goes.
 std::string GeneralForm(double value) {
-  if (!std::isfinite(value)) {
+  if (!std::isfinite(value) || value == 0) {
     return "0";
   }
-  if (value == 0) {
-    return "0";
+  DecimalDigits number = ToDecimalDigits(value);
+  const std::size_t significant = number.digits.find_last_not_of('0');
+  number.digits.resize(significant == std::string::npos ? 0 : significant + 1);
+  std::string integer = IntegerDigits(number);
+  const int fractionCount = std::max(0, static_cast<int>(number.digits.size()) - number.point);
+  const std::string fraction = FractionDigits(number, fractionCount);
+  std::string out = number.negative ? "-" : "";
+  out += integer.empty() ? "0" : integer;
+  if (!fraction.empty()) {
+    out += "." + fraction;
   }
-  std::array<char, 64> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                    std::chars_format::general, 15);
-  std::string text(buffer.data(), result.ptr);
-  for (char& c : text) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return text;
+  return out;
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -216,6 +219,18 @@ std::string FormatWithPattern(double value, std::string_view pattern) {
 }
 
 }  // namespace
+
+std::string PlainNumber(double value) {
+  if (!std::isfinite(value)) {
+    return std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf");
+  }
+  // The shortest fixed-point text that reads back as the same number; the
+  // widest (the smallest subnormal) needs about 330 characters.
+  std::array<char, 400> buffer{};
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+  return std::string(buffer.data(), result.ptr);
+}
 
 std::string FormatNumber(double value, std::string_view pattern) {
   if (pattern.empty() || EqualsIgnoringCase(pattern, "General Number")) {

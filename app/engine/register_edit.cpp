@@ -8,6 +8,7 @@
 #include "definition/numbers.hpp"
 #include "definition/walk.hpp"
 #include "engine/field_bits.hpp"
+#include "engine/number_pattern.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/register_view.hpp"
 #include "engine/session.hpp"
@@ -24,12 +25,6 @@ constexpr int kFieldHideLevel = 4;
 // Raw values of negative numbers come back as 16-bit two's complement.
 constexpr std::int64_t kWordSpan = 65536;
 constexpr std::int64_t kLargestPositiveWord = 32767;
-
-std::string PlainNumber(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 EditOutcome Refuse(EditError error, std::string message) {
   EditOutcome outcome;
@@ -193,7 +188,8 @@ EditOutcome NumberForTextBox(const FieldRow& row, std::string_view text, const E
                              std::int64_t& raw) {
   const FormatSpec& spec = row.format;
   const std::optional<double> number = ParseFieldNumber(text, spec);
-  if (!number || !std::isfinite(*number)) {
+  // Digits beyond the largest double still make a number: one outside any range.
+  if (!number || std::isnan(*number)) {
     return Refuse(EditError::NotNumeric,
                   row.label + ": \"" + std::string(text) + "\" is not a number");
   }
@@ -209,7 +205,7 @@ EditOutcome NumberForTextBox(const FieldRow& row, std::string_view text, const E
     outcome.limited = true;
   }
   const double value = std::clamp(*number, std::min(low, high), std::max(low, high));
-  raw = DisplayTextToRaw(spec, PlainNumber(value));
+  raw = DisplayValueToRaw(spec, value);
   if (!row.editsRegister) {
     // Negative raw values come back as a 16-bit word; the field keeps its own bits.
     const std::int64_t signedRaw = raw > kLargestPositiveWord ? raw - kWordSpan : raw;
@@ -293,6 +289,18 @@ EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t addr
     for (const FieldRow& row : reg.fields) {
       if (row.readAddress != address) {
         continue;
+      }
+      // A byte no shown, writable field reaches would never be sent.
+      const auto sent = [address](const FieldRow& f) {
+        return f.readAddress == address && !f.hidden && f.writable;
+      };
+      if (std::none_of(reg.fields.begin(), reg.fields.end(), sent)) {
+        const bool hidden = std::all_of(
+            reg.fields.begin(), reg.fields.end(),
+            [address](const FieldRow& f) { return f.readAddress != address || f.hidden; });
+        return Refuse(EditError::NotWritable,
+                      "register " + definition::Hex2(static_cast<std::uint32_t>(address)) +
+                          (hidden ? " is hidden by a condition" : " is read-only"));
       }
       std::vector<RegisterByte> bytes;
       for (std::size_t i = 0; i < reg.addresses.size(); ++i) {

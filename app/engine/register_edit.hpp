@@ -34,6 +34,7 @@ enum class EditError {
   NoSuchChoice,  // no choice of the drop-down has this label
   TooWide,       // the value does not fit the field's bits
   NotHex,        // a register byte that is not 1 or 2 hexadecimal digits
+  NotWritable,   // the register byte is hidden or no field of it can be written
 };
 
 struct EditOutcome {

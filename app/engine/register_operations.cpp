@@ -1,7 +1,9 @@
 #include "engine/register_operations.hpp"
 
 #include <algorithm>
+#include <vector>
 
+#include "engine/definition_layout.hpp"
 #include "engine/register_access.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
@@ -29,6 +31,9 @@ void ToTransferList(const StartupList& startup, TransferList& list) {
   }
 }
 
+// Reads planned in one ReadUnmodified before the conditions must have settled.
+constexpr int kMaxReadRounds = 8;
+
 }  // namespace
 
 bool ReadUnmodified(Session& session) {
@@ -36,23 +41,52 @@ bool ReadUnmodified(Session& session) {
   bool result = false;
   {
     markup::CursorKeeper cursor(session.Store());
+    // The `hide` conditions that choose the registers to read look at bytes
+    // the read itself brings: a register hidden by the bytes held before the
+    // read may show once they are read. The read is planned again until the
+    // fields shown no longer change, so whatever shows came from the chip.
     TransferList list;
-    if (BuildTransferList(session, Direction::Read, Scope::Unchanged, list)) {
+    std::vector<const BitfieldLayout*> planned;
+    bool matches = true;
+    for (int round = 0;; ++round) {
+      const DefinitionLayout* layout = session.Layout();
+      if (layout == nullptr) {
+        session.ShowMessage(session.LayoutProblem());
+        result = false;
+        break;
+      }
+      std::vector<const BitfieldLayout*> shown = ShownBitfields(session, *layout);
+      if (round > 0 && shown == planned) {
+        break;
+      }
+      if (round == kMaxReadRounds) {
+        session.ShowMessage(kUnsettledConditions);
+        result = false;
+        break;
+      }
+      planned = std::move(shown);
+      if (!BuildTransferList(session, Direction::Read, Scope::Unchanged, list)) {
+        result = false;
+        break;
+      }
       const ConnectionValues& c = session.connection;
       // Nothing to read is no failure (the library refuses empty lists).
       const bool ok =
           list.count == 0 ||
           session.Bridge().ReadBoard(c.deviceHandle, c.port, c.busType, c.deviceAddress,
                                      list.address, list.data, list.count, session.IgnoreFailures());
-      if (ok) {
-        bool matches = true;
-        result = ApplyTransferResult(session, Direction::Read, list, true, matches);
-        if (result && !matches) {
-          ShowVerifyFailure(session);
-        }
-      } else {
+      if (!ok) {
         ShowBoardError(session);
+        result = false;
+        break;
       }
+      result = ApplyTransferResult(session, Direction::Read, list, true, matches);
+      if (!result) {
+        break;
+      }
+    }
+    if (result && !matches) {
+      ShowVerifyFailure(session);
     }
   }
   SetEnabled(session.hooks.setReadRegsEnabled, true);

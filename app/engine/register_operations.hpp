@@ -7,7 +7,8 @@ namespace kestrova::engine {
 
 class Session;
 
-// Reads every register without a pending change and applies the bytes.
+// Reads every register without a pending change and applies the bytes; when
+// the bytes read show registers the read did not include, those are read too.
 bool ReadUnmodified(Session& session);
 // Writes the pending changes (`reallyWrite`) or throws them away.
 bool WriteModified(Session& session, bool reallyWrite);
@@ -30,5 +31,7 @@ void ShowVerifyFailure(Session& session);
 inline constexpr const char* kUsbBoardError = "Check USB connection and select Device again";
 inline constexpr const char* kSmbusBoardError = "Check SMB address or select another Device";
 inline constexpr const char* kVerifyFailure = "Registers do not match part";
+inline constexpr const char* kUnsettledConditions =
+    "Registers cannot be read: the conditions that hide registers change with every reading";
 
 }  // namespace kestrova::engine

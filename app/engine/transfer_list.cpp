@@ -37,6 +37,7 @@ struct OpenEntry {
   bool repeat = false;
   bool readable = false;
   bool writable = false;
+  bool changed = false;  // a register with a field in it has a pending change
   int line = 0;
   int fieldLine = 0;  // the last bit field that touched it, for messages
 };
@@ -144,23 +145,24 @@ class ListBuilder {
         }
       }
     } else {
-      entry_.include = entry_.writable;
-      if (scope_ != Scope::All && scope_ != Scope::UpdateReg && !images_.ModifiedLine(reg.line)) {
-        entry_.include = false;
-      } else {
-        const std::int64_t value = FieldValue(field);
-        const std::int64_t placed = PlaceField(value, field.byteBits);
-        entry_.data += placed;
-        for (const OrderRule& rule : field.orderRules) {
-          const bool match = rule.anyValue || rule.value == value;
-          if (rule.type == OrderType::WriteFirst && (rule.always || match)) {
-            entry_.firstOrder = rule.order;
-            if (rule.always) {
-              entry_.adjustment += PlaceField(rule.value, field.byteBits) - placed;
-            }
-          } else if (rule.type == OrderType::WriteLast && match) {
-            entry_.lastOrder = rule.order;
+      // Fields of several registers may share the byte: it goes out when any
+      // of them changed, and then carries every field, so neither a change
+      // is lost nor the unchanged fields beside it overwritten.
+      entry_.changed = entry_.changed || scope_ == Scope::All || scope_ == Scope::UpdateReg ||
+                       images_.ModifiedLine(reg.line);
+      entry_.include = entry_.writable && entry_.changed;
+      const std::int64_t value = FieldValue(field);
+      const std::int64_t placed = PlaceField(value, field.byteBits);
+      entry_.data += placed;
+      for (const OrderRule& rule : field.orderRules) {
+        const bool match = rule.anyValue || rule.value == value;
+        if (rule.type == OrderType::WriteFirst && (rule.always || match)) {
+          entry_.firstOrder = rule.order;
+          if (rule.always) {
+            entry_.adjustment += PlaceField(rule.value, field.byteBits) - placed;
           }
+        } else if (rule.type == OrderType::WriteLast && match) {
+          entry_.lastOrder = rule.order;
         }
       }
     }
@@ -173,7 +175,8 @@ class ListBuilder {
     if (list_.count >= kTransferListSize) {
       return Fail(entry_.fieldLine, "more than 2049 entries in one transfer");
     }
-    if (entry_.data < 0 || entry_.data > kByteMax) {
+    // Only a byte that goes out must fit (an excluded one is overwritten).
+    if (entry_.include && (entry_.data < 0 || entry_.data > kByteMax)) {
       return Fail(entry_.fieldLine,
                   "the bit-field values of address " +
                       definition::Hex2(static_cast<std::uint32_t>(entry_.address)) + " add up to " +
@@ -189,6 +192,17 @@ class ListBuilder {
   bool Close() {
     if (!entry_.include) {
       return true;  // its slot is overwritten by the next entry
+    }
+    for (const auto& [order, slots] :
+         {std::pair{entry_.firstOrder, &firstList_}, std::pair{entry_.lastOrder, &lastList_}}) {
+      const OrderSlot& taken = (*slots)[static_cast<std::size_t>(order)];
+      // A second entry in one place would silently drop the first transfer.
+      if (order > 0 && taken.address != -1) {
+        return Fail(entry_.fieldLine,
+                    "addresses " + definition::Hex2(static_cast<std::uint32_t>(taken.address)) +
+                        " and " + definition::Hex2(static_cast<std::uint32_t>(entry_.address)) +
+                        " both take transfer order " + std::to_string(order));
+      }
     }
     if (entry_.firstOrder > 0) {
       const std::int64_t data = entry_.data + entry_.adjustment;

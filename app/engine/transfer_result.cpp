@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "definition/numbers.hpp"
 #include "engine/field_bits.hpp"
@@ -118,6 +119,13 @@ void ForEachShownField(const Session& session, const DefinitionLayout& layout, V
 
 }  // namespace
 
+std::vector<const BitfieldLayout*> ShownBitfields(const Session& session,
+                                                  const DefinitionLayout& layout) {
+  std::vector<const BitfieldLayout*> shown;
+  ForEachShownField(session, layout, [&](const BitfieldLayout& field) { shown.push_back(&field); });
+  return shown;
+}
+
 bool ApplyTransferResult(Session& session, Direction direction, TransferList& list,
                          bool updateDevice, bool& ok) {
   ok = true;
@@ -136,9 +144,13 @@ bool ApplyTransferResult(Session& session, Direction direction, TransferList& li
     index.Set(list.address[static_cast<std::size_t>(i)], i);
   }
 
+  // A read brings the fields it was planned for: a field that the bytes
+  // read reveal is not in them when no chip answered (the bytes are then the
+  // planned ones), so it waits for the next read. Written bytes are whole.
+  const std::vector<const BitfieldLayout*> planned = ShownBitfields(session, *layout);
   RegisterImages& images = session.images;
   // The bytes into the images, at both addresses of every bit field.
-  ForEachShownField(session, *layout, [&](const BitfieldLayout& field) {
+  auto storeByte = [&](const BitfieldLayout& field) {
     const int atRead = index.Find(static_cast<std::int16_t>(field.readAddress));
     const int atWrite = index.Find(static_cast<std::int16_t>(field.writeAddress));
     int at = atRead;
@@ -155,18 +167,28 @@ bool ApplyTransferResult(Session& session, Direction direction, TransferList& li
         images.deviceImage[static_cast<std::size_t>(address)] = byte;
       }
     }
-  });
+  };
+  if (direction == Direction::Read) {
+    for (const BitfieldLayout* field : planned) {
+      storeByte(*field);
+    }
+  } else {
+    ForEachShownField(session, *layout, storeByte);
+  }
 
   // The bit-field values into the definition, without marking it changed.
   markup::MarkupStore& store = session.Store();
   const int cursor = store.XmlFileIndex();
   const bool checkValues = (session.connection.testFlags & kTestSkipCheckValue) == 0;
-  ForEachShownField(session, *layout, [&](const BitfieldLayout& field) {
+  const std::vector<const BitfieldLayout*> fields =
+      direction == Direction::Read ? planned : ShownBitfields(session, *layout);
+  for (const BitfieldLayout* shown : fields) {
+    const BitfieldLayout& field = *shown;
     const std::int32_t address =
         direction == Direction::Read ? field.readAddress : field.writeAddress;
     const int at = index.Find(static_cast<std::int16_t>(address));
     if (at == AddressIndex::kNone) {
-      return;
+      continue;
     }
     const std::int64_t value =
         ExtractField(list.data[static_cast<std::size_t>(at)], field.byteBits);
@@ -175,7 +197,7 @@ bool ApplyTransferResult(Session& session, Direction direction, TransferList& li
     if (checkValues && field.checkValue && *field.checkValue != value) {
       ok = false;
     }
-  });
+  }
   store.SetXmlFileIndex(cursor);
   return true;
 }

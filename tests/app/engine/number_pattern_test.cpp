@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,24 @@ void ExpectAllPatternCases() {
 
 TEST(NumberPattern, FormatsTheTableOfCases) {
   ExpectAllPatternCases();
+}
+
+// The general form is read back as a decimal number: never an exponent.
+TEST(NumberPattern, GeneralFormHasNoExponentAtAnyMagnitude) {
+  for (int exponent = -30; exponent <= 30; ++exponent) {
+    for (const double value :
+         {1.5 * std::pow(10.0, exponent), -1.0 / 3 * std::pow(10.0, exponent)}) {
+      for (const char* pattern : {"", "General Number"}) {
+        const std::string text = FormatNumber(value, pattern);
+        SCOPED_TRACE(text);
+        EXPECT_EQ(text.find_first_of("eE"), std::string::npos);
+        EXPECT_NEAR(definition::ParseDecimal(text).value_or(0), value, std::fabs(value) * 1e-14);
+      }
+      const std::string plain = PlainNumber(value);
+      EXPECT_EQ(plain.find_first_of("eE"), std::string::npos) << plain;
+      EXPECT_EQ(definition::ParseDecimal(plain).value_or(0), value) << plain;
+    }
+  }
 }
 
 using NumberPatternGerman = testing::GermanLocaleTest;

@@ -172,6 +172,54 @@ TEST_F(RegisterEdit, NumbersOutsideTheDisplayRangeAreRefusedOrLimited) {
   EXPECT_EQ(Set("Period", "").error, EditError::NotNumeric);
 }
 
+// Typed numbers of any magnitude and any number of places convert by their
+// value (the register steps 1/16; raw -4096..4095 as a 16-bit word).
+TEST_F(RegisterEdit, TypedNumbersConvertByTheirValue) {
+  struct Case {
+    std::string text;
+    std::int64_t raw;  // -1: refused as out of range
+  };
+  const auto zeros = [](int n) { return std::string(static_cast<std::size_t>(n), '0'); };
+  std::vector<Case> cases;
+  // Whole steps with a tail far below half a step, at every number of places.
+  for (const auto& [text, raw] : std::vector<std::pair<std::string, std::int64_t>>{
+           {"0.", 0}, {"0.0625", 1}, {"25.", 400}, {"-25.", 65536 - 400}, {"-255.9375", 61441}}) {
+    const int shown = static_cast<int>(text.size() - text.find('.') - 1);
+    for (int places = std::max(shown + 1, 2); places <= 40; ++places) {
+      cases.push_back({text + zeros(places - shown - 1) + "1", raw});
+    }
+  }
+  // Just below and exactly at half a step (halves go up).
+  for (int places = 6; places <= 12; ++places) {
+    cases.push_back({"25.03124" + std::string(static_cast<std::size_t>(places - 5), '9'), 400});
+  }
+  cases.push_back({"25.03125", 401});
+  cases.push_back({"0.0001", 0});
+  cases.push_back({"-0.0001", 0});
+  // Tiny and huge magnitudes: no exponent, no infinity, no wrap-around.
+  for (int digits = 2; digits <= 400; digits += 9) {
+    cases.push_back({"0." + zeros(digits - 1) + "1", 0});
+    cases.push_back({"-0." + zeros(digits - 1) + "1", 0});
+    cases.push_back({"1" + zeros(digits + 1), -1});
+    cases.push_back({"-1" + zeros(digits + 1), -1});
+  }
+  EditOptions limit;
+  limit.limitToRange = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const EditOutcome outcome = Set("Limit", c.text);
+    if (c.raw < 0) {
+      EXPECT_EQ(outcome.error, EditError::OutOfRange);
+      const EditOutcome limited = Set("Limit", c.text, limit);
+      EXPECT_EQ(limited.raw, c.text[0] == '-' ? 61440 : 4095);
+      continue;
+    }
+    ASSERT_EQ(outcome.error, EditError::None) << outcome.message;
+    EXPECT_EQ(outcome.raw, c.raw);
+    EXPECT_EQ(Row("Limit").raw, c.raw & 0x1FFF);
+  }
+}
+
 TEST_F(RegisterEdit, AFieldKeepsTheOtherBitsOfItsByte) {
   ASSERT_EQ(Set("Period", "6.5").error, EditError::None);
   EXPECT_EQ(Row("Period").raw, 13);

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "../markup/temp_folder.hpp"
 #include "engine/register_access.hpp"
+#include "engine/register_edit.hpp"
+#include "engine/register_view.hpp"
 #include "engine_fixture.hpp"
 
 namespace kestrova::engine {
@@ -59,6 +63,142 @@ TEST_F(Operations, ReadUnmodifiedReadsAndAppliesEverything) {
   EXPECT_EQ(session.images.deviceImage[1], 0x37);
   EXPECT_EQ(readRegs, (std::vector<bool>{false, true}));
   EXPECT_TRUE(messages.shown.empty());
+}
+
+// Conditions that look at bytes the read itself brings: Extra shows when
+// Mode is not 0, Deep when Extra's high half is not 0, the high half of
+// Shared when Mode is not 0. The definition's values differ from the chip's.
+const char* kConditional =
+    "  <register title=\"Mode\">\r\n"
+    "   <bitfield addr=\"1\" bit=\"1:0\" value=\"1\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Extra\">\r\n"
+    "   <hide addr=\"1\" bit=\"1:0\" value=\"0\"/>\r\n"
+    "   <bitfield addr=\"2\" bit=\"7:0\" value=\"11\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Deep\">\r\n"
+    "   <hide addr=\"2\" bit=\"7:4\" value=\"0\"/>\r\n"
+    "   <bitfield addr=\"3\" bit=\"7:0\" value=\"33\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Shared\">\r\n"
+    "   <bitfield addr=\"4\" bit=\"3:0\" value=\"1\"/>\r\n"
+    "   <bitfield addr=\"4\" bit=\"7:4\" value=\"2\">\r\n"
+    "    <hide addr=\"1\" bit=\"1:0\" value=\"0\"/>\r\n"
+    "   </bitfield>\r\n"
+    "  </register>\r\n";
+
+// One read from the zero bytes of an opened part: what the panel shows and
+// what Save Reg stores come from the chip (without hardware: the definition).
+TEST_F(EngineTest, WhatShowsAfterAReadComesFromTheChip) {
+  struct Case {
+    bool hardware;
+    std::uint8_t mode;
+    std::map<int, int> shown;  // address -> byte, of every shown register
+  };
+  const Case cases[] = {
+      {true, 1, {{1, 0x01}, {2, 0x23}, {3, 0x44}, {4, 0x98}}},
+      {true, 0, {{1, 0x00}, {4, 0x08}}},
+      {false, 0, {{1, 0x01}, {2, 0x11}, {3, 0x33}, {4, 0x21}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.hardware ? "chip" : "no hardware") + ", mode " +
+                 std::to_string(c.mode));
+    Load(kConditional);
+    session.images = RegisterImages{};
+    session.connection.deviceHandle = c.hardware ? 7 : kNoDevice;
+    session.connection.link = c.hardware ? kLinkUsb : kLinkNone;
+    library.chip = {{1, c.mode}, {2, 0x23}, {3, 0x44}, {4, 0x98}};
+    ASSERT_TRUE(ReadUnmodified(session));
+    const TransferList saved = Build(Direction::Write, Scope::All);
+    std::map<int, int> bytes;
+    for (int i = 0; i < saved.count; ++i) {
+      bytes[saved.address[static_cast<std::size_t>(i)]] = saved.data[static_cast<std::size_t>(i)];
+    }
+    EXPECT_EQ(bytes, c.shown);
+    bytes.clear();
+    for (const RegisterRow& reg : BuildRegisterView(session)) {
+      for (const FieldRow& field : reg.fields) {
+        if (!field.hidden) {
+          bytes[field.readAddress] |= static_cast<int>(field.raw << field.bitLow);
+        }
+      }
+    }
+    EXPECT_EQ(bytes, c.shown);
+  }
+}
+
+// Low and High share byte 05; Board is a read-only board register; Cond
+// hides when Low is 7; A and B both ask to be the last write.
+const char* kSharedBytes =
+    "  <register title=\"Low\">\r\n"
+    "   <bitfield addr=\"5\" bit=\"3:0\" value=\"1\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"High\">\r\n"
+    "   <bitfield addr=\"5\" bit=\"7:4\" value=\"2\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Board\">\r\n"
+    "   <bitfield addr=\"400\" bit=\"7:0\" attr=\"R\" value=\"0\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"Cond\">\r\n"
+    "   <hide addr=\"5\" bit=\"3:0\" value=\"7\"/>\r\n"
+    "   <bitfield addr=\"9\" bit=\"7:0\" value=\"0\"/>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"A\">\r\n"
+    "   <bitfield addr=\"7\" bit=\"0\" value=\"0\">\r\n"
+    "    <add type=\"writelast\" order=\"1\"/>\r\n"
+    "   </bitfield>\r\n"
+    "  </register>\r\n"
+    "  <register title=\"B\">\r\n"
+    "   <bitfield addr=\"8\" bit=\"0\" value=\"0\">\r\n"
+    "    <add type=\"writelast\" order=\"1\"/>\r\n"
+    "   </bitfield>\r\n"
+    "  </register>\r\n";
+
+// A change is sent, with every field of its byte, or refused with a message.
+TEST_F(EngineTest, EveryWriteSendsItsChangeOrSaysWhyNot) {
+  struct Case {
+    std::vector<std::pair<int, std::string>> edits;  // bit field (1-based) or -address, text
+    Bytes written;                                   // the byte(s) WriteDevice gets
+    std::string refusal;                             // the edit's or the write's message
+    bool writeOk = true;
+  };
+  const Case cases[] = {
+      {{{1, "3"}}, {0x23}, ""},
+      {{{2, "4"}}, {0x41}, ""},
+      {{{1, "3"}, {2, "4"}}, {0x43}, ""},
+      {{{-0x400, "5"}}, {}, "register 400 is read-only"},
+      {{{1, "7"}, {-9, "5"}}, {0x27}, "register 09 is hidden by a condition"},
+      {{{5, "1"}, {6, "1"}},
+       {},
+       "Registers cannot be transferred: addresses 07 and 08 both take transfer order 1 (line 22 "
+       "of the part definition)",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.refusal);
+    Load(kSharedBytes);
+    session.images = RegisterImages{};
+    session.readAfterWrite = false;
+    library.chip = {{5, 0x21}};
+    library.calls.clear();
+    messages.shown.clear();
+    ASSERT_TRUE(ReadUnmodified(session));
+    EditState edit;
+    std::string refusal;
+    for (const auto& [field, text] : c.edits) {
+      const EditOutcome outcome = field > 0 ? SetFieldText(session, edit, BitfieldLine(field), text)
+                                            : SetRegisterByte(session, edit, -field, text);
+      refusal = outcome.message;
+    }
+    const bool written = WriteModified(session, true);
+    if (!messages.shown.empty()) {
+      refusal = messages.shown.back().prompt;
+    }
+    EXPECT_EQ(refusal, c.refusal);
+    EXPECT_EQ(written, c.writeOk);
+    const auto writes = library.CallsOf("WriteDevice");
+    EXPECT_EQ(writes.empty() ? Bytes{} : writes[0].data, c.written);
+  }
 }
 
 TEST_F(Operations, ReadUnmodifiedKeepsPendingChanges) {

@@ -156,8 +156,9 @@ TEST_F(Board, LogsFromTheBoard) {
 TEST_F(Board, ATimeOutWhileLoggingStopsWithTheFileWhole) {
   const std::string file = work / "board.txt";
   CliOptions faults;
-  // Responses: the first step's re-read, the header's read, then the rows'.
-  faults.environment = {"DRAVIK_EMULATOR_FAULTS=timeout@5"};
+  // Responses: the first step's re-read (twice: its bytes reveal AlarmLo),
+  // the header's read, then the rows'.
+  faults.environment = {"DRAVIK_EMULATOR_FAULTS=timeout@7"};
   const CliRun run = OnBoard("usb", {"log", file, "--interval", "10"}, faults);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "kestrova-cli: Check USB connection and select Device again\n");
