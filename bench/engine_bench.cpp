@@ -11,7 +11,7 @@
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/recording_front_end.hpp"
 
 namespace {
 
@@ -46,7 +46,7 @@ void FullReadStep(benchmark::State& state) {
     return;
   }
   engine::RecordingDeviceLibrary library;
-  markup::MessageBoxRecorder messages;
+  test_support::RecordingFrontEnd messages;
   engine::Session session(store, library, messages);
   engine::TransferList list;
   for (auto _ : state) {

@@ -10,6 +10,8 @@ function(kestrova_add_gtest name)
   add_executable(${name} ${ARG_SOURCES})
   kestrova_warnings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  # Shared test doubles are included as "support/...".
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     KESTROVA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     KESTROVA_DATA_DIR="${CMAKE_SOURCE_DIR}/data"

@@ -262,10 +262,9 @@ void ContinuousRead::ToggleLog() {
   if (engine::PendingWritePrompt(session_, edit_) == markup::IDCANCEL) {
     return;
   }
-  markup::FileDialog* dialog = session_.FileDialog();
   std::string path = state.logFileName;
-  if (dialog == nullptr ||
-      !dialog->ShowFileDialog(kLogFileFilter, kLogFileTitle, path, kLogFileDialogFlags, false)) {
+  if (!session_.Front().ShowFileDialog(kLogFileFilter, kLogFileTitle, path, kLogFileDialogFlags,
+                                       false)) {
     return;
   }
   BeginLogging(path);

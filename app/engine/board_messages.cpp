@@ -36,9 +36,7 @@ void ShowVerifyFailure(Session& session) {
   }
   text += "Hardware Connection and Proper Part";
   session.ShowMessage(text);
-  if (session.hooks.stopContinuous) {
-    session.hooks.stopContinuous();
-  }
+  session.Front().StopContinuous();
 }
 
 }  // namespace kestrova::engine

@@ -36,9 +36,7 @@ bool OpenRegisterData(Session& session, EditState& edit, const std::string& path
   std::fill(session.images.modifiedByAddress.begin(), session.images.modifiedByAddress.end(), true);
   std::fill(session.images.modifiedByLine.begin(), session.images.modifiedByLine.end(), true);
   edit.writeRegsEnabled = true;
-  if (session.hooks.setWriteRegsEnabled) {
-    session.hooks.setWriteRegsEnabled(true);
-  }
+  session.Front().SetWriteRegsEnabled(true);
   return true;
 }
 

@@ -355,9 +355,7 @@ void ApplyRegisterBytes(Session& session, EditState& edit, int registerLine,
   session.writeOnChange.writeOnChangeArmed = edit.writeNow;
   session.writeOnChange.notWriteOnce = !writeOnce;
   edit.writeRegsEnabled = true;
-  if (session.hooks.setWriteRegsEnabled) {
-    session.hooks.setWriteRegsEnabled(true);
-  }
+  session.Front().SetWriteRegsEnabled(true);
   CommitEdit(session, edit, bytes, force);
 }
 
@@ -378,9 +376,7 @@ void CommitEdit(Session& session, EditState& edit, const std::vector<RegisterByt
     }
     edit.writeRegsEnabled = false;
   }
-  if (edit.refreshPanel) {
-    edit.refreshPanel();
-  }
+  session.Front().RefreshPanel();
 }
 
 int PendingWritePrompt(Session& session, EditState& edit) {
@@ -392,9 +388,7 @@ int PendingWritePrompt(Session& session, EditState& edit) {
                          : session.Messages().Show(kWriteModifiedQuestion, markup::MB_YESNOCANCEL);
   WriteModified(session, answer == markup::IDYES);
   edit.writeRegsEnabled = false;
-  if (edit.refreshPanel) {
-    edit.refreshPanel();
-  }
+  session.Front().RefreshPanel();
   return answer;
 }
 
@@ -404,13 +398,9 @@ bool ResyncRegisters(Session& session, EditState& edit) {
   }
   session.images.ClearModified();
   edit.writeRegsEnabled = false;
-  if (session.hooks.setWriteRegsEnabled) {
-    session.hooks.setWriteRegsEnabled(false);
-  }
+  session.Front().SetWriteRegsEnabled(false);
   const bool ok = ReadUnmodified(session);
-  if (edit.refreshPanel) {
-    edit.refreshPanel();
-  }
+  session.Front().RefreshPanel();
   return ok;
 }
 

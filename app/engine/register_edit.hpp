@@ -8,7 +8,6 @@
 // Also the prompt about pending changes and the re-read of the part.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,10 +18,9 @@ class Session;
 
 // Edit state of the front end (the window's check box and button states).
 struct EditState {
-  bool writeNow = false;               // "Write On Change" is ticked
-  bool writeRegsEnabled = false;       // "Write Regs" is enabled: a change is pending
-  bool pendingChange = false;          // a register value changed since the last write on change
-  std::function<void()> refreshPanel;  // redraws the panel; may be empty
+  bool writeNow = false;          // "Write On Change" is ticked
+  bool writeRegsEnabled = false;  // "Write Regs" is enabled: a change is pending
+  bool pendingChange = false;     // a register value changed since the last write on change
 };
 
 enum class EditError {

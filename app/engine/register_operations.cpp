@@ -14,12 +14,6 @@ namespace kestrova::engine {
 
 namespace {
 
-void SetEnabled(const std::function<void(bool)>& hook, bool enabled) {
-  if (hook) {
-    hook(enabled);
-  }
-}
-
 // A start-up list in the form the bridge takes.
 void ToTransferList(const StartupList& startup, TransferList& list) {
   list.count = std::clamp<std::int16_t>(startup.count, 0, kTransferListSize);
@@ -37,7 +31,7 @@ constexpr int kMaxReadRounds = 8;
 }  // namespace
 
 bool ReadUnmodified(Session& session) {
-  SetEnabled(session.hooks.setReadRegsEnabled, false);
+  session.Front().SetReadRegsEnabled(false);
   bool result = false;
   {
     markup::CursorKeeper cursor(session.Store());
@@ -89,12 +83,12 @@ bool ReadUnmodified(Session& session) {
       ShowVerifyFailure(session);
     }
   }
-  SetEnabled(session.hooks.setReadRegsEnabled, true);
+  session.Front().SetReadRegsEnabled(true);
   return result;
 }
 
 bool WriteModified(Session& session, bool reallyWrite) {
-  SetEnabled(session.hooks.setWriteRegsEnabled, false);
+  session.Front().SetWriteRegsEnabled(false);
   session.writeOnChange = WriteOnChangeFlags{};
   {
     markup::CursorKeeper cursor(session.Store());
@@ -166,12 +160,8 @@ bool ReadPendingList(Session& session) {
 }
 
 bool CloseCurrentDevice(Session& session) {
-  if (session.hooks.stopContinuous) {
-    session.hooks.stopContinuous();
-  }
-  if (session.hooks.savePartSettings) {
-    session.hooks.savePartSettings();
-  }
+  session.Front().StopContinuous();
+  session.Front().SavePartSettings();
   return session.Bridge().CloseBoard(session.connection.deviceHandle);
 }
 

@@ -100,7 +100,9 @@ std::int64_t RegisterValueFromFields(Session& session, int registerLine) {
   return value;
 }
 
-std::vector<RegisterRow> BuildRegisterView(Session& session) {
+namespace {
+
+std::vector<RegisterRow> BuildRows(Session& session, const RegisterRange* range) {
   markup::MarkupStore& store = session.Store();
   const int saved = store.XmlFileIndex();
   const RegisterImages& images = session.images;
@@ -111,20 +113,37 @@ std::vector<RegisterRow> BuildRegisterView(Session& session) {
   definition::WalkOptions options;
   options.usbLink = session.connection.link == kLinkUsb;
   definition::DefinitionWalk walk(store, options);
-  store.SetXmlFileIndex(0);
   std::string group;
+  std::int32_t groupAddrMask = definition::kDefaultGroupAddrMask;
   std::int32_t previousShownAddress = -1;
   bool anyShown = false;
-  if (walk.PositionOnPart()) {
+  bool positioned = false;
+  if (range != nullptr) {
+    // Straight to the run's first register: the walk looks from the next line on.
+    group = range->group;
+    groupAddrMask = range->groupAddrMask;
+    positioned = range->firstLine >= 1 && range->firstLine <= store.LineCount();
+    if (positioned) {
+      store.SetXmlFileIndex(range->firstLine - 1);
+    }
+  } else {
+    store.SetXmlFileIndex(0);
+    positioned = walk.PositionOnPart();
+  }
+  if (positioned) {
     while (walk.FindNextRegister()) {
       RegisterRow reg;
       reg.line = store.XmlFileIndex();
+      if (range != nullptr && reg.line > range->lastLine) {
+        break;
+      }
       const definition::RegisterInfo info = definition::ReadRegister(store);
       if (!info.groupTabName.empty()) {
         group = info.groupTabName;
+        groupAddrMask = walk.GroupAddrMask();
       }
       reg.group = group;
-      reg.groupAddrMask = walk.GroupAddrMask();
+      reg.groupAddrMask = groupAddrMask;
       reg.title = info.title;
       reg.log = info.log;
       reg.writeOnce = info.writeOnce;
@@ -145,6 +164,7 @@ std::vector<RegisterRow> BuildRegisterView(Session& session) {
         row.readAddress = HexToLong(field.addr.read);
         row.writeAddress = HexToLong(field.addr.write);
         row.addressCaption = AddressCaption(store, reg.groupAddrMask, true);
+        row.readAddressCaption = AddressCaption(store, reg.groupAddrMask, false);
         const Access access = GetAccess(session);
         row.accessText = access.text;
         row.readable = access.readable;
@@ -187,6 +207,8 @@ std::vector<RegisterRow> BuildRegisterView(Session& session) {
                             : FieldControl::ScrollBar;
           row.format = registerFormat;
           row.units = reg.units;
+          row.textBox = info.textbox == definition::RegisterTextbox::kTrue;
+          row.scrollBar = info.scrollbar;
         } else if (combo.present) {
           row.control = FieldControl::Combo;
           row.choices = combo.items;
@@ -196,6 +218,8 @@ std::vector<RegisterRow> BuildRegisterView(Session& session) {
           row.format = GetFormat(store, images);
           row.units = field.units;
           row.raw = fieldValue;
+          row.textBox = field.textbox;
+          row.scrollBar = field.scrollbar;
         } else {
           row.raw = fieldValue;
         }
@@ -235,6 +259,16 @@ std::vector<RegisterRow> BuildRegisterView(Session& session) {
   }
   store.SetXmlFileIndex(saved);
   return registers;
+}
+
+}  // namespace
+
+std::vector<RegisterRow> BuildRegisterView(Session& session) {
+  return BuildRows(session, nullptr);
+}
+
+std::vector<RegisterRow> BuildRegisterView(Session& session, const RegisterRange& range) {
+  return BuildRows(session, &range);
 }
 
 }  // namespace kestrova::engine

@@ -34,6 +34,8 @@ struct FieldRow {
   std::string label;
   // Both addresses when read and write address differ ("01/\r\n81").
   std::string addressCaption;
+  // The read address alone ("01"), as page captions compare it.
+  std::string readAddressCaption;
   // The panel shows the caption only when the read address differs from the
   // previous shown row's.
   bool showsAddress = false;
@@ -50,6 +52,9 @@ struct FieldRow {
   // own `textbox` or `scrollbar` is "true").
   bool editsRegister = false;
   FieldControl control = FieldControl::Bits;
+  // The row shows a text box (with its units) and a scroll bar; both may.
+  bool textBox = false;
+  bool scrollBar = false;
   std::vector<ComboItem> choices;
   std::uint8_t byte = 0;  // the register byte at the field's read address
   int bitHigh = 0;        // the field's bits within that byte
@@ -85,6 +90,19 @@ struct RegisterRow {
 // show for each (USB-only registers only on the USB link). Values come from
 // the bit fields' `value` attributes, conditions from the shown bytes.
 std::vector<RegisterRow> BuildRegisterView(Session& session);
+
+// A run of registers: those whose xmlfileindex lies in [firstLine, lastLine],
+// and the group address mask in effect at the first of them.
+struct RegisterRange {
+  int firstLine = 0;
+  int lastLine = 0;
+  std::int32_t groupAddrMask = 0xFF;
+  std::string group;  // the group's name at the first of them
+};
+
+// The same for the registers of one run only, without walking the rest of
+// the part (a page of the panel). Address captions start afresh at its first row.
+std::vector<RegisterRow> BuildRegisterView(Session& session, const RegisterRange& range);
 
 // The display text of a register or field value in a format. A scaled format
 // without usable ranges shows the value in hexadecimal ("1Fh").

@@ -1,7 +1,6 @@
 #include "engine/session.hpp"
 
 #include "markup/markup_store.hpp"
-#include "markup/message_box.hpp"
 
 namespace kestrova::engine {
 
@@ -9,9 +8,8 @@ bool IsNoHardwareBus(std::int16_t busType) {
   return busType == 10 || busType == 11 || busType == 12 || busType == 14 || busType == 15;
 }
 
-Session::Session(markup::MarkupStore& store, DeviceLibrary& library, markup::MessageBox& messages,
-                 markup::FileDialog* fileDialog)
-    : store_(store), bridge_(library), messages_(messages), fileDialog_(fileDialog) {}
+Session::Session(markup::MarkupStore& store, DeviceLibrary& library, EngineFrontEnd& frontEnd)
+    : store_(store), bridge_(library), frontEnd_(frontEnd) {}
 
 void Session::OnPartOpened() {
   logListCache.valid = false;
@@ -40,7 +38,7 @@ const DefinitionLayout* Session::Layout() {
 }
 
 void Session::ShowMessage(const std::string& text) {
-  messages_.Show(text, markup::MB_OK);
+  frontEnd_.Show(text, markup::MB_OK);
 }
 
 }  // namespace kestrova::engine

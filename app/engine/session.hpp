@@ -2,12 +2,11 @@
 // The state of one run of the program that every front end shares: the
 // loaded definition (markup store), the connection values, the byte images
 // and pending-change flags, the start-up lists, the log-list cache and the
-// message path. The window, the continuous read and the command-line tool all
-// drive the engine through one Session; there are no hidden globals.
+// front end that shows messages and answers questions. The window, the continuous read and the
+// command-line tool all drive the engine through one Session; there are no hidden globals.
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,13 +14,12 @@
 #include "engine/board_bridge.hpp"
 #include "engine/definition_layout.hpp"
 #include "engine/device_library.hpp"
+#include "engine/front_end.hpp"
 #include "engine/register_images.hpp"
 #include "engine/transfer_list.hpp"
 
 namespace kestrova::markup {
 class MarkupStore;
-class MessageBox;
-class FileDialog;
 }  // namespace kestrova::markup
 
 namespace kestrova::engine {
@@ -74,26 +72,17 @@ struct WriteOnChangeFlags {
   bool notWriteOnce = false;
 };
 
-// What the engine asks of the window around it; any may be left empty.
-struct SessionHooks {
-  std::function<void(bool)> setReadRegsEnabled;   // the "Read Regs" button
-  std::function<void(bool)> setWriteRegsEnabled;  // the "Write Regs" button
-  std::function<void()> stopContinuous;           // ends continuous read, logging, plotting
-  std::function<void()> savePartSettings;         // writes part.def of the open device
-};
-
 class Session {
  public:
-  Session(markup::MarkupStore& store, DeviceLibrary& library, markup::MessageBox& messages,
-          markup::FileDialog* fileDialog = nullptr);
+  Session(markup::MarkupStore& store, DeviceLibrary& library, EngineFrontEnd& frontEnd);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   markup::MarkupStore& Store() { return store_; }
   BoardBridge& Bridge() { return bridge_; }
   DeviceLibrary& Library() { return bridge_.Library(); }
-  markup::MessageBox& Messages() { return messages_; }
-  markup::FileDialog* FileDialog() { return fileDialog_; }
+  EngineFrontEnd& Front() { return frontEnd_; }
+  markup::MessageBox& Messages() { return frontEnd_; }
 
   // A new part definition was loaded: the log list and the definition's
   // layout are read afresh.
@@ -120,13 +109,11 @@ class Session {
   LogListCache logListCache;
   WriteOnChangeFlags writeOnChange;
   bool readAfterWrite = true;  // the "Read After Write" box
-  SessionHooks hooks;
 
  private:
   markup::MarkupStore& store_;
   BoardBridge bridge_;
-  markup::MessageBox& messages_;
-  markup::FileDialog* fileDialog_;
+  EngineFrontEnd& frontEnd_;
   AddressIndex scratchIndex_;
   std::unique_ptr<DefinitionLayout> layout_;
   std::string layoutProblem_;

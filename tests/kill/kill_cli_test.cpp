@@ -27,7 +27,7 @@
 #include "../app/markup/temp_folder.hpp"
 #include "definition/data_file.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/message_box_recorder.hpp"
 
 extern char** environ;
 

@@ -32,7 +32,7 @@
 #include "definition/data_file.hpp"
 #include "definition/part_settings.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/message_box_recorder.hpp"
 
 namespace kestrova {
 namespace {

@@ -29,10 +29,12 @@ const std::vector<Rule>& Rules() {
       {"app/definition", {"definition", "markup"}},
       {"app/engine", {"engine", "definition", "markup", "dravik"}},
       {"app/continuous", {"continuous", "engine", "definition", "markup", "dravik"}},
+      {"app/frontend", {"frontend", "continuous", "engine", "definition", "markup", "dravik"}},
       {"emulator", {"emulator", "definition", "markup", "usb", "smbus", "dravik"}},
       {"tools",
-       {"engine", "definition", "markup", "continuous", "dravik", "usb", "smbus", "emulator"}},
-      {"app/mainwindow", {"engine", "definition", "markup", "continuous", "dravik"}, true},
+       {"frontend", "engine", "definition", "markup", "continuous", "dravik", "usb", "smbus",
+        "emulator"}},
+      {"app/mainwindow", {"frontend", "engine", "definition", "markup", "continuous", "dravik"}, true},
   };
   return rules;
 }

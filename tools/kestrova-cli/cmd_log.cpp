@@ -117,7 +117,7 @@ int RunLog(CommandContext& context) {
   continuous::SteadyClock clock;
   LogFrontEnd frontEnd(clock);
   continuous::ContinuousRead reader(part.session, part.edit, dateTime, clock, frontEnd);
-  part.session.hooks.stopContinuous = [&reader] { reader.StopContinuous(); };
+  context.messages.AttachContinuousRead(&reader);
   reader.writeStartupListOnFirstStep = context.line.global.startupWrites;
   continuous::ContinuousState& state = reader.state;
   state.readInterval = static_cast<std::int32_t>(
@@ -128,6 +128,7 @@ int RunLog(CommandContext& context) {
   StopSignals signals;
   bool interrupted = false;
   if (!reader.StartLogging(file)) {
+    context.messages.AttachContinuousRead(nullptr);
     return kExitFailure;
   }
   while (state.AnyActive() && frontEnd.Armed()) {
@@ -139,6 +140,7 @@ int RunLog(CommandContext& context) {
     }
   }
 
+  context.messages.AttachContinuousRead(nullptr);
   const std::int32_t rows = std::max(0, state.linesWritten - 2);
   const char* stopped = interrupted                    ? "interrupted"
                         : context.messages.HasErrors() ? "error"

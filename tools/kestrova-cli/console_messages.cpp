@@ -1,5 +1,6 @@
 #include "console_messages.hpp"
 
+#include "continuous/continuous_read.hpp"
 #include "text_encoding.hpp"
 
 namespace kestrova::cli {
@@ -40,6 +41,12 @@ int ConsoleMessages::Show(std::string_view prompt, int buttons) {
                answerYes || declineHint.empty() ? "" : (" (" + declineHint + ")").c_str());
   std::fflush(out_);
   return answer;
+}
+
+void ConsoleMessages::StopContinuous() {
+  if (reader_ != nullptr) {
+    reader_->StopContinuous();
+  }
 }
 
 void ConsoleMessages::Warn(std::string_view utf8) {

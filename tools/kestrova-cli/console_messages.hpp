@@ -1,24 +1,41 @@
 #pragma once
-// The program's message box on a terminal: every message becomes a line on
+// The program's front end on a terminal: every message becomes a line on
 // standard error, and questions are answered by the command's policy instead
 // of a user ("Write Modified Registers?" is answered Yes only when the
-// command was asked to write).
+// command was asked to write). There are no dialogs, panel or buttons.
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "markup/message_box.hpp"
+#include "engine/front_end.hpp"
+
+namespace kestrova::continuous {
+class ContinuousRead;
+}
 
 namespace kestrova::cli {
 
-class ConsoleMessages : public markup::MessageBox {
+class ConsoleMessages : public engine::EngineFrontEnd {
  public:
   explicit ConsoleMessages(std::FILE* out = stderr) : out_(out) {}
 
   // Messages with only an OK button report failures: they count as errors.
   int Show(std::string_view prompt, int buttons) override;
+
+  // No dialogs: a file dialog is cancelled.
+  bool ShowFileDialog(std::string_view, std::string_view, std::string&, std::uint32_t,
+                      bool) override {
+    return false;
+  }
+  void RefreshPanel() override {}
+  void SetReadRegsEnabled(bool) override {}
+  void SetWriteRegsEnabled(bool) override {}
+  void SavePartSettings() override {}
+  // The attached read loop of a log command stops.
+  void StopContinuous() override;
+  void AttachContinuousRead(continuous::ContinuousRead* reader) { reader_ = reader; }
 
   // A warning line that is not an error.
   void Warn(std::string_view utf8);
@@ -39,6 +56,7 @@ class ConsoleMessages : public markup::MessageBox {
 
  private:
   std::FILE* out_;
+  continuous::ContinuousRead* reader_ = nullptr;
   std::vector<std::string> errors_;
   std::vector<std::string> warnings_;
 };

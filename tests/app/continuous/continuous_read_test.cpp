@@ -7,7 +7,6 @@
 #include "engine/part_loader.hpp"
 #include "engine/register_edit.hpp"
 #include "fake_clock.hpp"
-#include "markup/file_dialog.hpp"
 
 namespace kestrova::continuous {
 namespace {
@@ -66,7 +65,7 @@ class Continuous : public engine::testing::EngineTest {
     library.chip[0] = 50;
     library.chip[1] = 0x05;
     library.chip[2] = 7;
-    session.hooks.stopContinuous = [this] { reader.StopContinuous(); };
+    messages.onStopContinuous = [this] { reader.StopContinuous(); };
     reader.state.readInterval = 100;
     path = folder / "run.txt";
   }
@@ -247,38 +246,22 @@ TEST_F(Continuous, LoggingThatCannotStartStartsNothing) {
   EXPECT_EQ(ReadBytes(path), "");
 }
 
-class ScriptedFileDialog : public markup::FileDialog {
- public:
-  bool ShowFileDialog(std::string_view filter, std::string_view title, std::string& fileName,
-                      std::uint32_t flags, bool save) override {
-    asked.push_back(std::string(filter) + "|" + std::string(title) + "|" + fileName + "|" +
-                    std::to_string(flags) + (save ? "|save" : "|open"));
-    if (answer.empty()) {
-      return false;
-    }
-    fileName = answer;
-    return true;
-  }
-  std::string answer;
-  std::vector<std::string> asked;
-};
-
 TEST_F(Continuous, StartLogAsksForTheFileAndStopLogClosesIt) {
-  ScriptedFileDialog dialog;
-  engine::Session withDialog(store, library, messages, &dialog);
-  withDialog.connection = session.connection;
-  withDialog.OnPartOpened();
-  ContinuousRead toggled(withDialog, edit, dateTime, clock, frontEnd);
+  ContinuousRead& toggled = reader;
   toggled.state.logFileName = "/old.txt";
 
   toggled.ToggleLog();  // cancelled
   EXPECT_FALSE(toggled.state.loggingActive);
-  dialog.answer = path;
+  messages.fileChoices.push_back(path);
   toggled.ToggleLog();
-  EXPECT_EQ(dialog.asked,
-            std::vector<std::string>(2,
-                                     "Log files (*.txt;*.log)|*.txt;*.log|All files (*.*)|*.*|"
-                                     "Open Log File|/old.txt|3145742|open"));
+  ASSERT_EQ(messages.fileDialogs.size(), 2u);
+  for (const auto& asked : messages.fileDialogs) {
+    EXPECT_EQ(asked.filter, "Log files (*.txt;*.log)|*.txt;*.log|All files (*.*)|*.*");
+    EXPECT_EQ(asked.title, "Open Log File");
+    EXPECT_EQ(asked.fileName, "/old.txt");
+    EXPECT_EQ(asked.flags, 0x30000Eu);
+    EXPECT_FALSE(asked.save);
+  }
   EXPECT_TRUE(toggled.state.loggingActive);
   EXPECT_EQ(toggled.state.logFileName, path);
   EXPECT_EQ(toggled.Controls().logCaption, kStopLogCaption);

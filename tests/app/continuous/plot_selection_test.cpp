@@ -9,7 +9,7 @@
 
 #include "../markup/temp_folder.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/message_box_recorder.hpp"
 
 namespace kestrova::continuous {
 namespace {

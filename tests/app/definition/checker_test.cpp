@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../markup/temp_folder.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/message_box_recorder.hpp"
 
 namespace kestrova::definition {
 namespace {

@@ -12,7 +12,7 @@
 #include "definition/checker.hpp"
 #include "definition/data_file.hpp"
 #include "definition/walk.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/message_box_recorder.hpp"
 
 namespace kestrova::definition {
 namespace {

@@ -10,7 +10,7 @@
 #include "../markup/temp_folder.hpp"
 #include "definition/part_settings.hpp"
 #include "definition/startup_file.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/message_box_recorder.hpp"
 
 namespace kestrova::definition {
 namespace {

@@ -20,7 +20,7 @@
 #include "definition/schema.hpp"
 #include "definition/walk.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/message_box_recorder.hpp"
 
 namespace kestrova::definition {
 namespace {

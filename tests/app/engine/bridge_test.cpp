@@ -13,7 +13,7 @@
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/recording_front_end.hpp"
 
 namespace kestrova::engine {
 namespace {
@@ -32,7 +32,7 @@ class BridgeTest : public ::testing::Test {
 
   markup::MarkupStore store;
   Recorder library;
-  markup::MessageBoxRecorder messages;
+  test_support::RecordingFrontEnd messages;
   Session session;
 };
 
@@ -231,8 +231,6 @@ TEST_F(BridgeTest, BoardErrorMessagesPerLink) {
 }
 
 TEST_F(BridgeTest, VerifyFailureNamesTheAddressAndStopsContinuous) {
-  int stops = 0;
-  session.hooks.stopContinuous = [&] { ++stops; };
   ShowVerifyFailure(session);
   session.connection.interfaceAddressCaption = "48";
   ShowVerifyFailure(session);
@@ -247,7 +245,7 @@ TEST_F(BridgeTest, VerifyFailureNamesTheAddressAndStopsContinuous) {
             "Registers do not match part\r\nVerify Hardware Connection and Proper Part");
   EXPECT_EQ(messages.shown[1].prompt,
             "Registers do not match part\r\nVerify 48, Hardware Connection and Proper Part");
-  EXPECT_EQ(stops, 3);
+  EXPECT_EQ(messages.CallsTo("StopContinuous").size(), 3u);
 }
 
 TEST(LibraryBinding, MissingLibraryFailsTheCallAndSaysWhyOnce) {
@@ -283,7 +281,7 @@ TEST(LibraryBinding, LibraryWithoutTheExportsIsRefused) {
 TEST(LibraryBinding, BoardErrorShowsAMissingLibraryOnce) {
   markup::MarkupStore store;
   LibraryBinding binding({"/nonexistent/libdravik.so.0"});
-  markup::MessageBoxRecorder messages;
+  test_support::RecordingFrontEnd messages;
   Session session(store, binding, messages);
   session.connection.link = kLinkUsb;
   std::array<std::uint16_t, 2> vidPid = {0x0400, 0x1234};

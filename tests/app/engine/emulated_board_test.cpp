@@ -14,7 +14,7 @@
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/recording_front_end.hpp"
 
 namespace kestrova::engine {
 namespace {
@@ -99,7 +99,7 @@ class EmulatedBoard : public ::testing::Test {
   markup::MarkupStore store;
   LibraryBinding library{
       std::vector<std::string>{std::string(KESTROVA_BIN_DIR) + "/" + kDeviceLibraryName}};
-  markup::MessageBoxRecorder messages;
+  test_support::RecordingFrontEnd messages;
   Session session{store, library, messages};
 };
 

@@ -11,7 +11,7 @@
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/recording_front_end.hpp"
 
 namespace kestrova::engine::testing {
 
@@ -87,7 +87,7 @@ class EngineTest : public ::testing::Test {
 
   markup::MarkupStore store;
   RecordingDeviceLibrary library;
-  markup::MessageBoxRecorder messages;
+  test_support::RecordingFrontEnd messages;
   Session session;
 };
 

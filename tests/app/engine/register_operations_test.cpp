@@ -30,9 +30,6 @@ class Operations : public EngineTest {
  protected:
   void SetUp() override {
     Load(kTwoRegisters);
-    session.hooks.setReadRegsEnabled = [this](bool on) { readRegs.push_back(on); };
-    session.hooks.setWriteRegsEnabled = [this](bool on) { writeRegs.push_back(on); };
-    session.hooks.stopContinuous = [this] { ++stops; };
     library.chip[1] = 0x37;
     library.chip[2] = 0xA1;
   }
@@ -44,9 +41,9 @@ class Operations : public EngineTest {
     session.images.MarkModified(1, RegisterLine(1), true);
   }
 
-  std::vector<bool> readRegs;
-  std::vector<bool> writeRegs;
-  int stops = 0;
+  std::vector<std::string> ReadRegs() const { return messages.CallsTo("SetReadRegsEnabled"); }
+  std::vector<std::string> WriteRegs() const { return messages.CallsTo("SetWriteRegsEnabled"); }
+  std::size_t Stops() const { return messages.CallsTo("StopContinuous").size(); }
 };
 
 TEST_F(Operations, ReadUnmodifiedReadsAndAppliesEverything) {
@@ -61,7 +58,7 @@ TEST_F(Operations, ReadUnmodifiedReadsAndAppliesEverything) {
   EXPECT_EQ(Bitfield(2), "7");
   EXPECT_EQ(Bitfield(3), "A1");
   EXPECT_EQ(session.images.deviceImage[1], 0x37);
-  EXPECT_EQ(readRegs, (std::vector<bool>{false, true}));
+  EXPECT_EQ(ReadRegs(), (std::vector<std::string>{"SetReadRegsEnabled 0", "SetReadRegsEnabled 1"}));
   EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -215,7 +212,7 @@ TEST_F(Operations, CheckValueMismatchShowsVerifyFailureAndStopsContinuous) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt,
             "Registers do not match part\r\nVerify 48, Hardware Connection and Proper Part");
-  EXPECT_EQ(stops, 1);
+  EXPECT_EQ(Stops(), 1u);
   EXPECT_EQ(Bitfield(3), "A0");
 
   session.connection.testFlags = kTestSkipCheckValue;
@@ -230,7 +227,7 @@ TEST_F(Operations, FailedReadShowsTheBoardErrorAndChangesNothing) {
   EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
   EXPECT_EQ(Bitfield(1), "2");
   EXPECT_EQ(session.images.deviceImage[1], 0);
-  EXPECT_EQ(readRegs, (std::vector<bool>{false, true}));
+  EXPECT_EQ(ReadRegs(), (std::vector<std::string>{"SetReadRegsEnabled 0", "SetReadRegsEnabled 1"}));
 
   // Ignored failures: the bytes are what the list held, the shown values
   // (whose ID does not match: that check is not a board failure).
@@ -278,7 +275,7 @@ TEST_F(Operations, WriteModifiedWritesTheChangesAndReadsBack) {
   EXPECT_FALSE(session.images.ModifiedLine(RegisterLine(1)));
   EXPECT_FALSE(session.writeOnChange.writeOnChangeArmed);
   EXPECT_FALSE(session.writeOnChange.notWriteOnce);
-  EXPECT_EQ(writeRegs, (std::vector<bool>{false}));
+  EXPECT_EQ(WriteRegs(), (std::vector<std::string>{"SetWriteRegsEnabled 0"}));
   // Read After Write: everything is read back.
   const auto reads = library.CallsOf("ReadDevice");
   ASSERT_EQ(reads.size(), 1u);
@@ -389,14 +386,12 @@ TEST_F(Operations, OperationsRestoreTheCursor) {
 }
 
 TEST_F(Operations, CloseCurrentDeviceStopsSavesAndCloses) {
-  std::vector<std::string> steps;
-  session.hooks.stopContinuous = [&] { steps.push_back("stop"); };
   // Saved while the board is still open.
-  session.hooks.savePartSettings = [&] {
-    steps.push_back("save " + std::to_string(library.calls.size()));
-  };
+  std::size_t callsAtSave = 99;
+  messages.onSavePartSettings = [&] { callsAtSave = library.calls.size(); };
   EXPECT_TRUE(CloseCurrentDevice(session));
-  EXPECT_EQ(steps, (std::vector<std::string>{"stop", "save 0"}));
+  EXPECT_EQ(messages.calls, (std::vector<std::string>{"StopContinuous", "SavePartSettings"}));
+  EXPECT_EQ(callsAtSave, 0u);
   ASSERT_EQ(library.calls.size(), 1u);
   EXPECT_EQ(library.calls[0].function, "CloseDevice");
   EXPECT_EQ(library.calls[0].handle, 7);

@@ -21,7 +21,7 @@
 #include "engine/transfer_engine.hpp"
 #include "german_locale.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/recording_front_end.hpp"
 
 namespace kestrova::engine {
 namespace {
@@ -244,7 +244,7 @@ TEST(ShippedDefinitions, BuildTheirListsWithinTheLimits) {
     markup::MarkupStore store;
     ASSERT_TRUE(store.LoadMarkupFile(entry.path().string()));
     RecordingDeviceLibrary library;
-    markup::MessageBoxRecorder messages;
+    test_support::RecordingFrontEnd messages;
     Session session(store, library, messages);
     for (const std::int16_t link : {kLinkUsb, kLinkSmbus, kLinkNone}) {
       session.connection.link = link;

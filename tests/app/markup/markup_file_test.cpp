@@ -16,7 +16,7 @@
 
 #include "markup/document_io.hpp"
 #include "markup/markup_store.hpp"
-#include "markup/message_box_recorder.hpp"
+#include "support/message_box_recorder.hpp"
 #include "temp_folder.hpp"
 
 namespace kestrova::markup {

@@ -1,6 +1,6 @@
 #pragma once
-// A MessageBox for tests and headless runs: remembers every prompt and answers
-// from a queue of scripted results (OK / Yes when the queue is empty).
+// A MessageBox for tests: remembers every prompt and answers from a queue of
+// scripted results (OK / Yes when the queue is empty).
 
 #include <deque>
 #include <string>
@@ -11,7 +11,9 @@
 
 namespace kestrova::markup {
 
-class MessageBoxRecorder : public MessageBox {
+// The recording, on top of any interface that is a MessageBox.
+template <class Base>
+class RecordingMessages : public Base {
  public:
   struct Shown {
     std::string prompt;
@@ -31,5 +33,7 @@ class MessageBoxRecorder : public MessageBox {
   std::vector<Shown> shown;
   std::deque<int> answers;
 };
+
+using MessageBoxRecorder = RecordingMessages<MessageBox>;
 
 }  // namespace kestrova::markup

@@ -1,0 +1,306 @@
+// The register panel's pages, captions and tab rows, and what the rows of
+// one page show.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "definition/numbers.hpp"
+#include "engine/recording_device_library.hpp"
+#include "engine/session.hpp"
+#include "frontend/panel_view.hpp"
+#include "markup/markup_store.hpp"
+#include "support/recording_front_end.hpp"
+
+namespace kestrova::frontend {
+namespace {
+
+constexpr std::int16_t kBusI2cUsb = 2;
+constexpr std::int16_t kBusI2cNoHardware = 11;
+constexpr std::int16_t kBusMicrowire = 1;
+constexpr std::int16_t kBusNoChip = 13;
+
+class Panel : public ::testing::Test {
+ protected:
+  Panel() : session(store, library, frontEnd), model(session) {}
+
+  void Open(std::int16_t link, std::int16_t busType) {
+    session.connection.link = link;
+    session.connection.busType = busType;
+    session.OnPartOpened();
+  }
+  void LoadText(const std::string& registers, std::int16_t busType = kBusI2cNoHardware) {
+    ASSERT_TRUE(store.LoadMarkupText("<definition>\r\n <part label=\"Test\">\r\n" + registers +
+                                     " </part>\r\n</definition>\r\n"));
+    Open(engine::kLinkNone, busType);
+  }
+
+  // Group captions and, per group, its page captions.
+  std::vector<std::vector<std::string>> Captions() const {
+    std::vector<std::vector<std::string>> out;
+    for (const PanelGroup& group : model.Pages().groups) {
+      out.push_back({group.caption});
+      for (const PanelPage& page : group.pages) {
+        out.back().push_back(page.caption);
+      }
+    }
+    return out;
+  }
+
+  markup::MarkupStore store;
+  engine::RecordingDeviceLibrary library;
+  test_support::RecordingFrontEnd frontEnd;
+  engine::Session session;
+  PanelModel model;
+};
+
+// A register at `address` with `fields` one-bit fields.
+std::string Register(int address, int fields, const std::string& attributes = "") {
+  const std::string hex = definition::Hex2(static_cast<std::uint32_t>(address));
+  std::string text = "  <register title=\"R" + hex + "\"" + attributes + ">\r\n";
+  for (int i = 0; i < fields; ++i) {
+    text += "   <bitfield label=\"F" + std::to_string(i) + "\" addr=\"" + hex + "\" bit=\"" +
+            std::to_string(i % 8) + "\" value=\"0\"/>\r\n";
+  }
+  return text + "  </register>\r\n";
+}
+
+TEST_F(Panel, ShippedPartsPageAsTheirRegistersFit) {
+  using Groups = std::vector<std::vector<std::string>>;
+  const struct {
+    const char* part;
+    std::int16_t link;
+    Groups groups;  // caption, then page captions
+  } cases[] = {
+      // Pages end before a register that would make 17 rows; the board
+      // registers' group exists on the USB board only; "LED" is no hex caption.
+      {"demo",
+       engine::kLinkUsb,
+       {{"Sensor", "00-03", "04-0D", "0E-11"}, {"Trim bank", "00-03"}, {"Board", "B0-B1"}}},
+      {"demo", engine::kLinkNone, {{"Sensor", "00-03", "04-0D", "0E-11"}, {"Trim bank", "00-03"}}},
+      {"i2c-temperature-sensor-12bit", engine::kLinkNone, {{"", "00-03"}}},
+      // Caps (8 rows) and Config (10 rows) cannot share a page.
+      {"jc42-dimm-temperature-sensor", engine::kLinkNone, {{"", "00", "01-04", "05-08"}}},
+      {"remote-diode-temperature-sensor", engine::kLinkNone, {{"", "00-10", "05-FF"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.part) + " link " + std::to_string(c.link));
+    ASSERT_TRUE(store.LoadMarkupFile(std::string(KESTROVA_DATA_DIR) + "/device/" + c.part));
+    Open(c.link, kBusI2cUsb);
+    ASSERT_TRUE(model.Load(c.part)) << model.Problem();
+    EXPECT_EQ(Captions(), c.groups);
+    EXPECT_EQ(model.Pages().GroupTabsVisible(), c.groups.size() > 1);
+    for (const PanelGroup& group : model.Pages().groups) {
+      for (const PanelPage& page : group.pages) {
+        EXPECT_LE(page.rows, kPanelRows);
+      }
+    }
+  }
+}
+
+TEST_F(Panel, FourteenPagesTakeTwoTabRowsAndShiftTheGrid) {
+  std::string registers;
+  for (int address = 0; address < 28; ++address) {
+    registers += Register(address, 8);
+  }
+  LoadText(registers);
+  ASSERT_TRUE(model.Load("gen"));
+  ASSERT_EQ(model.Pages().groups.size(), 1u);
+  const PanelGroup& group = model.Pages().groups[0];
+  ASSERT_EQ(group.pages.size(), 14u);
+  EXPECT_EQ(group.pages[0].caption, "00-01");
+  EXPECT_EQ(group.pages[13].caption, "1A-1B");
+  EXPECT_EQ(group.ExtraTabRows(), 1);
+  constexpr int kTabHeight = 300;
+  EXPECT_EQ(model.Pages().GridShiftTwips(kTabHeight), kTabHeight + 20);
+  EXPECT_EQ(group.TabStripHeightTwips(kTabHeight), kTabHeight + kTabHeight + 20 + 50);
+
+  // Thirteen pages still fit one row; one page lays out no strip at all.
+  for (const auto& [count, shift] : std::vector<std::pair<int, int>>{{26, 20}, {2, 0}}) {
+    registers.clear();
+    for (int address = 0; address < count; ++address) {
+      registers += Register(address, 8);
+    }
+    LoadText(registers);
+    ASSERT_TRUE(model.Load("gen"));
+    EXPECT_EQ(model.Pages().groups[0].ExtraTabRows(), 0);
+    EXPECT_EQ(model.Pages().GridShiftTwips(kTabHeight), shift);
+  }
+}
+
+TEST_F(Panel, GroupsCaptionsAndRefusals) {
+  const struct {
+    const char* name;
+    std::string registers;
+    std::vector<std::vector<std::string>> groups;
+    std::string problem;
+  } cases[] = {
+      {"unnamed registers join the first group's name",
+       Register(0, 1) + Register(1, 1, " grouptabname=\"A\"") + Register(2, 1),
+       {{"A", "00-02"}},
+       ""},
+      {"a group change ends the page; a repeated name starts another group",
+       Register(0, 1, " grouptabname=\"A\"") + Register(1, 1, " grouptabname=\"B\"") +
+           Register(2, 1, " grouptabname=\"A\""),
+       {{"A", "00"}, {"B", "01"}, {"A", "02"}},
+       ""},
+      {"the group mask shows 1C as 0C",
+       Register(0x1C, 1, " grouptabname=\"G\" groupaddrmask=\"0F\"") + Register(0x1D, 1),
+       {{"G", "0C-0D"}},
+       ""},
+      {"only the read address counts, and text captions do not",
+       "  <register>\r\n   <bitfield addr=\"01:81\" bit=\"0\" value=\"0\"/>\r\n"
+       "   <bitfield addr=\"400\" bit=\"1\" value=\"0\"/>\r\n  </register>\r\n",
+       {{"", "01"}},
+       ""},
+      {"a page of board registers only takes the first caption",
+       "  <register>\r\n   <bitfield addr=\"400\" bit=\"0\" value=\"0\"/>\r\n  </register>\r\n",
+       {{"", "na"}},
+       ""},
+      {"a register of 17 shown fields fits no page",
+       Register(0, 2) + Register(1, 17),
+       {{""}},
+       "part:7: register R01 has 17 shown bit fields; a panel page holds 16"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoadText(c.registers);
+    EXPECT_EQ(model.Load("part"), c.problem.empty());
+    EXPECT_EQ(model.Problem(), c.problem);
+    EXPECT_EQ(Captions(), c.groups);
+  }
+}
+
+TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
+  LoadText(
+      "  <register title=\"A\" format=\"hex\" textbox=\"disable\">\r\n"
+      "   <bitfield label=\"Mode\" addr=\"01:81\" bit=\"6:4\" attr=\"RW\" value=\"5\"/>\r\n"
+      "   <bitfield label=\"Flag\" addr=\"01:81\" bit=\"0\" attr=\"R\" value=\"1\"/>\r\n"
+      "  </register>\r\n"
+      "  <register title=\"T\" textbox=\"true\" units=\"C\" format=\"0.00\" input=\"0:255\" "
+      "display=\"-40:87.5\">\r\n"
+      "   <bitfield label=\"Temp\" addr=\"02\" bit=\"7:0\" value=\"10\"/>\r\n"
+      "  </register>\r\n"
+      "  <register title=\"C\" format=\"hex\">\r\n"
+      "   <bitfield label=\"Choice\" addr=\"03\" bit=\"1:0\" value=\"2\">\r\n"
+      "    <add type=\"combo\" timerlock=\"true\">\r\n"
+      "     <combo label=\"low\"/>\r\n     <combo label=\"high\" value=\"2\"/>\r\n"
+      "    </add>\r\n   </bitfield>\r\n"
+      "   <bitfield label=\"Level\" addr=\"03\" bit=\"7:2\" attr=\"R\" scrollbar=\"true\" "
+      "format=\"0\" input=\"0:1023\" display=\"0:1023\" value=\"3\"/>\r\n"
+      "   <bitfield label=\"Gone\" addr=\"03\" bit=\"7\" visible=\"false\" value=\"0\"/>\r\n"
+      "  </register>\r\n",
+      kBusMicrowire);
+  ASSERT_TRUE(model.Load("part"));
+  model.SetTextWidth([](std::string_view text) { return 200 * static_cast<int>(text.size()); });
+  const PanelView& view = model.Refresh(0, 0, true);
+  ASSERT_EQ(view.rows.size(), 5u);
+  const PanelRow& mode = view.rows[0];
+  const PanelRow& flag = view.rows[1];
+  const PanelRow& temp = view.rows[2];
+  const PanelRow& choice = view.rows[3];
+  const PanelRow& level = view.rows[4];
+
+  // Two-line address on the first row, none below it with the same read address.
+  EXPECT_EQ(mode.regAddr, "01/\r\n81");
+  EXPECT_FALSE(mode.regAddrVisible);  // three-wire Microwire
+  EXPECT_EQ(flag.regAddr, "");
+  EXPECT_EQ(mode.regAttr, "R/W");
+  EXPECT_EQ(flag.regAttr, "R");
+  EXPECT_EQ(flag.regName, "Flag");
+
+  // The register byte, grey and locked for `textbox` "disable" on three-wire.
+  EXPECT_TRUE(mode.regValueVisible);
+  EXPECT_EQ(mode.regValue, "51");
+  EXPECT_EQ(mode.regValueTextColour, kReadOnlyText);
+  EXPECT_TRUE(mode.regValueLocked);
+  EXPECT_FALSE(flag.regValueVisible);
+
+  // Bit 6:4 lights cells for bits 6, 5, 4; captions only on the first row.
+  std::string lit;
+  std::string captions;
+  for (const BitCell& cell : mode.bits) {
+    lit += cell.inField ? '1' : '0';
+    captions += cell.caption;
+    EXPECT_EQ(cell.backColour, cell.inField ? kPanelWhite : kPanelBlack);
+    EXPECT_EQ(cell.textColour, cell.inField ? kReadOnlyText : kOutOfFieldText);
+  }
+  EXPECT_EQ(lit, "01110000");
+  EXPECT_EQ(captions, "01010001");
+  EXPECT_EQ(flag.bits[7].caption, "");
+  EXPECT_TRUE(flag.bits[7].inField);
+
+  // A scaled value box is widened to its longest value, units move along.
+  EXPECT_TRUE(temp.bitValueVisible);
+  EXPECT_EQ(temp.bitValue, "-32.00");  // 0x10 halves
+  EXPECT_EQ(temp.bitValueTextColour, kPanelBlack);
+  EXPECT_EQ(temp.bitValueMaxLength, 6);  // "-40.00"
+  EXPECT_EQ(temp.bitValueWidth, 1200);
+  EXPECT_EQ(temp.unitsLeft, kUnitsLeftTwips + 1200 - kBitValueWidthTwips);
+  EXPECT_EQ(temp.units, "C");
+
+  // Choices with their item data; `timerlock` locks while reading continuously.
+  ASSERT_EQ(choice.comboItems.size(), 2u);
+  EXPECT_EQ(choice.comboItems[0].value, 0);
+  EXPECT_EQ(choice.comboItems[1].value, 2);
+  EXPECT_EQ(choice.comboIndex, 1);
+  EXPECT_TRUE(choice.comboLocked);
+  EXPECT_EQ(choice.comboTextColour, kPanelBlack);
+  EXPECT_FALSE(model.Refresh(0, 0, false).rows[3].comboLocked);
+
+  // A read-only scroll bar over its raw range.
+  EXPECT_TRUE(level.scrollVisible);
+  EXPECT_EQ(level.scrollMin, 0);
+  EXPECT_EQ(level.scrollMax, 1023);
+  EXPECT_EQ(level.scrollLargeChange, 5);
+  EXPECT_EQ(level.scrollValue, 3);
+  EXPECT_FALSE(level.bitValueVisible);
+}
+
+TEST_F(Panel, RefreshSaysWhenRowsMustBeLaidOutAgain) {
+  LoadText(Register(0, 16) +
+           "  <register title=\"H\">\r\n"
+           "   <bitfield label=\"Shown\" addr=\"01\" bit=\"0\" value=\"0\"/>\r\n"
+           "   <bitfield label=\"Hidden\" addr=\"01\" bit=\"1\" value=\"0\">\r\n"
+           "    <hide addr=\"01\" bit=\"0\" value=\"0\"/>\r\n   </bitfield>\r\n"
+           "  </register>\r\n");
+  ASSERT_TRUE(model.Load("part"));
+  EXPECT_TRUE(model.Refresh(0, 0, false).pageChanged);
+  EXPECT_FALSE(model.Refresh(0, 0, false).pageChanged);
+  EXPECT_EQ(model.Refresh(0, 1, false).rows.size(), 1u);
+  EXPECT_TRUE(model.View().pageChanged);
+  // A condition that shows another row changes the layout of the same page.
+  session.images.valueImage[1] = 1;
+  EXPECT_TRUE(model.Refresh(0, 1, false).pageChanged);
+  EXPECT_EQ(model.View().rows.size(), 2u);
+  EXPECT_TRUE(model.Refresh(5, 0, false).rows.empty());
+}
+
+TEST(BusControls, ThreeWireAndNoChipHideTheirControls) {
+  const struct {
+    std::int16_t bus;
+    std::size_t hidden;
+    bool regTab;
+    bool regAddr;
+  } cases[] = {{kBusI2cUsb, 0, true, true},
+               {kBusMicrowire, 5, false, false},
+               {10, 5, false, false},
+               {kBusNoChip, 18, false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bus);
+    const BusControls bus = BusControlsFor(c.bus);
+    std::size_t hidden = 0;
+    for (const BusControl& control : bus.controls) {
+      hidden += control.visible ? 0 : 1;
+    }
+    EXPECT_EQ(bus.controls.size(), 18u);
+    EXPECT_EQ(hidden, c.hidden);
+    EXPECT_EQ(bus.regTabVisible, c.regTab);
+    EXPECT_EQ(bus.regAddrVisible, c.regAddr);
+  }
+  EXPECT_FALSE(BusControlsFor(kBusMicrowire).controls[0].visible);  // IfaceAddrCombo
+  EXPECT_TRUE(BusControlsFor(kBusMicrowire).controls[5].visible);   // FileLabel
+}
+
+}  // namespace
+}  // namespace kestrova::frontend

@@ -1,0 +1,111 @@
+#pragma once
+// A front end for tests: messages are recorded and answered as by
+// MessageBoxRecorder, dialogs answer from scripted queues, and every other
+// handler call is written to `calls` in order.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frontend/front_end.hpp"
+#include "support/message_box_recorder.hpp"
+
+namespace kestrova::test_support {
+
+class RecordingFrontEnd : public markup::RecordingMessages<frontend::FrontEnd> {
+ public:
+  struct FileDialogShown {
+    std::string filter;
+    std::string title;
+    std::string fileName;  // as handed in
+    std::uint32_t flags = 0;
+    bool save = false;
+  };
+  struct HardwareDialogShown {
+    std::string title;
+    std::vector<std::string> captions;
+    int selected = 0;
+  };
+
+  bool ShowFileDialog(std::string_view filter, std::string_view title, std::string& fileName,
+                      std::uint32_t flags, bool save) override {
+    fileDialogs.push_back({std::string(filter), std::string(title), fileName, flags, save});
+    if (fileChoices.empty()) {
+      return false;
+    }
+    fileName = fileChoices.front();
+    fileChoices.pop_front();
+    return true;
+  }
+  int ChooseHardware(std::string_view title, const std::vector<std::string>& captions,
+                     int selected) override {
+    hardwareDialogs.push_back({std::string(title), captions, selected});
+    if (hardwareChoices.empty()) {
+      return selected;
+    }
+    const int choice = hardwareChoices.front();
+    hardwareChoices.pop_front();
+    return choice;
+  }
+  void ShowSplash(std::string_view title) override { Call("ShowSplash " + std::string(title)); }
+  void HideSplash() override { Call("HideSplash"); }
+  void SetWindowTitle(std::string_view title) override {
+    windowTitle = title;
+    Call("SetWindowTitle " + windowTitle);
+  }
+  void ShowPanelTabs() override { Call("ShowPanelTabs"); }
+  void RefreshPanel() override { Call("RefreshPanel"); }
+  void SetReadRegsEnabled(bool enabled) override {
+    Call(enabled ? "SetReadRegsEnabled 1" : "SetReadRegsEnabled 0");
+  }
+  void SetWriteRegsEnabled(bool enabled) override {
+    Call(enabled ? "SetWriteRegsEnabled 1" : "SetWriteRegsEnabled 0");
+  }
+  void StopContinuous() override {
+    Call("StopContinuous");
+    if (onStopContinuous) {
+      onStopContinuous();
+    }
+  }
+  void ProcessEvents() override { Call("ProcessEvents"); }
+  void ArmStepTimer(int delayMs) override { Call("ArmStepTimer " + std::to_string(delayMs)); }
+  void ContinuousControlsChanged() override { Call("ContinuousControlsChanged"); }
+  void PlotWindowsOpened() override { Call("PlotWindowsOpened"); }
+  void PlotWindowClosing(int index) override { Call("PlotWindowClosing " + std::to_string(index)); }
+  void PlotWindowsUpdated() override { Call("PlotWindowsUpdated"); }
+  void SavePartSettings() override {
+    Call("SavePartSettings");
+    if (onSavePartSettings) {
+      onSavePartSettings();
+    }
+  }
+
+  // The recorded calls whose text starts with `name`.
+  std::vector<std::string> CallsTo(std::string_view name) const {
+    std::vector<std::string> found;
+    for (const std::string& call : calls) {
+      if (call.rfind(name, 0) == 0) {
+        found.push_back(call);
+      }
+    }
+    return found;
+  }
+
+  std::vector<std::string> calls;
+  std::string windowTitle;
+  std::vector<FileDialogShown> fileDialogs;
+  std::deque<std::string> fileChoices;  // paths chosen, in order; cancel when none is left
+  std::vector<HardwareDialogShown> hardwareDialogs;
+  std::deque<int> hardwareChoices;  // the preselected entry when none is left
+  // What the handler does besides being recorded (a test wires its reader).
+  std::function<void()> onStopContinuous;
+  std::function<void()> onSavePartSettings;
+
+ private:
+  void Call(std::string text) { calls.push_back(std::move(text)); }
+};
+
+}  // namespace kestrova::test_support
