@@ -12,7 +12,6 @@
 #include "engine/register_view.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
-#include "markup/file_dialog.hpp"
 #include "markup/markup_store.hpp"
 #include "markup/message_box.hpp"
 

@@ -34,7 +34,9 @@ const std::vector<Rule>& Rules() {
       {"tools",
        {"frontend", "engine", "definition", "markup", "continuous", "dravik", "usb", "smbus",
         "emulator"}},
-      {"app/mainwindow", {"frontend", "engine", "definition", "markup", "continuous", "dravik"}, true},
+      {"app/mainwindow",
+       {"frontend", "engine", "definition", "markup", "continuous", "dravik"},
+       true},
   };
   return rules;
 }
