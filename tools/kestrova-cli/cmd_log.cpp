@@ -28,32 +28,6 @@ constexpr std::int64_t kLargestLogLimit = 1000000000;
 // A Ctrl-C is seen within this time even while waiting for a long interval.
 constexpr int kSignalCheckMs = 50;
 
-// The step timer of the loop, kept as the time the next step is due.
-class LogFrontEnd : public continuous::ContinuousFrontEnd {
- public:
-  explicit LogFrontEnd(continuous::Clock& clock) : clock_(clock) {}
-  void ArmStepTimer(int delayMs) override {
-    due_ = clock_.NowMilliseconds() + delayMs;
-    armed_ = true;
-  }
-  bool Armed() const { return armed_; }
-  // Waits for the step that is due; false when a signal check comes first.
-  bool WaitForStep() {
-    const std::int64_t left = due_ - clock_.NowMilliseconds();
-    if (left > 0) {
-      clock_.SleepMilliseconds(static_cast<int>(std::min<std::int64_t>(left, kSignalCheckMs)));
-      return false;
-    }
-    armed_ = false;
-    return true;
-  }
-
- private:
-  continuous::Clock& clock_;
-  std::int64_t due_ = 0;
-  bool armed_ = false;
-};
-
 class StopSignals {
  public:
   StopSignals() {
@@ -114,9 +88,8 @@ int RunLog(CommandContext& context) {
     return status;
   }
   continuous::FixedDateTimeText dateTime;
-  continuous::SteadyClock clock;
-  LogFrontEnd frontEnd(clock);
-  continuous::ContinuousRead reader(part.session, part.edit, dateTime, clock, frontEnd);
+  ConsoleFrontEnd& frontEnd = context.messages;
+  continuous::ContinuousRead reader(part.session, part.edit, dateTime, frontEnd.clock, frontEnd);
   context.messages.AttachContinuousRead(&reader);
   reader.writeStartupListOnFirstStep = context.line.global.startupWrites;
   continuous::ContinuousState& state = reader.state;
@@ -131,11 +104,11 @@ int RunLog(CommandContext& context) {
     context.messages.AttachContinuousRead(nullptr);
     return kExitFailure;
   }
-  while (state.AnyActive() && frontEnd.Armed()) {
+  while (state.AnyActive() && frontEnd.StepArmed()) {
     if (stopRequested != 0) {
       interrupted = true;
       reader.StopLogging();
-    } else if (frontEnd.WaitForStep()) {
+    } else if (frontEnd.WaitForStep(kSignalCheckMs)) {
       reader.OnStepTimer();
     }
   }

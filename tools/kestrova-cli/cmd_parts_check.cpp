@@ -8,11 +8,15 @@
 #include "definition/numbers.hpp"
 #include "definition/program_folder.hpp"
 #include "engine/connection.hpp"
+#include "frontend/text_encoding.hpp"
 #include "markup/markup_store.hpp"
 #include "part_session.hpp"
-#include "text_encoding.hpp"
 
 namespace kestrova::cli {
+
+using frontend::DisplayWidth;
+using frontend::Latin1ToUtf8;
+using frontend::PadRight;
 
 namespace fs = std::filesystem;
 

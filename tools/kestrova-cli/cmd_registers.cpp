@@ -8,11 +8,14 @@
 #include "engine/register_data.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/register_view.hpp"
+#include "frontend/text_encoding.hpp"
 #include "part_session.hpp"
 #include "register_output.hpp"
-#include "text_encoding.hpp"
 
 namespace kestrova::cli {
+
+using frontend::Latin1ToUtf8;
+using frontend::Utf8ToLatin1;
 
 namespace {
 

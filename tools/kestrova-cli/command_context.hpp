@@ -7,14 +7,14 @@
 #include <string_view>
 
 #include "cli_options.hpp"
-#include "console_messages.hpp"
+#include "console_front_end.hpp"
 #include "json_writer.hpp"
 
 namespace kestrova::cli {
 
 struct CommandContext {
   const CommandLine& line;
-  ConsoleMessages& messages;
+  ConsoleFrontEnd& messages;
   JsonWriter& json;  // an object is open; commands add members
 
   bool Json() const { return line.global.json; }

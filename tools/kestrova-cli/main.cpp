@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv, argv + argc);
   CommandLine line;
   std::string error;
-  ConsoleMessages messages;
+  ConsoleFrontEnd messages;
   if (!ParseCommandLine(arguments, line, error)) {
     messages.Error(error);
     std::fputs(UsageText().c_str(), stderr);

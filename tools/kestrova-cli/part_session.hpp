@@ -1,31 +1,32 @@
 #pragma once
-// One run of the engine on one part, as the window's start-up makes it: the
-// program folder chosen and seeded, the part settings read, the definition
-// loaded and checked, the hardware opened, the start-up lists collected.
-// Closing the session closes the board.
+// One run of the engine on one part, opened by the same start-up steps as
+// the window's, answered without dialogs: --link picks the hardware (else
+// part.def's, else none), the definition's problems become warnings, and
+// the startup file is left as it is. Closing the session closes the board.
 
 #include <cstdint>
 #include <string>
 
 #include "cli_options.hpp"
-#include "console_messages.hpp"
-#include "definition/part_settings.hpp"
-#include "engine/connection.hpp"
+#include "console_front_end.hpp"
 #include "engine/library_binding.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/session.hpp"
+#include "frontend/program_start.hpp"
+#include "frontend/start_device.hpp"
 #include "markup/markup_store.hpp"
 
 namespace kestrova::cli {
 
-// The program folder from the options and the environment, seeded on first
-// use from the installed data (or, in the build tree, the repository's data).
-// Empty with `error` set when none can be had.
+// The options every front end shares, from the command line.
+frontend::StartOptions StartOptionsOf(const GlobalOptions& options);
+
+// The program folder (frontend::PrepareProgramFolder) of the options.
 std::string PrepareProgramFolder(const GlobalOptions& options, std::string& error);
 
 class PartSession {
  public:
-  PartSession(const GlobalOptions& options, ConsoleMessages& messages);
+  PartSession(const GlobalOptions& options, ConsoleFrontEnd& messages);
   ~PartSession();
   PartSession(const PartSession&) = delete;
   PartSession& operator=(const PartSession&) = delete;
@@ -38,24 +39,18 @@ class PartSession {
   engine::LibraryBinding library;
   engine::Session session;
   engine::EditState edit;
-  engine::PartConnectionInfo info;
-  definition::PartSettings settings;
-  std::string programFolder;
-  std::string deviceName;
-  std::string deviceFile;
-  std::string workingFolder;
-  std::string hardwareType;  // the chosen hardware entry's type
-  std::string windowTitle;
+  frontend::DeviceStart start;
+  // What the start found, for the commands.
+  const definition::PartSettings& settings = start.settings;
+  const engine::PartConnectionInfo& info = start.info;
+  const std::string& deviceName = start.deviceName;
 
  private:
-  int ChooseHardware(std::string& type);
-
   const GlobalOptions& options_;
-  ConsoleMessages& messages_;
+  ConsoleFrontEnd& messages_;
   bool opened_ = false;
 };
 
-// "usb", "ich" or "none" for the session's link.
-std::string LinkName(std::int16_t link);
+using frontend::LinkName;
 
 }  // namespace kestrova::cli

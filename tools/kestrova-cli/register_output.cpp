@@ -4,9 +4,13 @@
 
 #include "cli_options.hpp"
 #include "definition/numbers.hpp"
-#include "text_encoding.hpp"
+#include "frontend/text_encoding.hpp"
 
 namespace kestrova::cli {
+
+using frontend::Latin1ToUtf8;
+using frontend::PadRight;
+using frontend::Utf8ToLatin1;
 
 namespace {
 

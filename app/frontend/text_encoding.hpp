@@ -1,11 +1,11 @@
 #pragma once
 // Definition and settings files hold single-byte (Latin-1) text; the
-// terminal and JSON speak UTF-8.
+// terminal, JSON and the window speak UTF-8.
 
 #include <string>
 #include <string_view>
 
-namespace kestrova::cli {
+namespace kestrova::frontend {
 
 std::string Latin1ToUtf8(std::string_view text);
 // Characters beyond Latin-1 (and malformed sequences) become "?".
@@ -20,4 +20,4 @@ std::size_t DisplayWidth(std::string_view utf8);
 // The text with spaces added up to `width` characters.
 std::string PadRight(std::string_view utf8, std::size_t width);
 
-}  // namespace kestrova::cli
+}  // namespace kestrova::frontend

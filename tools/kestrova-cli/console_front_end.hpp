@@ -2,14 +2,17 @@
 // The program's front end on a terminal: every message becomes a line on
 // standard error, and questions are answered by the command's policy instead
 // of a user ("Write Modified Registers?" is answered Yes only when the
-// command was asked to write). There are no dialogs, panel or buttons.
+// command was asked to write). There are no dialogs, panel, buttons or plot
+// windows; the read loop's step timer is a due time the log command waits for.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/front_end.hpp"
+#include "continuous/clock.hpp"
+#include "frontend/front_end.hpp"
 
 namespace kestrova::continuous {
 class ContinuousRead;
@@ -17,9 +20,9 @@ class ContinuousRead;
 
 namespace kestrova::cli {
 
-class ConsoleMessages : public engine::EngineFrontEnd {
+class ConsoleFrontEnd : public frontend::FrontEnd {
  public:
-  explicit ConsoleMessages(std::FILE* out = stderr) : out_(out) {}
+  explicit ConsoleFrontEnd(std::FILE* out = stderr) : out_(out) {}
 
   // Messages with only an OK button report failures: they count as errors.
   int Show(std::string_view prompt, int buttons) override;
@@ -29,13 +32,36 @@ class ConsoleMessages : public engine::EngineFrontEnd {
                       bool) override {
     return false;
   }
+  // Only asked without --link when part.def's choice is gone: as OK would.
+  int ChooseHardware(std::string_view, const std::vector<std::string>&, int selected) override {
+    return selected;
+  }
+  void ShowSplash(std::string_view) override {}
+  void HideSplash() override {}
+  void SetWindowTitle(std::string_view) override {}
+  void ProcessEvents() override {}
+  void ShowPanelTabs() override {}
   void RefreshPanel() override {}
   void SetReadRegsEnabled(bool) override {}
   void SetWriteRegsEnabled(bool) override {}
   void SavePartSettings() override {}
+  void ContinuousControlsChanged() override {}
+  void PlotWindowsOpened() override {}
+  void PlotWindowClosing(int) override {}
+  void PlotWindowsUpdated() override {}
+
   // The attached read loop of a log command stops.
   void StopContinuous() override;
   void AttachContinuousRead(continuous::ContinuousRead* reader) { reader_ = reader; }
+
+  // The step timer of the log command's loop, kept as the time the next step
+  // is due on `clock`.
+  void ArmStepTimer(int delayMs) override;
+  bool StepArmed() const { return armed_; }
+  // Waits for the step that is due, at most `checkMs`; false when the wait
+  // ended before the step was due.
+  bool WaitForStep(int checkMs);
+  continuous::SteadyClock clock;
 
   // A warning line that is not an error.
   void Warn(std::string_view utf8);
@@ -57,6 +83,8 @@ class ConsoleMessages : public engine::EngineFrontEnd {
  private:
   std::FILE* out_;
   continuous::ContinuousRead* reader_ = nullptr;
+  std::int64_t due_ = 0;
+  bool armed_ = false;
   std::vector<std::string> errors_;
   std::vector<std::string> warnings_;
 };

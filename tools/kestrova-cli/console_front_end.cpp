@@ -1,15 +1,19 @@
-#include "console_messages.hpp"
+#include "console_front_end.hpp"
+
+#include <algorithm>
 
 #include "continuous/continuous_read.hpp"
-#include "text_encoding.hpp"
+#include "frontend/text_encoding.hpp"
 
 namespace kestrova::cli {
+
+using frontend::ToUtf8;
 
 namespace {
 constexpr const char* kPrefix = "kestrova-cli: ";
 }  // namespace
 
-std::string ConsoleMessages::ForTerminal(std::string_view latin1) {
+std::string ConsoleFrontEnd::ForTerminal(std::string_view latin1) {
   std::string text;
   for (std::size_t i = 0; i < latin1.size(); ++i) {
     if (latin1[i] == '\r' && i + 1 < latin1.size() && latin1[i + 1] == '\n') {
@@ -28,7 +32,7 @@ std::string ConsoleMessages::ForTerminal(std::string_view latin1) {
   return out;
 }
 
-int ConsoleMessages::Show(std::string_view prompt, int buttons) {
+int ConsoleFrontEnd::Show(std::string_view prompt, int buttons) {
   const std::string text = ForTerminal(prompt);
   if (buttons == markup::MB_OK) {
     errors_.push_back(text);
@@ -43,19 +47,34 @@ int ConsoleMessages::Show(std::string_view prompt, int buttons) {
   return answer;
 }
 
-void ConsoleMessages::StopContinuous() {
+void ConsoleFrontEnd::ArmStepTimer(int delayMs) {
+  due_ = clock.NowMilliseconds() + delayMs;
+  armed_ = true;
+}
+
+bool ConsoleFrontEnd::WaitForStep(int checkMs) {
+  const std::int64_t left = due_ - clock.NowMilliseconds();
+  if (left > 0) {
+    clock.SleepMilliseconds(static_cast<int>(std::min<std::int64_t>(left, checkMs)));
+    return false;
+  }
+  armed_ = false;
+  return true;
+}
+
+void ConsoleFrontEnd::StopContinuous() {
   if (reader_ != nullptr) {
     reader_->StopContinuous();
   }
 }
 
-void ConsoleMessages::Warn(std::string_view utf8) {
+void ConsoleFrontEnd::Warn(std::string_view utf8) {
   warnings_.emplace_back(utf8);
   std::fprintf(out_, "%swarning: %.*s\n", kPrefix, static_cast<int>(utf8.size()), utf8.data());
   std::fflush(out_);
 }
 
-void ConsoleMessages::Error(std::string_view utf8) {
+void ConsoleFrontEnd::Error(std::string_view utf8) {
   errors_.emplace_back(utf8);
   std::fprintf(out_, "%s%.*s\n", kPrefix, static_cast<int>(utf8.size()), utf8.data());
   std::fflush(out_);

@@ -1,6 +1,6 @@
-#include "text_encoding.hpp"
+#include "frontend/text_encoding.hpp"
 
-namespace kestrova::cli {
+namespace kestrova::frontend {
 
 namespace {
 constexpr unsigned char kFirstNonAscii = 0x80;
@@ -94,4 +94,4 @@ std::string PadRight(std::string_view utf8, std::size_t width) {
   return out;
 }
 
-}  // namespace kestrova::cli
+}  // namespace kestrova::frontend

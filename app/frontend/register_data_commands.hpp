@@ -1,0 +1,33 @@
+#pragma once
+// The Open Reg and Save Reg commands around the engine's register data
+// files: the file dialogs, the offer to save before another file is opened,
+// and the offer to write what was opened.
+
+#include <cstdint>
+#include <string>
+
+namespace kestrova::engine {
+class Session;
+struct EditState;
+}  // namespace kestrova::engine
+
+namespace kestrova::frontend {
+
+inline constexpr const char* kRegisterDataFilter = "Register Data files (*.dat)|*.dat";
+inline constexpr const char* kOpenRegisterDataTitle = "Open Register Data File";
+inline constexpr const char* kSaveRegisterDataTitle = "Save Register Data File";
+inline constexpr std::uint32_t kOpenRegisterDataFlags = 0x30500D;
+inline constexpr std::uint32_t kSaveRegisterDataFlags = 0x30000E;
+inline constexpr const char* kSaveCurrentQuestion = "Save Current Register Settings?";
+
+// Open Reg: when Save Reg is offered (`saveRegOffered`) and the settings
+// changed, offers to save them first; asks for the file (`regFileName`, the
+// part setting, takes the choice), applies it as pending changes and offers
+// to write them. True when a file was applied.
+bool OpenRegCommand(engine::Session& session, engine::EditState& edit, std::string& regFileName,
+                    bool saveRegOffered);
+
+// Save Reg: asks for the file and writes the current settings to it.
+bool SaveRegCommand(engine::Session& session, std::string& regFileName);
+
+}  // namespace kestrova::frontend
