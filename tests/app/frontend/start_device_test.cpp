@@ -1,0 +1,152 @@
+// Opening a part as the window does: the dialogs in their order, the
+// hardware part.def remembers, the address that wins, a failed open, and
+// the offer of a register data file without hardware.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../markup/temp_folder.hpp"
+#include "continuous/plot_selection.hpp"
+#include "definition/part_settings.hpp"
+#include "definition/program_folder.hpp"
+#include "engine/recording_device_library.hpp"
+#include "engine/register_edit.hpp"
+#include "engine/session.hpp"
+#include "frontend/panel_view.hpp"
+#include "frontend/start_device.hpp"
+#include "markup/markup_store.hpp"
+#include "support/recording_front_end.hpp"
+
+namespace kestrova::frontend {
+namespace {
+
+using kestrova::testing::TempFolder;
+using kestrova::testing::WriteBytes;
+
+std::string Definition(const std::string& entries) {
+  return "<definition>\r\n <part label=\"Sensor\">\r\n  <driver>\r\n" + entries +
+         "  </driver>\r\n  <interface type=\"i2c\">\r\n"
+         "   <addr value=\"48\" label=\"I2C Address\"/>\r\n  </interface>\r\n"
+         "  <register title=\"A\" log=\"true\" units=\"C\">\r\n"
+         "   <bitfield label=\"A\" addr=\"1\" bit=\"7:0\" value=\"5\"/>\r\n  </register>\r\n"
+         " </part>\r\n</definition>\r\n";
+}
+
+const std::string kThreeEntries = Definition(
+    "   <add type=\"usb\" label=\"Board\" vid=\"0400\" pid=\"1100\"/>\r\n"
+    "   <add type=\"ich\" label=\"Adapter\"/>\r\n"
+    "   <add type=\"sim\" label=\"Simulation\"/>\r\n");
+
+class Start : public ::testing::Test {
+ protected:
+  Start()
+      : session(store, library, frontEnd),
+        panel(session),
+        plots(store, frontEnd),
+        start(session, frontEnd, edit, &panel, &plots) {
+    store.SetRetryWait([](std::chrono::milliseconds) {});
+    std::filesystem::create_directories(home / "device");
+    WriteBytes(home / "device/sensor", kThreeEntries);
+    WriteBytes(home / "device/plain",
+               Definition("   <add type=\"sim\" label=\"Simulation\"/>\r\n"));
+    start.programFolder = home.path();
+    start.deviceName = "sensor";
+  }
+
+  // part.def of the sensor as a run before left it.
+  void Remember(const std::string& driverClass, std::int16_t address) {
+    definition::PartSettings settings = definition::DefaultPartSettings(home / "sensor", "sensor");
+    settings.driverClass = driverClass;
+    settings.interfaceAddr = address;
+    std::filesystem::create_directories(home / "sensor");
+    markup::MarkupStore scratch;
+    ASSERT_TRUE(definition::SavePartSettings(scratch, home / "sensor", settings, frontEnd));
+  }
+
+  TempFolder home;
+  markup::MarkupStore store;
+  engine::RecordingDeviceLibrary library;
+  test_support::RecordingFrontEnd frontEnd;
+  engine::Session session;
+  engine::EditState edit;
+  PanelModel panel;
+  continuous::PlotSelection plots;
+  DeviceStart start;
+};
+
+TEST_F(Start, TheRememberedHardwareIsPreselectedAndItsAddressWins) {
+  for (const auto& [remembered, address] :
+       std::vector<std::pair<std::int16_t, std::int16_t>>{{0x4A, 0x4A}, {-1, 0x48}}) {
+    SCOPED_TRACE(address);
+    Remember("ich", remembered);
+    frontEnd.hardwareDialogs.clear();
+    ASSERT_TRUE(start.StartDevice({}));
+    ASSERT_EQ(frontEnd.hardwareDialogs.size(), 1u);
+    EXPECT_EQ(frontEnd.hardwareDialogs[0].title, "Sensor");
+    EXPECT_EQ(frontEnd.hardwareDialogs[0].captions,
+              (std::vector<std::string>{"Sensor Board", "Sensor Adapter", "Sensor Simulation"}));
+    EXPECT_EQ(frontEnd.hardwareDialogs[0].selected, 1);
+    EXPECT_EQ(session.connection.link, engine::kLinkSmbus);
+    EXPECT_EQ(session.connection.busType, 3);
+    EXPECT_EQ(session.connection.deviceAddress, address);
+  }
+  EXPECT_EQ(frontEnd.windowTitle, "Sensor Adapter");
+  EXPECT_EQ(frontEnd.CallsTo("ShowSplash"),
+            std::vector<std::string>(2, "ShowSplash Searching for Sensor Adapter..."));
+  EXPECT_EQ(frontEnd.CallsTo("ShowPanelTabs").size(), 2u);
+  EXPECT_EQ(panel.Pages().groups[0].pages.size(), 1u);
+  EXPECT_EQ(plots.PlotSelectionNumber(), 1);  // the logged register's default plot
+  EXPECT_TRUE(frontEnd.shown.empty());        // hardware present: no offer of a data file
+}
+
+TEST_F(Start, AnotherDeviceThenCancelEnds) {
+  frontEnd.hardwareChoices = {kAnotherDevice};
+  EXPECT_FALSE(start.StartDevice({}));
+  EXPECT_EQ(start.Failure(), StartFailure::Cancelled);
+  ASSERT_EQ(frontEnd.fileDialogs.size(), 1u);
+  EXPECT_EQ(frontEnd.fileDialogs[0].filter, "Device (*)|*");
+  EXPECT_EQ(frontEnd.fileDialogs[0].title, "Open Device");
+  EXPECT_EQ(frontEnd.fileDialogs[0].fileName, home / "device/sensor");
+  EXPECT_EQ(frontEnd.fileDialogs[0].flags, 0x1008u);
+  EXPECT_TRUE(library.calls.empty());
+}
+
+TEST_F(Start, AFailedOpenShowsTheLibrarysTextAndOffersAnotherDevice) {
+  session.connection.testFlags = engine::kTestLibraryErrorText;
+  library.failuresLeft = 1;
+  library.errorText = "OpenDevice: No USB device found";
+  frontEnd.hardwareChoices = {0};
+  frontEnd.fileChoices = {home / "device/plain"};
+  frontEnd.answers = {markup::IDOK, markup::IDNO};
+  ASSERT_TRUE(start.StartDevice({}));
+  EXPECT_EQ(start.deviceName, "plain");
+  EXPECT_EQ(library.CallsOf("OpenDevice").size(), 1u);
+  ASSERT_EQ(frontEnd.shown.size(), 2u);
+  EXPECT_EQ(frontEnd.shown[0].prompt,
+            "Check USB connection and select Device again\r\nOpenDevice: No USB device found");
+  EXPECT_EQ(frontEnd.shown[1].prompt, "No Hardware Selected.\r\nLoad Register Data File?");
+  EXPECT_EQ(frontEnd.shown[1].buttons, markup::MB_YESNO);
+}
+
+TEST_F(Start, NoDeviceAsksForTheFileAndUnknownHardwareOffersADataFile) {
+  start.deviceName = "none";
+  frontEnd.fileChoices = {home / "device/sensor"};
+  frontEnd.hardwareChoices = {2};  // "sim": no hardware
+  ASSERT_TRUE(start.StartDevice({}));
+  EXPECT_EQ(session.connection.busType, 11);
+  EXPECT_EQ(session.connection.deviceHandle, engine::kNoDevice);
+  EXPECT_TRUE(library.calls.empty());
+  ASSERT_EQ(frontEnd.shown.size(), 1u);
+  EXPECT_EQ(frontEnd.shown[0].prompt, "No Hardware Selected.\r\nLoad Register Data File?");
+  // Yes opens the register data dialog.
+  ASSERT_EQ(frontEnd.fileDialogs.size(), 2u);
+  EXPECT_EQ(frontEnd.fileDialogs[0].title, "Open Device");
+  EXPECT_EQ(frontEnd.fileDialogs[1].title, "Open Register Data File");
+  EXPECT_EQ(frontEnd.fileDialogs[1].flags, 0x30500Du);
+  EXPECT_EQ(start.driverClass, "sim");
+}
+
+}  // namespace
+}  // namespace kestrova::frontend
