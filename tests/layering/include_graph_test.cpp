@@ -37,6 +37,7 @@ const std::vector<Rule>& Rules() {
       {"app/mainwindow",
        {"frontend", "engine", "definition", "markup", "continuous", "dravik"},
        true},
+      {"app/plotwindow", {"continuous", "engine", "definition", "markup", "dravik"}, true},
   };
   return rules;
 }

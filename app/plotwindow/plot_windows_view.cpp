@@ -1,0 +1,94 @@
+#include "plot_windows_view.hpp"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+
+#include "plot_window.hpp"
+
+namespace kestrova::plotwindow {
+
+namespace {
+
+constexpr double kDefaultRefreshRate = 60;
+constexpr double kMillisecondsPerSecond = 1000;
+
+}  // namespace
+
+PlotWindowsView::PlotWindowsView(const continuous::PlotWindows& plots,
+                                 std::function<void(int)> removePlot, QWidget* owner)
+    : QObject(owner), plots_(plots), removePlot_(std::move(removePlot)), owner_(owner) {
+  frame_.setSingleShot(true);
+  connect(&frame_, &QTimer::timeout, this, &PlotWindowsView::DrawFrame);
+}
+
+PlotWindowsView::~PlotWindowsView() {
+  for (const QPointer<PlotWindow>& window : windows_) {
+    if (window != nullptr) {
+      window->CloseForCore();
+      delete window;
+    }
+  }
+}
+
+void PlotWindowsView::PlotWindowsOpened(int top) {
+  const continuous::PlotWindows& plots = plots_;
+  QScreen* screen =
+      owner_->screen() != nullptr ? owner_->screen() : QGuiApplication::primaryScreen();
+  const QRect area = screen->availableGeometry();
+  const std::vector<continuous::WindowGeometry> tiles =
+      continuous::TilePlotWindows(plots.PlotWindowCount(), area.width(), area.height(), top);
+  for (int i = 0; i < plots.PlotWindowCount(); ++i) {
+    auto* window = new PlotWindow(
+        plots.Window(i), [this](int index) { removePlot_(index); }, owner_);
+    const continuous::WindowGeometry& tile = tiles[static_cast<std::size_t>(i)];
+    window->move(area.x() + tile.left, area.y() + tile.top);
+    window->resize(tile.width, tile.height);
+    windows_.push_back(window);
+  }
+}
+
+void PlotWindowsView::PlotWindowClosing(int index) {
+  if (index < 0 || index >= Count()) {
+    return;
+  }
+  PlotWindow* window = Window(index);
+  windows_.erase(windows_.begin() + index);
+  window->CloseForCore();
+  window->deleteLater();
+}
+
+void PlotWindowsView::PlotWindowsUpdated() {
+  if (frame_.isActive()) {
+    return;  // the frame to come draws this step too
+  }
+  const int frame = FrameMilliseconds();
+  const qint64 since = sinceLastFrame_.isValid() ? sinceLastFrame_.elapsed() : frame;
+  frame_.start(static_cast<int>(std::max<qint64>(0, frame - since)));
+}
+
+void PlotWindowsView::DrawFrame() {
+  sinceLastFrame_.start();
+  for (int i = 0; i < Count(); ++i) {
+    PlotWindow* window = Window(i);
+    if (!plots_.Window(i).Shown()) {
+      continue;
+    }
+    if (!window->Appeared()) {
+      window->show();  // draws itself as it appears
+    } else if (window->isVisible() && !window->isMinimized()) {
+      window->Redraw();
+    }
+  }
+}
+
+int PlotWindowsView::FrameMilliseconds() const {
+  const QScreen* screen = owner_->screen();
+  const double rate =
+      screen != nullptr && screen->refreshRate() > 0 ? screen->refreshRate() : kDefaultRefreshRate;
+  return static_cast<int>(std::ceil(kMillisecondsPerSecond / rate));
+}
+
+}  // namespace kestrova::plotwindow

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <qcustomplot.h>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTest>
+#include <deque>
+
+#include "../mainwindow/widget_test_support.hpp"
+#include "../markup/temp_folder.hpp"
+#include "input_box.hpp"
+#include "plot_select.hpp"
+#include "plot_window.hpp"
+#include "plot_windows_view.hpp"
+
+namespace kestrova::plotwindow {
+namespace {
+
+using continuous::Plot;
+using mainwindow::testing::EnsureApplication;
+using mainwindow::testing::OnNextModal;
+
+Plot PlotOf(const std::string& units, const std::vector<std::string>& names) {
+  Plot plot;
+  plot.enable = true;
+  plot.units = units;
+  for (const std::string& name : names) {
+    continuous::PlotRegister& r = plot.registers[static_cast<std::size_t>(plot.registerCount)];
+    r.enable = true;
+    r.xmlFileIndex = static_cast<std::int16_t>(3 + 3 * plot.registerCount++);
+    r.name = name;
+  }
+  return plot;
+}
+
+TEST(PlotWindows, AppearAtTheFirstUpdateTiledAndCloseThroughTheCore) {
+  EnsureApplication();
+  const std::vector<Plot> plots = {PlotOf("\xB0"
+                                          "C",
+                                          {"Temp"}),
+                                   PlotOf("V", {"A", "B"})};
+  continuous::PlotWindows set;
+  set.OpenPlotWindows(plots);
+  QWidget owner;
+  std::vector<int> removed;
+  PlotWindowsView* view = nullptr;
+  view = new PlotWindowsView(
+      set,
+      [&](int index) {
+        removed.push_back(index);
+        view->PlotWindowClosing(index);
+        set.RemovePlot(index);
+      },
+      &owner);
+  view->PlotWindowsOpened(100);
+  ASSERT_EQ(view->Count(), 2);
+  EXPECT_FALSE(view->Window(0)->isVisible());
+
+  for (int w = 0; w < 2; ++w) {
+    continuous::PlotChart& chart = set.Window(w);
+    for (int slot = 0; slot < chart.RegSize(); ++slot) {
+      chart.SetPlotObjRegValue(slot, 25 + slot);
+      chart.SetPlotObjRegValueString(slot, std::to_string(25 + slot));
+    }
+    const continuous::SlotRange ranges[2];
+    chart.Update(ranges);
+  }
+  view->PlotWindowsUpdated();
+  QTest::qWait(100);
+  PlotWindow* temp = view->Window(0);
+  ASSERT_TRUE(temp->isVisible());
+  EXPECT_EQ(temp->windowTitle(), QString::fromUtf8("\xC2\xB0"
+                                                   "C"));
+  EXPECT_EQ(temp->y(), QGuiApplication::primaryScreen()->availableGeometry().y() + 100);
+  QCustomPlot* chart = view->Window(1)->Chart();
+  ASSERT_EQ(chart->graphCount(), 2);
+  EXPECT_EQ(chart->graph(1)->dataCount(), 1);
+  EXPECT_EQ(chart->graph(1)->name(), "B=26              ");
+  EXPECT_EQ(chart->yAxis->range().lower, set.Window(1).YAxis().min);
+
+  view->Window(1)->close();  // by the user
+  EXPECT_EQ(removed, std::vector<int>{1});
+  EXPECT_EQ(view->Count(), 1);
+  view->PlotWindowClosing(0);  // by the core
+  EXPECT_EQ(removed, std::vector<int>{1});
+  EXPECT_EQ(view->Count(), 0);
+}
+
+class Answers : public markup::MessageBox {
+ public:
+  int Show(std::string_view prompt, int) override {
+    asked.emplace_back(prompt);
+    return markup::IDYES;
+  }
+  std::vector<std::string> asked;
+};
+
+TEST(PlotSelectDialog, ButtonsReachTheSelectionAndExitAsksToSave) {
+  EnsureApplication();
+  testing::TempFolder folder;
+  markup::MarkupStore store;
+  ASSERT_TRUE(store.LoadMarkupText(
+      "<definition>\r\n <part label=\"T\">\r\n"
+      "  <register log=\"true\" title=\"A\" units=\"C\" format=\"hex\">\r\n"
+      "   <bitfield label=\"v\" addr=\"0\" bit=\"7:0\" value=\"0\"/>\r\n  </register>\r\n"
+      " </part>\r\n</definition>\r\n"));
+  Answers answers;
+  continuous::PlotSelection selection(store, answers);
+  selection.SetPart(folder.path(), {3});
+  selection.RestorePlotSettings();
+
+  PlotSelect dialog(selection, answers);
+  dialog.show();
+  auto* tabs = dialog.findChild<QTabBar*>("RegTab");
+  auto* remove = dialog.findChild<QPushButton*>("DeleteButton");
+  ASSERT_EQ(tabs->count(), 1);
+  EXPECT_FALSE(remove->isEnabled());
+  dialog.findChild<QPushButton*>("AddButton")->click();
+  EXPECT_EQ(tabs->count(), 2);
+  EXPECT_EQ(tabs->currentIndex(), 1);
+  EXPECT_TRUE(remove->isEnabled());
+  dialog.findChild<QPushButton*>("SelectNoneButton")->click();
+  EXPECT_FALSE(selection.PlotRegisterEnable(1, 0));
+  dialog.findChild<QPushButton*>("EnableDisableButton")->click();
+  EXPECT_FALSE(selection.PlotSelectionEnable(1));
+  dialog.findChild<QPushButton*>("ExitButton")->click();
+  ASSERT_EQ(answers.asked.size(), 1u);
+  EXPECT_EQ(answers.asked.back(), "Save plot changes?");
+  EXPECT_NE(testing::ReadBytes(folder / "plot.def").find("<plot enable=\"False\""),
+            std::string::npos);
+}
+
+TEST(InputBox, AsksAgainUntilTheAnswerIsTaken) {
+  EnsureApplication();
+  std::deque<QString> typed = {"1.5", "0.25"};
+  std::function<void(QWidget*)> answer = [&](QWidget* box) {
+    auto* dialog = qobject_cast<QInputDialog*>(box);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Modify Read/Log Time");
+    dialog->setTextValue(typed.front());
+    typed.pop_front();
+    if (!typed.empty()) {
+      OnNextModal(answer);
+    }
+    dialog->accept();
+  };
+  OnNextModal(answer);
+  std::int32_t interval = 1000;
+  EXPECT_TRUE(continuous::SetReadTime(MakeInputBox(nullptr), interval));
+  EXPECT_EQ(interval, 250);
+  EXPECT_TRUE(typed.empty());
+}
+
+}  // namespace
+}  // namespace kestrova::plotwindow
