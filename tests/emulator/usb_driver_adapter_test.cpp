@@ -119,49 +119,6 @@ class AdapterTest : public ::testing::Test {
   uint32_t lastReturned = 0;
 };
 
-TEST_F(AdapterTest, DriverFacts) {
-  ASSERT_EQ(driverClass.Count(), 1);
-  EXPECT_EQ(driverClass.Open(1), nullptr);
-  auto driver = driverClass.Open(0);
-  ASSERT_NE(driver, nullptr);
-  uint8_t word[4] = {};
-  uint32_t returned = 0;
-  ASSERT_EQ(driver->Control(codes::kIoctlDriverVersion, nullptr, 0, word, 4, &returned, 5000),
-            IoResult::kDone);
-  EXPECT_EQ(returned, 4u);
-  EXPECT_EQ(word[3], 0x01);
-  EXPECT_EQ(word[2], 0x06);
-  driverClass.SetDriverVersion(0x01050400);
-  ASSERT_EQ(driver->Control(codes::kIoctlDriverVersion, nullptr, 0, word, 4, &returned, 5000),
-            IoResult::kDone);
-  EXPECT_EQ(word[1], 0x04);
-  ASSERT_EQ(driver->Control(codes::kIoctlBusSpeed, nullptr, 0, word, 4, &returned, 5000),
-            IoResult::kDone);
-  EXPECT_EQ(word[0], 1) << "full-speed board";
-  uint8_t alt = 9;
-  ASSERT_EQ(driver->Control(codes::kIoctlAltInterface, nullptr, 0, &alt, 1, &returned, 5000),
-            IoResult::kDone);
-  EXPECT_EQ(alt, 0);
-  char name[256];
-  ASSERT_EQ(driver->Control(codes::kIoctlFriendlyName, nullptr, 0, reinterpret_cast<uint8_t*>(name),
-                            256, &returned, 5000),
-            IoResult::kDone);
-  EXPECT_STREQ(name, kProductText);
-  EXPECT_EQ(driver->Control(0x220099, nullptr, 0, nullptr, 0, &returned, 5000), IoResult::kFailed);
-}
-
-TEST_F(AdapterTest, ControlTransferEchoesTheHeaderWithZeroStatus) {
-  auto driver = driverClass.Open(0);
-  std::vector<uint8_t> data;
-  ASSERT_EQ(ControlIn(*driver, 0x80, 6, 0x0100, 18, data), IoResult::kDone);
-  ASSERT_EQ(data.size(), 18u);
-  EXPECT_EQ(data[2], 0x10);
-  EXPECT_EQ(data[3], 0x01) << "bcdUSB 0x0110";
-  EXPECT_EQ(lastOut[1], 6) << "header echoed";
-  EXPECT_EQ(Status(lastOut, 14), 0u);
-  EXPECT_EQ(Status(lastOut, 18), 0u);
-}
-
 TEST_F(AdapterTest, StallFailsWithAStatusWord) {
   auto driver = driverClass.Open(0);
   std::vector<uint8_t> data;
@@ -179,21 +136,6 @@ TEST_F(AdapterTest, ReEnumerationLeavesOldHandlesStale) {
   ASSERT_EQ(ControlIn(*fresh, 0x80, 6, 0x0100, 18, data), IoResult::kDone);
   EXPECT_EQ(data[14], 1);
   EXPECT_EQ(data[15], 2);
-}
-
-TEST_F(AdapterTest, DirectBulkRoundTrip) {
-  Program(*driverClass.Open(0));
-  auto driver = driverClass.Open(0);
-  std::vector<uint8_t> packet = testing::ChipRead(2, 0x48, {0, 1});
-  uint32_t returned = 0;
-  ASSERT_EQ(Direct(*driver, 0x01, packet.data(), static_cast<uint32_t>(packet.size()), &returned),
-            IoResult::kDone);
-  EXPECT_EQ(returned, packet.size());
-  std::array<uint8_t, 64> response{};
-  ASSERT_EQ(Direct(*driver, 0x81, response.data(), 2, &returned), IoResult::kDone);
-  EXPECT_EQ(returned, 2u);
-  EXPECT_EQ(response[0], 0x42);
-  EXPECT_EQ(response[1], 0x43);
 }
 
 TEST_F(AdapterTest, BufferedBulkRoundTrip) {
@@ -220,25 +162,6 @@ TEST_F(AdapterTest, BufferedBulkRoundTrip) {
   EXPECT_EQ(returned, 39u);
   EXPECT_EQ(answer[38], 0x43);
   EXPECT_EQ(Status(answer, 14), 0u);
-}
-
-TEST_F(AdapterTest, MissingResponseTimesOutAtOnceAndAbortClearsAHeldOne) {
-  Program(*driverClass.Open(0));
-  auto driver = driverClass.Open(0);
-  std::array<uint8_t, 64> response{};
-  uint32_t returned = 99;
-  EXPECT_EQ(Direct(*driver, 0x81, response.data(), 1, &returned), IoResult::kTimeout);
-  EXPECT_EQ(returned, 0u);
-
-  board->Faults().Arm(FaultKind::kTimeout);
-  std::vector<uint8_t> packet = testing::ChipRead(2, 0x48, {0});
-  ASSERT_EQ(Direct(*driver, 0x01, packet.data(), static_cast<uint32_t>(packet.size()), &returned),
-            IoResult::kDone);
-  EXPECT_EQ(Direct(*driver, 0x81, response.data(), 1, &returned), IoResult::kTimeout);
-  uint8_t endpoint = 0x81;
-  ASSERT_EQ(driver->Control(codes::kIoctlAbortPipe, &endpoint, 1, nullptr, 0, &returned, 10000),
-            IoResult::kDone);
-  EXPECT_EQ(board->ResponsesQueued(), 0u);
 }
 
 TEST_F(AdapterTest, DisconnectedBoardLeavesTheClassUntilTheNextSearch) {
