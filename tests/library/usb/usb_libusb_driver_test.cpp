@@ -1,6 +1,5 @@
 // The libusb driver beyond what the kernel rig shows on a real bus: the vendor
-// list, enumeration bookkeeping, a failed claim, late answers that keep
-// coming, and the request forms the board firmware never uses.
+// list, enumeration bookkeeping, late answers that keep coming.
 #include "usb/libusb_driver.hpp"
 
 #include <gmock/gmock.h>
@@ -178,26 +177,6 @@ TEST_F(LibusbDriverTest, CountsBoardsOfTheVendorListAndGivesEveryReferenceBack) 
   EXPECT_EQ(bus.references, 0);
 }
 
-TEST_F(LibusbDriverTest, OpenClaimsInterfaceZeroAndAFailedClaimClosesTheBoardAgain) {
-  ASSERT_EQ(driverClass.Count(), 1);
-  {
-    InSequence order;
-    EXPECT_CALL(api, Open(_, _)).WillOnce(Return(0));
-    EXPECT_CALL(api, SetAutoDetachKernelDriver(_, 1));
-    EXPECT_CALL(api, ClaimInterface(_, 0)).WillOnce(Return(0));
-    EXPECT_CALL(api, ReleaseInterface(_, 0));
-    EXPECT_CALL(api, Close(_));
-    EXPECT_CALL(api, Open(_, _)).WillOnce(Return(0));
-    EXPECT_CALL(api, SetAutoDetachKernelDriver(_, 1));
-    EXPECT_CALL(api, ClaimInterface(_, 0)).WillOnce(Return(LIBUSB_ERROR_BUSY));
-    EXPECT_CALL(api, Close(_));
-    EXPECT_CALL(api, Open(_, _)).WillOnce(Return(LIBUSB_ERROR_ACCESS));
-  }
-  EXPECT_NE(driverClass.Open(0), nullptr);
-  EXPECT_EQ(driverClass.Open(0), nullptr);
-  EXPECT_EQ(driverClass.Open(0), nullptr);
-}
-
 TEST_F(LibusbDriverTest, LateAnswersAreDroppedBeforeTheNextCommandAFewReadsAtMost) {
   std::unique_ptr<Driver> driver = OpenFirst();
   uint8_t reply[8] = {};
@@ -228,90 +207,6 @@ TEST_F(LibusbDriverTest, LateAnswersAreDroppedBeforeTheNextCommandAFewReadsAtMos
   EXPECT_EQ(lateReads, kMaxLateAnswerReads);
   EXPECT_EQ(Direct(*driver, 0x02, packet, 2, &returned), IoResult::kDone);  // dropped once only
   EXPECT_EQ(lateReads, kMaxLateAnswerReads);
-}
-
-TEST_F(LibusbDriverTest, ControlAndBufferedFormsTranslateTheHeader) {
-  std::unique_ptr<Driver> driver = OpenFirst();
-  TransferHeader header;
-  header.bmRequestType = 0x80;
-  header.bRequest = 6;
-  header.wValue = 0x0100;
-  header.wLength = 18;
-  header.timeoutSeconds = 5;
-  const std::vector<uint8_t> control = Block(header, 18);
-  std::vector<uint8_t> out(control.size());
-  uint32_t returned = 0;
-  EXPECT_CALL(api, ControlTransfer(_, 0x80, 6, 0x0100, 0, _, 18, 5000))
-      .WillOnce(Invoke([](auto, auto, auto, auto, auto, unsigned char* data, auto, auto) {
-        std::memcpy(data, "\x12\x01\x10\x01", 4);
-        return 4;
-      }))
-      .WillOnce(Return(LIBUSB_ERROR_TIMEOUT))
-      .WillOnce(Return(LIBUSB_ERROR_PIPE));
-  const auto send = [&](uint32_t outLength) {
-    return driver->Control(kIoctlControlTransfer, control.data(),
-                           static_cast<uint32_t>(control.size()), out.data(), outLength, &returned,
-                           5000);
-  };
-  EXPECT_EQ(send(static_cast<uint32_t>(out.size())), IoResult::kDone);
-  EXPECT_EQ(returned, kTransferHeaderSize + 4);
-  EXPECT_EQ(out[kTransferHeaderSize + 1], 0x01);
-  EXPECT_EQ(ReadTransferHeader(out.data()).bRequest, 6);
-  EXPECT_EQ(send(static_cast<uint32_t>(out.size())), IoResult::kTimeout);
-  EXPECT_EQ(send(static_cast<uint32_t>(out.size())), IoResult::kFailed);
-  EXPECT_EQ(send(kTransferHeaderSize + 17), IoResult::kFailed);  // no room for wLength
-
-  header = TransferHeader{};
-  header.endpointAddress = 0x02;
-  header.timeoutSeconds = 3;
-  header.bufferOffset = kTransferHeaderSize;
-  header.bufferLength = 2;
-  std::vector<uint8_t> buffered = Block(header, 2);
-  buffered[kTransferHeaderSize] = 0xAB;
-  EXPECT_CALL(api, BulkTransfer(_, 0x02, _, 2, _, 3000))
-      .WillOnce(Invoke([](auto, auto, unsigned char* data, int, int* transferred, auto) {
-        EXPECT_EQ(data[0], 0xAB);
-        *transferred = 2;
-        return 0;
-      }));
-  EXPECT_EQ(driver->Control(kIoctlBufferedTransfer, buffered.data(),
-                            static_cast<uint32_t>(buffered.size()), out.data(),
-                            static_cast<uint32_t>(buffered.size()), &returned, 3000),
-            IoResult::kDone);
-  EXPECT_EQ(returned, kTransferHeaderSize + 2);
-}
-
-TEST_F(LibusbDriverTest, AnswersTheDriverQueriesFromLibusb) {
-  std::unique_ptr<Driver> driver = OpenFirst();
-  ON_CALL(api, Version()).WillByDefault(Return(0x01001A00));
-  ON_CALL(api, GetStringDescriptorAscii(_, 2, _, _))
-      .WillByDefault(Invoke([](auto, auto, unsigned char* data, int) {
-        std::strcpy(reinterpret_cast<char*>(data), "Evaluation Board");
-        return 16;
-      }));
-  EXPECT_CALL(api, ResetDevice(_)).WillOnce(Return(0)).WillOnce(Return(LIBUSB_ERROR_IO));
-  uint8_t out[256] = {};
-  uint32_t returned = 0;
-  const auto query = [&](uint32_t code, uint32_t length) {
-    std::memset(out, 0, sizeof out);
-    return driver->Control(code, nullptr, 0, out, length, &returned, 5000);
-  };
-  ASSERT_EQ(query(kIoctlDriverVersion, 4), IoResult::kDone);
-  EXPECT_GE(ReadLe32(out), kDirectModeDriverVersion);
-  ASSERT_EQ(query(kIoctlStackVersion, 4), IoResult::kDone);
-  EXPECT_EQ(ReadLe32(out), 0x01001A00u);
-  ASSERT_EQ(query(kIoctlBusSpeed, 4), IoResult::kDone);
-  EXPECT_EQ(ReadLe32(out), 2u);
-  ASSERT_EQ(query(kIoctlUsbAddress, 1), IoResult::kDone);
-  EXPECT_EQ(out[0], 4);
-  ASSERT_EQ(query(kIoctlDeviceName, 256), IoResult::kDone);
-  EXPECT_STREQ(reinterpret_cast<char*>(out), "/dev/bus/usb/001/004");
-  ASSERT_EQ(query(kIoctlFriendlyName, 256), IoResult::kDone);
-  EXPECT_STREQ(reinterpret_cast<char*>(out), "Evaluation Board (0400:1120)");
-  EXPECT_EQ(query(kIoctlDriverVersion, 3), IoResult::kFailed);
-  EXPECT_EQ(query(0x220999, 4), IoResult::kFailed);
-  EXPECT_EQ(query(kIoctlResetParentPort, 0), IoResult::kDone);
-  EXPECT_EQ(query(kIoctlResetParentPort, 0), IoResult::kFailed);
 }
 
 }  // namespace
