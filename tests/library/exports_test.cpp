@@ -168,13 +168,15 @@ TEST_F(ExportsTest, LastErrorTextIs256BytesCopiedWhole) {
   EXPECT_STREQ(bytes.data(), "ReadDevice: DataSize < 1");
   EXPECT_STREQ(bytes.data() + 25, "of bytes read from Dravik driver");
 
-  const std::string longText = "OpenDevice: " + std::string(400, 'b');
-  SetLastError(longText.c_str());
-  char buffer[300];
-  std::memset(buffer, 'z', sizeof buffer);
-  EXPECT_EQ(LastErrorDevice(buffer), 1);
-  EXPECT_EQ(std::string(buffer), longText.substr(0, 255));
-  EXPECT_EQ(buffer[256], 'z');
+  for (const std::size_t length : {255, 256, 400}) {
+    const std::string text = "OpenDevice: " + std::string(length - 12, 'b');
+    SetLastError(text.c_str());
+    char buffer[300];
+    std::memset(buffer, 'z', sizeof buffer);
+    EXPECT_EQ(LastErrorDevice(buffer), 1);
+    EXPECT_EQ(std::string(buffer, 256), text.substr(0, 255) + '\0') << length;
+    EXPECT_EQ(buffer[256], 'z');
+  }
 
   const DeviceHandle handle = OpenBoard();
   int16_t registers[1] = {0};
