@@ -9,14 +9,10 @@ namespace kestrova::frontend {
 
 bool OpenRegCommand(engine::Session& session, engine::EditState& edit, std::string& regFileName,
                     bool saveRegOffered) {
-  engine::EngineFrontEnd& front = session.Front();
-  if (saveRegOffered && session.Store().IsModified() &&
-      front.Show(kSaveCurrentQuestion, markup::MB_YESNO) == markup::IDYES) {
-    SaveRegCommand(session, regFileName);
-  }
+  SaveSettingsPrompt(session, regFileName, saveRegOffered);
   std::string path = regFileName;
-  if (!front.ShowFileDialog(kRegisterDataFilter, kOpenRegisterDataTitle, path,
-                            kOpenRegisterDataFlags, false)) {
+  if (!session.Front().ShowFileDialog(kRegisterDataFilter, kOpenRegisterDataTitle, path,
+                                      kOpenRegisterDataFlags, false)) {
     return false;
   }
   regFileName = path;
@@ -25,6 +21,17 @@ bool OpenRegCommand(engine::Session& session, engine::EditState& edit, std::stri
   }
   engine::PendingWritePrompt(session, edit);
   return true;
+}
+
+int SaveSettingsPrompt(engine::Session& session, std::string& regFileName, bool saveRegOffered) {
+  if (!saveRegOffered || !session.Store().IsModified()) {
+    return markup::IDNO;
+  }
+  const int answer = session.Front().Show(kSaveCurrentQuestion, markup::MB_YESNO);
+  if (answer == markup::IDYES) {
+    SaveRegCommand(session, regFileName);
+  }
+  return answer;
 }
 
 bool SaveRegCommand(engine::Session& session, std::string& regFileName) {

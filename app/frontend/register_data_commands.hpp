@@ -20,6 +20,11 @@ inline constexpr std::uint32_t kOpenRegisterDataFlags = 0x30500D;
 inline constexpr std::uint32_t kSaveRegisterDataFlags = 0x30000E;
 inline constexpr const char* kSaveCurrentQuestion = "Save Current Register Settings?";
 
+// When Save Reg is on the menu (`saveRegOffered`) and the register settings
+// changed since they were loaded or saved, asks "Save Current Register
+// Settings?"; Yes runs Save Reg. The answer (7 when not asked).
+int SaveSettingsPrompt(engine::Session& session, std::string& regFileName, bool saveRegOffered);
+
 // Open Reg: when Save Reg is offered (`saveRegOffered`) and the settings
 // changed, offers to save them first; asks for the file (`regFileName`, the
 // part setting, takes the choice), applies it as pending changes and offers

@@ -5,11 +5,14 @@
 #include "continuous/plot_log_lines.hpp"
 #include "continuous/plot_selection.hpp"
 #include "definition/checker.hpp"
+#include "definition/numbers.hpp"
 #include "definition/program_folder.hpp"
 #include "engine/part_loader.hpp"
+#include "engine/register_edit.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
 #include "frontend/front_end.hpp"
+#include "frontend/live_settings.hpp"
 #include "frontend/panel_view.hpp"
 #include "frontend/program_start.hpp"
 #include "frontend/register_data_commands.hpp"
@@ -89,6 +92,7 @@ DeviceStart::Step DeviceStart::OpenPart(const StartPolicy& policy) {
       chosenFile.empty() ? definition::DeviceFilePath(programFolder, deviceName) : chosenFile;
   settings = definition::LoadPartSettings(store, deviceFolder, deviceName, frontEnd_, userGuide);
   driverClass = settings.driverClass;
+  ApplyPartSettings(settings, session_, edit_, continuousState);
   session_.startupWriteList = engine::StartupList{};
   session_.startupReadList = engine::StartupList{};
 
@@ -175,6 +179,31 @@ void DeviceStart::CompletePanel(const StartPolicy& policy) {
       frontEnd_.Show(kNoHardwarePrompt, markup::MB_YESNO) == markup::IDYES) {
     OpenRegCommand(session_, edit_, settings.regFileName, true);
   }
+}
+
+bool DeviceStart::OpenDeviceCommand(const StartPolicy& policy, bool saveRegOffered) {
+  frontEnd_.StopContinuous();
+  engine::PendingWritePrompt(session_, edit_);
+  SaveSettingsPrompt(session_, settings.regFileName, saveRegOffered);
+  if (!ChooseDeviceFile()) {
+    return true;
+  }
+  engine::CloseCurrentDevice(session_);
+  session_.connection.deviceHandle = engine::kNoDevice;
+  return StartDevice(policy);
+}
+
+void DeviceStart::ChooseChipAddress(int choice) {
+  if (choice < 0 || choice >= static_cast<int>(info.addressChoices.size())) {
+    return;
+  }
+  const auto value = definition::ParseHex(info.addressChoices[static_cast<std::size_t>(choice)]);
+  if (!value) {
+    return;
+  }
+  session_.connection.deviceAddress = static_cast<std::int16_t>(*value);
+  settings.interfaceAddr = session_.connection.deviceAddress;
+  engine::ResyncRegisters(session_, edit_);
 }
 
 bool DeviceStart::StartDevice(const StartPolicy& policy) {

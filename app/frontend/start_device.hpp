@@ -24,7 +24,8 @@ struct EditState;
 
 namespace kestrova::continuous {
 class PlotSelection;
-}
+struct ContinuousState;
+}  // namespace kestrova::continuous
 
 namespace kestrova::frontend {
 
@@ -78,6 +79,16 @@ class DeviceStart {
   bool ChooseDeviceFile();
 
   StartFailure Failure() const { return failure_; }
+  engine::Session& Session() { return session_; }
+
+  // The "&Device" menu entry: continuous activity stops, pending changes and
+  // register settings are offered, then the device file dialog; on a choice
+  // the open device is closed (part settings saved) and the chosen one
+  // started. True when nothing was chosen or the new part stands.
+  bool OpenDeviceCommand(const StartPolicy& policy, bool saveRegOffered);
+  // A choice in the chip-address drop-down (`IfaceAddrCombo`): the chip
+  // address becomes the choice's value, and the part is read again from it.
+  void ChooseChipAddress(int choice);
 
   // The state of the run, as the window keeps it.
   std::string programFolder;
@@ -93,7 +104,9 @@ class DeviceStart {
   engine::PartConnectionInfo info;
   engine::ConnectionResult connection;
   std::vector<std::string> definitionProblems;
-  bool hardwarePresent = false;
+  // The read loop whose interval, log limit and file part.def sets, when
+  // the front end has one.
+  continuous::ContinuousState* continuousState = nullptr;
 
  private:
   enum class Step { Done, Again, Leave };

@@ -8,13 +8,16 @@
 #include <vector>
 
 #include "../markup/temp_folder.hpp"
+#include "continuous/continuous_read.hpp"
 #include "continuous/plot_selection.hpp"
 #include "definition/part_settings.hpp"
 #include "definition/program_folder.hpp"
 #include "engine/recording_device_library.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/session.hpp"
+#include "frontend/live_settings.hpp"
 #include "frontend/panel_view.hpp"
+#include "frontend/program_start.hpp"
 #include "frontend/start_device.hpp"
 #include "markup/markup_store.hpp"
 #include "support/recording_front_end.hpp"
@@ -22,6 +25,7 @@
 namespace kestrova::frontend {
 namespace {
 
+using kestrova::testing::ReadBytes;
 using kestrova::testing::TempFolder;
 using kestrova::testing::WriteBytes;
 
@@ -146,6 +150,45 @@ TEST_F(Start, NoDeviceAsksForTheFileAndUnknownHardwareOffersADataFile) {
   EXPECT_EQ(frontEnd.fileDialogs[1].title, "Open Register Data File");
   EXPECT_EQ(frontEnd.fileDialogs[1].flags, 0x30500Du);
   EXPECT_EQ(start.driverClass, "sim");
+}
+
+TEST_F(Start, SettingsLiveInTheRunAndTheStartupFileNamesNoDeviceMeanwhile) {
+  WriteBytes(home / "dravik.def", "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n");
+  const definition::StartupSettings startup = OpenStartupFile(store, home.path(), frontEnd);
+  EXPECT_EQ(startup.deviceName, "sensor");
+  EXPECT_EQ(ReadBytes(home / "dravik.def"),
+            "<definition device=\"none\" test=\"4\">\r\n</definition>\r\n");
+
+  definition::PartSettings remembered = definition::DefaultPartSettings(home / "sensor", "sensor");
+  remembered.driverClass = "sim";
+  remembered.writeNowValue = 0;
+  remembered.timer1Interval = 250;
+  remembered.maxLogCount = 5;
+  std::filesystem::create_directories(home / "sensor");
+  markup::MarkupStore scratch;
+  ASSERT_TRUE(definition::SavePartSettings(scratch, home / "sensor", remembered, frontEnd));
+  continuous::ContinuousState loop;
+  start.continuousState = &loop;
+  frontEnd.onSavePartSettings = [&] { SavePartSettings(start, edit, &loop); };
+  frontEnd.answers = {markup::IDNO};  // no data file
+  ASSERT_TRUE(start.StartDevice({}));
+  EXPECT_FALSE(edit.writeNow);
+  EXPECT_TRUE(session.readAfterWrite);
+  EXPECT_EQ(loop.readInterval, 250);
+  EXPECT_EQ(loop.logLimit, 5);
+  EXPECT_EQ(loop.logFileName, remembered.logFileName);
+
+  // What changes while the part is open is what the end saves.
+  loop.readInterval = 500;
+  edit.writeNow = true;
+  ShutDown(start, edit, true);
+  definition::PartSettings saved = remembered;
+  saved.timer1Interval = 500;
+  saved.writeNowValue = 1;
+  EXPECT_EQ(ReadBytes(home / "sensor/part.def"),
+            definition::PartSettingsStartTag(saved) + "\r\n</definition>\r\n");
+  EXPECT_EQ(ReadBytes(home / "dravik.def"),
+            "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n");
 }
 
 }  // namespace

@@ -81,8 +81,13 @@ TEST_F(Offline, NoDeviceChosenIsBadUsage) {
 }
 
 TEST_F(Offline, ReadShowsRegistersAndBitFieldsAsThePanelDoes) {
-  const CliRun run =
-      Cli({"--device", "demo", "--link", "none", "read", "Temp", "0x01", "Period", "Rate divider"});
+  // The startup file's device opens; the file is left as it is (only the
+  // window names "none" in it while it runs).
+  ASSERT_EQ(Cli({"parts"}).status, 0);  // seeds the program folder
+  const std::string startup = "<definition device=\"demo\" test=\"0\">\r\n</definition>\r\n";
+  WriteFile(home.path() + "/dravik.def", startup);
+  const CliRun run = Cli({"--link", "none", "read", "Temp", "0x01", "Period", "Rate divider"});
+  EXPECT_EQ(ReadBytes(home.path() + "/dravik.def"), startup);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
