@@ -1,9 +1,13 @@
 #include "definition/checker.hpp"
 
 #include <functional>
+#include <map>
+#include <optional>
+#include <utility>
 
 #include "definition/numbers.hpp"
 #include "definition/program_folder.hpp"
+#include "definition/schema.hpp"
 #include "markup/document_io.hpp"
 
 namespace kestrova::definition {
@@ -14,6 +18,9 @@ namespace {
 
 // A bit number of a 16-bit register.
 constexpr int kHighestBit = 15;
+// Entries of one transfer list, and what a repeated (verified) byte takes.
+constexpr int kMaxEntries = 2049;
+constexpr int kVerifiedEntries = 7;
 
 class Checker {
  public:
@@ -103,11 +110,37 @@ class Checker {
       return;
     }
     const std::size_t colon = value.find(':');
-    const bool valid = colon == std::string_view::npos ? IsHexText(value)
-                                                       : IsHexText(value.substr(0, colon)) &&
-                                                             IsHexText(value.substr(colon + 1));
-    if (!valid) {
+    const std::string_view read = value.substr(0, colon);
+    const std::string_view write = colon == std::string_view::npos ? read : value.substr(colon + 1);
+    if (!IsHexText(read) || !IsHexText(write)) {
       ReportAttribute("addr", Quoted(value) + " is not hexadecimal");
+    } else if (!IsRegisterAddress(read) || !IsRegisterAddress(write)) {
+      ReportAttribute("addr", Quoted(value) + " is not a register address (0 to 7FFF)");
+    }
+  }
+
+  static bool IsRegisterAddress(std::string_view text) {
+    const auto address = ParseHex(text);
+    return address && *address >= 0 && *address <= kMaxRegisterAddress;
+  }
+
+  // The width in bits of the field at the cursor within its byte, from a
+  // valid `bit`; 0 when `bit` is absent or not a bit range.
+  int ByteWidth() const {
+    const std::string_view text = store_.GetAttributeView("bit");
+    if (!IsBitRange(text)) {
+      return 0;
+    }
+    const BitRange bits = ReadBitRange(store_, "bit");
+    return bits.high % 8 - bits.low % 8 + 1;
+  }
+
+  // A hexadecimal value that must fit the field's bits (checked valid before).
+  void CheckFits(std::string_view attribute, int width) {
+    const auto value = ParseHex(store_.GetAttributeView(attribute));
+    if (value && width > 0 && (*value < 0 || *value >= (1 << width))) {
+      ReportAttribute(attribute, Quoted(store_.GetAttributeView(attribute)) + " does not fit " +
+                                     std::to_string(width) + (width == 1 ? " bit" : " bits"));
     }
   }
 
@@ -138,6 +171,12 @@ class Checker {
     }
     if (!IsBitRange(value)) {
       ReportAttribute(attribute, Quoted(value) + " is not a bit range (high:low, 15 to 0)");
+    } else if (attribute == "bit") {
+      // A byte transfer carries the field: its bits lie in one byte.
+      const BitRange bits = ReadBitRange(store_, attribute);
+      if (bits.high / 8 != bits.low / 8) {
+        ReportAttribute(attribute, Quoted(value) + " crosses a byte boundary");
+      }
     }
   }
 
@@ -154,6 +193,7 @@ class Checker {
     CheckBitRange("bit", store_.GetAttributeView("regbit").empty());
     CheckRegBit();
     RequireHex("value");
+    CheckFits("value", ByteWidth());
   }
 
   void CheckPart() {
@@ -184,7 +224,16 @@ class Checker {
   }
 
   void CheckRegister() {
+    verify_ = ReadFlag(store_, "verify");
+    firstOfRegister_ = true;
+    const int line = store_.XmlFileIndex();
+    registerHidden_ = store_.FindElement(3, "hide");
+    store_.SetXmlFileIndex(line);
     OptionalHex("groupaddrmask");
+    OptionalHex("updatereg");
+    const bool edits =
+        ReadFlag(store_, "scrollbar") || store_.GetAttributeView("textbox") == "true";
+    CheckNumberFormat(edits);
     FirstChild(3, "hide", [this] { CheckCondition(); });
     ForEachChild(3, "add", [this] {
       const std::string_view type = store_.GetAttributeView("type");
@@ -194,6 +243,7 @@ class Checker {
           RequireHex("value");
         });
       } else if (type == "display") {
+        CheckRangeAlternative();
         ForEachChild(4, "display", [this] { CheckCondition(); });
       }
     });
@@ -207,23 +257,173 @@ class Checker {
     RequireHex("value");
     OptionalHex("checkvalue");
     OptionalHex("displaydivreg");
+    CountEntry();
+    const int width = ByteWidth();
+    CheckFits("value", width);
+    CheckFits("checkvalue", width);
+    CheckNumberFormat(ReadFlag(store_, "textbox") || ReadFlag(store_, "scrollbar"));
     FirstChild(4, "hide", [this] { CheckCondition(); });
-    ForEachChild(4, "add", [this] {
+    const AddressPair addresses = ReadAddressPair(store_);
+    ForEachChild(4, "add", [&] {
       const std::string_view type = store_.GetAttributeView("type");
       if (type == "attr") {
         ForEachChild(5, "attr", [this] { CheckCondition(); });
       } else if (type == "combo") {
-        ForEachChild(5, "combo", [this] { OptionalHex("value"); });
+        ForEachChild(5, "combo", [&] {
+          OptionalHex("value");
+          CheckFits("value", width);
+        });
       } else if (type == "writefirst" || type == "writelast" || type == "readfirst" ||
                  type == "readlast") {
         OptionalHex("value");
+        CheckOrder(type, type[0] == 'r' ? addresses.read : addresses.write);
       }
     });
   }
 
+  // The bytes of a read of every register travel in one list of at most
+  // 2049 entries; a verified register's bytes after its first count four times.
+  // Fields of one byte are added up into it, so their bits must not overlap
+  // (fields with conditions may be alternatives, and are left out).
+  void CountEntry() {
+    const std::optional<std::int32_t> address = ParseHex(ReadAddressPair(store_).read);
+    if (!address) {
+      return;  // reported as not hexadecimal
+    }
+    if (address != entryAddress_) {
+      entryAddress_ = address;
+      entryBits_ = 0;
+      entries_ += !firstOfRegister_ && verify_ ? kVerifiedEntries : 1;
+      if (entries_ > kMaxEntries && !tooMany_) {
+        tooMany_ = true;
+        Report(store_.SourceLine(store_.XmlFileIndex()),
+               "the registers need more than 2049 entries in one transfer");
+      }
+    }
+    firstOfRegister_ = false;
+    const int width = ByteWidth();
+    const int parent = store_.XmlFileIndex();
+    const bool conditional = registerHidden_ || store_.FindElement(4, "hide");
+    store_.SetXmlFileIndex(parent);
+    if (width <= 0 || conditional) {
+      return;
+    }
+    const int bits = ((1 << width) - 1) << (ReadBitRange(store_, "bit").low % 8);
+    if ((entryBits_ & bits) != 0) {
+      ReportAttribute("bit", Quoted(store_.GetAttributeView("bit")) +
+                                 " overlaps another field of the same byte");
+    }
+    entryBits_ |= bits;
+  }
+
+  // A transfer-order rule: its place is 1..255, and no other rule that
+  // always applies takes the same place for another address (one of the two
+  // transfers would be lost).
+  void CheckOrder(std::string_view type, const std::string& address) {
+    const std::string_view text = store_.GetAttributeView("order");
+    if (text.empty()) {
+      return;
+    }
+    const std::optional<int> order = ParseTransferOrder(text);
+    if (!order) {
+      ReportAttribute("order", Quoted(text) + " is not a whole number from 1 to 255");
+      return;
+    }
+    const bool always =
+        type[0] == 'r' || ReadFlag(store_, "always") || store_.GetAttributeView("value").empty();
+    if (!always) {
+      return;
+    }
+    const std::string key = std::string(type) + " " + std::to_string(*order);
+    const auto [taken, added] =
+        places_.try_emplace(key, Place{address, store_.SourceLine(store_.XmlFileIndex())});
+    if (!added && ParseHex(taken->second.address) != ParseHex(address)) {
+      ReportAttribute("order", Quoted(text) + " is also the " + std::string(type) +
+                                   " place of line " + std::to_string(taken->second.line));
+    }
+  }
+
+  // A number format (anything but "hex" and "dec") maps `input` onto
+  // `display`; the conversions need both, with ends that differ, an inverted
+  // mapping above 0, and a divider register that can never divide by 0.
+  void CheckNumberFormat(bool edits) {
+    const std::string_view format = store_.GetAttributeView("format");
+    if (format == "hex" || format == "dec" || (format.empty() && !edits)) {
+      return;
+    }
+    const std::optional<std::pair<double, double>> input = NumberRange("input", true);
+    const std::optional<std::pair<double, double>> display = NumberRange("display", true);
+    if (input && display) {
+      CheckMapping(*input, *display);
+    }
+    if (!store_.GetAttributeView("displaydivreg").empty()) {
+      const std::string_view minimum = store_.GetAttributeView("displayregmin");
+      if (!HasLeadingNumber(minimum) || LeadingNumber(minimum) <= 0) {
+        ReportAttribute("displaydivreg",
+                        "needs displayregmin above 0 (a divider byte of 0 leaves no range)");
+      }
+    }
+    const std::string_view maximum = store_.GetAttributeView("displaymax");
+    if (!maximum.empty() && !HasLeadingNumber(maximum)) {
+      ReportAttribute("displaymax", Quoted(maximum) + " is not a number");
+    }
+  }
+
+  // An `add` of type "display": the ranges it puts in place of the field's.
+  void CheckRangeAlternative() {
+    const auto input = NumberRange("input", false);
+    const auto display = NumberRange("display", false);
+    if (input && display) {
+      CheckMapping(*input, *display);
+    }
+  }
+
+  // The two ends of a range attribute, when present and numeric.
+  std::optional<std::pair<double, double>> NumberRange(std::string_view attribute, bool required) {
+    const std::string_view text = store_.GetAttributeView(attribute);
+    if (text.empty()) {
+      if (required) {
+        ReportAttribute(attribute, "is missing (a number format maps input onto display)");
+      }
+      return std::nullopt;
+    }
+    const TextPair ends = SplitPair(store_, attribute);
+    if (!HasLeadingNumber(ends.first) || !HasLeadingNumber(ends.second)) {
+      ReportAttribute(attribute, Quoted(text) + " is not a number or a range of numbers");
+      return std::nullopt;
+    }
+    const RealRange range = ReadRealRange(store_, attribute);
+    if (range.first == range.second) {
+      ReportAttribute(attribute, Quoted(text) + " spans no values (both ends are equal)");
+      return std::nullopt;
+    }
+    return std::pair{range.first, range.second};
+  }
+
+  void CheckMapping(std::pair<double, double> input, std::pair<double, double> display) {
+    if (input.first > input.second && (input.second <= 0 || display.first <= 0)) {
+      ReportAttribute("input", Quoted(store_.GetAttributeView("input")) +
+                                   " is inverted: its low end and the first display value must "
+                                   "be above 0");
+    }
+  }
+
+  struct Place {
+    std::string address;
+    int line = 0;
+  };
+
   MarkupStore& store_;
   std::string_view label_;
   std::vector<std::string> problems_;
+  std::map<std::string, Place> places_;  // "writelast 1" -> the first rule there
+  std::optional<std::int32_t> entryAddress_;
+  int entries_ = 0;
+  bool tooMany_ = false;
+  int entryBits_ = 0;
+  bool verify_ = false;
+  bool firstOfRegister_ = true;
+  bool registerHidden_ = false;
 };
 
 }  // namespace

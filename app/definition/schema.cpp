@@ -19,6 +19,15 @@ int BitNumber(std::string_view text) {
 
 }  // namespace
 
+std::optional<int> ParseTransferOrder(std::string_view text) {
+  constexpr double kMaxOrder = 255;
+  const double order = LeadingNumber(text);
+  if (!HasLeadingNumber(text) || order < 1 || order > kMaxOrder || order != std::floor(order)) {
+    return std::nullopt;
+  }
+  return static_cast<int>(order);
+}
+
 TextPair SplitPair(const MarkupStore& store, std::string_view name) {
   const std::string text = UpperCase(store.GetAttributeView(name));
   const std::size_t colon = text.find(':');

@@ -16,6 +16,13 @@ namespace kestrova::definition {
 
 // An attribute split around its first ":" after upper-casing; without a colon
 // both halves are the whole text.
+// The highest register address a definition may name (the byte images of
+// the engine hold 32768 addresses).
+inline constexpr std::int32_t kMaxRegisterAddress = 0x7FFF;
+
+// The `order` of a transfer-order rule: a whole number from 1 to 255.
+std::optional<int> ParseTransferOrder(std::string_view text);
+
 struct TextPair {
   std::string first;
   std::string second;

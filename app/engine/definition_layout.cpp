@@ -17,8 +17,7 @@ using definition::LeadingNumber;
 using definition::ParseHex;
 using markup::MarkupStore;
 
-constexpr int kMaxOrder = 255;
-constexpr std::int32_t kMaxRegisterAddress = kImageSize - 1;
+using definition::kMaxRegisterAddress;
 
 // Element depths of the definition tree.
 constexpr int kPartLevel = 1;
@@ -167,12 +166,12 @@ class LayoutReader {
     }
     const std::string_view orderText = store_.GetAttributeView("order");
     if (!orderText.empty()) {
-      const double order = LeadingNumber(orderText);
-      if (order < 1 || order > kMaxOrder || order != std::floor(order)) {
+      const std::optional<int> order = definition::ParseTransferOrder(orderText);
+      if (!order) {
         return Fail(line,
                     "The transfer order \"" + std::string(orderText) + "\" lies outside 1..255");
       }
-      rule.order = static_cast<int>(order);
+      rule.order = *order;
     }
     rule.always = store_.GetAttributeView("always") == "true";
     const std::string_view valueText = store_.GetAttributeView("value");

@@ -97,12 +97,15 @@ TEST(Checker, MissingAndMalformedBitfieldAttributesNameFileLineAndAttribute) {
       "demo:8: bitfield attribute addr \"10:\" is not hexadecimal",
       "demo:9: bitfield attribute value is missing",
       "demo:10: bitfield attribute value \"0x1\" is not hexadecimal",
+      "demo:10: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
       "demo:11: bitfield attribute bit is missing",
       "demo:12: bitfield attribute bit \"0:7\" is not a bit range (high:low, 15 to 0)",
       "demo:13: bitfield attribute bit \"16:0\" is not a bit range (high:low, 15 to 0)",
       "demo:14: bitfield attribute regbit \"all\" is not a bit range (high:low, 15 to 0) or none",
+      "demo:14: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
       "demo:15: bitfield attribute checkvalue \"Q\" is not hexadecimal",
       "demo:15: bitfield attribute displaydivreg \"-1\" is not hexadecimal",
+      "demo:15: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
   };
   EXPECT_EQ(problems, expected);
 }

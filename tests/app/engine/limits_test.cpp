@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "definition/checker.hpp"
 #include "engine/register_operations.hpp"
 #include "engine_fixture.hpp"
 
@@ -146,6 +147,70 @@ TEST_F(EngineTest, MalformedAttributesAreReportedWithTheirLine) {
   EXPECT_EQ(messages.shown.at(0).prompt,
             "The condition's addr \"zz\" is not a hexadecimal register address (0..7FFF) "
             "(line 4 of the part definition)");
+}
+
+// `check` reports, with file and line, every limit a read or write refuses
+// and every limit the value conversions rely on.
+TEST_F(EngineTest, CheckReportsEveryLimitOfTransfersAndConversions) {
+  struct Case {
+    std::string bitfields;  // inside one register, from line 4
+    std::string problem;
+    bool transfersRefused;
+  };
+  const std::string field = "   <bitfield addr=\"5\" bit=\"7:0\" value=\"0\" ";
+  const std::string number = field + "textbox=\"true\" format=\"0.0\" ";
+  const Case cases[] = {
+      {"   <bitfield addr=\"5\" bit=\"3:0\" value=\"FFF\"/>\r\n",
+       "demo:4: bitfield attribute value \"FFF\" does not fit 4 bits", true},
+      {"   <bitfield addr=\"5\" bit=\"7:4\" value=\"1F\"/>\r\n",
+       "demo:4: bitfield attribute value \"1F\" does not fit 4 bits", true},
+      {field + "/>\r\n" + field + "/>\r\n",
+       "demo:5: bitfield attribute bit \"7:0\" overlaps another field of the same byte", false},
+      {"   <bitfield addr=\"5\" bit=\"12:5\" value=\"0\"/>\r\n",
+       "demo:4: bitfield attribute bit \"12:5\" crosses a byte boundary", false},
+      {"   <bitfield addr=\"5:8000\" bit=\"0\" value=\"0\"/>\r\n",
+       "demo:4: bitfield attribute addr \"5:8000\" is not a register address (0 to 7FFF)", true},
+      {field + "checkvalue=\"1\"/>\r\n" +
+           "   <bitfield addr=\"6\" bit=\"0\" value=\"0\" checkvalue=\"2\"/>\r\n",
+       "demo:5: bitfield attribute checkvalue \"2\" does not fit 1 bit", false},
+      {field + ">\r\n    <hide addr=\"6\" bit=\"0\" value=\"3\"/>\r\n   </bitfield>\r\n",
+       "demo:5: hide attribute value \"3\" does not fit 1 bit", false},
+      {field + ">\r\n    <add type=\"readlast\" order=\"256\"/>\r\n   </bitfield>\r\n",
+       "demo:5: add attribute order \"256\" is not a whole number from 1 to 255", true},
+      {field + ">\r\n    <add type=\"readlast\" order=\"1\"/>\r\n   </bitfield>\r\n" +
+           "   <bitfield addr=\"6\" bit=\"0\" value=\"0\">\r\n    <add type=\"readlast\" "
+           "order=\"1\"/>\r\n   </bitfield>\r\n",
+       "demo:8: add attribute order \"1\" is also the readlast place of line 5", true},
+      {number + "display=\"0:1\"/>\r\n",
+       "demo:4: bitfield attribute input is missing (a number format maps input onto display)",
+       false},
+      {number + "input=\"5:5\" display=\"0:1\"/>\r\n",
+       "demo:4: bitfield attribute input \"5:5\" spans no values (both ends are equal)", false},
+      {number + "input=\"0:255\" display=\"x\"/>\r\n",
+       "demo:4: bitfield attribute display \"x\" is not a number or a range of numbers", false},
+      {number + "input=\"255:0\" display=\"1:10\"/>\r\n",
+       "demo:4: bitfield attribute input \"255:0\" is inverted: its low end and the first "
+       "display value must be above 0",
+       false},
+      {number + "input=\"0:255\" display=\"0:10\" displaydivreg=\"6\"/>\r\n",
+       "demo:4: bitfield attribute displaydivreg needs displayregmin above 0 (a divider byte of 0 "
+       "leaves no range)",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bitfields);
+    Load("  <register>\r\n" + c.bitfields + "  </register>\r\n");
+    EXPECT_EQ(definition::CheckDefinition(store, "demo"), std::vector<std::string>{c.problem});
+    TransferList list;
+    const bool refused = session.Layout() == nullptr ||
+                         !BuildTransferList(session, Direction::Read, Scope::All, list) ||
+                         !BuildTransferList(session, Direction::Write, Scope::All, list);
+    EXPECT_EQ(refused, c.transfersRefused);
+  }
+  Load(OneByteRegisters(2050));
+  EXPECT_EQ(definition::CheckDefinition(store, "demo"),
+            std::vector<std::string>{
+                "demo:6151: the registers need more than 2049 entries in one transfer"});
 }
 
 TEST_F(EngineTest, HighestAddressStaysInsideTheImages) {
