@@ -1,10 +1,13 @@
 // Any bytes as a part definition: the markup loader, the checker, the walk
 // over registers and bit fields with hiding, the typed attribute readers of
-// every element, and the generated bit fields for unused bits.
+// every element, the generated bit fields for unused bits, and the register
+// panel's pages and the rows of each page.
 //
 // Properties: a document that loads saves to text that loads back to the
 // same document; the checker and the walk leave the cursor and the index
-// stack as they found them; every problem names the file.
+// stack as they found them; every problem names the file; the panel either
+// takes the part, no page holding more rows than the grid, or refuses it
+// with a "file:line:" message.
 
 #include <algorithm>
 #include <cstdint>
@@ -15,6 +18,9 @@
 #include "definition/schema.hpp"
 #include "definition/unused_bitfields.hpp"
 #include "definition/walk.hpp"
+#include "engine/recording_device_library.hpp"
+#include "engine/session.hpp"
+#include "frontend/panel_view.hpp"
 #include "fuzz_support.hpp"
 #include "markup/markup_store.hpp"
 
@@ -125,6 +131,54 @@ void WalkPart(MarkupStore& store) {
   }
 }
 
+// The engine's front end of a run without a window: messages answered OK.
+class SilentFrontEnd : public engine::EngineFrontEnd {
+ public:
+  int Show(std::string_view prompt, int buttons) override { return messages.Show(prompt, buttons); }
+  bool ShowFileDialog(std::string_view, std::string_view, std::string&, std::uint32_t,
+                      bool) override {
+    return false;
+  }
+  void RefreshPanel() override {}
+  void SetReadRegsEnabled(bool) override {}
+  void SetWriteRegsEnabled(bool) override {}
+  void StopContinuous() override {}
+  void SavePartSettings() override {}
+  fuzz::OkMessageBox messages;
+};
+
+void ShowEveryPage(MarkupStore& store) {
+  engine::RecordingDeviceLibrary library;
+  SilentFrontEnd frontEnd;
+  engine::Session session(store, library, frontEnd);
+  for (const std::int16_t link : {engine::kLinkUsb, engine::kLinkNone}) {
+    session.connection.link = link;
+    session.connection.busType = link == engine::kLinkUsb ? 2 : 1;  // I2C; three-wire Microwire
+    session.OnPartOpened();
+    frontend::PanelModel panel(session);
+    if (!panel.Load("fuzzed")) {
+      FUZZ_CHECK(panel.Problem().rfind("fuzzed:", 0) == 0);
+      continue;
+    }
+    const std::vector<frontend::PanelGroup>& groups = panel.Pages().groups;
+    FUZZ_CHECK(!groups.empty());
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+      for (std::size_t p = 0; p < groups[g].pages.size(); ++p) {
+        FUZZ_CHECK(groups[g].pages[p].rows <= frontend::kPanelRows);
+        const frontend::PanelView& view =
+            panel.Refresh(static_cast<int>(g), static_cast<int>(p), p % 2 == 0);
+        FUZZ_CHECK(view.rows.size() <= static_cast<std::size_t>(frontend::kPanelRows));
+        FUZZ_CHECK(view.pageChanged);
+        for (const frontend::PanelRow& row : view.rows) {
+          FUZZ_CHECK(row.scrollMin <= row.scrollMax || !row.scrollVisible);
+          FUZZ_CHECK(row.comboIndex < static_cast<int>(row.comboItems.size()));
+        }
+      }
+    }
+  }
+  FUZZ_CHECK(store.IndexStackDepth() == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -157,5 +211,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WalkPart(store);
   FUZZ_CHECK(store.XmlFileIndex() == 0);
   FUZZ_CHECK(store.IndexStackDepth() == 0);
+  ShowEveryPage(store);
   return 0;
 }
