@@ -130,7 +130,8 @@ class PanelModel {
   const PanelPages& Pages() const { return pages_; }
   const std::string& Problem() const { return problem_; }
 
-  // The page `page` (0-based) of group `group` with the current values.
+  // The page `page` (0-based) of group `group` with the current values; the
+  // view stays valid until the next Refresh or Load.
   // `continuousActive`: continuous read, logging or plotting runs (locks the
   // drop-downs marked `timerlock`). An unknown group or page gives no rows.
   const PanelView& Refresh(int group, int page, bool continuousActive);
