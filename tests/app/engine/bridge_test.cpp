@@ -8,7 +8,7 @@
 #include "../markup/temp_folder.hpp"
 #include "engine/board_bridge.hpp"
 #include "engine/library_binding.hpp"
-#include "engine/recording_device_library.hpp"
+#include "support/recording_device_library.hpp"
 #include "engine/register_access.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/recording_device_library.hpp"
+#include "support/recording_device_library.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"

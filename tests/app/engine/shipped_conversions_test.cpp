@@ -15,7 +15,7 @@
 #include "engine/element_formats.hpp"
 #include "engine/field_bits.hpp"
 #include "engine/format_spec.hpp"
-#include "engine/recording_device_library.hpp"
+#include "support/recording_device_library.hpp"
 #include "engine/register_images.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"

@@ -12,7 +12,7 @@
 #include "continuous/plot_selection.hpp"
 #include "definition/part_settings.hpp"
 #include "definition/program_folder.hpp"
-#include "engine/recording_device_library.hpp"
+#include "support/recording_device_library.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/session.hpp"
 #include "frontend/live_settings.hpp"
