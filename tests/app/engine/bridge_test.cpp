@@ -8,11 +8,11 @@
 #include "../markup/temp_folder.hpp"
 #include "engine/board_bridge.hpp"
 #include "engine/library_binding.hpp"
-#include "support/recording_device_library.hpp"
 #include "engine/register_access.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
 #include "markup/markup_store.hpp"
+#include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::engine {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "support/recording_device_library.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
+#include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::engine::testing {

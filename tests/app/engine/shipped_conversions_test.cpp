@@ -15,12 +15,12 @@
 #include "engine/element_formats.hpp"
 #include "engine/field_bits.hpp"
 #include "engine/format_spec.hpp"
-#include "support/recording_device_library.hpp"
 #include "engine/register_images.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "german_locale.hpp"
 #include "markup/markup_store.hpp"
+#include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::engine {

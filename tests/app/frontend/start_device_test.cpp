@@ -12,7 +12,6 @@
 #include "continuous/plot_selection.hpp"
 #include "definition/part_settings.hpp"
 #include "definition/program_folder.hpp"
-#include "support/recording_device_library.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/session.hpp"
 #include "frontend/live_settings.hpp"
@@ -20,6 +19,7 @@
 #include "frontend/program_start.hpp"
 #include "frontend/start_device.hpp"
 #include "markup/markup_store.hpp"
+#include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::frontend {
