@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
 #include "support/recording_device_library.hpp"
+#include "support/part_text.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::engine::testing {
@@ -29,6 +32,25 @@ class EngineTest : public ::testing::Test {
     ASSERT_TRUE(store.LoadMarkupText("<definition>\r\n <part label=\"Test\">\r\n" + registers +
                                      " </part>\r\n</definition>\r\n"));
     session.OnPartOpened();
+  }
+
+  // Loads a part given in the short form of support/part_text.hpp.
+  void Part(std::string_view elements) {
+    ASSERT_TRUE(store.LoadMarkupText(kestrova::testing::PartText(elements, "label=Test")));
+    session.OnPartOpened();
+  }
+
+  // The entries of a list as "address=data" in hexadecimal, blank between.
+  static std::string Entries(const TransferList& list) {
+    std::string text;
+    char entry[16];
+    for (int i = 0; i < list.count; ++i) {
+      const auto at = static_cast<std::size_t>(i);
+      std::snprintf(entry, sizeof entry, "%s%X=%02X", i == 0 ? "" : " ", list.address[at],
+                    list.data[at]);
+      text += entry;
+    }
+    return text;
   }
 
   std::vector<std::int16_t> Addresses(const TransferList& list) const {
