@@ -12,8 +12,8 @@
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
-#include "support/recording_device_library.hpp"
 #include "support/part_text.hpp"
+#include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::engine::testing {
