@@ -11,11 +11,9 @@ namespace {
 using testing::EngineTest;
 
 TEST_F(EngineTest, AttributesAtTheCursor) {
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"40:c0\" bit=\"12:9\" regbit=\"none\" value=\"0\"/>\r\n"
-      "   <bitfield addr=\"2a\" bit=\"7:4\" regbit=\"11:8\" value=\"0\"/>\r\n"
-      "  </register>\r\n");
+  Part(
+      ">register >>bitfield addr=40:c0 bit=12:9 regbit=none value=0 >>bitfield addr=2a bit=7:4 "
+      "regbit=11:8 value=0");
   store.SetXmlFileIndex(BitfieldLine(1));
   EXPECT_EQ(ReadAddress(store), "40");
   EXPECT_EQ(WriteAddress(store), "C0");
@@ -34,14 +32,10 @@ TEST_F(EngineTest, AttributesAtTheCursor) {
 }
 
 TEST_F(EngineTest, FormatOfTheElementAtTheCursor) {
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"1\" bit=\"7:0\" value=\"0\" format=\"hex\" input=\"0:1\"/>\r\n"
-      "   <bitfield addr=\"2\" bit=\"7:0\" value=\"0\" format=\"0.0\" input=\"-128:127\" "
-      "display=\"-64:63.5\" displaymax=\"50\"/>\r\n"
-      "   <bitfield addr=\"3\" bit=\"7:0\" value=\"0\" format=\"0.00\" input=\"255:1\" "
-      "display=\"1:255\"/>\r\n"
-      "  </register>\r\n");
+  Part(
+      ">register >>bitfield addr=1 bit=7:0 value=0 format=hex input=0:1 >>bitfield addr=2 bit=7:0 "
+      "value=0 format=0.0 input=-128:127 display=-64:63.5 displaymax=50 >>bitfield addr=3 bit=7:0 "
+      "value=0 format=0.00 input=255:1 display=1:255");
   store.SetXmlFileIndex(BitfieldLine(1));
   FormatSpec spec = GetFormat(store, session.images);
   EXPECT_EQ(spec.format, "hex");
@@ -63,13 +57,10 @@ TEST_F(EngineTest, FormatOfTheElementAtTheCursor) {
 }
 
 TEST_F(EngineTest, DivisorRegisterScalesTheDisplay) {
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"40\" bit=\"7:0\" value=\"0\" format=\"0.0\" input=\"0:255\" "
-      "display=\"0:100\" displaydivreg=\"41\" displayregmin=\"2\" displaymax=\"40\"/>\r\n"
-      "   <bitfield addr=\"42\" bit=\"7:0\" value=\"0\" format=\"0.0\" input=\"0:255\" "
-      "display=\"0:100\" displaydivreg=\"43\"/>\r\n"
-      "  </register>\r\n");
+  Part(
+      ">register >>bitfield addr=40 bit=7:0 value=0 format=0.0 input=0:255 display=0:100 "
+      "displaydivreg=41 displayregmin=2 displaymax=40 >>bitfield addr=42 bit=7:0 value=0 "
+      "format=0.0 input=0:255 display=0:100 displaydivreg=43");
   store.SetXmlFileIndex(BitfieldLine(1));
   session.images.valueImage[0x41] = 1;  // below displayregmin
   FormatSpec spec = GetFormat(store, session.images);
@@ -85,22 +76,11 @@ TEST_F(EngineTest, DivisorRegisterScalesTheDisplay) {
 }
 
 TEST_F(EngineTest, DisplayAlternativesTheLastThatHoldsWins) {
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"42\" bit=\"7:0\" value=\"0\" format=\"0\" input=\"0:255\" "
-      "display=\"0:255\"/>\r\n"
-      "   <add type=\"display\" input=\"0:127\" display=\"-10:10\">\r\n"
-      "    <display addr=\"43\" bit=\"0\" value=\"1\"/>\r\n"
-      "    <display addr=\"44\" bit=\"7:4\" value=\"A\"/>\r\n"
-      "   </add>\r\n"
-      "   <add type=\"combo\"/>\r\n"
-      "   <add type=\"display\" display=\"0:1000\">\r\n"
-      "    <display addr=\"43\" bit=\"1\" value=\"1\"/>\r\n"
-      "   </add>\r\n"
-      "  </register>\r\n"
-      "  <register>\r\n"
-      "   <add type=\"display\" display=\"0:1\"/>\r\n"
-      "  </register>\r\n");
+  Part(
+      ">register >>bitfield addr=42 bit=7:0 value=0 format=0 input=0:255 display=0:255 >>add "
+      "type=display input=0:127 display=-10:10 >>>display addr=43 bit=0 value=1 >>>display addr=44 "
+      "bit=7:4 value=A >>add type=combo >>add type=display display=0:1000 >>>display addr=43 bit=1 "
+      "value=1 >register >>add type=display display=0:1");
   const int line = BitfieldLine(1);
   store.SetXmlFileIndex(line);
   FormatSpec spec = GetFormat(store, session.images);
@@ -125,19 +105,11 @@ TEST_F(EngineTest, DisplayAlternativesTheLastThatHoldsWins) {
 }
 
 TEST_F(EngineTest, AccessOfBitFields) {
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"400\" bit=\"7:0\" value=\"0\" attr=\"R\"/>\r\n"
-      "   <bitfield addr=\"401\" bit=\"7:0\" value=\"0\" attr=\"RW\"/>\r\n"
-      "   <bitfield addr=\"402\" bit=\"7:0\" value=\"0\" attr=\"W\"/>\r\n"
-      "   <bitfield addr=\"10\" bit=\"7:0\" value=\"0\" attr=\"R\"/>\r\n"
-      "   <bitfield addr=\"403\" bit=\"7:0\" value=\"0\" attr=\"R\">\r\n"
-      "    <add type=\"attr\" attr=\"RW\">\r\n"
-      "     <attr addr=\"5\" bit=\"0\" value=\"1\"/>\r\n"
-      "    </add>\r\n"
-      "   </bitfield>\r\n"
-      "   <bitfield addr=\"404\" bit=\"7:0\" value=\"0\"/>\r\n"
-      "  </register>\r\n");
+  Part(
+      ">register >>bitfield addr=400 bit=7:0 value=0 attr=R >>bitfield addr=401 bit=7:0 value=0 "
+      "attr=RW >>bitfield addr=402 bit=7:0 value=0 attr=W >>bitfield addr=10 bit=7:0 value=0 "
+      "attr=R >>bitfield addr=403 bit=7:0 value=0 attr=R >>>add type=attr attr=RW >>>>attr addr=5 "
+      "bit=0 value=1 >>bitfield addr=404 bit=7:0 value=0");
   auto access = [&](int nth) {
     store.SetXmlFileIndex(BitfieldLine(nth));
     return GetAccess(session);

@@ -61,12 +61,7 @@ TEST_F(EngineTest, VerifiedPairsCountEightEntries) {
 }
 
 TEST_F(EngineTest, OrderOutsideTheRangeIsRefused) {
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"1\" bit=\"7:0\" value=\"1\">\r\n"
-      "    <add type=\"readlast\" order=\"256\"/>\r\n"
-      "   </bitfield>\r\n"
-      "  </register>\r\n");
+  Part(">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=readlast order=256");
   EXPECT_FALSE(ReadUnmodified(session));
   EXPECT_FALSE(WriteModified(session, true));
   EXPECT_TRUE(library.calls.empty());
@@ -80,32 +75,22 @@ TEST_F(EngineTest, OrderOutsideTheRangeIsRefused) {
     TransferList list;
     EXPECT_FALSE(BuildTransferList(session, Direction::Write, Scope::All, list)) << order;
   }
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"1\" bit=\"7:0\" value=\"1\">\r\n"
-      "    <add type=\"readlast\" order=\"255\"/>\r\n"
-      "    <add type=\"combo\"/>\r\n"
-      "   </bitfield>\r\n"
-      "  </register>\r\n");
+  Part(
+      ">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=readlast order=255 >>>add "
+      "type=combo");
   EXPECT_EQ(Build(Direction::Read, Scope::All).count, 1);
 }
 
 TEST_F(EngineTest, PlacedValuesBeyondAByteAreRefused) {
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"5\" bit=\"7:4\" value=\"1F\"/>\r\n"
-      "  </register>\r\n");
+  Part(">register >>bitfield addr=5 bit=7:4 value=1F");
   TransferList list;
   EXPECT_FALSE(BuildTransferList(session, Direction::Write, Scope::All, list));
   EXPECT_EQ(messages.shown.at(0).prompt,
             "Registers cannot be transferred: the bit-field values of address 05 add up to "
             "496, more than one byte holds (line 4 of the part definition)");
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"5\" bit=\"7:0\" value=\"0\">\r\n"
-      "    <add type=\"writefirst\" order=\"1\" always=\"true\" value=\"300\"/>\r\n"
-      "   </bitfield>\r\n"
-      "  </register>\r\n");
+  Part(
+      ">register >>bitfield addr=5 bit=7:0 value=0 >>>add type=writefirst order=1 always=true "
+      "value=300");
   EXPECT_FALSE(BuildTransferList(session, Direction::Write, Scope::All, list));
   EXPECT_EQ(messages.shown.at(1).prompt,
             "Registers cannot be transferred: the first write to address 05 would carry 300, "
@@ -137,11 +122,7 @@ TEST_F(EngineTest, MalformedAttributesAreReportedWithTheirLine) {
     EXPECT_FALSE(ApplyTransferResult(session, Direction::Read, list, true, ok));
   }
   messages.shown.clear();
-  Load(
-      "  <register>\r\n"
-      "   <hide addr=\"zz\" bit=\"0\" value=\"1\"/>\r\n"
-      "   <bitfield addr=\"1\" bit=\"0\" value=\"0\"/>\r\n"
-      "  </register>\r\n");
+  Part(">register >>hide addr=zz bit=0 value=1 >>bitfield addr=1 bit=0 value=0");
   TransferList list;
   EXPECT_FALSE(BuildTransferList(session, Direction::Read, Scope::All, list));
   EXPECT_EQ(messages.shown.at(0).prompt,
@@ -214,10 +195,7 @@ TEST_F(EngineTest, CheckReportsEveryLimitOfTransfersAndConversions) {
 }
 
 TEST_F(EngineTest, HighestAddressStaysInsideTheImages) {
-  Load(
-      "  <register>\r\n"
-      "   <bitfield addr=\"7FFF\" bit=\"7:0\" value=\"12\"/>\r\n"
-      "  </register>\r\n");
+  Part(">register >>bitfield addr=7FFF bit=7:0 value=12");
   TransferList list = Build(Direction::Read, Scope::All);
   bool ok = false;
   EXPECT_TRUE(ApplyTransferResult(session, Direction::Read, list, true, ok));

@@ -17,20 +17,12 @@ using Addrs = std::vector<std::int16_t>;
 using Bytes = std::vector<std::uint8_t>;
 
 const char* kRegisters =
-    "  <register>\r\n"
-    "   <bitfield addr=\"0\" bit=\"7:4\" value=\"A\"/>\r\n"
-    "   <bitfield addr=\"0\" bit=\"3:0\" value=\"1\"/>\r\n"
-    "  </register>\r\n"
-    "  <register>\r\n"
-    "   <bitfield addr=\"1:81\" bit=\"7:0\" value=\"1F\"/>\r\n"
-    "  </register>\r\n"
-    "  <register>\r\n"
-    "   <bitfield addr=\"3\" bit=\"7:0\" value=\"0\" attr=\"R\"/>\r\n"
-    "  </register>\r\n";
+    ">register >>bitfield addr=0 bit=7:4 value=A >>bitfield addr=0 bit=3:0 value=1 >register "
+    ">>bitfield addr=1:81 bit=7:0 value=1F >register >>bitfield addr=3 bit=7:0 value=0 attr=R";
 
 class RegisterData : public EngineTest {
  protected:
-  void SetUp() override { Load(kRegisters); }
+  void SetUp() override { Part(kRegisters); }
   TempFolder folder;
   EditState edit;
 };

@@ -17,39 +17,22 @@ using Bytes = std::vector<std::uint8_t>;
 // drop-down, a scaled field, a read-only field and a register with read and
 // write addresses that differ.
 const char* kRegisters =
-    "  <register grouptabname=\"Main\" title=\"Limit\" textbox=\"true\" units=\"C\" "
-    "format=\"0.00\" input=\"-4096:4095\" display=\"-256:255.9375\">\r\n"
-    "   <bitfield label=\"Limit\" addr=\"02\" bit=\"15:8\" regbit=\"12:5\" value=\"28\"/>\r\n"
-    "   <bitfield label=\"Limit low\" addr=\"102\" bit=\"7:3\" regbit=\"4:0\" value=\"0\"/>\r\n"
-    "   <bitfield label=\"Flag\" addr=\"102\" bit=\"0\" regbit=\"none\" attr=\"R\" "
-    "value=\"1\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Mode\" format=\"hex\" writeonce=\"true\">\r\n"
-    "   <bitfield label=\"Mode\" addr=\"05\" bit=\"1:0\" value=\"2\">\r\n"
-    "    <add type=\"combo\">\r\n"
-    "     <combo label=\"Run\" value=\"0\"/>\r\n"
-    "     <combo label=\"Stop\" value=\"1\"/>\r\n"
-    "     <combo label=\"Cycle\" value=\"3\"/>\r\n"
-    "    </add>\r\n"
-    "   </bitfield>\r\n"
-    "   <bitfield label=\"Period\" addr=\"05\" bit=\"5:2\" value=\"4\" textbox=\"true\" "
-    "units=\"s\" format=\"0.0\" input=\"0:15\" display=\"0:7.5\"/>\r\n"
-    "   <bitfield label=\"Ready\" addr=\"05\" bit=\"7\" attr=\"R\" value=\"1\"/>\r\n"
-    "   <bitfield label=\"Spare\" addr=\"05\" bit=\"6\" value=\"0\" visible=\"false\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Rate\" format=\"dec\">\r\n"
-    "   <bitfield label=\"Rate\" addr=\"06:86\" bit=\"7:0\" value=\"3\" textbox=\"true\" "
-    "format=\"dec\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Extra\" format=\"hex\">\r\n"
-    "   <hide addr=\"05\" bit=\"1:0\" value=\"0\"/>\r\n"
-    "   <bitfield label=\"Extra\" addr=\"07\" bit=\"7:0\" value=\"11\"/>\r\n"
-    "  </register>\r\n";
+    ">register grouptabname=Main title=Limit textbox=true units=C format=0.00 input=-4096:4095 "
+    "display=-256:255.9375 >>bitfield label=Limit addr=02 bit=15:8 regbit=12:5 value=28 >>bitfield "
+    "label='Limit low' addr=102 bit=7:3 regbit=4:0 value=0 >>bitfield label=Flag addr=102 bit=0 "
+    "regbit=none attr=R value=1 >register title=Mode format=hex writeonce=true >>bitfield "
+    "label=Mode addr=05 bit=1:0 value=2 >>>add type=combo >>>>combo label=Run value=0 >>>>combo "
+    "label=Stop value=1 >>>>combo label=Cycle value=3 >>bitfield label=Period addr=05 bit=5:2 "
+    "value=4 textbox=true units=s format=0.0 input=0:15 display=0:7.5 >>bitfield label=Ready "
+    "addr=05 bit=7 attr=R value=1 >>bitfield label=Spare addr=05 bit=6 value=0 visible=false "
+    ">register title=Rate format=dec >>bitfield label=Rate addr=06:86 bit=7:0 value=3 textbox=true "
+    "format=dec >register title=Extra format=hex >>hide addr=05 bit=1:0 value=0 >>bitfield "
+    "label=Extra addr=07 bit=7:0 value=11";
 
 class RegisterEdit : public EngineTest {
  protected:
   void SetUp() override {
-    Load(kRegisters);
+    Part(kRegisters);
     library.chip[2] = 0x28;
     library.chip[0x102] = 0x01;
     library.chip[5] = 0x92;

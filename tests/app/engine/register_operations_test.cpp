@@ -18,18 +18,13 @@ using Addrs = std::vector<std::int16_t>;
 using Bytes = std::vector<std::uint8_t>;
 
 const char* kTwoRegisters =
-    "  <register label=\"Config\">\r\n"
-    "   <bitfield addr=\"1\" bit=\"7:4\" value=\"2\"/>\r\n"
-    "   <bitfield addr=\"1\" bit=\"3:0\" value=\"5\"/>\r\n"
-    "  </register>\r\n"
-    "  <register label=\"ID\">\r\n"
-    "   <bitfield addr=\"2\" bit=\"7:0\" value=\"0\" attr=\"R\" checkvalue=\"A1\"/>\r\n"
-    "  </register>\r\n";
+    ">register label=Config >>bitfield addr=1 bit=7:4 value=2 >>bitfield addr=1 bit=3:0 value=5 "
+    ">register label=ID >>bitfield addr=2 bit=7:0 value=0 attr=R checkvalue=A1";
 
 class Operations : public EngineTest {
  protected:
   void SetUp() override {
-    Load(kTwoRegisters);
+    Part(kTwoRegisters);
     library.chip[1] = 0x37;
     library.chip[2] = 0xA1;
   }
@@ -66,23 +61,10 @@ TEST_F(Operations, ReadUnmodifiedReadsAndAppliesEverything) {
 // Mode is not 0, Deep when Extra's high half is not 0, the high half of
 // Shared when Mode is not 0. The definition's values differ from the chip's.
 const char* kConditional =
-    "  <register title=\"Mode\">\r\n"
-    "   <bitfield addr=\"1\" bit=\"1:0\" value=\"1\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Extra\">\r\n"
-    "   <hide addr=\"1\" bit=\"1:0\" value=\"0\"/>\r\n"
-    "   <bitfield addr=\"2\" bit=\"7:0\" value=\"11\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Deep\">\r\n"
-    "   <hide addr=\"2\" bit=\"7:4\" value=\"0\"/>\r\n"
-    "   <bitfield addr=\"3\" bit=\"7:0\" value=\"33\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Shared\">\r\n"
-    "   <bitfield addr=\"4\" bit=\"3:0\" value=\"1\"/>\r\n"
-    "   <bitfield addr=\"4\" bit=\"7:4\" value=\"2\">\r\n"
-    "    <hide addr=\"1\" bit=\"1:0\" value=\"0\"/>\r\n"
-    "   </bitfield>\r\n"
-    "  </register>\r\n";
+    ">register title=Mode >>bitfield addr=1 bit=1:0 value=1 >register title=Extra >>hide addr=1 "
+    "bit=1:0 value=0 >>bitfield addr=2 bit=7:0 value=11 >register title=Deep >>hide addr=2 bit=7:4 "
+    "value=0 >>bitfield addr=3 bit=7:0 value=33 >register title=Shared >>bitfield addr=4 bit=3:0 "
+    "value=1 >>bitfield addr=4 bit=7:4 value=2 >>>hide addr=1 bit=1:0 value=0";
 
 // One read from the zero bytes of an opened part: what the panel shows and
 // what Save Reg stores come from the chip (without hardware: the definition).
@@ -100,7 +82,7 @@ TEST_F(EngineTest, WhatShowsAfterAReadComesFromTheChip) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.hardware ? "chip" : "no hardware") + ", mode " +
                  std::to_string(c.mode));
-    Load(kConditional);
+    Part(kConditional);
     session.images = RegisterImages{};
     session.connection.deviceHandle = c.hardware ? 7 : kNoDevice;
     session.connection.link = c.hardware ? kLinkUsb : kLinkNone;
@@ -127,29 +109,11 @@ TEST_F(EngineTest, WhatShowsAfterAReadComesFromTheChip) {
 // Low and High share byte 05; Board is a read-only board register; Cond
 // hides when Low is 7; A and B both ask to be the last write.
 const char* kSharedBytes =
-    "  <register title=\"Low\">\r\n"
-    "   <bitfield addr=\"5\" bit=\"3:0\" value=\"1\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"High\">\r\n"
-    "   <bitfield addr=\"5\" bit=\"7:4\" value=\"2\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Board\">\r\n"
-    "   <bitfield addr=\"400\" bit=\"7:0\" attr=\"R\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Cond\">\r\n"
-    "   <hide addr=\"5\" bit=\"3:0\" value=\"7\"/>\r\n"
-    "   <bitfield addr=\"9\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"A\">\r\n"
-    "   <bitfield addr=\"7\" bit=\"0\" value=\"0\">\r\n"
-    "    <add type=\"writelast\" order=\"1\"/>\r\n"
-    "   </bitfield>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"B\">\r\n"
-    "   <bitfield addr=\"8\" bit=\"0\" value=\"0\">\r\n"
-    "    <add type=\"writelast\" order=\"1\"/>\r\n"
-    "   </bitfield>\r\n"
-    "  </register>\r\n";
+    ">register title=Low >>bitfield addr=5 bit=3:0 value=1 >register title=High >>bitfield addr=5 "
+    "bit=7:4 value=2 >register title=Board >>bitfield addr=400 bit=7:0 attr=R value=0 >register "
+    "title=Cond >>hide addr=5 bit=3:0 value=7 >>bitfield addr=9 bit=7:0 value=0 >register title=A "
+    ">>bitfield addr=7 bit=0 value=0 >>>add type=writelast order=1 >register title=B >>bitfield "
+    "addr=8 bit=0 value=0 >>>add type=writelast order=1";
 
 // A change is sent, with every field of its byte, or refused with a message.
 TEST_F(EngineTest, EveryWriteSendsItsChangeOrSaysWhyNot) {
@@ -173,7 +137,7 @@ TEST_F(EngineTest, EveryWriteSendsItsChangeOrSaysWhyNot) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.refusal);
-    Load(kSharedBytes);
+    Part(kSharedBytes);
     session.images = RegisterImages{};
     session.readAfterWrite = false;
     library.chip = {{5, 0x21}};
@@ -239,10 +203,7 @@ TEST_F(Operations, FailedReadShowsTheBoardErrorAndChangesNothing) {
 }
 
 TEST_F(Operations, NothingToReadIsNoTransfer) {
-  Load(
-      "  <register label=\"Config\">\r\n"
-      "   <bitfield addr=\"1\" bit=\"7:0\" value=\"2\"/>\r\n"
-      "  </register>\r\n");
+  Part(">register label=Config >>bitfield addr=1 bit=7:0 value=2");
   session.images.MarkModified(1, RegisterLine(1), true);
   EXPECT_TRUE(ReadUnmodified(session));
   EXPECT_TRUE(library.calls.empty());
@@ -402,20 +363,13 @@ TEST_F(Operations, CloseCurrentDeviceStopsSavesAndCloses) {
 }
 
 const char* kDependent =
-    "  <register label=\"Source\" updatereg=\"31\">\r\n"
-    "   <bitfield addr=\"30\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register label=\"Target\" updatereg=\"31\" format=\"0\" input=\"0:255\" "
-    "display=\"0:510\">\r\n"
-    "   <bitfield addr=\"31\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "   <add type=\"updatereg\">\r\n"
-    "    <updatereg addr=\"30\" bit=\"7:0\" type=\"ignore\" value=\"FF\"/>\r\n"
-    "    <updatereg addr=\"30\" bit=\"7:0\" type=\"display\" value=\"0\"/>\r\n"
-    "   </add>\r\n"
-    "  </register>\r\n";
+    ">register label=Source updatereg=31 >>bitfield addr=30 bit=7:0 value=0 >register label=Target "
+    "updatereg=31 format=0 input=0:255 display=0:510 >>bitfield addr=31 bit=7:0 value=0 >>add "
+    "type=updatereg >>>updatereg addr=30 bit=7:0 type=ignore value=FF >>>updatereg addr=30 bit=7:0 "
+    "type=display value=0";
 
 TEST_F(EngineTest, DependentRegisterFollowsItsSource) {
-  Load(kDependent);
+  Part(kDependent);
   SetBitfield(1, "7");
   session.images.MarkModified(0x30, RegisterLine(1), true);
   UpdateDependentRegisters(session);
@@ -429,7 +383,7 @@ TEST_F(EngineTest, DependentRegisterFollowsItsSource) {
 }
 
 TEST_F(EngineTest, IgnoreRuleStopsTheUpdate) {
-  Load(kDependent);
+  Part(kDependent);
   SetBitfield(1, "FF");
   session.images.MarkModified(0x30, RegisterLine(1), true);
   UpdateDependentRegisters(session);
@@ -438,7 +392,7 @@ TEST_F(EngineTest, IgnoreRuleStopsTheUpdate) {
 }
 
 TEST_F(EngineTest, UnmodifiedSourcesUpdateNothing) {
-  Load(kDependent);
+  Part(kDependent);
   SetBitfield(1, "7");
   UpdateDependentRegisters(session);
   EXPECT_EQ(Bitfield(2), "0");
