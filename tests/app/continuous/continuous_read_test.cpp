@@ -19,16 +19,10 @@ using Addrs = std::vector<std::int16_t>;
 using Times = std::vector<std::int64_t>;
 
 const char* kRegisters =
-    "  <register log=\"true\" title=\"Temp\" format=\"0.0\" input=\"0:255\" "
-    "display=\"0:127.5\">\r\n"
-    "   <bitfield label=\"T\" addr=\"0\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Config\" format=\"hex\" writeonstartup=\"true\">\r\n"
-    "   <bitfield label=\"C\" addr=\"1\" bit=\"7:0\" value=\"5\"/>\r\n"
-    "  </register>\r\n"
-    "  <register log=\"true\" title=\"SampleCounter\" format=\"dec\">\r\n"
-    "   <bitfield label=\"N\" addr=\"2\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n";
+    ">register log=true title=Temp format=0.0 input=0:255 display=0:127.5 >>bitfield label=T "
+    "addr=0 bit=7:0 value=0 >register title=Config format=hex writeonstartup=true >>bitfield "
+    "label=C addr=1 bit=7:0 value=5 >register log=true title=SampleCounter format=dec >>bitfield "
+    "label=N addr=2 bit=7:0 value=0";
 constexpr std::int16_t kTempLine = 3;
 constexpr std::int16_t kCounterLine = 9;
 
@@ -60,7 +54,7 @@ class Continuous : public engine::testing::EngineTest {
  protected:
   Continuous() : frontEnd(clock), reader(session, edit, dateTime, clock, frontEnd) {}
   void SetUp() override {
-    Load(kRegisters);
+    Part(kRegisters);
     ASSERT_TRUE(engine::CollectStartupLists(session));
     library.chip[0] = 50;
     library.chip[1] = 0x05;

@@ -14,26 +14,17 @@ using kestrova::testing::ReadBytes;
 // A 16-bit logged register, a register that is not logged, a logged one of
 // another unit, and a logged one without units.
 const char* kRegisters =
-    "  <register log=\"true\" title=\"Temp\" units=\"C\" textbox=\"true\" format=\"0.0\" "
-    "input=\"-2048:2047\" display=\"-128:127.9375\">\r\n"
-    "   <bitfield label=\"Hi\" addr=\"0\" bit=\"15:8\" regbit=\"11:4\" value=\"0\"/>\r\n"
-    "   <bitfield label=\"Lo\" addr=\"100\" bit=\"7:4\" regbit=\"3:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Config\" units=\"C\" format=\"hex\">\r\n"
-    "   <bitfield label=\"C\" addr=\"1\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register log=\"true\" title=\"Supply\" units=\"V\" format=\"0.00\" input=\"0:255\" "
-    "display=\"0:5\">\r\n"
-    "   <bitfield label=\"S\" addr=\"2\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register log=\"true\" title=\"Status\" format=\"hex\">\r\n"
-    "   <bitfield label=\"F\" addr=\"3\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n";
+    ">register log=true title=Temp units=C textbox=true format=0.0 input=-2048:2047 "
+    "display=-128:127.9375 >>bitfield label=Hi addr=0 bit=15:8 regbit=11:4 value=0 >>bitfield "
+    "label=Lo addr=100 bit=7:4 regbit=3:0 value=0 >register title=Config units=C format=hex "
+    ">>bitfield label=C addr=1 bit=7:0 value=0 >register log=true title=Supply units=V format=0.00 "
+    "input=0:255 display=0:5 >>bitfield label=S addr=2 bit=7:0 value=0 >register log=true "
+    "title=Status format=hex >>bitfield label=F addr=3 bit=7:0 value=0";
 
 class PlotLogLinesTest : public engine::testing::EngineTest {};
 
 TEST_F(PlotLogLinesTest, EveryLoggedRegisterOnceInListOrder) {
-  Load(kRegisters);
+  Part(kRegisters);
   EXPECT_EQ(PlotLogLines(session),
             (std::vector<std::int16_t>{static_cast<std::int16_t>(RegisterLine(1)),
                                        static_cast<std::int16_t>(RegisterLine(3)),
@@ -41,7 +32,7 @@ TEST_F(PlotLogLinesTest, EveryLoggedRegisterOnceInListOrder) {
 }
 
 TEST_F(PlotLogLinesTest, OpeningAPartBuildsTheDefaultSelectionFromThem) {
-  Load(kRegisters);
+  Part(kRegisters);
   kestrova::testing::TempFolder folder;
   PlotSelection selection(store, messages);
   selection.SetPart(folder.path(), PlotLogLines(session));
@@ -56,10 +47,7 @@ TEST_F(PlotLogLinesTest, OpeningAPartBuildsTheDefaultSelectionFromThem) {
 }
 
 TEST_F(PlotLogLinesTest, PartWithoutLoggedRegistersHasNone) {
-  Load(
-      "  <register title=\"Config\" format=\"hex\">\r\n"
-      "   <bitfield label=\"C\" addr=\"1\" bit=\"7:0\" value=\"0\"/>\r\n"
-      "  </register>\r\n");
+  Part(">register title=Config format=hex >>bitfield label=C addr=1 bit=7:0 value=0");
   EXPECT_TRUE(PlotLogLines(session).empty());
 }
 
