@@ -88,7 +88,7 @@ TEST(PartChipTest, SeparateWriteAddressesAndReadOnlyBitsComeFromTheDefinition) {
       "   <bitfield label=\"a\" addr=\"03:09\" bit=\"7:4\" value=\"A\"/>\r\n"
       "   <bitfield label=\"b\" addr=\"03:09\" bit=\"3:0\" attr=\"R\" value=\"5\"/>\r\n"
       "   <bitfield label=\"bad\" addr=\"zz\" bit=\"0\" value=\"1\"/>\r\n"
-      "   <bitfield label=\"board\" addr=\"401\" bit=\"1\" value=\"1\"/>\r\n"
+      "   <bitfield label=\"board\" addr=\"400\" bit=\"1\" value=\"1\"/>\r\n"
       "  </register>\r\n </part>\r\n</definition>\r\n");
   std::string error;
   const auto part = LoadPartChip(path, &error);
@@ -99,7 +99,7 @@ TEST(PartChipTest, SeparateWriteAddressesAndReadOnlyBitsComeFromTheDefinition) {
   ASSERT_EQ(part->warnings.size(), 1u);
   EXPECT_EQ(part->warnings[0], path + ":6: bit field without a hexadecimal addr");
   ASSERT_EQ(part->boardRegisters.size(), 1u);
-  EXPECT_EQ(part->boardRegisters[0], (std::pair<uint16_t, uint8_t>{0x401, 0x02}));
+  EXPECT_EQ(part->boardRegisters[0], (std::pair<uint16_t, uint8_t>{0x400, 0x02}));
 }
 
 TEST(PartChipTest, TemperaturesFollowTheRangeTheConfigurationSelects) {

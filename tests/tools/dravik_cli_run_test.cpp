@@ -70,6 +70,7 @@ TEST_F(CliRunTest, WriteSendsTheValues) {
   Result result = Cli({"write", "i2c", "48", "10=aa", "11=0xBB"});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, "wrote 2 registers\n");
+  EXPECT_EQ(Cli({"write", "i2c", "48", "10=aa"}).out, "wrote 1 register\n");
   EXPECT_EQ(Hex(state->sent[0]), "01 02 03 48 10 11 02 AA BB");
   state->sent.clear();
   result = Cli({"--width", "16", "--json", "write", "board", "0", "401=1234"});

@@ -81,6 +81,7 @@ TEST(FieldBits, ExtractFollowsTheWordArithmetic) {
   EXPECT_EQ(ExtractField(0x12345, whole), 0x2345);  // only 16 bits take part
   const FieldBits top = Bits("15", "", false);
   EXPECT_EQ(ExtractField(0x8000, top), 1);
+  EXPECT_EQ(FieldMask(top), 0x8000);
 }
 
 TEST(FieldBits, OutOfRangeBitNumbersStayDefined) {

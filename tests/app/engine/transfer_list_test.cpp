@@ -61,6 +61,10 @@ TEST_F(EngineTest, ListsHoldTheBytesOfTheDefinitionInTheirOrder) {
        "addr=5 bit=3:0 value=2 >register >>bitfield addr=21 bit=7:0 value=1 >>bitfield addr=20 "
        "bit=7:0 value=2 >>bitfield addr=21 bit=7:0 value=3",
        "400=03 5=02 20=02 21=03", "400=03 5=02 20=02 21=03"},
+      // 3FF is the last chip register: folded, and always writable.
+      {">register >>bitfield addr=3FF bit=7:4 value=1 >>bitfield addr=400 bit=7:0 value=3 "
+       ">>bitfield addr=3FF bit=3:0 value=2 attr=R",
+       "400=03 3FF=02", "400=03 3FF=02"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.part);

@@ -246,8 +246,8 @@ TEST_F(MarkupFileTest, LogLineCutShortByAKilledRunIsEndedBeforeTheNextLine) {
 
 TEST_F(MarkupFileTest, SaveRemovesTemporaryFilesOfKilledSavesOnly) {
   const std::string path = folder / "plot.def";
-  // A process id that cannot be running (above the kernel's limit).
-  const std::string dead = ".plot.def.tmp99999999-0";
+  // A process id of nine digits that cannot be running (above the kernel's limit).
+  const std::string dead = ".plot.def.tmp999999999-0";
   const std::string alive = ".plot.def.tmp" + std::to_string(::getppid()) + "-3";
   WriteBytes(folder / dead, "<definition>\r\n <plo");
   WriteBytes(folder / alive, "<definition>");
