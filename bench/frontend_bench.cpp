@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "definition/numbers.hpp"
-#include "engine/recording_device_library.hpp"
 #include "engine/session.hpp"
 #include "frontend/panel_view.hpp"
 #include "markup/markup_store.hpp"
+#include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace {

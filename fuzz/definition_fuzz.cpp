@@ -18,11 +18,11 @@
 #include "definition/schema.hpp"
 #include "definition/unused_bitfields.hpp"
 #include "definition/walk.hpp"
-#include "engine/recording_device_library.hpp"
 #include "engine/session.hpp"
 #include "frontend/panel_view.hpp"
 #include "fuzz_support.hpp"
 #include "markup/markup_store.hpp"
+#include "support/recording_device_library.hpp"
 
 using namespace kestrova;
 using definition::DefinitionWalk;
