@@ -149,7 +149,7 @@ bool FakeDevice::LoadFirmware(uint16_t vendorId, uint16_t productId, uint8_t* im
 bool FakeDevice::Send(uint8_t* buffer, int32_t& length) {
   const int index = static_cast<int>(state_->sent.size());
   state_->sent.emplace_back(buffer, buffer + length);
-  if (state_->sendFails || state_->sendFailsAtPacket == index) {
+  if (state_->sendFailsAtPacket == index) {
     return false;
   }
   length -= state_->sendShortBy;

@@ -49,8 +49,7 @@ struct FakeState {
   uint8_t responseAddress = 0x81;
 
   // Faults.
-  bool sendFails = false;
-  int sendFailsAtPacket = -1;  // fail only this packet (0-based)
+  int sendFailsAtPacket = -1;  // this packet (0-based) fails
   int32_t sendShortBy = 0;
   bool receiveFails = false;
   int32_t responseLengthDelta = 0;  // reported length = asked + delta
