@@ -114,39 +114,36 @@ TEST_F(PlotSelectionTest, MissingFileBuildsTheDefaultPerUnitAndWritesItAtOnce) {
             "</definition>\r\n");
 }
 
-TEST_F(PlotSelectionTest, SevenRegistersOfOneUnitGiveTwoPlotsThatListAllSeven) {
-  Open(Same(7, "mV"));
-  selection.RestorePlotSettings();
-  ASSERT_EQ(selection.PlotSelectionNumber(), 2);
-  EXPECT_EQ(Enables(selection, 0), (std::vector<bool>{true, true, true, true, true, true, false}));
-  EXPECT_EQ(Enables(selection, 1),
-            (std::vector<bool>{false, false, false, false, false, false, true}));
-  EXPECT_EQ(selection.PlotSelectionUnits(1), "mV");
-}
-
-TEST_F(PlotSelectionTest, FourteenRegistersSplitIntoThreePlotsOfSixSixAndTwo) {
-  Open(Same(14, "C"));
-  selection.BuildDefaultSelection();
-  ASSERT_EQ(selection.PlotSelectionNumber(), 3);
-  for (int p = 0; p < 3; ++p) {
-    const auto enables = Enables(selection, p);
-    ASSERT_EQ(enables.size(), 14u);
-    for (int r = 0; r < 14; ++r) {
-      EXPECT_EQ(enables[static_cast<std::size_t>(r)], r / 6 == p) << p << " " << r;
+// Six registers at most show in one plot: more of one unit are split over
+// copies of the plot, each showing its six, before the next unit's plot.
+TEST_F(PlotSelectionTest, ARegisterUnitOfMoreThanSixIsSplitOverCopies) {
+  struct Case {
+    int count;
+    const char* unit;
+    const char* next;   // the unit of one more register after them ("": none)
+    const char* plots;  // per plot its unit and which registers show, "|" between plots
+  };
+  const Case cases[] = {
+      {7, "mV", "", "mV 1111110 | mV 0000001"},
+      {14, "C", "", "C 11111100000000 | C 00000011111100 | C 00000000000011"},
+      {7, "A", "V", "A 1111110 | A 0000001 | Volt 1"},
+  };
+  for (const Case& c : cases) {
+    std::vector<LoggedRegister> regs = Same(c.count, c.unit);
+    if (*c.next != '\0') {
+      regs.push_back({"Next", c.next});
     }
+    Open(regs);
+    selection.BuildDefaultSelection();
+    std::string plots;
+    for (int p = 0; p < selection.PlotSelectionNumber(); ++p) {
+      plots += std::string(p == 0 ? "" : " | ") + selection.PlotSelectionUnits(p) + " ";
+      for (const bool enable : Enables(selection, p)) {
+        plots += enable ? "1" : "0";
+      }
+    }
+    EXPECT_EQ(plots, c.plots);
   }
-}
-
-TEST_F(PlotSelectionTest, CopiesOfASplitPlotStayBeforeTheNextUnit) {
-  std::vector<LoggedRegister> regs = Same(7, "A");
-  regs.push_back({"Volts", "V"});
-  Open(regs);
-  selection.BuildDefaultSelection();
-  ASSERT_EQ(selection.PlotSelectionNumber(), 3);
-  EXPECT_EQ(selection.PlotSelectionUnits(0), "A");
-  EXPECT_EQ(selection.PlotSelectionUnits(1), "A");
-  EXPECT_EQ(selection.PlotSelectionUnits(2), "Volt");
-  EXPECT_EQ(Enables(selection, 2), (std::vector<bool>{true}));
 }
 
 TEST_F(PlotSelectionTest, RepeatedLogLinesAndLinesOutsideTheDocumentCountOnce) {
