@@ -1,7 +1,7 @@
 // The part definitions, firmware images and conversion rows the program ships:
 // every definition loads clean, is already in the form the program writes,
-// follows the conventions the engine and the emulated board rely on, and every
-// conversion row names a register or bit field that exists.
+// and follows the conventions the engine and the emulated board rely on (the
+// conversion rows are checked where they convert, in the engine's tests).
 
 #include <gtest/gtest.h>
 
@@ -30,8 +30,6 @@ using markup::MarkupStore;
 
 const fs::path kDeviceFolder = fs::path(KESTROVA_DATA_DIR) / "device";
 const fs::path kFirmwareFolder = fs::path(KESTROVA_DATA_DIR) / "bix";
-const fs::path kTemperatureRows =
-    fs::path(KESTROVA_SOURCE_DIR) / "tests" / "data" / "temperature_rows.tsv";
 
 // Chip byte addresses from 0x100 on hold the further bytes of a wide register.
 constexpr std::int32_t kSecondByteBase = 0x100;
@@ -290,75 +288,6 @@ TEST(ShippedFirmwareImages, FitTheBoardAndLeaveTheIdentityAreaFree) {
     ASSERT_GT(image.size(), 0x0F0Bu);
     EXPECT_EQ(image.substr(0x0F08, 4), std::string(4, '\0'));
   }
-}
-
-// One row of the conversion fixture.
-struct TemperatureRow {
-  std::string file, level, name, bytes, value, display, direction, setup;
-};
-
-std::vector<TemperatureRow> ReadTemperatureRows() {
-  std::vector<TemperatureRow> rows;
-  std::ifstream in(kTemperatureRows);
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::istringstream cells(line);
-    TemperatureRow row;
-    std::getline(cells, row.file, '\t');
-    std::getline(cells, row.level, '\t');
-    std::getline(cells, row.name, '\t');
-    std::getline(cells, row.bytes, '\t');
-    std::getline(cells, row.value, '\t');
-    std::getline(cells, row.display, '\t');
-    std::getline(cells, row.direction, '\t');
-    std::getline(cells, row.setup, '\t');
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-TEST(TemperatureRows, NameRegistersAndFieldsOfTheShippedDefinitions) {
-  const std::vector<TemperatureRow> rows = ReadTemperatureRows();
-  ASSERT_GE(rows.size(), 100u);
-  std::map<std::string, std::vector<Register>> parts;
-  std::set<std::string> filesSeen;
-  for (const TemperatureRow& row : rows) {
-    SCOPED_TRACE(row.file + " " + row.name + " " + row.bytes);
-    if (!parts.count(row.file)) {
-      MarkupStore store;
-      ASSERT_TRUE(store.LoadMarkupFile((kDeviceFolder / row.file).string()));
-      parts[row.file] = ReadRegisters(store);
-    }
-    filesSeen.insert(row.file);
-    EXPECT_TRUE(row.direction == "both" || row.direction == "read");
-    EXPECT_FALSE(row.display.empty());
-    EXPECT_FALSE(row.setup.empty());
-    const std::vector<Register>& registers = parts[row.file];
-    if (row.level == "register") {
-      const auto found = std::count_if(registers.begin(), registers.end(),
-                                       [&](const Register& r) { return r.info.title == row.name; });
-      ASSERT_EQ(found, 1);
-      const Register& reg =
-          *std::find_if(registers.begin(), registers.end(),
-                        [&](const Register& r) { return r.info.title == row.name; });
-      EXPECT_EQ(row.bytes.size(), 2 * reg.ByteAddresses().size());
-    } else {
-      ASSERT_EQ(row.level, "field");
-      int found = 0;
-      for (const Register& reg : registers) {
-        found +=
-            static_cast<int>(std::count_if(reg.fields.begin(), reg.fields.end(),
-                                           [&](const Field& f) { return f.label == row.name; }));
-      }
-      EXPECT_EQ(found, 1);
-      EXPECT_EQ(row.bytes.size(), 2u);
-    }
-  }
-  // Every shipped temperature sensor has its datasheet rows.
-  EXPECT_EQ(filesSeen, (std::set<std::string>{"demo", "i2c-temperature-sensor-12bit",
-                                              "jc42-dimm-temperature-sensor",
-                                              "remote-diode-temperature-sensor"}));
 }
 
 }  // namespace
