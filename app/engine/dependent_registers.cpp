@@ -54,12 +54,13 @@ std::vector<int> UpdateRules(markup::MarkupStore& store, int registerLine) {
 
 }  // namespace
 
-void UpdateDependentRegisters(Session& session) {
+std::vector<DependentUpdate> UpdateDependentRegisters(Session& session) {
+  std::vector<DependentUpdate> updates;
   markup::MarkupStore& store = session.Store();
   const int cursor = store.XmlFileIndex();
   TransferList sources;
   if (!BuildTransferList(session, Direction::Write, Scope::UpdateReg, sources)) {
-    return;
+    return updates;
   }
   TransferList output;
   for (int i = 0; i < sources.count; ++i) {
@@ -101,6 +102,10 @@ void UpdateDependentRegisters(Session& session) {
         output.Append(static_cast<std::int16_t>(target), static_cast<std::uint8_t>(raw & 0xFF),
                       static_cast<std::int16_t>(targetLine));
         session.images.MarkModified(target, targetLine, true);
+        // The register the value comes from: the one holding the rule's field.
+        updates.push_back({sourceEntry >= 0 ? sources.line[static_cast<std::size_t>(sourceEntry)]
+                                            : sources.line[at],
+                           targetLine});
       }
     }
   }
@@ -109,6 +114,7 @@ void UpdateDependentRegisters(Session& session) {
     ApplyTransferResult(session, Direction::Write, output, false, ok);
   }
   store.SetXmlFileIndex(cursor);
+  return updates;
 }
 
 }  // namespace kestrova::engine

@@ -271,7 +271,8 @@ EditOutcome SetFieldText(Session& session, EditState& edit, int fieldLine, std::
                                             (width == 1 ? " bit" : " bits"));
     }
   }
-  ApplyRegisterBytes(session, edit, reg->line, BytesWithField(*reg, *row, raw), options.force);
+  outcome.dependents =
+      ApplyRegisterBytes(session, edit, reg->line, BytesWithField(*reg, *row, raw), options.force);
   outcome.raw = raw;
   return outcome;
 }
@@ -308,8 +309,8 @@ EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t addr
           bytes.push_back({address, row.writeAddress, static_cast<std::uint8_t>(*value)});
         }
       }
-      ApplyRegisterBytes(session, edit, reg.line, bytes, options.force);
       EditOutcome outcome;
+      outcome.dependents = ApplyRegisterBytes(session, edit, reg.line, bytes, options.force);
       outcome.raw = *value;
       return outcome;
     }
@@ -318,8 +319,9 @@ EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t addr
                                             definition::Hex2(static_cast<std::uint32_t>(address)));
 }
 
-void ApplyRegisterBytes(Session& session, EditState& edit, int registerLine,
-                        const std::vector<RegisterByte>& bytes, bool force) {
+std::vector<DependentUpdate> ApplyRegisterBytes(Session& session, EditState& edit, int registerLine,
+                                                const std::vector<RegisterByte>& bytes,
+                                                bool force) {
   markup::MarkupStore& store = session.Store();
   const int saved = store.XmlFileIndex();
   const RegisterImages& images = session.images;
@@ -356,11 +358,11 @@ void ApplyRegisterBytes(Session& session, EditState& edit, int registerLine,
   session.writeOnChange.notWriteOnce = !writeOnce;
   edit.writeRegsEnabled = true;
   session.Front().SetWriteRegsEnabled(true);
-  CommitEdit(session, edit, bytes, force);
+  return CommitEdit(session, edit, bytes, force);
 }
 
-void CommitEdit(Session& session, EditState& edit, const std::vector<RegisterByte>& bytes,
-                bool force) {
+std::vector<DependentUpdate> CommitEdit(Session& session, EditState& edit,
+                                        const std::vector<RegisterByte>& bytes, bool force) {
   for (const RegisterByte& byte : bytes) {
     for (const std::int32_t address : {byte.readAddress, byte.writeAddress}) {
       if (RegisterImages::InRange(address)) {
@@ -368,7 +370,7 @@ void CommitEdit(Session& session, EditState& edit, const std::vector<RegisterByt
       }
     }
   }
-  UpdateDependentRegisters(session);
+  std::vector<DependentUpdate> dependents = UpdateDependentRegisters(session);
   const WriteOnChangeFlags flags = session.writeOnChange;
   if ((force || flags.notWriteOnce) && flags.writeOnChangeArmed && edit.pendingChange) {
     if (WriteModified(session, true)) {
@@ -377,6 +379,7 @@ void CommitEdit(Session& session, EditState& edit, const std::vector<RegisterByt
     edit.writeRegsEnabled = false;
   }
   session.Front().RefreshPanel();
+  return dependents;
 }
 
 int PendingWritePrompt(Session& session, EditState& edit) {

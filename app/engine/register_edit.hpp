@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/register_operations.hpp"
+
 namespace kestrova::engine {
 
 class Session;
@@ -40,6 +42,8 @@ struct EditOutcome {
   std::string message;   // why it was refused (empty on success)
   bool limited = false;  // the number was brought into the display range
   std::int64_t raw = 0;  // the raw value set
+  // Registers the change recomputed through `updatereg`, with their source.
+  std::vector<DependentUpdate> dependents;
 };
 
 struct EditOptions {
@@ -71,13 +75,14 @@ struct RegisterByte {
 
 // New bytes for the register at `registerLine`: the values of its bit fields
 // at those addresses follow, the change is marked pending, then committed.
-void ApplyRegisterBytes(Session& session, EditState& edit, int registerLine,
-                        const std::vector<RegisterByte>& bytes, bool force);
+// Returns the dependent registers recomputed.
+std::vector<DependentUpdate> ApplyRegisterBytes(Session& session, EditState& edit, int registerLine,
+                                                const std::vector<RegisterByte>& bytes, bool force);
 
 // Stores the shown bytes, recomputes dependent registers and writes on change
-// when armed; then the panel is redrawn.
-void CommitEdit(Session& session, EditState& edit, const std::vector<RegisterByte>& bytes,
-                bool force);
+// when armed; then the panel is redrawn. Returns the dependents recomputed.
+std::vector<DependentUpdate> CommitEdit(Session& session, EditState& edit,
+                                        const std::vector<RegisterByte>& bytes, bool force);
 
 // Offers to write pending changes: 7 (no) when none are pending, 6 (yes)
 // without asking when "Write On Change" is ticked, else the answer to "Write

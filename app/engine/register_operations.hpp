@@ -3,6 +3,8 @@
 // write or discard the pending changes, recompute dependent registers, the
 // start-up lists, and the two failure messages.
 
+#include <vector>
+
 namespace kestrova::engine {
 
 class Session;
@@ -12,8 +14,15 @@ class Session;
 bool ReadUnmodified(Session& session);
 // Writes the pending changes (`reallyWrite`) or throws them away.
 bool WriteModified(Session& session, bool reallyWrite);
-// Recomputes registers whose value follows from others (`updatereg`).
-void UpdateDependentRegisters(Session& session);
+// A register recomputed from another one (`updatereg`), both by their line.
+struct DependentUpdate {
+  int sourceLine = 0;
+  int targetLine = 0;
+};
+
+// Recomputes registers whose value follows from others (`updatereg`); the
+// registers recomputed, each with the register it follows.
+std::vector<DependentUpdate> UpdateDependentRegisters(Session& session);
 // Writes the start-up write list.
 bool WritePendingList(Session& session);
 // Reads the start-up read list (the bytes are not applied).

@@ -1,6 +1,7 @@
 // read, write, save and load: the part read and written through the engine
 // as the window does it.
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "command_context.hpp"
@@ -53,6 +54,16 @@ std::vector<const engine::RegisterRow*> Shown(const std::vector<engine::Register
     }
   }
   return shown;
+}
+
+// The title of the register at `line` (its line number when it has none).
+std::string TitleAt(const std::vector<engine::RegisterRow>& view, int line) {
+  for (const engine::RegisterRow& reg : view) {
+    if (reg.line == line) {
+      return reg.title.empty() ? "the register at line " + std::to_string(line) : reg.title;
+    }
+  }
+  return "the register at line " + std::to_string(line);
 }
 
 // Opens the part and reads it: the state every command starts from.
@@ -120,7 +131,7 @@ int RunWrite(CommandContext& context) {
   session.readAfterWrite = arguments.Flag("--read-after-write");
   part.edit.writeNow = false;  // written below, once, in the definition's order
 
-  std::set<int> changed;
+  std::map<int, std::string> explicitValues;  // register line -> its assignment
   engine::EditOptions options;
   options.limitToRange = arguments.Flag("--limit");
   for (const std::string& assignment : arguments.Positional()) {
@@ -135,30 +146,50 @@ int RunWrite(CommandContext& context) {
       if (!address) {
         return context.Usage("\"" + assignment.substr(0, equals) + "\" is not a register address");
       }
-      outcome = engine::SetRegisterByte(session, part.edit, static_cast<std::int32_t>(*address),
-                                        value, options);
       for (const engine::RegisterRow& reg : view) {
         for (const engine::FieldRow& field : reg.fields) {
           if (static_cast<std::uint32_t>(field.readAddress) == *address) {
-            changed.insert(reg.line);
+            explicitValues.emplace(reg.line, assignment);
           }
         }
       }
+      outcome = engine::SetRegisterByte(session, part.edit, static_cast<std::int32_t>(*address),
+                                        value, options);
     } else {
       const engine::FieldRow* field = FindField(view, key, error);
       if (field == nullptr) {
         return context.Usage(error);
       }
       label = field->label;
+      explicitValues.emplace(field->registerLine, assignment);
       outcome = engine::SetFieldText(session, part.edit, field->fieldLine, value, options);
-      changed.insert(field->registerLine);
     }
     if (outcome.error != engine::EditError::None) {
       return context.Usage(Latin1ToUtf8(outcome.message));
     }
+    // A register given a value that a dependent update then recomputes
+    // would silently not get it.
+    for (const engine::DependentUpdate& update : outcome.dependents) {
+      const auto overwritten = explicitValues.find(update.targetLine);
+      if (overwritten != explicitValues.end()) {
+        const auto source = explicitValues.find(update.sourceLine);
+        return context.Usage(
+            "\"" + overwritten->second +
+            "\" would be overwritten: " + Latin1ToUtf8(TitleAt(view, update.targetLine)) +
+            " follows " + Latin1ToUtf8(TitleAt(view, update.sourceLine)) +
+            (source != explicitValues.end() ? " (\"" + source->second + "\")" : std::string()));
+      }
+    }
     if (outcome.limited) {
       context.messages.Warn(
           Latin1ToUtf8(label + ": " + value + " was limited to the display range"));
+    }
+  }
+  // Every register the write reaches, the dependents among them.
+  std::set<int> changed;
+  for (const engine::RegisterRow& reg : engine::BuildRegisterView(session)) {
+    if (session.images.ModifiedLine(reg.line)) {
+      changed.insert(reg.line);
     }
   }
   if (!engine::WriteModified(session, true)) {

@@ -1,5 +1,7 @@
 // kestrova-cli on the shipped parts without hardware (--link none): output,
 // files and exit status, and every kind of bad usage.
+#include <sstream>
+
 #include "cli_fixture.hpp"
 
 namespace kestrova::cli::testing {
@@ -180,6 +182,42 @@ TEST_F(Offline, WriteRefusesWhatThePartCannotTake) {
     EXPECT_EQ(run.status, 2) << c.assignment;
     EXPECT_EQ(run.out, "") << c.assignment;
     EXPECT_EQ(run.err, "kestrova-cli: " + c.message + "\n") << c.assignment;
+  }
+}
+
+// FineAl follows Quick alarm (updatereg) unless "Fine alarm control" says
+// otherwise: every register written is listed, and an explicit value that
+// the dependent update would replace refuses the command.
+TEST_F(Offline, WriteListsDependentsAndRefusesValuesTheyWouldReplace) {
+  struct Case {
+    std::vector<std::string> assignments;
+    std::string titles;  // of the registers listed
+    std::string error;
+  };
+  const std::string replaced =
+      "kestrova-cli: \"Fine alarm=10\" would be overwritten: FineAl follows QuickAl";
+  const Case cases[] = {
+      {{"Quick alarm=60"}, "QuickAl FineAl ", ""},
+      {{"Fine alarm=10"}, "", replaced + "\n"},
+      {{"Quick alarm=60", "Fine alarm=10"}, "", replaced + " (\"Quick alarm=60\")\n"},
+      {{"Fine alarm control=Set separately", "Quick alarm=60", "Fine alarm=10"},
+       "QuickAl FineAl ",
+       ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"--device", "demo", "--link", "none", "write"};
+    arguments.insert(arguments.end(), c.assignments.begin(), c.assignments.end());
+    const CliRun run = Cli(arguments);
+    EXPECT_EQ(run.status, c.error.empty() ? 0 : 2) << c.assignments.back();
+    EXPECT_EQ(run.err, c.error);
+    std::string titles;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line[0] != ' ') {
+        titles += line.substr(6, line.find(' ', 6) - 6) + " ";
+      }
+    }
+    EXPECT_EQ(titles, c.titles) << run.out;
   }
 }
 
