@@ -109,6 +109,9 @@ void ContinuousRead::ContinuousStep(bool firstStep) {
   if (state.loggingActive) {
     if (!store.WriteLogLine(line)) {
       session_.ShowMessage("File read/write error for " + state.logFileName);
+      if (stopLoggingOnWriteFailure) {
+        StopLogging();
+      }
       return;
     }
     ++state.linesWritten;
@@ -298,7 +301,9 @@ void ContinuousRead::StopLogging() {
     return;
   }
   state.loggingActive = false;
-  session_.Store().CloseLogFile();
+  if (!session_.Store().CloseLogFile()) {
+    session_.ShowMessage("File read/write error for " + state.logFileName);
+  }
   if (!state.contReadActive && !state.plottingActive) {
     LastActivityStopped();
   }

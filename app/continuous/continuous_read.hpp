@@ -80,6 +80,9 @@ class ContinuousRead {
   // The first step writes the start-up list again, as a fresh start of the
   // part would.
   bool writeStartupListOnFirstStep = true;
+  // A log line that cannot be written ends logging (a front end with no one
+  // to press STOP LOG); otherwise the next step tries again.
+  bool stopLoggingOnWriteFailure = false;
 
   // The step timer fired: runs the step that is due and arms the timer for
   // the next one while an activity is on.

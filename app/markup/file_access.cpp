@@ -138,6 +138,58 @@ void RemoveStaleTemporaries(const std::string& target) {
   ::closedir(dir);
 }
 
+// Every byte into `fd`; false with errno set when a write fails.
+bool WriteAll(int fd, std::string_view data, const FileAccessOptions& options) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    errno = 0;
+    const long n = options.write ? options.write(fd, data.data() + done, data.size() - done)
+                                 : ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      if (errno == 0) {
+        errno = EIO;
+      }
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// A device, pipe or socket is written in place: renaming a file over it
+// would replace the device node itself. Every write and the close count.
+FileAccessResult WriteSpecialFile(const std::string& path, std::string_view data,
+                                  const FileAccessOptions& options) {
+  FileAccessResult result;
+  int lastErrno = 0;
+  const int fd = OpenWithRetries(
+      options, lastErrno, [&] { return ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC); });
+  if (fd < 0) {
+    result.openFailure = true;
+    result.error = ErrorText("Cannot write", path, lastErrno);
+    return result;
+  }
+  FdGuard guard(fd);
+  if (!WriteAll(fd, data, options)) {
+    result.error = ErrorText("Cannot write", path, errno);
+    return result;
+  }
+  // Devices that keep nothing to flush answer EINVAL; anything else failed.
+  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) {
+    result.error = ErrorText("Cannot write", path, errno);
+    return result;
+  }
+  if (::close(guard.release()) != 0) {
+    result.error = ErrorText("Cannot write", path, errno);
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
 }  // namespace
 
 FileAccessResult ReadWholeFile(const std::string& path, std::string& contents,
@@ -192,6 +244,11 @@ FileAccessResult WriteFileAtomically(const std::string& path, std::string_view d
                                      const FileAccessOptions& options) {
   FileAccessResult result;
   const std::string target = ResolveTarget(path);
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+      !S_ISDIR(existing.st_mode)) {
+    return WriteSpecialFile(target, data, options);
+  }
   std::string temporary;
   int lastErrno = 0;
   const int fd = OpenWithRetries(options, lastErrno, [&] {
@@ -220,18 +277,8 @@ FileAccessResult WriteFileAtomically(const std::string& path, std::string_view d
     ::fchmod(fd, old.st_mode & 07777);
   }
 
-  std::size_t done = 0;
-  while (done < data.size()) {
-    errno = 0;
-    const long n = options.write ? options.write(fd, data.data() + done, data.size() - done)
-                                 : ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return abandon("Cannot write", errno != 0 ? errno : EIO);
-    }
-    done += static_cast<std::size_t>(n);
+  if (!WriteAll(fd, data, options)) {
+    return abandon("Cannot write", errno);
   }
   if (::fsync(fd) != 0) {
     return abandon("Cannot write", errno);

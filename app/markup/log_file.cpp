@@ -58,7 +58,18 @@ bool LogFile::WriteLine(std::string_view text) {
   line.reserve(text.size() + 2);
   line.append(text);
   line.append("\r\n");
-  return WriteBytes(line);
+  // A line the disk takes only in part is taken back: the file stays whole.
+  const off_t before = ::lseek(fd_, 0, SEEK_END);
+  if (WriteBytes(line)) {
+    return true;
+  }
+  if (before >= 0) {
+    const int error = errno;
+    if (::ftruncate(fd_, before) != 0) {
+      errno = error;
+    }
+  }
+  return false;
 }
 
 bool LogFile::WriteBytes(std::string_view bytes) {

@@ -19,7 +19,8 @@ class LogFile {
 
   // Opens `path` for appending, creating it when absent; an open log is closed first.
   bool Open(const std::string& path);
-  // Appends `text` and CR LF. False when no log is open or the write fails.
+  // Appends `text` and CR LF. False when no log is open or the write fails;
+  // then nothing of the line stays in the file.
   bool WriteLine(std::string_view text);
   // False when no log was open or closing failed.
   bool Close();

@@ -92,6 +92,7 @@ int RunLog(CommandContext& context) {
   continuous::ContinuousRead reader(part.session, part.edit, dateTime, frontEnd.clock, frontEnd);
   context.messages.AttachContinuousRead(&reader);
   reader.writeStartupListOnFirstStep = context.line.global.startupWrites;
+  reader.stopLoggingOnWriteFailure = true;
   continuous::ContinuousState& state = reader.state;
   state.readInterval = static_cast<std::int32_t>(
       interval.value_or(std::max<std::int64_t>(part.settings.timer1Interval, kShortestIntervalMs)));

@@ -1,5 +1,7 @@
 // kestrova-cli: the register engine of Kestrova from the command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,11 @@ int main(int argc, char** argv) {
     json.EndArray();
     json.EndObject();
     std::fputs(json.Text().c_str(), stdout);
+  }
+  // Output that never arrived (a full disk, a closed pipe) is a failure too.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::fprintf(stderr, "kestrova-cli: cannot write the output: %s\n", std::strerror(errno));
+    return status == kExitOk ? kExitFailure : status;
   }
   return status;
 }

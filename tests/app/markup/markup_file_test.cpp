@@ -1,6 +1,8 @@
 // The markup store against real files: exact bytes written, retries, atomic
 // replacement, the log file and the reporting wrappers.
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -204,6 +207,59 @@ TEST_F(MarkupFileTest, SaveDocumentShowsTheFileErrorAndReasonOfAFailedWrite) {
   store.SetWriteFunction(nullptr);
   EXPECT_TRUE(SaveDocument(store, path, messages));
   EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+// A device, pipe or socket is written in place, never replaced by a file,
+// and a write it refuses is a failure; a log line the disk takes only in
+// part is taken back.
+TEST_F(MarkupFileTest, EveryWriteCountsAndSpecialFilesStayInPlace) {
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\n</definition>\n"));
+  const std::string fifo = folder / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  for (const int error : {0, ENOSPC}) {
+    SCOPED_TRACE(error);
+    messages.shown.clear();
+    store.SetWriteFunction(nullptr);
+    if (error != 0) {
+      store.SetWriteFunction([error](int, const char*, std::size_t) -> long {
+        errno = error;
+        return -1;
+      });
+    }
+    EXPECT_EQ(SaveDocument(store, fifo, messages), error == 0);
+    char received[64] = {};
+    const ssize_t n = ::read(reader, received, sizeof received - 1);
+    EXPECT_EQ(std::string(received, n > 0 ? static_cast<std::size_t>(n) : 0),
+              error == 0 ? "<definition>\r\n</definition>\r\n" : "");
+    EXPECT_EQ(messages.shown.empty() ? "" : messages.shown[0].prompt,
+              error == 0 ? ""
+                         : "File read/write error for " + fifo + "\r\nCannot write " + fifo +
+                               ": No space left on device");
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  }
+  ::close(reader);
+
+  // A disk that holds 40 bytes of this log.
+  const std::string log = folder / "full.txt";
+  ASSERT_TRUE(store.OpenLogFile(log));
+  ::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  rlimit limit = old;
+  limit.rlim_cur = 40;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const bool first = store.WriteLogLine("12:00:01\t25.0000\t80.0000");  // 26 bytes
+  const bool second = store.WriteLogLine("12:00:02\t25.0625\t80.0000");
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, SIG_DFL);
+  EXPECT_TRUE(first);
+  EXPECT_FALSE(second);
+  EXPECT_TRUE(store.CloseLogFile());
+  EXPECT_EQ(ReadBytes(log), "12:00:01\t25.0000\t80.0000\r\n");
 }
 
 TEST_F(MarkupFileTest, LogFileAppendsLinesWithCrLf) {

@@ -369,6 +369,31 @@ TEST_F(Offline, LogWritesTheWindowsLogFormat) {
   EXPECT_EQ(both, first + header + "Log Registers\r\nTIME\tTemp    \tStatus  \tCount   \t\r\n");
 }
 
+// A disk that fills up: the failed write is reported once, logging stops
+// with exit status 1 (nobody is there to press Stop), the file stays whole.
+TEST_F(Offline, AFullDiskEndsTheCommandWithTheFileWhole) {
+  Cli({"--device", "demo", "--link", "none", "read"});  // part.def exists
+  const std::string file = work / "full.txt";
+  CliOptions full;
+  full.fileSizeLimit = 1500;
+  const CliRun log = Cli({"--device", "demo", "--link", "none", "log", file, "--interval", "10",
+                          "--count", "none"},
+                         full);
+  EXPECT_EQ(log.status, 1);
+  EXPECT_EQ(log.err, "kestrova-cli: File read/write error for " + file + "\n");
+  EXPECT_NE(log.out.find(" (error)\n"), std::string::npos) << log.out;
+  const std::string text = ReadBytes(file);
+  EXPECT_LE(text.size(), 1500u);
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  EXPECT_NE(text.find("Log Registers"), std::string::npos);
+
+  full.fileSizeLimit = 100;
+  const CliRun save = Cli({"--device", "demo", "--link", "none", "save", work / "full.dat"}, full);
+  EXPECT_EQ(save.status, 1);
+  EXPECT_EQ(save.out, "");
+  EXPECT_FALSE(std::filesystem::exists(work / "full.dat"));
+}
+
 TEST_F(Offline, CtrlCStopsLoggingWithTheFileComplete) {
   const std::string file = work / "run.txt";
   CliOptions options;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +44,11 @@ CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& optio
     ::dup2(errPipe[1], 2);
     ::close(outPipe[0]);
     ::close(errPipe[0]);
+    if (options.fileSizeLimit > 0) {
+      ::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails with EFBIG
+      const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments) {

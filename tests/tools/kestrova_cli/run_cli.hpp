@@ -20,6 +20,8 @@ struct CliOptions {
   std::string interruptWhenFileHas;
   std::size_t interruptAfterBytes = 0;
   int timeoutSeconds = 60;
+  // Files larger than this cannot be written, as on a full disk (0: no limit).
+  std::size_t fileSizeLimit = 0;
 };
 
 CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& options = {});
