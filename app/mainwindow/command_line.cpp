@@ -44,7 +44,7 @@ CommandLineResult ParseWindowOptions(const QStringList& arguments, WindowOptions
   }
   if (parser.isSet(link)) {
     const QString value = parser.value(link);
-    if (value != "usb" && value != "ich" && value != "none") {
+    if (!frontend::IsLinkName(value.toStdString())) {
       std::fprintf(stderr, "kestrova: --link takes usb, ich or none, not \"%s\"\n",
                    qPrintable(value));
       return CommandLineResult::Error;

@@ -3,17 +3,12 @@
 // decide which part opens and through which hardware.
 
 #include <QStringList>
-#include <optional>
-#include <string>
+
+#include "frontend/program_start.hpp"
 
 namespace kestrova::mainwindow {
 
-struct WindowOptions {
-  std::optional<std::string> home;    // the program folder
-  std::optional<std::string> device;  // the part, instead of the startup file's
-  std::optional<std::string> link;    // "usb", "ich" or "none": no hardware dialog
-  bool emulatedBoard = false;
-};
+using WindowOptions = frontend::StartOptions;
 
 enum class CommandLineResult { Run, Exit, Error };
 

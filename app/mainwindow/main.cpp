@@ -22,6 +22,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   Form1 window(options);
+  if (!window.Load()) {
+    return 1;
+  }
   window.show();
   return QApplication::exec();
 }

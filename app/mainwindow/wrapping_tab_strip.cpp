@@ -102,7 +102,11 @@ void WrappingTabStrip::paintEvent(QPaintEvent*) {
           option.state |= QStyle::State_HasFocus;
         }
       }
-      painter.drawControl(QStyle::CE_TabBarTab, option);
+      // The style's shape, but the caption centred without the style's
+      // padding: the fixed tabs are just wide enough for "00-07".
+      painter.drawControl(QStyle::CE_TabBarTabShape, option);
+      painter.setPen(palette().color(QPalette::WindowText));
+      painter.drawText(option.rect, Qt::AlignCenter, option.text);
     }
   }
 }

@@ -5,6 +5,12 @@
 #include <QApplication>
 #include <QTimer>
 #include <functional>
+#include <ostream>
+
+// Failures print texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << text.toStdString();
+}
 
 namespace kestrova::mainwindow::testing {
 
