@@ -1,6 +1,7 @@
 #include "definition/program_folder.hpp"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -208,9 +209,60 @@ std::string FileNameOf(std::string_view path) {
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
+namespace {
+
+// The program folder's own entries, which no working folder may take.
+struct OwnEntry {
+  std::string_view name;
+  std::string_view what;
+};
+constexpr OwnEntry kOwnEntries[] = {
+    {"dravik.def", "startup file"},
+    {"device", "part definition folder"},
+    {"bix", "firmware folder"},
+    {"scenario", "emulator scenario folder"},
+};
+
+std::string NameProblem(std::string_view deviceName) {
+  const std::string quoted = "\"" + std::string(deviceName) + "\"";
+  if (deviceName.empty() || deviceName == "." || deviceName == ".." ||
+      deviceName.find('/') != std::string_view::npos) {
+    return quoted + " is not a device name";
+  }
+  if (deviceName.front() == '.') {
+    return quoted +
+           " cannot name a device: names starting with \".\" are the program "
+           "folder's hidden files";
+  }
+  for (const OwnEntry& entry : kOwnEntries) {
+    if (deviceName == entry.name) {
+      return quoted +
+             " cannot name a device: its working folder would take the place of the program "
+             "folder's " +
+             std::string(entry.what);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
 bool IsUsableDeviceName(std::string_view deviceName) {
-  return !deviceName.empty() && deviceName != "." && deviceName != ".." &&
-         deviceName.find('/') == std::string_view::npos;
+  return NameProblem(deviceName).empty();
+}
+
+std::string DeviceNameProblem(const std::string& root, std::string_view deviceName) {
+  std::string problem = NameProblem(deviceName);
+  if (problem.empty()) {
+    struct stat st {};
+    const std::string folder = WorkingFolder(root, deviceName);
+    if (::lstat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+      problem = "\"" + std::string(deviceName) +
+                "\" cannot name a device: its working folder would take the place of the file " +
+                folder;
+    }
+  }
+  return problem;
 }
 
 }  // namespace kestrova::definition

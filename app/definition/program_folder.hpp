@@ -64,7 +64,12 @@ std::optional<std::string> FindDataFile(const std::vector<std::string>& folders,
 std::string FileNameOf(std::string_view path);
 
 // A device name names a file in `device/` and a folder beside it: not empty,
-// not "." or "..", no "/".
+// not "." or "..", no "/", not hidden (".name"), and none of the program
+// folder's own entries (`dravik.def`, `device`, `bix`, `scenario`).
 bool IsUsableDeviceName(std::string_view deviceName);
+
+// Why `deviceName` cannot name a device whose working folder lies in `root`
+// (empty when it can): the rules above, or a file of that name in `root`.
+std::string DeviceNameProblem(const std::string& root, std::string_view deviceName);
 
 }  // namespace kestrova::definition

@@ -86,6 +86,12 @@ DeviceStart::Step DeviceStart::ChooseHardware(const StartPolicy& policy, std::st
 
 DeviceStart::Step DeviceStart::OpenPart(const StartPolicy& policy) {
   markup::MarkupStore& store = session_.Store();
+  if (const std::string problem = definition::DeviceNameProblem(programFolder, deviceName);
+      !problem.empty()) {
+    frontEnd_.Show(problem, markup::MB_OK);
+    failure_ = StartFailure::BadDeviceName;
+    return Step::Leave;
+  }
   deviceFolder = definition::WorkingFolder(programFolder, deviceName);
   ::mkdir(deviceFolder.c_str(), 0777);  // it may exist
   deviceFile =

@@ -58,6 +58,7 @@ enum class StartFailure {
   NoSuchHardware,        // `link` names hardware the part does not offer
   ConnectionFailed,      // the open or a board write failed, and no other device was chosen
   StartupListsTooLong,   // and no other device was chosen
+  BadDeviceName,         // the name would put its working folder on the program folder's own
 };
 
 // The title of the device file dialog and its filter.

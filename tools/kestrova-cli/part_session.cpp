@@ -54,7 +54,7 @@ int PartSession::Open() {
       return kExitUsage;
     }
     if (!definition::IsUsableDeviceName(start.deviceName)) {
-      messages_.Error("\"" + start.deviceName + "\" is not a device name");
+      messages_.Error(definition::DeviceNameProblem(start.programFolder, start.deviceName));
       return kExitUsage;
     }
     const std::string file = definition::DeviceFilePath(start.programFolder, start.deviceName);
@@ -65,8 +65,10 @@ int PartSession::Open() {
       return kExitUsage;
     }
   }
-  if (!definition::IsUsableDeviceName(start.deviceName)) {
-    messages_.Error("\"" + start.deviceName + "\" cannot name a device");
+  if (const std::string problem =
+          definition::DeviceNameProblem(start.programFolder, start.deviceName);
+      !problem.empty()) {
+    messages_.Error(problem);
     return kExitUsage;
   }
   frontend::SelectBoardDriver(startOptions);

@@ -76,6 +76,34 @@ TEST_F(Offline, UnknownDeviceIsBadUsage) {
                          "/device/nosuchpart (kestrova-cli parts lists them)\n");
 }
 
+// A definition whose name is one of the program folder's own entries (or a
+// file there) would put its working folder in their place: refused, and the
+// program folder is left as it was.
+TEST_F(Offline, DefinitionNamesThatCollideWithTheProgramFolderAreRefused) {
+  Cli({"parts"});  // seeds the folder
+  WriteFile(home / "notes.txt", "mine");
+  const std::string taken = "\" cannot name a device: its working folder would take the place of ";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"dravik.def", taken + "the program folder's startup file"},
+      {"device", taken + "the program folder's part definition folder"},
+      {"bix", taken + "the program folder's firmware folder"},
+      {"scenario", taken + "the program folder's emulator scenario folder"},
+      {"notes.txt", taken + "the file " + home.path() + "/notes.txt"},
+      {".hidden",
+       "\" cannot name a device: names starting with \".\" are the program folder's "
+       "hidden files"},
+  };
+  for (const auto& [name, problem] : cases) {
+    WriteFile(work / name, ReadBytes(home / "device/demo"));
+    const CliRun run = Cli({"--definition", work / name, "--link", "none", "read"});
+    EXPECT_EQ(run.status, 2) << name;
+    EXPECT_EQ(run.err, "kestrova-cli: \"" + name + problem + "\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(home / "device/part.def"));
+  EXPECT_FALSE(std::filesystem::exists(home / "dravik.def"));
+  EXPECT_EQ(ReadBytes(home / "notes.txt"), "mine");
+}
+
 TEST_F(Offline, NoDeviceChosenIsBadUsage) {
   const CliRun run = Cli({"read"});
   EXPECT_EQ(run.status, 2);
@@ -376,9 +404,9 @@ TEST_F(Offline, AFullDiskEndsTheCommandWithTheFileWhole) {
   const std::string file = work / "full.txt";
   CliOptions full;
   full.fileSizeLimit = 1500;
-  const CliRun log = Cli({"--device", "demo", "--link", "none", "log", file, "--interval", "10",
-                          "--count", "none"},
-                         full);
+  const CliRun log = Cli(
+      {"--device", "demo", "--link", "none", "log", file, "--interval", "10", "--count", "none"},
+      full);
   EXPECT_EQ(log.status, 1);
   EXPECT_EQ(log.err, "kestrova-cli: File read/write error for " + file + "\n");
   EXPECT_NE(log.out.find(" (error)\n"), std::string::npos) << log.out;
