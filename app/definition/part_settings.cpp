@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <limits>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "definition/numbers.hpp"
 #include "markup/document_io.hpp"
@@ -22,13 +24,27 @@ bool FileIsMissing(const std::string& path) {
   return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
-std::optional<std::int64_t> WholeNumber(const MarkupStore& store, std::string_view name,
-                                        std::int64_t lowest, std::int64_t highest) {
-  const auto number = ParseDecimalInteger(store.GetAttributeView(name));
-  if (!number || *number < lowest || *number > highest) {
-    return std::nullopt;
+// Read intervals the window offers (Set Read Time), milliseconds.
+constexpr std::int64_t kShortestInterval = 10;
+constexpr std::int64_t kLongestInterval = 1000;
+
+// A numeric setting from lowest to highest; anything else takes `fallback`
+// and is told of in `problems` (file and attribute).
+std::int64_t WholeNumber(const MarkupStore& store, const std::string& path, std::string_view name,
+                         std::int64_t lowest, std::int64_t highest, std::int64_t fallback,
+                         std::vector<std::string>& problems) {
+  const std::string_view text = store.GetAttributeView(name);
+  const auto number = ParseDecimalInteger(text);
+  if (number && *number >= lowest && *number <= highest) {
+    return *number;
   }
-  return number;
+  problems.push_back(path + ": " + std::string(name) +
+                     (text.empty()
+                          ? std::string(" is missing")
+                          : " \"" + std::string(text) + "\" is not a whole number from " +
+                                std::to_string(lowest) + " to " + std::to_string(highest)) +
+                     "; " + std::to_string(fallback) + " applies");
+  return fallback;
 }
 
 // A text setting as written; missing or empty, its default.
@@ -90,40 +106,47 @@ std::string PartSettingsStartTag(const PartSettings& settings) {
 
 PartSettings LoadPartSettings(MarkupStore& store, const std::string& workingFolder,
                               std::string_view deviceName, markup::MessageBox& messages,
-                              const std::string& userGuide) {
+                              const std::string& userGuide, std::vector<std::string>* problems) {
   const PartSettings defaults = DefaultPartSettings(workingFolder, deviceName, userGuide);
   PartSettings settings = defaults;
   const std::string path = PartSettingsPath(workingFolder);
-  bool found = false;
+  std::vector<std::string> found;
+  bool loaded = false;
   {
     SideDocument side(store);
     // A missing file is the first use of a part: no retries, no message.
     if (side.open() && !FileIsMissing(path) && store.LoadMarkupFile(path) &&
         store.FindElement(0, "definition")) {
-      found = true;
+      loaded = true;
       settings.driverClass = TextOr(store, "driverclass", defaults.driverClass);
       settings.regFileName = TextOr(store, "regfilename", defaults.regFileName);
       settings.manualFileName = TextOr(store, "manualfilename", defaults.manualFileName);
       settings.logFileName = TextOr(store, "logfilename", defaults.logFileName);
-      // A zero or negative interval would make continuous read spin.
-      settings.timer1Interval = static_cast<std::int32_t>(
-          WholeNumber(store, "timer1interval", 1, std::numeric_limits<std::int32_t>::max())
-              .value_or(defaults.timer1Interval));
+      // Outside the window's range continuous read would spin or stall.
+      settings.timer1Interval =
+          static_cast<std::int32_t>(WholeNumber(store, path, "timer1interval", kShortestInterval,
+                                                kLongestInterval, defaults.timer1Interval, found));
       settings.writeNowValue = static_cast<std::int16_t>(
-          WholeNumber(store, "writenowvalue", 0, 1).value_or(defaults.writeNowValue));
-      settings.readAfterWriteValue = static_cast<std::int16_t>(
-          WholeNumber(store, "readafterwritevalue", 0, 1).value_or(defaults.readAfterWriteValue));
+          WholeNumber(store, path, "writenowvalue", 0, 1, defaults.writeNowValue, found));
+      settings.readAfterWriteValue = static_cast<std::int16_t>(WholeNumber(
+          store, path, "readafterwritevalue", 0, 1, defaults.readAfterWriteValue, found));
       settings.interfaceAddr = static_cast<std::int16_t>(
-          WholeNumber(store, "interfaceaddr", -1, std::numeric_limits<std::int16_t>::max())
-              .value_or(defaults.interfaceAddr));
-      settings.maxLogCount = static_cast<std::int32_t>(
-          WholeNumber(store, "maxlogcount", -1, std::numeric_limits<std::int32_t>::max())
-              .value_or(defaults.maxLogCount));
+          WholeNumber(store, path, "interfaceaddr", -1, std::numeric_limits<std::int16_t>::max(),
+                      defaults.interfaceAddr, found));
+      // An empty log limit is no limit.
+      if (!store.GetAttributeView("maxlogcount").empty()) {
+        settings.maxLogCount = static_cast<std::int32_t>(
+            WholeNumber(store, path, "maxlogcount", -1, std::numeric_limits<std::int32_t>::max(),
+                        defaults.maxLogCount, found));
+      }
     }
   }
-  if (!found) {
+  if (!loaded) {
     settings = defaults;
     SavePartSettings(store, workingFolder, settings, messages);
+  }
+  if (problems != nullptr) {
+    *problems = std::move(found);
   }
   return settings;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "markup/markup_store.hpp"
 #include "markup/message_box.hpp"
@@ -35,12 +36,14 @@ PartSettings DefaultPartSettings(const std::string& workingFolder, std::string_v
 // The file's two lines as written: the start tag with every setting, and the end tag.
 std::string PartSettingsStartTag(const PartSettings& settings);
 
-// Reads `part.def` of the working folder silently. When the file is missing or
-// has no root, the defaults apply and the file is written at once. A numeric
-// setting that is missing or not a number takes its default.
+// Reads `part.def` of the working folder. When the file is missing or has no
+// root, the defaults apply and the file is written at once. A numeric setting
+// that is missing, not a number or outside its range (the read interval 10 to
+// 1000 ms) takes its default, and `problems` names the file and attribute.
 PartSettings LoadPartSettings(markup::MarkupStore& store, const std::string& workingFolder,
                               std::string_view deviceName, markup::MessageBox& messages,
-                              const std::string& userGuide = {});
+                              const std::string& userGuide = {},
+                              std::vector<std::string>* problems = nullptr);
 
 // Writes `part.def` whole (a failure shows "File read/write error for <path>").
 bool SavePartSettings(markup::MarkupStore& store, const std::string& workingFolder,

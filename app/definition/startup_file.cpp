@@ -55,23 +55,31 @@ StartupSettings LoadStartupFile(MarkupStore& store, const std::string& programFo
   if (!markup::LoadDocument(store, path, messages) || !store.FindElement(0, "definition")) {
     return settings;
   }
+  settings = ReadStartupSettings(store, path);
+  if (settings.deviceName != kNoDevice) {
+    store.SetAttribute("device", kNoDevice, false);
+    markup::SaveDocument(store, path, messages);
+  }
+  if (!settings.problem.empty()) {
+    messages.Show(settings.problem, markup::MB_OK);
+  }
+  return settings;
+}
+
+StartupSettings ReadStartupSettings(const MarkupStore& store, const std::string& path) {
+  StartupSettings settings;
   const std::string device = store.GetAttribute("device");
   // An empty name cannot name a definition file; it means no device, like "none".
   if (!device.empty()) {
     settings.deviceName = device;
-  }
-  if (settings.deviceName != kNoDevice) {
-    store.SetAttribute("device", kNoDevice, false);
-    markup::SaveDocument(store, path, messages);
   }
   const std::string test = store.GetAttribute("test");
   const auto flags = ParseHex(test);
   if (flags && *flags >= 0 && *flags <= 0xFF) {
     settings.testFlags = static_cast<std::uint8_t>(*flags);
   } else {
-    messages.Show("The startup file " + path + " has no valid test mask (test=\"" + test +
-                      "\", hexadecimal 0 to FF); all test features are off.",
-                  markup::MB_OK);
+    settings.problem = "The startup file " + path + " has no valid test mask (test=\"" + test +
+                       "\", hexadecimal 0 to FF); all test features are off.";
   }
   return settings;
 }

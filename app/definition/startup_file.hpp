@@ -26,6 +26,7 @@ inline constexpr std::uint8_t TEST_NO_CHECKVALUE = 16;      // part identity che
 struct StartupSettings {
   std::string deviceName{kNoDevice};
   std::uint8_t testFlags = 0;
+  std::string problem;  // a `test` that could not be used, naming the file; else empty
 };
 
 std::string StartupFilePath(const std::string& programFolder);
@@ -37,6 +38,11 @@ std::string StartupFilePath(const std::string& programFolder);
 // not hexadecimal from 0 to FF is reported and all test features stay off.
 StartupSettings LoadStartupFile(markup::MarkupStore& store, const std::string& programFolder,
                                 markup::MessageBox& messages);
+
+// The settings of the startup file's root at the cursor, read from `path`:
+// an empty `device` is "none"; a `test` that is missing, empty or not
+// hexadecimal from 0 to FF leaves every test feature off, and says so.
+StartupSettings ReadStartupSettings(const markup::MarkupStore& store, const std::string& path);
 
 // Records the device in the startup file at a normal end of the program. A
 // missing file is created (test "0").

@@ -86,17 +86,13 @@ definition::StartupSettings OpenStartupFile(markup::MarkupStore& store,
 }
 
 definition::StartupSettings PeekStartupFile(const std::string& programFolder) {
-  definition::StartupSettings settings;
   markup::MarkupStore startup;
   startup.SetRetryWait([](std::chrono::milliseconds) {});
-  if (!startup.LoadMarkupFile(definition::StartupFilePath(programFolder)) ||
-      !startup.FindElement(0, "definition")) {
-    return settings;
+  const std::string path = definition::StartupFilePath(programFolder);
+  if (!startup.LoadMarkupFile(path) || !startup.FindElement(0, "definition")) {
+    return {};
   }
-  settings.deviceName = startup.GetAttribute("device");
-  const auto test = definition::ParseHex(startup.GetAttributeView("test"));
-  settings.testFlags = test && *test >= 0 && *test <= 0xFF ? static_cast<std::uint8_t>(*test) : 0;
-  return settings;
+  return definition::ReadStartupSettings(startup, path);
 }
 
 bool CloseStartupFile(markup::MarkupStore& store, const std::string& programFolder,

@@ -96,7 +96,15 @@ DeviceStart::Step DeviceStart::OpenPart(const StartPolicy& policy) {
   ::mkdir(deviceFolder.c_str(), 0777);  // it may exist
   deviceFile =
       chosenFile.empty() ? definition::DeviceFilePath(programFolder, deviceName) : chosenFile;
-  settings = definition::LoadPartSettings(store, deviceFolder, deviceName, frontEnd_, userGuide);
+  settings = definition::LoadPartSettings(store, deviceFolder, deviceName, frontEnd_, userGuide,
+                                          &settingsProblems);
+  if (policy.showDefinitionProblems && !settingsProblems.empty()) {
+    std::string message = "Some part settings cannot be used; their defaults apply:";
+    for (const std::string& problem : settingsProblems) {
+      message += "\r\n" + problem;
+    }
+    frontEnd_.Show(message, markup::MB_OK);
+  }
   driverClass = settings.driverClass;
   ApplyPartSettings(settings, session_, edit_, continuousState);
   session_.startupWriteList = engine::StartupList{};

@@ -41,7 +41,8 @@ struct StartPolicy {
   bool askHardware = true;
   // The chip address instead of part.def's.
   std::optional<std::int16_t> address;
-  // Problems of the definition are shown in one message; else only kept.
+  // Problems of the definition and of part.def are shown in one message
+  // each; else only kept.
   bool showDefinitionProblems = true;
   // A file without a `part` element ends the start (else an empty panel).
   bool requirePart = false;
@@ -105,6 +106,8 @@ class DeviceStart {
   engine::PartConnectionInfo info;
   engine::ConnectionResult connection;
   std::vector<std::string> definitionProblems;
+  // Values of part.def that could not be used (their defaults apply).
+  std::vector<std::string> settingsProblems;
   // The read loop whose interval, log limit and file part.def sets, when
   // the front end has one.
   continuous::ContinuousState* continuousState = nullptr;

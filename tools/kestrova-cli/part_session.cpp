@@ -85,6 +85,12 @@ int PartSession::Open() {
   policy.askForDataFile = false;
   const bool started = start.StartDevice(policy);
   opened_ = true;
+  if (!startup.problem.empty()) {
+    messages_.Warn(frontend::Latin1ToUtf8(startup.problem));
+  }
+  for (const std::string& problem : start.settingsProblems) {
+    messages_.Warn(frontend::Latin1ToUtf8(problem));
+  }
   for (const std::string& problem : start.definitionProblems) {
     messages_.Warn(frontend::Latin1ToUtf8(problem));
   }

@@ -104,6 +104,45 @@ TEST_F(Offline, DefinitionNamesThatCollideWithTheProgramFolderAreRefused) {
   EXPECT_EQ(ReadBytes(home / "notes.txt"), "mine");
 }
 
+// Values of part.def and dravik.def that cannot be used: the default
+// applies (here the chip address falls back to the definition's 48) and a
+// warning names the file and attribute.
+TEST_F(Offline, BadSettingsValuesFallBackWithAWarning) {
+  Cli({"--device", "demo", "--link", "none", "read"});  // creates part.def
+  const std::string partDef = home / "demo/part.def";
+  const std::string good = ReadBytes(partDef);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"timer1interval=\"abc\"",
+       "timer1interval \"abc\" is not a whole number from 10 to 1000; 1000 applies"},
+      {"timer1interval=\"5\"",
+       "timer1interval \"5\" is not a whole number from 10 to 1000; 1000 applies"},
+      {"writenowvalue=\"2\"", "writenowvalue \"2\" is not a whole number from 0 to 1; 1 applies"},
+      {"interfaceaddr=\"4A\"",
+       "interfaceaddr \"4A\" is not a whole number from -1 to 32767; -1 applies"},
+      {"maxlogcount=\"-2\"",
+       "maxlogcount \"-2\" is not a whole number from -1 to 2147483647; -1 applies"},
+      {"readafterwritevalue=\"\"", "readafterwritevalue is missing; 1 applies"},
+  };
+  for (const auto& [attribute, warning] : cases) {
+    std::string text = good;
+    const std::string name = attribute.substr(0, attribute.find('='));
+    const std::size_t at = text.find(" " + name + "=");
+    text.replace(at + 1, text.find('"', text.find('"', at) + 1) - at, attribute);
+    WriteFile(partDef, text);
+    const CliRun run = Cli({"--json", "--device", "demo", "--link", "none", "read", "Temp"});
+    EXPECT_EQ(run.status, 0) << attribute;
+    EXPECT_EQ(run.err, "kestrova-cli: warning: " + partDef + ": " + warning + "\n");
+    EXPECT_NE(run.out.find("\"address\":72,"), std::string::npos) << run.out;
+  }
+  WriteFile(partDef, good);
+  WriteFile(home / "dravik.def", "<definition device=\"demo\" test=\"ZZ\">\r\n</definition>\r\n");
+  const CliRun run = Cli({"--link", "none", "read", "Temp"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "kestrova-cli: warning: The startup file " + home.path() +
+                         "/dravik.def has no valid test mask (test=\"ZZ\", hexadecimal 0 to FF); "
+                         "all test features are off.\n");
+}
+
 TEST_F(Offline, NoDeviceChosenIsBadUsage) {
   const CliRun run = Cli({"read"});
   EXPECT_EQ(run.status, 2);
