@@ -71,6 +71,43 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
+std::string EscapeControls(std::string_view utf8, bool keepLineFeeds) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  constexpr unsigned char kDelete = 0x7F;
+  constexpr unsigned char kC1Lead = 0xC2;  // U+0080..U+00BF
+  constexpr unsigned char kC1End = 0xA0;
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    auto code = static_cast<unsigned char>(utf8[i]);
+    const bool c1 = code == kC1Lead && i + 1 < utf8.size() &&
+                    static_cast<unsigned char>(utf8[i + 1]) >= kFirstNonAscii &&
+                    static_cast<unsigned char>(utf8[i + 1]) < kC1End;
+    if (c1) {
+      code = static_cast<unsigned char>(utf8[++i]);
+    } else if ((code >= ' ' && code != kDelete) || (code == '\n' && keepLineFeeds)) {
+      out += utf8[i];
+      continue;
+    }
+    switch (code) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += "\\x";
+        out += kHex[code >> 4];
+        out += kHex[code & 0xF];
+    }
+  }
+  return out;
+}
+
 std::string ToUtf8(std::string_view text) {
   return IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
 }

@@ -15,6 +15,10 @@ bool IsUtf8(std::string_view text);
 // Text that mixes sources (a definition's Latin-1 labels, a path typed in
 // UTF-8): kept when it is already UTF-8, else taken as Latin-1.
 std::string ToUtf8(std::string_view text);
+// A UTF-8 text for a terminal: control characters (C0, DEL and the C1 range
+// U+0080..U+009F, which a terminal may obey) written as "\t", "\r", "\n" or
+// "\xHH"; line feeds kept when `keepLineFeeds`.
+std::string EscapeControls(std::string_view utf8, bool keepLineFeeds = false);
 // Characters of a UTF-8 text, for lining up columns.
 std::size_t DisplayWidth(std::string_view utf8);
 // The text with spaces added up to `width` characters.

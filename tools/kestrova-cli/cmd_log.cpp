@@ -59,7 +59,7 @@ int RunLog(CommandContext& context) {
   if (!arguments.Parse(context.line.arguments, error)) {
     return context.Usage(error);
   }
-  if (arguments.Positional().size() != 1) {
+  if (arguments.Positional().size() != 1 || arguments.Positional().front().empty()) {
     return context.Usage("log takes one log file");
   }
   std::optional<std::int64_t> interval;

@@ -28,12 +28,17 @@ struct PartEntry {
   engine::PartConnectionInfo info;
 };
 
+// A definition's text on the terminal: UTF-8, control characters escaped.
+std::string Terminal(std::string_view latin1) {
+  return frontend::EscapeControls(Latin1ToUtf8(latin1));
+}
+
 std::string HardwareText(const engine::PartConnectionInfo& info) {
   std::string text;
   for (const engine::HardwareEntry& entry : info.hardware) {
     text += (text.empty() ? "" : ",") + entry.type;
   }
-  return text.empty() ? "-" : text;
+  return text.empty() ? "-" : Terminal(text);
 }
 
 }  // namespace
@@ -111,20 +116,20 @@ int RunParts(CommandContext& context) {
   std::size_t nameWidth = 4;
   std::size_t hardwareWidth = 8;
   for (const PartEntry& part : parts) {
-    nameWidth = std::max(nameWidth, DisplayWidth(Latin1ToUtf8(part.name)));
+    nameWidth = std::max(nameWidth, DisplayWidth(Terminal(part.name)));
     hardwareWidth = std::max(hardwareWidth, HardwareText(part.info).size());
   }
   std::printf("%s\n", (PadRight("NAME", nameWidth + 2) + PadRight("INTERFACE", 15) +
                        PadRight("HARDWARE", hardwareWidth + 2) + "LABEL")
                           .c_str());
   for (const PartEntry& part : parts) {
-    std::string line = PadRight(Latin1ToUtf8(part.name), nameWidth + 2);
+    std::string line = PadRight(Terminal(part.name), nameWidth + 2);
     if (!part.readable) {
       line += "(not a part definition)";
     } else {
-      line += PadRight(part.info.interfaceType.empty() ? "-" : part.info.interfaceType, 15) +
-              PadRight(HardwareText(part.info), hardwareWidth + 2) +
-              Latin1ToUtf8(part.info.partLabel);
+      line +=
+          PadRight(part.info.interfaceType.empty() ? "-" : Terminal(part.info.interfaceType), 15) +
+          PadRight(HardwareText(part.info), hardwareWidth + 2) + Terminal(part.info.partLabel);
     }
     std::printf("%s\n", line.c_str());
   }
@@ -173,7 +178,7 @@ int RunCheck(CommandContext& context) {
       std::printf("%s: ok\n", file.c_str());
     } else {
       for (const std::string& problem : problems) {
-        std::printf("%s\n", problem.c_str());
+        std::printf("%s\n", frontend::EscapeControls(problem).c_str());
       }
     }
   }

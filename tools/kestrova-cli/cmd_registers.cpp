@@ -81,7 +81,7 @@ int ParseOneFile(CommandContext& context, CommandArguments& arguments, std::stri
   if (!arguments.Parse(context.line.arguments, error)) {
     return context.Usage(error);
   }
-  if (arguments.Positional().size() != 1) {
+  if (arguments.Positional().size() != 1 || arguments.Positional().front().empty()) {
     return context.Usage(context.line.command + " takes one register data file");
   }
   file = arguments.Positional().front();

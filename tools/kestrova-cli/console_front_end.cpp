@@ -34,14 +34,15 @@ std::string ConsoleFrontEnd::ForTerminal(std::string_view latin1) {
 
 int ConsoleFrontEnd::Show(std::string_view prompt, int buttons) {
   const std::string text = ForTerminal(prompt);
+  const std::string shown = frontend::EscapeControls(text, true);
   if (buttons == markup::MB_OK) {
     errors_.push_back(text);
-    std::fprintf(out_, "%s%s\n", kPrefix, text.c_str());
+    std::fprintf(out_, "%s%s\n", kPrefix, shown.c_str());
     std::fflush(out_);
     return markup::IDOK;
   }
   const int answer = answerYes ? markup::IDYES : markup::IDNO;
-  std::fprintf(out_, "%s%s %s%s\n", kPrefix, text.c_str(), answerYes ? "Yes" : "No",
+  std::fprintf(out_, "%s%s %s%s\n", kPrefix, shown.c_str(), answerYes ? "Yes" : "No",
                answerYes || declineHint.empty() ? "" : (" (" + declineHint + ")").c_str());
   std::fflush(out_);
   return answer;
@@ -70,13 +71,13 @@ void ConsoleFrontEnd::StopContinuous() {
 
 void ConsoleFrontEnd::Warn(std::string_view utf8) {
   warnings_.emplace_back(utf8);
-  std::fprintf(out_, "%swarning: %.*s\n", kPrefix, static_cast<int>(utf8.size()), utf8.data());
+  std::fprintf(out_, "%swarning: %s\n", kPrefix, frontend::EscapeControls(utf8).c_str());
   std::fflush(out_);
 }
 
 void ConsoleFrontEnd::Error(std::string_view utf8) {
   errors_.emplace_back(utf8);
-  std::fprintf(out_, "%s%.*s\n", kPrefix, static_cast<int>(utf8.size()), utf8.data());
+  std::fprintf(out_, "%s%s\n", kPrefix, frontend::EscapeControls(utf8).c_str());
   std::fflush(out_);
 }
 

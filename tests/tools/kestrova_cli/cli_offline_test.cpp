@@ -143,6 +143,34 @@ TEST_F(Offline, BadSettingsValuesFallBackWithAWarning) {
                          "all test features are off.\n");
 }
 
+// Control characters of a definition's texts reach the terminal escaped
+// (JSON carries them as JSON escapes); an empty file name is bad usage.
+TEST_F(Offline, ControlCharactersAreEscapedAndEmptyFileNamesRefused) {
+  const std::string evil = work / "evil";
+  WriteFile(evil,
+            "<definition>\r\n <part label=\"P\x1B[2J\">\r\n  <register title=\"T\x07\" "
+            "grouptabname=\"G\" groupaddrmask=\"\x9B\">\r\n   <bitfield label=\"L\x1B]0;x\x07\" "
+            "addr=\"1\" bit=\"7:0\" value=\"1\"/>\r\n  </register>\r\n </part>\r\n"
+            "</definition>\r\n");
+  const CliRun read = Cli({"--definition", evil, "--link", "none", "read"});
+  EXPECT_EQ(read.out,
+            "01    T\\x07      01=01  01h\n"
+            "  01    R/W  L\\x1B]0;x\\x07                    0x01     0b00000001\n");
+  EXPECT_EQ(read.err,
+            "kestrova-cli: warning: evil:3: register attribute groupaddrmask \"\\x9B\" is not "
+            "hexadecimal\n");
+  const CliRun json = Cli({"--json", "--definition", evil, "--link", "none", "read"});
+  EXPECT_NE(json.out.find("\"label\":\"L\\u001b]0;x\\u0007\""), std::string::npos) << json.out;
+  WriteFile(home / "device/evil", ReadBytes(evil));
+  EXPECT_NE(Cli({"parts"}).out.find("  P\\x1B[2J\n"), std::string::npos);
+
+  for (const char* command : {"save", "load", "log"}) {
+    const CliRun run = Cli({"--device", "demo", "--link", "none", command, ""});
+    EXPECT_EQ(run.status, 2) << command;
+    EXPECT_EQ(run.out, "") << command;
+  }
+}
+
 TEST_F(Offline, NoDeviceChosenIsBadUsage) {
   const CliRun run = Cli({"read"});
   EXPECT_EQ(run.status, 2);
