@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "dravik/dravik.h"
+#include "engine/register_access.hpp"
 #include "engine/session.hpp"
 
 namespace kestrova::engine {
@@ -28,6 +29,7 @@ static_assert(std::is_same_v<DeviceHandle, ::DeviceHandle> && kNoDevice == -1);
 static_assert(kErrorTextSize == DRAVIK_ERROR_TEXT_SIZE);
 static_assert(kLinkUsb == LINK_USB && kLinkSmbus == LINK_SMBUS && kLinkNone == LINK_NONE);
 static_assert(kBusBoard == BUS_BOARD);
+static_assert(kNoRegisterAddress == NO_REGISTER_ADDRESS);
 static_assert(kBoardRegisterBase == BOARD_REGISTER_BASE &&
               kLastChipRegister == BOARD_REGISTER_BASE - 1);
 

@@ -12,6 +12,9 @@ namespace kestrova::engine {
 
 class Session;
 
+// The register address that means none: the chip is addressed without one.
+inline constexpr std::int16_t kNoRegisterAddress = -1;
+
 // The file, in the device's working folder, that traces register writes.
 inline constexpr const char* kWriteLogName = "write.log";
 

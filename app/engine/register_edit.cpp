@@ -59,28 +59,6 @@ std::optional<std::int64_t> ParseWholeNumber(std::string_view text) {
   return digits(text, 10);
 }
 
-// A number typed for a text box: a decimal number ("12.5", "-3"); for a
-// field shown in hexadecimal also "1Fh" or "0x1F".
-std::optional<double> ParseFieldNumber(std::string_view text, const FormatSpec& spec) {
-  if (spec.format == "hex") {
-    std::string_view body = text;
-    if (body.size() > 1 && (body.back() == 'h' || body.back() == 'H')) {
-      body.remove_suffix(1);
-      if (const auto value = definition::ParseHex(body)) {
-        return static_cast<double>(*value);
-      }
-      return std::nullopt;
-    }
-    if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
-      if (const auto value = definition::ParseHex(body.substr(2))) {
-        return static_cast<double>(*value);
-      }
-      return std::nullopt;
-    }
-  }
-  return definition::ParseDecimal(text);
-}
-
 std::string LowerCase(std::string_view text) {
   return definition::LowerCase(text);
 }
@@ -184,10 +162,28 @@ bool FindRow(const std::vector<RegisterRow>& view, int fieldLine, const Register
   return false;
 }
 
+// A raw value for the row: a field keeps its own bits, negative values (16-bit
+// words above 32767 count as negative) in two's complement of its width.
+EditOutcome FitFieldRaw(const FieldRow& row, std::string_view text, std::int64_t& raw) {
+  if (row.editsRegister) {
+    return {};
+  }
+  const std::int64_t signedRaw = raw > kLargestPositiveWord ? raw - kWordSpan : raw;
+  const int width = Width(ByteBitsOf(row));
+  const std::int64_t span = std::int64_t{1} << width;
+  if (signedRaw >= span || signedRaw < -span / 2) {
+    return Refuse(EditError::TooWide, row.label + ": " + std::string(text) + " gives raw value " +
+                                          std::to_string(signedRaw) + ", which does not fit " +
+                                          std::to_string(width) + " bits");
+  }
+  raw = signedRaw & (span - 1);
+  return {};
+}
+
 EditOutcome NumberForTextBox(const FieldRow& row, std::string_view text, const EditOptions& options,
                              std::int64_t& raw) {
   const FormatSpec& spec = row.format;
-  const std::optional<double> number = ParseFieldNumber(text, spec);
+  const std::optional<double> number = ParseFieldNumber(text, spec.format == "hex");
   // Digits beyond the largest double still make a number: one outside any range.
   if (!number || std::isnan(*number)) {
     return Refuse(EditError::NotNumeric,
@@ -206,25 +202,36 @@ EditOutcome NumberForTextBox(const FieldRow& row, std::string_view text, const E
   }
   const double value = std::clamp(*number, std::min(low, high), std::max(low, high));
   raw = DisplayValueToRaw(spec, value);
-  if (!row.editsRegister) {
-    // Negative raw values come back as a 16-bit word; the field keeps its own bits.
-    const std::int64_t signedRaw = raw > kLargestPositiveWord ? raw - kWordSpan : raw;
-    const int width = Width(ByteBitsOf(row));
-    const std::int64_t span = std::int64_t{1} << width;
-    if (signedRaw >= span || signedRaw < -span / 2) {
-      return Refuse(EditError::TooWide, row.label + ": " + std::string(text) + " gives raw value " +
-                                            std::to_string(signedRaw) + ", which does not fit " +
-                                            std::to_string(width) + " bits");
-    }
-    raw = signedRaw & (span - 1);
+  if (const EditOutcome fitted = FitFieldRaw(row, text, raw); fitted.error != EditError::None) {
+    return fitted;
   }
   return outcome;
 }
 
 }  // namespace
 
-EditOutcome SetFieldText(Session& session, EditState& edit, int fieldLine, std::string_view text,
-                         const EditOptions& options) {
+std::optional<double> ParseFieldNumber(std::string_view text, bool hexFormat) {
+  if (hexFormat) {
+    std::string_view body = text;
+    if (body.size() > 1 && (body.back() == 'h' || body.back() == 'H')) {
+      body.remove_suffix(1);
+      if (const auto value = definition::ParseHex(body)) {
+        return static_cast<double>(*value);
+      }
+      return std::nullopt;
+    }
+    if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+      if (const auto value = definition::ParseHex(body.substr(2))) {
+        return static_cast<double>(*value);
+      }
+      return std::nullopt;
+    }
+  }
+  return definition::ParseDecimal(text);
+}
+
+EditOutcome StageFieldText(Session& session, EditState& edit, int fieldLine, std::string_view text,
+                           const EditOptions& options) {
   const std::vector<RegisterRow> view = BuildRegisterView(session);
   const RegisterRow* reg = nullptr;
   const FieldRow* row = nullptr;
@@ -271,14 +278,35 @@ EditOutcome SetFieldText(Session& session, EditState& edit, int fieldLine, std::
                                             (width == 1 ? " bit" : " bits"));
     }
   }
-  outcome.dependents =
-      ApplyRegisterBytes(session, edit, reg->line, BytesWithField(*reg, *row, raw), options.force);
+  StageRegisterBytes(session, edit, reg->line, BytesWithField(*reg, *row, raw));
   outcome.raw = raw;
   return outcome;
 }
 
-EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t address,
-                            std::string_view hexText, const EditOptions& options) {
+EditOutcome StageFieldValue(Session& session, EditState& edit, int fieldLine, std::int64_t raw) {
+  const std::vector<RegisterRow> view = BuildRegisterView(session);
+  const RegisterRow* reg = nullptr;
+  const FieldRow* row = nullptr;
+  if (!FindRow(view, fieldLine, reg, row)) {
+    return Refuse(EditError::NoSuchField, "no bit field at line " + std::to_string(fieldLine));
+  }
+  if (row->readOnly) {
+    return Refuse(EditError::ReadOnly, row->label + " is read-only");
+  }
+  if (raw < 0) {
+    raw += kWordSpan;
+  }
+  EditOutcome outcome = FitFieldRaw(*row, std::to_string(raw), raw);
+  if (outcome.error != EditError::None) {
+    return outcome;
+  }
+  StageRegisterBytes(session, edit, reg->line, BytesWithField(*reg, *row, raw));
+  outcome.raw = raw;
+  return outcome;
+}
+
+EditOutcome StageRegisterByte(Session& session, EditState& edit, std::int32_t address,
+                              std::string_view hexText) {
   const auto value = definition::ParseHex(hexText);
   if (!value || hexText.size() > 2) {
     return Refuse(EditError::NotHex,
@@ -309,8 +337,8 @@ EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t addr
           bytes.push_back({address, row.writeAddress, static_cast<std::uint8_t>(*value)});
         }
       }
+      StageRegisterBytes(session, edit, reg.line, bytes);
       EditOutcome outcome;
-      outcome.dependents = ApplyRegisterBytes(session, edit, reg.line, bytes, options.force);
       outcome.raw = *value;
       return outcome;
     }
@@ -319,9 +347,8 @@ EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t addr
                                             definition::Hex2(static_cast<std::uint32_t>(address)));
 }
 
-std::vector<DependentUpdate> ApplyRegisterBytes(Session& session, EditState& edit, int registerLine,
-                                                const std::vector<RegisterByte>& bytes,
-                                                bool force) {
+void StageRegisterBytes(Session& session, EditState& edit, int registerLine,
+                        const std::vector<RegisterByte>& bytes) {
   markup::MarkupStore& store = session.Store();
   const int saved = store.XmlFileIndex();
   const RegisterImages& images = session.images;
@@ -358,18 +385,28 @@ std::vector<DependentUpdate> ApplyRegisterBytes(Session& session, EditState& edi
   session.writeOnChange.notWriteOnce = !writeOnce;
   edit.writeRegsEnabled = true;
   session.Front().SetWriteRegsEnabled(true);
-  return CommitEdit(session, edit, bytes, force);
+  // A later stage of the same byte replaces the earlier one.
+  for (const RegisterByte& byte : bytes) {
+    const auto same = std::find_if(
+        edit.staged.begin(), edit.staged.end(),
+        [&byte](const RegisterByte& staged) { return staged.readAddress == byte.readAddress; });
+    if (same != edit.staged.end()) {
+      *same = byte;
+    } else {
+      edit.staged.push_back(byte);
+    }
+  }
 }
 
-std::vector<DependentUpdate> CommitEdit(Session& session, EditState& edit,
-                                        const std::vector<RegisterByte>& bytes, bool force) {
-  for (const RegisterByte& byte : bytes) {
+std::vector<DependentUpdate> CommitEdit(Session& session, EditState& edit, bool force) {
+  for (const RegisterByte& byte : edit.staged) {
     for (const std::int32_t address : {byte.readAddress, byte.writeAddress}) {
       if (RegisterImages::InRange(address)) {
         session.images.valueImage[static_cast<std::size_t>(address)] = byte.value;
       }
     }
   }
+  edit.staged.clear();
   std::vector<DependentUpdate> dependents = UpdateDependentRegisters(session);
   const WriteOnChangeFlags flags = session.writeOnChange;
   if ((force || flags.notWriteOnce) && flags.writeOnChangeArmed && edit.pendingChange) {
@@ -382,6 +419,24 @@ std::vector<DependentUpdate> CommitEdit(Session& session, EditState& edit,
   return dependents;
 }
 
+EditOutcome SetFieldText(Session& session, EditState& edit, int fieldLine, std::string_view text,
+                         const EditOptions& options) {
+  EditOutcome outcome = StageFieldText(session, edit, fieldLine, text, options);
+  if (outcome.error == EditError::None) {
+    outcome.dependents = CommitEdit(session, edit, options.force);
+  }
+  return outcome;
+}
+
+EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t address,
+                            std::string_view hexText, const EditOptions& options) {
+  EditOutcome outcome = StageRegisterByte(session, edit, address, hexText);
+  if (outcome.error == EditError::None) {
+    outcome.dependents = CommitEdit(session, edit, options.force);
+  }
+  return outcome;
+}
+
 int PendingWritePrompt(Session& session, EditState& edit) {
   if (!edit.writeRegsEnabled) {
     return markup::IDNO;
@@ -390,6 +445,7 @@ int PendingWritePrompt(Session& session, EditState& edit) {
                          ? markup::IDYES
                          : session.Messages().Show(kWriteModifiedQuestion, markup::MB_YESNOCANCEL);
   WriteModified(session, answer == markup::IDYES);
+  edit.staged.clear();  // written or thrown away
   edit.writeRegsEnabled = false;
   session.Front().RefreshPanel();
   return answer;

@@ -37,6 +37,14 @@ class FrontEnd : public engine::EngineFrontEnd, public continuous::ContinuousFro
   // tab strips, select the first group and page, and show it.
   virtual void ShowPanelTabs() = 0;
 
+  // --- The menu commands --------------------------------------------------------
+  // The file-name label (`FileName`) shows the name of the register data
+  // file last opened or saved.
+  virtual void ShowFileName(std::string_view name) = 0;
+  // Opens a file or a web address with the desktop's program for it (the
+  // user's guide, a log file). False when nothing opened it.
+  virtual bool OpenDocument(std::string_view target) = 0;
+
   // --- The engine's and the read loop's, required here -----------------------
   void RefreshPanel() override = 0;
   void ArmStepTimer(int delayMs) override = 0;

@@ -52,7 +52,7 @@ bool SavePartSettings(DeviceStart& start, engine::EditState& edit,
 void ShutDown(DeviceStart& start, engine::EditState& edit, bool saveRegOffered) {
   engine::Session& session = start.Session();
   engine::PendingWritePrompt(session, edit);
-  SaveSettingsPrompt(session, start.settings.regFileName, saveRegOffered);
+  SaveSettingsPrompt(start, saveRegOffered);
   engine::CloseCurrentDevice(session);
   session.connection.deviceHandle = engine::kNoDevice;
   CloseStartupFile(session.Store(), start.programFolder, start.deviceName, session.Messages());

@@ -56,6 +56,15 @@ BusControls BusControlsFor(std::int16_t busType) {
   return bus;
 }
 
+bool IsShownOnBus(std::int16_t busType, std::string_view name) {
+  for (const BusControl& control : BusControlsFor(busType).controls) {
+    if (control.name == name) {
+      return control.visible;
+    }
+  }
+  return true;
+}
+
 PanelModel::PanelModel(engine::Session& session)
     : session_(session), textWidth_([](std::string_view text) {
         return static_cast<int>(text.size()) * kTwipsPerCharacter;
@@ -76,6 +85,8 @@ PanelRow PanelModel::MakeRow(const engine::RegisterRow& reg, const engine::Field
   row.registerLine = reg.line;
   row.fieldLine = field.fieldLine;
   row.firstOfRegister = firstOfRegister;
+  row.readAddress = field.readAddress;
+  row.byte = field.byte;
   row.regAddr = firstOfRegister ? field.addressCaption : std::string();
   row.regAddrVisible = bus.regAddrVisible;
   row.regAttr = field.accessText;
@@ -95,6 +106,7 @@ PanelRow PanelModel::MakeRow(const engine::RegisterRow& reg, const engine::Field
     row.bitValue = field.displayText;
     row.bitValueTextColour = greyValue ? kReadOnlyText : kPanelBlack;
     row.bitValueLocked = greyValue && bus.threeWire;
+    row.bitValueHex = field.format.format == "hex";
     row.unitsVisible = true;
     row.units = field.units;
     row.unitsTextColour = row.bitValueTextColour;
@@ -162,6 +174,11 @@ const PanelView& PanelModel::Refresh(int group, int page, bool continuousActive)
             continue;
           }
           rows.push_back(MakeRow(reg, field, field.showsAddress, bus, continuousActive));
+          PanelRow& row = rows.back();
+          const bool focused = row.registerLine == kept_.focusedRegister;
+          const bool typing = static_cast<int>(rows.size()) - 1 == kept_.typingRow;
+          row.keepRegValueText = focused || (typing && !kept_.typingBitValue);
+          row.keepBitValueText = focused || (typing && kept_.typingBitValue);
         }
       }
     }

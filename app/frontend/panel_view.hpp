@@ -55,6 +55,13 @@ struct PanelRow {
 
   // The row shows its register byte: `RegValue` and the bit captions.
   bool firstOfRegister = false;
+  // The register byte the row's field sits in, and its read address.
+  std::int32_t readAddress = 0;
+  std::uint8_t byte = 0;
+  // The texts of `RegValue` and `BitValue` are the user's (being typed, or
+  // the register has the focus): a refresh leaves them as they are.
+  bool keepRegValueText = false;
+  bool keepBitValueText = false;
 
   // `RegValue`: the byte as two upper-case hexadecimal digits.
   bool regValueVisible = false;
@@ -69,6 +76,7 @@ struct PanelRow {
   int bitValueMaxLength = kBitValueMaxLength;
   std::uint32_t bitValueTextColour = kPanelBlack;
   bool bitValueLocked = false;
+  bool bitValueHex = false;  // the value is shown in hexadecimal ("1Fh")
   bool unitsVisible = false;
   std::string units;
   int unitsLeft = kUnitsLeftTwips;  // moved right by the widening
@@ -81,7 +89,8 @@ struct PanelRow {
   std::uint32_t comboTextColour = kPanelBlack;
   bool comboLocked = false;
 
-  // `BitHScroll`.
+  // `BitHScroll` over the raw range itself: its offset (`Tag`) is 0, as
+  // the bar holds every raw range.
   bool scrollVisible = false;
   int scrollMin = 0;
   int scrollMax = 0;
@@ -116,6 +125,18 @@ struct BusControls {
 
 BusControls BusControlsFor(std::int16_t busType);
 
+// True when the control or menu entry `name` is shown on this bus.
+bool IsShownOnBus(std::int16_t busType, std::string_view name);
+
+// The box texts a refresh leaves alone: those of every row of the register
+// whose control has the focus (`focusedRegister`, its xmlfileindex; 0 for
+// none), and the one box being typed into.
+struct KeptTexts {
+  int focusedRegister = 0;
+  int typingRow = -1;
+  bool typingBitValue = false;  // the `BitValue` of typingRow, else its `RegValue`
+};
+
 class PanelModel {
  public:
   // Widths of texts in twips, for widening `BitValue`; the window measures
@@ -141,6 +162,9 @@ class PanelModel {
 
   void SetTextWidth(TextWidth width) { textWidth_ = std::move(width); }
 
+  void SetKeptTexts(const KeptTexts& kept) { kept_ = kept; }
+  const KeptTexts& Kept() const { return kept_; }
+
  private:
   PanelRow MakeRow(const engine::RegisterRow& reg, const engine::FieldRow& field,
                    bool firstOfRegister, const BusControls& bus, bool continuousActive) const;
@@ -150,6 +174,7 @@ class PanelModel {
   std::string problem_;
   PanelView view_;
   TextWidth textWidth_;
+  KeptTexts kept_;
 };
 
 }  // namespace kestrova::frontend

@@ -191,14 +191,14 @@ void DeviceStart::CompletePanel(const StartPolicy& policy) {
   frontEnd_.HideSplash();
   if (policy.askForDataFile && engine::IsNoHardwareBus(session_.connection.busType) &&
       frontEnd_.Show(kNoHardwarePrompt, markup::MB_YESNO) == markup::IDYES) {
-    OpenRegCommand(session_, edit_, settings.regFileName, true);
+    OpenRegCommand(*this, true);
   }
 }
 
 bool DeviceStart::OpenDeviceCommand(const StartPolicy& policy, bool saveRegOffered) {
   frontEnd_.StopContinuous();
   engine::PendingWritePrompt(session_, edit_);
-  SaveSettingsPrompt(session_, settings.regFileName, saveRegOffered);
+  SaveSettingsPrompt(*this, saveRegOffered);
   if (!ChooseDeviceFile()) {
     return true;
   }

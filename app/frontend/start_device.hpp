@@ -82,6 +82,8 @@ class DeviceStart {
 
   StartFailure Failure() const { return failure_; }
   engine::Session& Session() { return session_; }
+  FrontEnd& Front() { return frontEnd_; }
+  engine::EditState& Edit() { return edit_; }
 
   // The "&Device" menu entry: continuous activity stops, pending changes and
   // register settings are offered, then the device file dialog; on a choice

@@ -57,7 +57,17 @@ class RecordingFrontEnd : public markup::RecordingMessages<frontend::FrontEnd> {
     Call("SetWindowTitle " + windowTitle);
   }
   void ShowPanelTabs() override { Call("ShowPanelTabs"); }
-  void RefreshPanel() override { Call("RefreshPanel"); }
+  void ShowFileName(std::string_view name) override { Call("ShowFileName " + std::string(name)); }
+  bool OpenDocument(std::string_view target) override {
+    Call("OpenDocument " + std::string(target));
+    return openSucceeds;
+  }
+  void RefreshPanel() override {
+    Call("RefreshPanel");
+    if (onRefreshPanel) {
+      onRefreshPanel();
+    }
+  }
   void SetReadRegsEnabled(bool enabled) override {
     Call(enabled ? "SetReadRegsEnabled 1" : "SetReadRegsEnabled 0");
   }
@@ -100,9 +110,11 @@ class RecordingFrontEnd : public markup::RecordingMessages<frontend::FrontEnd> {
   std::deque<std::string> fileChoices;  // paths chosen, in order; cancel when none is left
   std::vector<HardwareDialogShown> hardwareDialogs;
   std::deque<int> hardwareChoices;  // the preselected entry when none is left
+  bool openSucceeds = true;         // what OpenDocument answers
   // What the handler does besides being recorded (a test wires its reader).
   std::function<void()> onStopContinuous;
   std::function<void()> onSavePartSettings;
+  std::function<void()> onRefreshPanel;
 
  private:
   void Call(std::string text) { calls.push_back(std::move(text)); }

@@ -41,6 +41,9 @@ class ConsoleFrontEnd : public frontend::FrontEnd {
   void SetWindowTitle(std::string_view) override {}
   void ProcessEvents() override {}
   void ShowPanelTabs() override {}
+  void ShowFileName(std::string_view) override {}
+  // Nothing is opened from a terminal.
+  bool OpenDocument(std::string_view) override { return false; }
   void RefreshPanel() override {}
   void SetReadRegsEnabled(bool) override {}
   void SetWriteRegsEnabled(bool) override {}
