@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "../markup/temp_folder.hpp"
-#include "engine/recording_device_library.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/session.hpp"
 #include "frontend/menu_commands.hpp"
@@ -16,6 +15,7 @@
 #include "frontend/register_data_commands.hpp"
 #include "frontend/start_device.hpp"
 #include "markup/markup_store.hpp"
+#include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::frontend {

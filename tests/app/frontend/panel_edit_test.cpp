@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/recording_device_library.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
 #include "frontend/panel_view.hpp"
 #include "markup/markup_store.hpp"
+#include "support/part_text.hpp"
+#include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::frontend {
@@ -25,28 +26,16 @@ using WriteList = std::vector<std::vector<std::pair<int, int>>>;
 
 // Rows: 0 Mode (drop-down, 5:4) and 1 Low (3:0) of register 01; 2 the
 // write-once register 02; 3 a scaled value box; 4 a signed scroll bar.
-const char* kPart =
-    "<definition>\r\n <part label=\"Test\">\r\n"
-    "  <register title=\"Config\">\r\n"
-    "   <bitfield label=\"Mode\" addr=\"01\" bit=\"5:4\" value=\"0\">\r\n"
-    "    <add type=\"combo\">\r\n"
-    "     <combo label=\"Off\"/>\r\n     <combo label=\"One\"/>\r\n"
-    "     <combo label=\"Two\"/>\r\n     <combo label=\"Three\"/>\r\n"
-    "    </add>\r\n   </bitfield>\r\n"
-    "   <bitfield label=\"Low\" addr=\"01\" bit=\"3:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Once\" writeonce=\"true\">\r\n"
-    "   <bitfield label=\"Once\" addr=\"02\" bit=\"7:0\" value=\"0\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Limit\">\r\n"
-    "   <bitfield label=\"Limit\" addr=\"03\" bit=\"7:0\" value=\"0\" textbox=\"true\" "
-    "units=\"C\" format=\"0.0\" input=\"0:255\" display=\"0:127.5\"/>\r\n"
-    "  </register>\r\n"
-    "  <register title=\"Gain\">\r\n"
-    "   <bitfield label=\"Gain\" addr=\"04\" bit=\"7:0\" value=\"0\" scrollbar=\"true\" "
-    "format=\"0\" input=\"-128:127\" display=\"-128:127\"/>\r\n"
-    "  </register>\r\n"
-    " </part>\r\n</definition>\r\n";
+const std::string kPart = kestrova::testing::PartText(
+    ">register title=Config >>bitfield label=Mode addr=01 bit=5:4 value=0 >>>add type=combo "
+    ">>>>combo label=Off >>>>combo label=One >>>>combo label=Two >>>>combo label=Three "
+    ">>bitfield label=Low addr=01 bit=3:0 value=0 "
+    ">register title=Once writeonce=true >>bitfield label=Once addr=02 bit=7:0 value=0 "
+    ">register title=Limit >>bitfield label=Limit addr=03 bit=7:0 value=0 textbox=true units=C "
+    "format=0.0 input=0:255 display=0:127.5 "
+    ">register title=Gain >>bitfield label=Gain addr=04 bit=7:0 value=0 scrollbar=true format=0 "
+    "input=-128:127 display=-128:127",
+    "label=Test");
 
 class PanelEditing : public ::testing::Test {
  protected:
