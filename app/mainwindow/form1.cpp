@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -12,6 +13,7 @@
 #include <QScrollArea>
 #include <QTabBar>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 
 #include "engine/register_edit.hpp"
@@ -261,6 +263,16 @@ void Form1::ShowPanelTabs() {
   PlaceWindow();
   panel_.Invalidate();
   RefreshPanel();
+}
+
+void Form1::ShowFileName(std::string_view name) {
+  controls_.fileLabel->setText(FromCore(name));
+}
+
+bool Form1::OpenDocument(std::string_view target) {
+  const QString text = FromCore(target);
+  const QUrl url = text.contains("://") ? QUrl(text) : QUrl::fromLocalFile(text);
+  return QDesktopServices::openUrl(url);
 }
 
 void Form1::RefreshPanel() {

@@ -58,6 +58,8 @@ class Form1 : public QMainWindow, public frontend::FrontEnd {
   void SetWindowTitle(std::string_view title) override;
   void ProcessEvents() override;
   void ShowPanelTabs() override;
+  void ShowFileName(std::string_view name) override;
+  bool OpenDocument(std::string_view target) override;
   void RefreshPanel() override;
   void SetReadRegsEnabled(bool enabled) override;
   void SetWriteRegsEnabled(bool enabled) override;
