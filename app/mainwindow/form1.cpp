@@ -20,6 +20,7 @@
 #include "engine/register_operations.hpp"
 #include "file_dialog.hpp"
 #include "frontend/live_settings.hpp"
+#include "grid_editing.hpp"
 #include "grid_page.hpp"
 #include "iface_box.hpp"
 #include "message_box.hpp"
@@ -42,6 +43,7 @@ Form1::Form1(WindowOptions options, QWidget* parent)
       options_(std::move(options)),
       session_(store_, library_, *this),
       panel_(session_),
+      panelEdit_(session_, edit_, panel_),
       plots_(store_, *this),
       start_(session_, *this, edit_, &panel_, &plots_) {
   setObjectName("Form1");
@@ -57,16 +59,12 @@ Form1::Form1(WindowOptions options, QWidget* parent)
   panel_.SetTextWidth([grid = controls_.grid](std::string_view text) {
     return grid->Scale().ToTwips(grid->fontMetrics().horizontalAdvance(FromCore(text)) + 6);
   });
-  connect(controls_.menu.exit, &QAction::triggered, this, &QWidget::close);
   connect(controls_.readReg, &QPushButton::clicked, this, &Form1::ReadRegs);
-  connect(controls_.groupTab, &QTabBar::tabBarClicked, this, &Form1::ChooseGroup);
   connect(controls_.ifaceAddrCombo, &QComboBox::activated, this,
           [this](int index) { start_.ChooseChipAddress(index); });
   connect(controls_.menu.openDevice, &QAction::triggered, this, &Form1::OpenDevice);
-  connect(controls_.writeNow, &QCheckBox::toggled, this,
-          [this](bool ticked) { edit_.writeNow = ticked; });
-  connect(controls_.readAfterWrite, &QCheckBox::toggled, this,
-          [this](bool ticked) { session_.readAfterWrite = ticked; });
+  WireEditing();
+  WireMenuCommands();
 }
 
 Form1::~Form1() {
@@ -141,6 +139,9 @@ void Form1::PlaceWindow() {
 }
 
 void Form1::ReadRegs() {
+  if (gridEditing_->FocusHeld()) {
+    return;
+  }
   engine::ResyncRegisters(session_, edit_);
   if (controls_.readReg->isEnabled() && controls_.readReg->isVisible()) {
     controls_.readReg->setFocus();
@@ -161,16 +162,6 @@ void Form1::ShowChipAddress() {
     combo->addItem(FromCore(choice));
   }
   combo->setCurrentIndex(engine::SelectAddressChoice(info, session_.connection.deviceAddress));
-}
-
-void Form1::ChooseGroup(int group) {
-  if (group < 0 || group >= controls_.regTab.size()) {
-    return;
-  }
-  if (controls_.groupTab->currentIndex() != group) {
-    controls_.groupTab->setCurrentIndex(group);
-  }
-  RefreshPanel();
 }
 
 void Form1::ApplyBusControls() {
@@ -250,7 +241,7 @@ void Form1::ShowPanelTabs() {
       for (const frontend::PanelPage& page : group.pages) {
         strip->AddTab(FromCore(page.caption));
       }
-      connect(strip, &WrappingTabStrip::CurrentChanged, this, [this] { RefreshPanel(); });
+      connect(strip, &WrappingTabStrip::CurrentChanged, this, &Form1::ChoosePage);
     }
     groupTab->setCurrentIndex(0);
   }

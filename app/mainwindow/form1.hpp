@@ -5,6 +5,7 @@
 // onto its controls and hands the user's answers back.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,12 +18,18 @@
 #include "engine/session.hpp"
 #include "form1_controls.hpp"
 #include "frontend/front_end.hpp"
+#include "frontend/panel_edit.hpp"
 #include "frontend/panel_view.hpp"
 #include "frontend/start_device.hpp"
 #include "markup/markup_store.hpp"
 
+namespace kestrova::rawdialog {
+class Rwreg;
+}
+
 namespace kestrova::mainwindow {
 
+class GridEditing;
 class IfaceBox;
 class Splash;
 
@@ -45,6 +52,9 @@ class Form1 : public QMainWindow, public frontend::FrontEnd {
   engine::Session& Session() { return session_; }
   frontend::DeviceStart& Start() { return start_; }
   frontend::PanelModel& Panel() { return panel_; }
+  frontend::PanelEdit& PanelEditing() { return panelEdit_; }
+  // The raw register dialog while it is open.
+  rawdialog::Rwreg* RawDialog();
 
   // --- The core's front end ---------------------------------------------------
   // The message box: style 0 OK, 3 Yes/No/Cancel, 4 Yes/No; results 1, 2, 6, 7.
@@ -78,13 +88,26 @@ class Form1 : public QMainWindow, public frontend::FrontEnd {
 
  private:
   void PlaceWindow();
-  void ChooseGroup(int group);
   void ApplyBusControls();
   // `IfaceAddr` and `IfaceAddrCombo` for the opened part.
   void ShowChipAddress();
   // The device is closed and, on an orderly end, the startup file written back.
   void EndRun(bool orderly);
   void OpenDevice();
+
+  // Editing in the panel and its buttons (form1_editing.cpp).
+  void WireEditing();
+  void WriteRegs();
+  // A group or page tab chosen: the box being edited is confirmed first, and
+  // when it refuses, the tab chosen before stays.
+  void ChoosePage();
+
+  // The menu commands of the File and Help menus (form1_commands.cpp).
+  void WireMenuCommands();
+  void ShowAbout();
+  void ShowRawDialog();
+  // The log file name that View Log shows and the next log writes to.
+  std::string& LogFileName();
 
   WindowOptions options_;
   Form1Controls controls_;
@@ -97,6 +120,9 @@ class Form1 : public QMainWindow, public frontend::FrontEnd {
   engine::Session session_;
   engine::EditState edit_;
   frontend::PanelModel panel_;
+  frontend::PanelEdit panelEdit_;
+  GridEditing* gridEditing_ = nullptr;
+  QPointer<rawdialog::Rwreg> rwreg_;
   continuous::PlotSelection plots_;
   frontend::DeviceStart start_;
   bool ended_ = false;

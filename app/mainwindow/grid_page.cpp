@@ -112,16 +112,21 @@ void ShowRow(RegisterGrid& grid, int r, const frontend::PanelRow& model, bool pa
   }
 
   SetVisible(row.regValue, model.regValueVisible);
-  if (model.regValueVisible) {
+  // A box whose text is the user's keeps it.
+  if (model.regValueVisible && !model.keepRegValueText) {
     SetText(row.regValue, model.regValue);
+  }
+  if (model.regValueVisible) {
     SetBoxColour(row.regValue, model.regValueTextColour);
     row.regValue->setReadOnly(model.regValueLocked);
   }
 
   SetVisible(row.bitValue, model.bitValueVisible);
   SetVisible(row.units, model.unitsVisible);
-  if (model.bitValueVisible) {
+  if (model.bitValueVisible && !model.keepBitValueText) {
     SetText(row.bitValue, model.bitValue);
+  }
+  if (model.bitValueVisible) {
     SetBoxColour(row.bitValue, model.bitValueTextColour);
     row.bitValue->setReadOnly(model.bitValueLocked);
   }

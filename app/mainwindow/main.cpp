@@ -1,6 +1,7 @@
 // kestrova: the program's main window on a part of the user's choice.
 #include <QApplication>
 
+#include "close_on_signals.hpp"
 #include "command_line.hpp"
 #include "form1.hpp"
 
@@ -26,5 +27,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   window.show();
+  const CloseOnSignals closeOnSignals(window);
   return QApplication::exec();
 }

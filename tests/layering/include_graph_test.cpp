@@ -35,7 +35,10 @@ const std::vector<Rule>& Rules() {
        {"frontend", "engine", "definition", "markup", "continuous", "dravik", "usb", "smbus",
         "emulator"}},
       {"app/mainwindow",
-       {"frontend", "engine", "definition", "markup", "continuous", "dravik"},
+       {"frontend", "engine", "definition", "markup", "continuous", "dravik", "rawdialog"},
+       true},
+      {"app/rawdialog",
+       {"rawdialog", "frontend", "engine", "definition", "markup", "continuous", "dravik"},
        true},
       {"app/plotwindow", {"continuous", "engine", "definition", "markup", "dravik"}, true},
   };
