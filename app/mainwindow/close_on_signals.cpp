@@ -34,6 +34,7 @@ CloseOnSignals::CloseOnSignals(QWidget& window) : window_(window) {
     return;  // no pipe: the signals keep their default action
   }
   notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+  notifier_->setEnabled(false);
   connect(notifier_, &QSocketNotifier::activated, this, &CloseOnSignals::SignalArrived);
   struct sigaction action {};
   action.sa_handler = WriteSignalByte;
@@ -54,6 +55,12 @@ CloseOnSignals::~CloseOnSignals() {
   ::close(signalPipe[0]);
   ::close(signalPipe[1]);
   signalPipe = {-1, -1};
+}
+
+void CloseOnSignals::Arm() {
+  if (notifier_ != nullptr) {
+    notifier_->setEnabled(true);
+  }
 }
 
 void CloseOnSignals::SignalArrived() {

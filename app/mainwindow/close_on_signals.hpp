@@ -18,6 +18,9 @@ class CloseOnSignals : public QObject {
  public:
   // Handles the three signals until destroyed; one instance at a time.
   explicit CloseOnSignals(QWidget& window);
+  // The window stands: signals close it from now on (one that came before
+  // closes it at once).
+  void Arm();
   ~CloseOnSignals() override;
   CloseOnSignals(const CloseOnSignals&) = delete;
   CloseOnSignals& operator=(const CloseOnSignals&) = delete;

@@ -23,10 +23,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   Form1 window(options);
+  CloseOnSignals closeOnSignals(window);
   if (!window.Load()) {
     return 1;
   }
   window.show();
-  const CloseOnSignals closeOnSignals(window);
+  closeOnSignals.Arm();
   return QApplication::exec();
 }

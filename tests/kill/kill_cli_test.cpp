@@ -8,10 +8,8 @@
 // KESTROVA_KILL_ROUNDS sets the number of kills (default 60; a few hundred
 // for a thorough run).
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,11 +23,8 @@
 #include <vector>
 
 #include "../app/markup/temp_folder.hpp"
-#include "definition/data_file.hpp"
+#include "kill_support.hpp"
 #include "markup/markup_store.hpp"
-#include "support/message_box_recorder.hpp"
-
-extern char** environ;
 
 namespace kestrova {
 namespace {
@@ -37,12 +32,6 @@ namespace {
 using testing::ReadBytes;
 
 constexpr int kDefaultRounds = 60;
-
-int Rounds() {
-  const char* text = std::getenv("KESTROVA_KILL_ROUNDS");
-  const int rounds = text != nullptr ? std::atoi(text) : 0;
-  return rounds > 0 ? rounds : kDefaultRounds;
-}
 
 class KillCliTest : public ::testing::Test {
  protected:
@@ -63,20 +52,9 @@ class KillCliTest : public ::testing::Test {
                                      "--link",
                                      "ich"};
     args.insert(args.end(), command.begin(), command.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-      argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(error, 0) << argv[0];
-    return error == 0 ? pid : -1;
+    const pid_t pid = testing::Spawn(args);
+    EXPECT_NE(pid, -1) << args[0];
+    return pid;
   }
 
   // Runs a command to its end; its exit status.
@@ -106,15 +84,7 @@ class KillCliTest : public ::testing::Test {
   }
 
   std::vector<std::int16_t> DataAddresses(const std::string& path) {
-    std::vector<std::int16_t> addresses(definition::kMaxDataFileEntries);
-    std::vector<std::uint8_t> values(definition::kMaxDataFileEntries);
-    int count = 0;
-    markup::MessageBoxRecorder messages;
-    if (!definition::ReadDataFile(store_, path, addresses, values, count, messages)) {
-      return {};
-    }
-    addresses.resize(static_cast<std::size_t>(count));
-    return addresses;
+    return testing::DataAddresses(store_, path);
   }
 
   std::vector<std::string> Temporaries() const {
@@ -217,7 +187,7 @@ TEST_F(KillCliTest, FilesStayWholeWhenTheToolIsKilledAtAnyMoment) {
   };
 
   std::mt19937 random(0x6b696c6c);
-  const int rounds = Rounds();
+  const int rounds = testing::KillRounds(kDefaultRounds);
   int killedRunning = 0;
   int killedLogs = 0;
   int killedInSave = 0;

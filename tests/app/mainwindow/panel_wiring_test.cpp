@@ -3,8 +3,10 @@
 // reports for the same part, scenario and link.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -171,6 +173,41 @@ TEST_P(PanelWiring, EveryPageAfterReadRegsShowsWhatTheToolReads) {
     EXPECT_EQ(shown[i].units, expected[i].units);
     EXPECT_EQ(shown[i].combo, expected[i].combo);
   }
+}
+
+// Save Reg from the window writes the file `kestrova-cli save` writes of
+// the same chips.
+TEST_F(PanelWiring, SaveRegWritesTheToolsDataFile) {
+  WindowOptions options;
+  options.home = home.path().toStdString();
+  options.device = "demo";
+  options.link = "usb";
+  options.emulatedBoard = true;
+  Form1 window(options);
+  ASSERT_TRUE(window.Load());
+  QTest::mouseClick(window.Controls().readReg, Qt::LeftButton);  // the tool saves what it reads
+  const QString fromWindow = work.filePath("window.dat");
+  testing::OnNextModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->selectFile(fromWindow);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  window.Controls().menu.saveReg->trigger();
+  EXPECT_EQ(window.Controls().fileLabel->text(), "window.dat");
+
+  QProcess tool;
+  tool.start(KESTROVA_BIN_DIR "/kestrova-cli",
+             {"--home", home.path(), "--device", "demo", "--emulated-board", "--link", "usb",
+              "save", work.filePath("tool.dat")});
+  ASSERT_TRUE(tool.waitForFinished(30000));
+  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  QFile windowFile(fromWindow);
+  QFile toolFile(work.filePath("tool.dat"));
+  ASSERT_TRUE(windowFile.open(QIODevice::ReadOnly) && toolFile.open(QIODevice::ReadOnly));
+  const QByteArray bytes = windowFile.readAll();
+  EXPECT_GT(bytes.count("<reg "), 10);
+  EXPECT_EQ(bytes, toolFile.readAll());
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, PanelWiring,

@@ -1,0 +1,99 @@
+// The panel's editing wired to the core, on the emulated board with
+// write.log on (test bit 8) and "Write On Change" ticked: a bit cell click
+// is one write that the chip holds; keystrokes in a value box write nothing
+// until Enter; a box left empty keeps the focus.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "engine/register_access.hpp"
+#include "form1.hpp"
+#include "frontend/program_start.hpp"
+#include "register_grid.hpp"
+#include "widget_test_support.hpp"
+
+namespace kestrova::mainwindow {
+namespace {
+
+class EditingWiring : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { testing::EnsureApplication(); }
+
+  QStringList WriteLog() const {
+    QFile file(home.filePath("demo/write.log"));
+    return file.open(QIODevice::ReadOnly)
+               ? QString(file.readAll()).split("\r\n", Qt::SkipEmptyParts)
+               : QStringList();
+  }
+  // The high byte of the 16-bit register at `address` as the chip holds it.
+  int ChipHighByte(Form1& window, std::int16_t address) {
+    std::int16_t value = 0;
+    EXPECT_TRUE(engine::RegRead(window.Session(), window.Session().connection.deviceAddress,
+                                address, value, true));
+    return (value >> 8) & 0xFF;
+  }
+  int RowNamed(Form1& window, const QString& label) {
+    for (int r = 0; r < 16; ++r) {
+      if (window.Controls().grid->Row(r).regName->text() == label) {
+        return r;
+      }
+    }
+    ADD_FAILURE() << label.toStdString();
+    return 0;
+  }
+
+  QTemporaryDir home;
+};
+
+TEST_F(EditingWiring, AClickWritesOnceAndTypingWritesAtEnter) {
+  WindowOptions options;
+  options.home = home.path().toStdString();
+  options.link = "usb";
+  options.emulatedBoard = true;
+  std::string error;
+  ASSERT_FALSE(frontend::PrepareProgramFolder(options, error).empty()) << error;
+  QFile startup(home.filePath("dravik.def"));
+  ASSERT_TRUE(startup.open(QIODevice::WriteOnly));
+  startup.write("<definition device=\"demo\" test=\"8\">\r\n</definition>\r\n");
+  startup.close();
+  Form1 window(options);
+  ASSERT_TRUE(window.Load());
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  ASSERT_TRUE(window.Controls().writeNow->isChecked());
+  RegisterGrid& grid = *window.Controls().grid;
+  const QStringList startWrites = WriteLog();  // the part's start-up writes
+
+  // Bit 7 of "Alarm high limit" (28): one write of the register's two bytes.
+  QTest::mouseClick(grid.Row(RowNamed(window, "Alarm high limit")).regBit[0], Qt::LeftButton);
+  EXPECT_EQ(WriteLog(), startWrites + QStringList({"02=A8 102=00 "}));
+  EXPECT_EQ(ChipHighByte(window, 2), 0xA8);
+
+  QLineEdit* low = grid.Row(RowNamed(window, "Alarm low limit")).bitValue;
+  QTest::mouseClick(low, Qt::LeftButton);
+  low->selectAll();
+  QTest::keyClicks(low, "12.5");
+  EXPECT_EQ(WriteLog().size(), startWrites.size() + 1);
+  QTest::keyClick(low, Qt::Key_Return);
+  EXPECT_EQ(WriteLog(), startWrites + QStringList({"02=A8 102=00 ", "03=06 103=40 "}));
+  EXPECT_EQ(ChipHighByte(window, 3), 0x06);
+  EXPECT_EQ(low->text(), "12.5000");
+
+  QLineEdit* hex = grid.Row(RowNamed(window, "Alarm low limit")).regValue;
+  QTest::mouseClick(hex, Qt::LeftButton);
+  hex->selectAll();
+  QTest::keyClick(hex, Qt::Key_Backspace);
+  QTest::keyClick(hex, Qt::Key_Tab);
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::focusWidget(), hex);
+  EXPECT_EQ(WriteLog().size(), startWrites.size() + 2);
+}
+
+}  // namespace
+}  // namespace kestrova::mainwindow
