@@ -1,6 +1,6 @@
 // The board's own rules beyond what the library's tests over it and the
 // kernel rig show: code memory, what boots, endpoints, response slots,
-// power-up values, the NAK fault's count.
+// power-up values, the NAK fault's count, the standard requests.
 #include "emulator/board.hpp"
 
 #include <gtest/gtest.h>
@@ -152,14 +152,57 @@ TEST_P(BoardTest, TheNakFaultCountsChipPacketsOnly) {
   EXPECT_EQ(board.GetBuses()->Registers().Read(0x400), 1);
 }
 
-TEST_P(BoardTest, SetConfigurationTakesConfigurationOneOrNone) {
-  size_t moved = 0;
-  for (const uint16_t value : {0, 1, 2}) {
-    EXPECT_EQ(
-        board.Control({0x00, kRequestSetConfiguration, value, 0, 0}, nullptr, nullptr, &moved),
-        value <= 1 ? UsbOutcome::kDone : UsbOutcome::kStall)
-        << value;
+// The standard requests a host makes of the bare core: what is answered
+// (only the start, when wLength is short), what stalls.
+TEST_P(BoardTest, AnswersTheStandardRequestsOfABareCore) {
+  struct Case {
+    SetupPacket setup;
+    UsbOutcome outcome;
+    std::vector<uint8_t> answer;  // its start, when longer than shown
+  };
+  const uint16_t device = kDescriptorDevice << 8, config = kDescriptorConfiguration << 8,
+                 string = kDescriptorString << 8;
+  const Case cases[] = {
+      {{0x80, kRequestGetDescriptor, device, 0, 2}, UsbOutcome::kDone, {18, kDescriptorDevice}},
+      {{0x80, kRequestGetDescriptor, config, 0, 4}, UsbOutcome::kDone, {9, 2, 18, 0}},
+      {{0x80, kRequestGetDescriptor, config | 1, 0, 4}, UsbOutcome::kStall, {}},
+      {{0x80, kRequestGetDescriptor, string, 0, 255}, UsbOutcome::kDone, {4, 3, 0x09, 0x04}},
+      {{0x80, kRequestGetDescriptor, string | 1, 0, 255}, UsbOutcome::kStall, {}},
+      {{0x80, kRequestGetDescriptor, kDescriptorInterface << 8, 0, 9}, UsbOutcome::kStall, {}},
+      {{0x00, kRequestGetDescriptor, device, 0, 0}, UsbOutcome::kStall, {}},
+      {{0x80, kRequestGetStatus, 0, 0, 2}, UsbOutcome::kDone, {0, 0}},
+      {{0x80, kRequestGetConfiguration, 0, 0, 1}, UsbOutcome::kDone, {1}},
+      {{0x81, kRequestGetInterface, 0, 0, 1}, UsbOutcome::kDone, {0}},
+      {{0x00, kRequestSetConfiguration, 0, 0, 0}, UsbOutcome::kDone, {}},
+      {{0x00, kRequestSetConfiguration, 1, 0, 0}, UsbOutcome::kDone, {}},
+      {{0x00, kRequestSetConfiguration, 2, 0, 0}, UsbOutcome::kStall, {}},
+      {{0x01, kRequestSetInterface, 0, 0, 0}, UsbOutcome::kDone, {}},
+      {{0x01, kRequestSetInterface, 1, 0, 0}, UsbOutcome::kStall, {}},
+      {{0x01, kRequestSetInterface, 0, 1, 0}, UsbOutcome::kStall, {}},
+      {{0x00, kRequestSetAddress, 3, 0, 0}, UsbOutcome::kDone, {}},
+      {{0x00, 2, 0, 0, 0}, UsbOutcome::kStall, {}},                   // CLEAR_FEATURE
+      {{0x21, kRequestSetAddress, 0, 0, 0}, UsbOutcome::kStall, {}},  // class request
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "request " << int{c.setup.bRequest} << " value "
+                                      << c.setup.wValue << " index " << c.setup.wIndex);
+    std::vector<uint8_t> in(256, 0xEE);
+    size_t moved = 99;
+    ASSERT_EQ(board.Control(c.setup, nullptr, in.data(), &moved), c.outcome);
+    if (c.outcome == UsbOutcome::kDone) {
+      EXPECT_LE(moved, c.setup.wLength);
+      EXPECT_GE(moved, c.answer.size());
+      in.resize(c.answer.size());
+      EXPECT_EQ(in, c.answer);
+    }
   }
+  size_t moved = 0;
+  EXPECT_EQ(board.Control({0x80, kRequestGetStatus, 0, 0, 2}, nullptr, nullptr, &moved),
+            UsbOutcome::kStall)
+      << "no room for the answer";
+  board.Unplug();
+  EXPECT_EQ(board.Control({0x80, kRequestGetStatus, 0, 0, 2}, nullptr, nullptr, &moved),
+            UsbOutcome::kGone);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothClasses, BoardTest,

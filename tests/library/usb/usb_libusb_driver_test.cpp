@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "usb/transfer_header.hpp"
@@ -20,6 +22,7 @@ using ::testing::InSequence;
 using ::testing::Invoke;
 using ::testing::NiceMock;
 using ::testing::Return;
+using namespace std::string_view_literals;
 
 class MockLibusb : public LibusbApi {
  public:
@@ -207,6 +210,226 @@ TEST_F(LibusbDriverTest, LateAnswersAreDroppedBeforeTheNextCommandAFewReadsAtMos
   EXPECT_EQ(lateReads, kMaxLateAnswerReads);
   EXPECT_EQ(Direct(*driver, 0x02, packet, 2, &returned), IoResult::kDone);  // dropped once only
   EXPECT_EQ(lateReads, kMaxLateAnswerReads);
+}
+
+// The driver queries, answered from libusb and the descriptors.
+TEST_F(LibusbDriverTest, AnswersTheDriverQueries) {
+  ON_CALL(api, Version()).WillByDefault(Return(0x01001A00u));
+  ON_CALL(api, GetStringDescriptorAscii(_, 2, _, _))
+      .WillByDefault(Invoke([](auto, auto, unsigned char* text, int) {
+        std::strcpy(reinterpret_cast<char*>(text), "Evaluation Board");
+        return 16;
+      }));
+  ON_CALL(api, ResetDevice(_)).WillByDefault(Return(LIBUSB_ERROR_NOT_FOUND));  // came back
+  std::unique_ptr<Driver> driver = OpenFirst();
+  const uint8_t endpoint = 0x86;
+  struct Case {
+    uint32_t code;
+    uint32_t inLength;  // of the endpoint above
+    uint32_t outLength;
+    IoResult result;
+    std::string_view answer;
+  };
+  const Case cases[] = {
+      {kIoctlDriverVersion, 0, 4, IoResult::kDone, "\x00\x05\x05\x01"sv},
+      {kIoctlDriverVersion, 0, 3, IoResult::kFailed, ""sv},
+      {kIoctlStackVersion, 0, 4, IoResult::kDone, "\x00\x1A\x00\x01"sv},
+      {kIoctlBusSpeed, 0, 4, IoResult::kDone, "\x02\x00\x00\x00"sv},
+      {kIoctlAltInterface, 0, 1, IoResult::kDone, "\x00"sv},
+      {kIoctlUsbAddress, 0, 1, IoResult::kDone, "\x04"sv},
+      {kIoctlDeviceName, 0, 256, IoResult::kDone, "/dev/bus/usb/001/004\0"sv},
+      {kIoctlFriendlyName, 0, 256, IoResult::kDone, "Evaluation Board (0400:1120)\0"sv},
+      {kIoctlResetParentPort, 0, 0, IoResult::kDone, ""sv},
+      {kIoctlAbortPipe, 1, 0, IoResult::kDone, ""sv},
+      {kIoctlAbortPipe, 0, 0, IoResult::kFailed, ""sv},
+      {0x220999, 0, 4, IoResult::kFailed, ""sv},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.code << " out " << c.outLength);
+    uint8_t out[256] = {};
+    uint32_t returned = 99;
+    EXPECT_EQ(driver->Control(c.code, c.inLength > 0 ? &endpoint : nullptr, c.inLength, out,
+                              c.outLength, &returned, 5000),
+              c.result);
+    if (c.result == IoResult::kDone && c.outLength > 0) {
+      EXPECT_EQ(returned, c.code == kIoctlDeviceName || c.code == kIoctlFriendlyName
+                              ? 256u
+                              : c.answer.size());
+      EXPECT_EQ(std::string_view(reinterpret_cast<char*>(out), c.answer.size()), c.answer);
+    }
+  }
+  // Without a product string, at full speed; a reset that fails.
+  ON_CALL(api, GetStringDescriptorAscii(_, _, _, _)).WillByDefault(Return(LIBUSB_ERROR_IO));
+  ON_CALL(api, GetDeviceSpeed(_)).WillByDefault(Return(LIBUSB_SPEED_FULL));
+  ON_CALL(api, ResetDevice(_)).WillByDefault(Return(LIBUSB_ERROR_IO));
+  uint8_t out[256] = {};
+  uint32_t returned = 0;
+  driver->Control(kIoctlFriendlyName, nullptr, 0, out, 256, &returned, 5000);
+  EXPECT_STREQ(reinterpret_cast<char*>(out), "USB device (0400:1120)");
+  driver->Control(kIoctlBusSpeed, nullptr, 0, out, 4, &returned, 5000);
+  EXPECT_EQ(ReadLe32(out), 1u);
+  EXPECT_EQ(driver->Control(kIoctlResetParentPort, nullptr, 0, nullptr, 0, &returned, 5000),
+            IoResult::kFailed);
+}
+
+// The block forms: the header, then the data; the header comes back with
+// both status words 0 and what came in behind it.
+TEST_F(LibusbDriverTest, BlockFormsCarryTheHeaderFieldsAndTheDataBehindIt) {
+  std::string call;
+  std::vector<uint8_t> answer;
+  int status = 0;
+  auto record = [&](std::string text, const unsigned char* data, int length, bool incoming) {
+    call = text;
+    for (int i = 0; !incoming && i < length; ++i) {
+      call += " " + std::to_string(data[i]);
+    }
+  };
+  ON_CALL(api, ControlTransfer(_, _, _, _, _, _, _, _))
+      .WillByDefault(Invoke([&](auto, uint8_t type, uint8_t request, uint16_t value, uint16_t,
+                                unsigned char* data, uint16_t length, unsigned int timeout) {
+        const bool incoming = (type & 0x80) != 0;
+        record("control " + std::to_string(type) + " " + std::to_string(request) + " " +
+                   std::to_string(value) + " " + std::to_string(length) + " " +
+                   std::to_string(timeout),
+               data, length, incoming);
+        std::copy(answer.begin(), answer.end(), data);
+        return status < 0 ? status : incoming ? static_cast<int>(answer.size()) : length;
+      }));
+  ON_CALL(api, BulkTransfer(_, _, _, _, _, _))
+      .WillByDefault(Invoke([&](auto, unsigned char endpoint, unsigned char* data, int length,
+                                int* moved, unsigned int timeout) {
+        const bool incoming = (endpoint & 0x80) != 0;
+        record("bulk " + std::to_string(endpoint) + " " + std::to_string(length) + " " +
+                   std::to_string(timeout),
+               data, length, incoming);
+        std::copy(answer.begin(), answer.end(), data);
+        *moved = incoming ? static_cast<int>(answer.size()) : length;
+        return status;
+      }));
+  std::unique_ptr<Driver> driver = OpenFirst();
+  struct Case {
+    uint32_t code;
+    TransferHeader header;
+    std::vector<uint8_t> data;  // behind the header: sent, or room for the answer
+    std::vector<uint8_t> answer;
+    int status;
+    uint32_t outShortBy;
+    std::string call;  // "" when libusb is not asked
+    IoResult result;
+    uint32_t returned;  // behind the header
+  };
+  const TransferHeader vendorOut{.bmRequestType = 0x40,
+                                 .bRequest = 0xA0,
+                                 .wValue = 0x7F92,
+                                 .wLength = 1,
+                                 .timeoutSeconds = 10,
+                                 .status = 7};
+  const TransferHeader descriptorIn{
+      .bmRequestType = 0x80, .bRequest = 6, .wValue = 0x0100, .wLength = 18, .timeoutSeconds = 5};
+  const TransferHeader bulkIn{.timeoutSeconds = 3, .endpointAddress = 0x86, .bufferLength = 5};
+  const TransferHeader bulkOut{.timeoutSeconds = 3, .endpointAddress = 0x02, .bufferLength = 2};
+  const TransferHeader control{.timeoutSeconds = 3, .endpointAddress = 0x80, .bufferLength = 2};
+  const std::vector<uint8_t> room18(18), room5(5), room2(2);
+  const Case cases[] = {
+      {kIoctlControlTransfer,
+       vendorOut,
+       {1},
+       {},
+       0,
+       0,
+       "control 64 160 32658 1 10000 1",
+       IoResult::kDone,
+       1},
+      {kIoctlControlTransfer,
+       descriptorIn,
+       room18,
+       {18, 1, 16, 1},
+       0,
+       0,
+       "control 128 6 256 18 5000",
+       IoResult::kDone,
+       4},
+      {kIoctlControlTransfer,
+       descriptorIn,
+       room18,
+       {},
+       LIBUSB_ERROR_TIMEOUT,
+       0,
+       "control 128 6 256 18 5000",
+       IoResult::kTimeout,
+       0},
+      {kIoctlControlTransfer,
+       descriptorIn,
+       room18,
+       {},
+       LIBUSB_ERROR_PIPE,
+       0,
+       "control 128 6 256 18 5000",
+       IoResult::kFailed,
+       0},
+      {kIoctlControlTransfer, descriptorIn, room18, {}, 0, 1, "", IoResult::kFailed, 0},
+      {kIoctlBufferedTransfer,
+       bulkIn,
+       room5,
+       {7, 8, 9},
+       0,
+       0,
+       "bulk 134 5 3000",
+       IoResult::kDone,
+       3},
+      {kIoctlBufferedTransfer,
+       bulkIn,
+       room5,
+       {},
+       LIBUSB_ERROR_TIMEOUT,
+       0,
+       "bulk 134 5 3000",
+       IoResult::kTimeout,
+       0},
+      {kIoctlBufferedTransfer,
+       bulkOut,
+       {0xAB, 0xCD},
+       {},
+       0,
+       0,
+       "bulk 2 2 3000 171 205",
+       IoResult::kDone,
+       2},
+      {kIoctlBufferedTransfer, bulkIn, room5, {}, 0, 1, "", IoResult::kFailed, 0},
+      {kIoctlBufferedTransfer, control, room2, {}, 0, 0, "", IoResult::kFailed, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.call);
+    call.clear();
+    answer = c.answer;
+    status = c.status;
+    const std::vector<uint8_t> in = Block(c.header, c.data.size());
+    std::vector<uint8_t> block = in;
+    std::copy(c.data.begin(), c.data.end(), block.begin() + kTransferHeaderSize);
+    std::vector<uint8_t> out(block.size(), 0xEE);
+    uint32_t returned = 0;
+    EXPECT_EQ(driver->Control(c.code, block.data(), static_cast<uint32_t>(block.size()), out.data(),
+                              static_cast<uint32_t>(out.size()) - c.outShortBy, &returned, 1000),
+              c.result);
+    EXPECT_EQ(call, c.call);
+    if (c.result == IoResult::kDone) {
+      EXPECT_EQ(returned, kTransferHeaderSize + c.returned);
+      const TransferHeader back = ReadTransferHeader(out.data());
+      EXPECT_EQ(back.status, 0u);
+      EXPECT_EQ(back.bRequest, c.header.bRequest);
+      EXPECT_TRUE(std::equal(c.answer.begin(), c.answer.end(), out.begin() + kTransferHeaderSize));
+    }
+  }
+}
+
+TEST_F(LibusbDriverTest, ABoardThatCannotBeOpenedOrClaimedIsGivenBack) {
+  EXPECT_CALL(api, ClaimInterface(_, 0)).WillOnce(Return(LIBUSB_ERROR_BUSY));
+  EXPECT_CALL(api, Close(_)).Times(1);
+  EXPECT_EQ(OpenFirst(), nullptr);
+  EXPECT_CALL(api, Open(_, _)).WillOnce(Return(LIBUSB_ERROR_ACCESS));
+  EXPECT_EQ(driverClass.Open(0), nullptr);
+  EXPECT_CALL(api, Init(_)).WillOnce(Return(LIBUSB_ERROR_NO_MEM));
+  EXPECT_EQ(driverClass.Count(), 0);
 }
 
 }  // namespace
