@@ -78,7 +78,7 @@ QSize WrappingTabStrip::sizeHint() const {
 
 void WrappingTabStrip::paintEvent(QPaintEvent*) {
   QStylePainter painter(this);
-  // Unselected tabs first, so the raised selected tab overlaps its neighbours.
+  // Unselected tabs first, so the raised selected tab is drawn over them.
   for (int pass = 0; pass < 2; ++pass) {
     for (int index = 0; index < Count(); ++index) {
       const bool selected = index == current_;
@@ -104,7 +104,12 @@ void WrappingTabStrip::paintEvent(QPaintEvent*) {
       }
       // The style's shape, but the caption centred without the style's
       // padding: the fixed tabs are just wide enough for "00-07".
+      // The style draws a selected tab reaching into what lies below it,
+      // which here is the next row of tabs.
+      painter.save();
+      painter.setClipRect(option.rect);
       painter.drawControl(QStyle::CE_TabBarTabShape, option);
+      painter.restore();
       painter.setPen(palette().color(QPalette::WindowText));
       painter.drawText(option.rect, Qt::AlignCenter, option.text);
     }
