@@ -6,7 +6,7 @@ endfunction()
 
 # A GoogleTest executable registered with CTest.
 function(kestrova_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   kestrova_warnings(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
@@ -16,6 +16,9 @@ function(kestrova_add_gtest name)
     KESTROVA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     KESTROVA_DATA_DIR="${CMAKE_SOURCE_DIR}/data"
     KESTROVA_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  # One variable per property: discovery passes a list's elements on as
+  # separate arguments, which would drop every variable after the first.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp;${ARG_ENV}")
+    PROPERTIES ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp"
+               ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=set:offscreen")
 endfunction()
