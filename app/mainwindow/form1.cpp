@@ -68,6 +68,10 @@ Form1::Form1(WindowOptions options, QWidget* parent)
 }
 
 Form1::~Form1() {
+  // Closing the widgets below moves the focus; the panel it would report to
+  // is gone by then.
+  delete gridEditing_;
+  gridEditing_ = nullptr;
   EndRun(false);
 }
 

@@ -45,10 +45,17 @@ GridEditing::GridEditing(RegisterGrid& grid, frontend::PanelEdit& edit, QObject*
     }
     row.bitCombo->installEventFilter(this);
     row.bitHScroll->installEventFilter(this);
-    connect(row.bitCombo, &QComboBox::activated, this,
-            [this, r](int index) { edit_.ComboChosen(r, index); });
-    connect(row.bitHScroll, &QScrollBar::valueChanged, this,
-            [this, r](int value) { edit_.ScrollMoved(r, value); });
+    // While a box refuses to be left, other controls change nothing.
+    connect(row.bitCombo, &QComboBox::activated, this, [this, r](int index) {
+      if (!FocusHeld()) {
+        edit_.ComboChosen(r, index);
+      }
+    });
+    connect(row.bitHScroll, &QScrollBar::valueChanged, this, [this, r](int value) {
+      if (!FocusHeld()) {
+        edit_.ScrollMoved(r, value);
+      }
+    });
     for (QLabel* cell : row.regBit) {
       cell->installEventFilter(this);
     }
@@ -138,7 +145,9 @@ bool GridEditing::eventFilter(QObject* watched, QEvent* event) {
                                              : frontend::PanelBox::ScrollBar;
     }
   }
-  if (row < 0) {
+  // The focus passes through other controls on its way back to a box that
+  // refused to be left: they are not entered or left.
+  if (row < 0 || (FocusHeld() && watched != held_)) {
     return false;
   }
   if (type == QEvent::FocusIn) {
