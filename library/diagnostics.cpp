@@ -13,9 +13,8 @@ void Diagnostic(const char* format, ...) {
   }
   va_list arguments;
   va_start(arguments, format);
-  std::vprintf(format, arguments);
+  std::vfprintf(stderr, format, arguments);
   va_end(arguments);
-  std::fflush(stdout);
 }
 
 }  // namespace dravik

@@ -1,5 +1,6 @@
-// The library's one diagnostic call: printf-style lines on standard output,
-// written only when DRAVIK_DEBUG is set (a windowed host never shows them).
+// The library's one diagnostic call: printf-style lines on standard error,
+// written only when DRAVIK_DEBUG is set, so they never mix with a tool's data
+// or JSON on standard output.
 #pragma once
 
 namespace dravik {

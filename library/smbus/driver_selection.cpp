@@ -1,5 +1,7 @@
 // Which controller driver a device path reaches: the emulated controller for
-// the default driver name when the emulated board is selected, else i2c-dev.
+// the default driver name when the emulated board is selected, else i2c-dev
+// (forcing claimed chip addresses with DRAVIK_SMBUS_FORCE=1).
+#include <cstdlib>
 #include <cstring>
 
 #include "emulator_loader.hpp"
@@ -34,7 +36,11 @@ std::unique_ptr<Driver> OpenDriver(const char* path) {
       driver.reset(emulator.smbusOpen(path));
     }
   } else {
-    driver = I2cDevDriver::Open(path, OperatingSystem());
+    // DRAVIK_SMBUS_FORCE=1: chip addresses a kernel driver has claimed are
+    // used anyway (the caller has warned its user).
+    const char* force = std::getenv("DRAVIK_SMBUS_FORCE");
+    driver = I2cDevDriver::Open(path, OperatingSystem(),
+                                force != nullptr && std::strcmp(force, "1") == 0);
   }
   if (driver != nullptr && TraceEnabled()) {
     driver = std::make_unique<TracedDriver>(std::move(driver));

@@ -20,7 +20,8 @@ constexpr uint8_t kMaxDeviceAddress = 0x7F;
 
 }  // namespace
 
-std::unique_ptr<I2cDevDriver> I2cDevDriver::Open(const char* path, SystemCalls& calls) {
+std::unique_ptr<I2cDevDriver> I2cDevDriver::Open(const char* path, SystemCalls& calls,
+                                                 bool forceAddress) {
   if (path == nullptr) {
     return nullptr;
   }
@@ -36,7 +37,7 @@ std::unique_ptr<I2cDevDriver> I2cDevDriver::Open(const char* path, SystemCalls& 
     calls.Close(fd);
     return nullptr;
   }
-  return std::unique_ptr<I2cDevDriver>(new I2cDevDriver(calls, fd, functions));
+  return std::unique_ptr<I2cDevDriver>(new I2cDevDriver(calls, fd, functions, forceAddress));
 }
 
 I2cDevDriver::~I2cDevDriver() {
@@ -93,9 +94,10 @@ bool I2cDevDriver::Control(uint32_t code, uint8_t* block, uint32_t length, uint3
       return false;
     }
   }
-  if (calls_.Ioctl(fd_, I2C_SLAVE, address) < 0) {
-    // EBUSY: a kernel driver owns this address; the library does not force it.
-    Diagnostic("i2c-dev: I2C_SLAVE 0x%02x failed: %s\n", address, std::strerror(errno));
+  if (calls_.Ioctl(fd_, forceAddress_ ? I2C_SLAVE_FORCE : I2C_SLAVE, address) < 0) {
+    // EBUSY: a kernel driver owns this address and the driver was not forced.
+    Diagnostic("i2c-dev: I2C_SLAVE%s 0x%02x failed: %s\n", forceAddress_ ? "_FORCE" : "", address,
+               std::strerror(errno));
     return false;
   }
   uint8_t* registers = block + kBlockHeaderSize;

@@ -133,11 +133,15 @@ bool Link::Close() {
 }
 
 bool FormatDriverPath(const char* driverName, char (&path)[kDriverPathSize]) {
-  if (std::strlen(driverName) > static_cast<std::size_t>(kMaxDriverNameLength)) {
+  const std::size_t length = std::strlen(driverName);
+  if (length > static_cast<std::size_t>(kMaxDriverNameLength)) {
     return false;
   }
-  const int written = driverName[0] == '/'
-                          ? std::snprintf(path, sizeof path, "%s", driverName)
+  // An adapter number as i2c-tools take it: "1" is /dev/i2c-1.
+  const bool busNumber = length > 0 && std::strspn(driverName, "0123456789") == length;
+  const int written = driverName[0] == '/' ? std::snprintf(path, sizeof path, "%s", driverName)
+                      : busNumber
+                          ? std::snprintf(path, sizeof path, "/dev/i2c-%s", driverName)
                           : std::snprintf(path, sizeof path, "/dev/%s%d", driverName, kUnitNumber);
   return written > 0 && static_cast<std::size_t>(written) < sizeof path;
 }

@@ -47,7 +47,8 @@ class Link {
   std::unique_ptr<Driver> driver_;
 };
 
-// "/dev/" + driverName + "0", or driverName itself when it begins with "/".
+// "/dev/" + driverName + "0"; driverName itself when it begins with "/";
+// "/dev/i2c-" + driverName when it is an adapter number ("1").
 // False when the name is longer than kMaxDriverNameLength.
 bool FormatDriverPath(const char* driverName, char (&path)[kDriverPathSize]);
 

@@ -28,6 +28,9 @@ class SystemLibusbApi : public LibusbApi {
   uint8_t GetDeviceAddress(libusb_device* device) override {
     return libusb_get_device_address(device);
   }
+  int GetPortNumbers(libusb_device* device, uint8_t* numbers, int length) override {
+    return libusb_get_port_numbers(device, numbers, length);
+  }
   int GetDeviceSpeed(libusb_device* device) override { return libusb_get_device_speed(device); }
   int Open(libusb_device* device, libusb_device_handle** handle) override {
     return libusb_open(device, handle);

@@ -24,6 +24,8 @@ class LibusbApi {
   virtual void FreeConfigDescriptor(libusb_config_descriptor* config) = 0;
   virtual uint8_t GetBusNumber(libusb_device* device) = 0;
   virtual uint8_t GetDeviceAddress(libusb_device* device) = 0;
+  // The hub port numbers from the root down; their count, or a libusb error.
+  virtual int GetPortNumbers(libusb_device* device, uint8_t* numbers, int length) = 0;
   virtual int GetDeviceSpeed(libusb_device* device) = 0;
   virtual int Open(libusb_device* device, libusb_device_handle** handle) = 0;
   virtual void Close(libusb_device_handle* handle) = 0;

@@ -89,16 +89,32 @@ std::vector<uint16_t> BoardVendorList(const char* text) {
   return vendors;
 }
 
-LibusbDriverClass::LibusbDriverClass(LibusbApi& api, std::vector<uint16_t> vendors)
-    : api_(api), vendors_(std::move(vendors)) {}
+void PortPath(LibusbApi& api, libusb_device* device, char (&path)[kPortPathSize]) {
+  path[0] = '\0';
+  uint8_t ports[7] = {};
+  const int count = api.GetPortNumbers(device, ports, static_cast<int>(sizeof ports));
+  if (count <= 0) {
+    return;
+  }
+  int used = std::snprintf(path, sizeof path, "%u", api.GetBusNumber(device));
+  for (int i = 0; i < count && used > 0 && static_cast<std::size_t>(used) < sizeof path; ++i) {
+    used += std::snprintf(path + used, sizeof path - static_cast<std::size_t>(used), "%c%u",
+                          i == 0 ? '-' : '.', ports[i]);
+  }
+}
+
+LibusbDriverClass::LibusbDriverClass(LibusbApi& api, std::vector<uint16_t> vendors,
+                                     std::string port)
+    : api_(api), vendors_(std::move(vendors)), port_(std::move(port)) {}
 
 LibusbDriverClass::~LibusbDriverClass() {
   Forget();
 }
 
 LibusbDriverClass& LibusbDriverClass::Instance() {
-  static LibusbDriverClass instance(SystemLibusb(),
-                                    BoardVendorList(std::getenv("DRAVIK_USB_VIDS")));
+  const char* board = std::getenv("DRAVIK_USB_BOARD");
+  static LibusbDriverClass instance(SystemLibusb(), BoardVendorList(std::getenv("DRAVIK_USB_VIDS")),
+                                    board != nullptr ? board : "");
   return instance;
 }
 
@@ -131,9 +147,17 @@ int LibusbDriverClass::Count() {
         descriptor.bDeviceClass == LIBUSB_CLASS_HUB) {
       continue;
     }
-    if (std::find(vendors_.begin(), vendors_.end(), descriptor.idVendor) != vendors_.end()) {
-      boards_.push_back(api_.RefDevice(list[i]));
+    if (std::find(vendors_.begin(), vendors_.end(), descriptor.idVendor) == vendors_.end()) {
+      continue;
     }
+    if (!port_.empty()) {
+      char path[kPortPathSize];
+      PortPath(api_, list[i], path);
+      if (port_ != path) {
+        continue;
+      }
+    }
+    boards_.push_back(api_.RefDevice(list[i]));
   }
   api_.FreeDeviceList(list, 1);
   return static_cast<int>(std::min<size_t>(boards_.size(), INT_MAX));

@@ -1,11 +1,15 @@
 // The board driver for real boards: libusb. The interface class is the set of
 // attached USB devices whose vendor ID is in the board vendor list (0x0400
 // and the EZ-USB boot vendor 0x04B4, more with DRAVIK_USB_VIDS=hex,hex),
-// hubs excluded. Each driver request becomes one libusb call.
+// hubs excluded; with several boards attached, DRAVIK_USB_BOARD=1-2.3 keeps
+// only the one at that bus and port path (as sysfs names it: it stays the
+// same when the board re-enumerates after a firmware download). Each driver
+// request becomes one libusb call.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "usb/libusb_api.hpp"
@@ -24,6 +28,10 @@ constexpr int kBoardInterface = 0;
 // with a diagnostic line.
 std::vector<uint16_t> BoardVendorList(const char* text);
 
+// The bus and port path of a device, "1-2.3"; empty when libusb has none.
+constexpr std::size_t kPortPathSize = 32;
+void PortPath(LibusbApi& api, libusb_device* device, char (&path)[kPortPathSize]);
+
 // A libusb context shared by the driver class and the drivers opened from
 // it; it ends when the last of them lets go.
 class LibusbContext {
@@ -41,12 +49,14 @@ class LibusbContext {
 
 class LibusbDriverClass : public DriverClass {
  public:
-  LibusbDriverClass(LibusbApi& api, std::vector<uint16_t> vendors);
+  // `port`: only the board at this bus and port path ("1-2.3"); empty: all.
+  LibusbDriverClass(LibusbApi& api, std::vector<uint16_t> vendors, std::string port = {});
   ~LibusbDriverClass() override;
   LibusbDriverClass(const LibusbDriverClass&) = delete;
   LibusbDriverClass& operator=(const LibusbDriverClass&) = delete;
 
-  // The real libusb with the vendor list of DRAVIK_USB_VIDS.
+  // The real libusb with the vendor list of DRAVIK_USB_VIDS and the board
+  // of DRAVIK_USB_BOARD.
   static LibusbDriverClass& Instance();
 
   // Enumerates afresh in a new context each time: without udev a long-lived
@@ -59,6 +69,7 @@ class LibusbDriverClass : public DriverClass {
 
   LibusbApi& api_;
   std::vector<uint16_t> vendors_;
+  std::string port_;
   std::shared_ptr<LibusbContext> context_;
   std::vector<libusb_device*> boards_;  // referenced; from the last Count
 };

@@ -222,15 +222,19 @@ TEST_F(OpenDeviceTest, DiagnosticLinesOnlyWithDravikDebug) {
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
   ::unsetenv("DRAVIK_DEBUG");
-  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
   ASSERT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 1);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  // On standard error: never in a tool's data on standard output.
   ::setenv("DRAVIK_DEBUG", "1", 1);
   ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
   ASSERT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 1);
+  const std::string error = ::testing::internal::GetCapturedStderr();
   const std::string output = ::testing::internal::GetCapturedStdout();
   ::unsetenv("DRAVIK_DEBUG");
-  EXPECT_EQ(output, "Found cyusb device count = 1\nFound cyusb.sys device VID=400, PID=1234\n");
+  EXPECT_EQ(error, "Found cyusb device count = 1\nFound cyusb.sys device VID=400, PID=1234\n");
+  EXPECT_EQ(output, "");
 }
 
 }  // namespace

@@ -96,8 +96,9 @@ TEST_F(SmbusLinkTest, OpensTheDriverPathOfTheName) {
   const DeviceHandle second = OpenSmbus("/dev/i2c-7");
   OpenSmbus("dravik_i2c");
   OpenSmbus(longest.c_str());
+  OpenSmbus("12");
   EXPECT_EQ(log.opened, (std::vector<std::string>{"/dev/i2c-0", "/dev/i2c-7", "/dev/dravik_i2c0",
-                                                  "/dev/" + longest + "0"}));
+                                                  "/dev/" + longest + "0", "/dev/i2c-12"}));
   EXPECT_GT(first, 0);
   EXPECT_NE(first, second);
 
@@ -122,7 +123,7 @@ TEST_F(SmbusLinkTest, OpensTheDriverPathOfTheName) {
     EXPECT_EQ(LastError(), c.message);
     EXPECT_EQ(handle, -1);
   }
-  EXPECT_EQ(log.opened.size(), 5u) << "only the refused driver was asked for";
+  EXPECT_EQ(log.opened.size(), 6u) << "only the refused driver was asked for";
 }
 
 TEST_F(SmbusLinkTest, LockFileDefaultsToRunLockOrTheTempFolder) {

@@ -95,7 +95,11 @@ TEST(ParseCommandLine, TakesCommandsBusesRegistersAndOptionsAnywhere) {
   EXPECT_EQ(Parse({"read", "0x9", "0", "0"}).busName, "0x09");
   EXPECT_EQ(Parse({"read", "stream", "30", "100"}).streamCount, 100);
   EXPECT_EQ(Parse({"read", "board", "0", "ffff"}).registers, (std::vector<uint16_t>{0xFFFF}));
-  EXPECT_EQ(Parse({"read", "--help"}).action, Action::kHelp);
+  EXPECT_EQ(Parse({"scan"}).action, Action::kList);
+  options = Parse({"write", "--verify", "i2c", "48", "1=2", "--force", "--board", "1-2.3"});
+  EXPECT_TRUE(options.verify);
+  EXPECT_TRUE(options.forceAddress);
+  EXPECT_EQ(options.board, "1-2.3");
 }
 
 TEST(ParseCommandLine, RefusesMalformedInputWithTheReason) {
@@ -104,13 +108,13 @@ TEST(ParseCommandLine, RefusesMalformedInputWithTheReason) {
     const char* error;
   };
   const Case cases[] = {
-      {{}, "no command given (open, read, write or dump)"},
-      {{"peek"}, "unknown command 'peek' (open, read, write or dump)"},
-      {{"--verbose", "open"}, "unknown option '--verbose'"},
-      {{"open", "--vid"}, "option '--vid' needs a value"},
+      {{}, "no command given (list, open, read, write or dump)"},
+      {{"peek"}, "The following argument was not expected: peek"},
+      {{"--verbose", "open"}, "The following argument was not expected: --verbose"},
+      {{"open", "--vid"}, "--vid: 1 required HEX missing"},
       {{"--vid", "10000", "open"}, "bad vendor ID '10000': above 0xffff"},
-      {{"open", "extra"}, "open takes no arguments"},
-      {{"read", "i2c"}, "read needs a bus type and a device address"},
+      {{"open", "extra"}, "The following argument was not expected: extra"},
+      {{"read", "i2c"}, "ADDRESS is required"},
       {{"read", "i2c", "48"}, "read needs at least one register"},
       {{"read", "usb", "48", "0"},
        "bad bus type 'usb': not a bus name (board, microwire, i2c, smbus, singlewire, stream, "
@@ -132,7 +136,7 @@ TEST(ParseCommandLine, RefusesMalformedInputWithTheReason) {
       {{"write", "i2c", "48", "5=1x"}, "bad value '1x': not a hexadecimal number"},
       {{"write", "i2c", "48"}, "write needs at least one REGISTER=VALUE"},
       {{"--width", "12", "dump", "i2c", "48"}, "bad width '12': must be 8 or 16"},
-      {{"dump", "i2c", "48", "0"}, "dump takes only a bus type and a device address"},
+      {{"dump", "i2c", "48", "0"}, "The following argument was not expected: 0"},
       {{"--driver", "", "open"}, "bad driver name '': empty"},
   };
   for (const Case& c : cases) {

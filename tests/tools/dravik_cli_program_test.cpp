@@ -41,12 +41,16 @@ TEST(DravikCliProgram, OpensTheEmulatedBoardAndReadsBoardRegisters) {
   EXPECT_EQ(run.output.rfind("USB board VID=0x", 0), 0u) << run.output;
   run = RunCli(kFirmware + " --json read board 0 400");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(run.output.rfind("{\"ok\":true,\"link\":\"usb\"", 0), 0u) << run.output;
+  EXPECT_EQ(run.output.rfind("{\"tool\":\"dravik-cli\",\"command\":\"read\",\"hardware\":{\"link\":"
+                             "\"usb\",\"inUse\":true,\"emulated\":true,",
+                             0),
+            0u)
+      << run.output;
 }
 
-TEST(DravikCliProgram, FailuresExitOne) {
+TEST(DravikCliProgram, BadUsageExitsTwoAndFailuresOne) {
   CliRun run = RunCli("read i2c 48 0x");
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.output,
             "dravik-cli: bad register '0x': not a hexadecimal number\nTry 'dravik-cli --help'.\n");
   // Without a firmware image the blank emulated board cannot be used.

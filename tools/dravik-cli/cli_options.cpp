@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 
+#include "command_line.hpp"
 #include "dravik/dravik.h"
 #include "number_text.hpp"
 
@@ -32,6 +34,9 @@ constexpr BusName kBusNames[] = {
     {"spi", BUS_SPI},
     {"qx3test", BUS_QX3TEST},
 };
+
+constexpr const char* kBusHelp =
+    "board, microwire, i2c, smbus, singlewire, stream, microwire4, spi, qx3test or a hex code";
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -83,105 +88,44 @@ bool AddRegisters(const std::string& text, std::vector<uint16_t>* registers, std
   return true;
 }
 
-// Options that take a value, and where it goes.
-bool TakeOption(const std::string& name, const std::string& value, Options* options,
-                std::string* error) {
+bool FinishGlobal(const OptionTexts& texts, Options* options, std::string* error) {
   uint32_t number = 0;
-  if (name == "--smbus") {
-    options->link = Link::kSmbus;
-    options->smbusDevice = value;
-    return true;
+  if (!Hex("vendor ID", texts.vendorId, kMaxId, &number, error)) {
+    return false;
   }
-  if (name == "--driver") {
-    if (value.empty()) {
-      return Bad(error, "driver name", value, "empty");
-    }
-    options->usbDriverName = value;
-    return true;
+  options->vendorId = static_cast<uint16_t>(number);
+  if (!Hex("product ID", texts.productId, kMaxId, &number, error)) {
+    return false;
   }
-  if (name == "--firmware") {
-    if (value.empty()) {
-      return Bad(error, "firmware path", value, "empty");
-    }
-    options->firmwarePath = value;
-    return true;
+  options->productId = static_cast<uint16_t>(number);
+  if (!Hex("port", texts.port, kMaxPort, &number, error)) {
+    return false;
   }
-  if (name == "--vid") {
-    if (!Hex("vendor ID", value, kMaxId, &number, error)) {
-      return false;
-    }
-    options->vendorId = static_cast<uint16_t>(number);
-    return true;
+  options->port = static_cast<uint8_t>(number);
+  if (texts.width != "8" && texts.width != "16") {
+    return Bad(error, "width", texts.width, "must be 8 or 16");
   }
-  if (name == "--pid") {
-    if (!Hex("product ID", value, kMaxId, &number, error)) {
-      return false;
-    }
-    options->productId = static_cast<uint16_t>(number);
-    return true;
+  options->width = texts.width == "8" ? 8 : 16;
+  if (options->usbDriverName.empty()) {
+    return Bad(error, "driver name", "", "empty");
   }
-  if (name == "--port") {
-    if (!Hex("port", value, kMaxPort, &number, error)) {
-      return false;
-    }
-    options->port = static_cast<uint8_t>(number);
-    return true;
-  }
-  if (name == "--width") {
-    if (value != "8" && value != "16") {
-      return Bad(error, "width", value, "must be 8 or 16");
-    }
-    options->width = value == "8" ? 8 : 16;
-    return true;
-  }
-  *error = "unknown option '" + name + "'";
-  return false;
+  return true;
 }
 
-bool IsValueOption(const std::string& name) {
-  return name == "--smbus" || name == "--driver" || name == "--firmware" || name == "--vid" ||
-         name == "--pid" || name == "--port" || name == "--width";
-}
-
-bool ParseAction(const std::vector<std::string>& words, Options* options, std::string* error) {
-  if (words.empty()) {
-    *error = "no command given (open, read, write or dump)";
-    return false;
-  }
-  const std::string& command = words[0];
-  if (command == "open") {
-    if (words.size() != 1) {
-      *error = "open takes no arguments";
-      return false;
-    }
-    options->action = Action::kOpen;
-    return true;
-  }
-  if (command != "read" && command != "write" && command != "dump") {
-    *error = "unknown command '" + command + "' (open, read, write or dump)";
-    return false;
-  }
-  if (words.size() < 3) {
-    *error = command + " needs a bus type and a device address";
-    return false;
-  }
-  if (!ParseBusType(words[1], &options->busType, &options->busName)) {
-    return Bad(error, "bus type", words[1],
+bool FinishTransfer(const std::string& command, const OptionTexts& texts, Options* options,
+                    std::string* error) {
+  if (!ParseBusType(texts.bus, &options->busType, &options->busName)) {
+    return Bad(error, "bus type", texts.bus,
                "not a bus name (board, microwire, i2c, smbus, singlewire, stream, microwire4, "
                "spi, qx3test) or a hexadecimal code up to 0xff");
   }
   uint32_t address = 0;
-  if (!Hex("device address", words[2], kMaxDeviceAddress, &address, error)) {
+  if (!Hex("device address", texts.address, kMaxDeviceAddress, &address, error)) {
     return false;
   }
   options->deviceAddress = static_cast<int16_t>(address);
-  const std::vector<std::string> rest(words.begin() + 3, words.end());
-
+  const std::vector<std::string>& rest = texts.words;
   if (command == "dump") {
-    if (!rest.empty()) {
-      *error = "dump takes only a bus type and a device address";
-      return false;
-    }
     options->action = Action::kDump;
     return true;
   }
@@ -236,6 +180,113 @@ bool ParseAction(const std::vector<std::string>& words, Options* options, std::s
 
 }  // namespace
 
+void DefineCommandLine(CLI::App& app, Options& options, OptionTexts& texts) {
+  kestrova::tools::ApplyCommonRules(app, "dravik-cli");
+  app.description(
+      "libdravik's five exports from the command line: USB evaluation boards, SMBus adapters, "
+      "the emulated board. Numbers are hexadecimal (\"0x\" optional).");
+  app.add_flag_callback(
+      "--usb", [&options] { options.link = Link::kUsb; }, "the USB evaluation board (default)");
+  app.add_option_function<std::string>(
+         "--smbus",
+         [&options](const std::string& device) {
+           options.link = Link::kSmbus;
+           options.smbusDevice = device;
+         },
+         "an SMBus adapter: its number (1), its path (/dev/i2c-1) or a driver name (i2c- "
+         "reaches /dev/i2c-0); empty: the default")
+      ->type_name("ADAPTER");
+  app.add_flag("--emulated", options.emulated, "the emulated board and SMBus controller");
+  app.add_flag("--bare-board", options.bareBoard,
+               "the emulated board starts without firmware, as after plugging it in");
+  app.add_option("--board", options.board,
+                 "the USB board at this bus and port path (1-2.3, as dravik-cli list shows)")
+      ->type_name("PORT");
+  app.add_option("--vid", texts.vendorId, "the wanted board's vendor ID (default 0: any)")
+      ->type_name("HEX");
+  app.add_option("--pid", texts.productId, "the wanted board's product ID (default 0: any)")
+      ->type_name("HEX");
+  app.add_option("--firmware", options.firmwarePath,
+                 "firmware image for a board without firmware (.bix)")
+      ->type_name("PATH");
+  app.add_flag("--force-firmware", options.forceFirmware,
+               "download the firmware even when the board runs it");
+  app.add_flag("--force", options.forceAddress,
+               "SMBus: use chip addresses a kernel driver has claimed (as i2cget -f)");
+  app.add_option("--driver", options.usbDriverName, "USB driver name (default dravik)")
+      ->type_name("NAME");
+  app.add_option("--port", texts.port, "port byte (default 0)")->type_name("HEX");
+  app.add_option("--width", texts.width, "register width: 8, or 16 (high byte first)")
+      ->type_name("8|16");
+  app.add_flag("--json", options.json, "one JSON document instead of text");
+
+  CLI::App* list = app.add_subcommand("list", "the I2C adapters and USB boards of this machine");
+  list->alias("scan");
+  app.add_subcommand("open", "open the board or adapter, report it, close it");
+  const auto transfer = [&](const char* name, const char* help, const char* words,
+                            const char* wordsHelp) {
+    CLI::App* command = app.add_subcommand(name, help);
+    command->add_option("BUS", texts.bus, kBusHelp)->required();
+    command->add_option("ADDRESS", texts.address, "the chip's bus address")->required();
+    if (words != nullptr) {
+      command->add_option(words, texts.words, wordsHelp);
+    }
+    return command;
+  };
+  transfer("read", "read registers", "REGISTER",
+           "a register or FIRST-LAST; ffff: no register address; 400 and above: board "
+           "registers; for the stream bus a decimal byte count");
+  CLI::App* write =
+      transfer("write", "write registers", "REGISTER=VALUE", "a register and its value");
+  write->add_flag("--verify", options.verify,
+                  "read the registers back and compare (the USB board takes writes to an "
+                  "absent chip without complaint)");
+  transfer("dump", "read registers 0x00 to 0xff", nullptr, nullptr);
+}
+
+bool FinishOptions(const CLI::App& app, const OptionTexts& texts, Options* options,
+                   std::string* error) {
+  if (!FinishGlobal(texts, options, error)) {
+    return false;
+  }
+  const std::vector<CLI::App*> chosen = app.get_subcommands();
+  if (chosen.empty()) {
+    *error = "no command given (list, open, read, write or dump)";
+    return false;
+  }
+  const std::string command = chosen.front()->get_name();
+  if (command == "list") {
+    options->action = Action::kList;
+    return true;
+  }
+  if (command == "open") {
+    options->action = Action::kOpen;
+    return true;
+  }
+  return FinishTransfer(command, texts, options, error);
+}
+
+bool ParseCommandLine(const std::vector<std::string>& arguments, Options* options,
+                      std::string* error) {
+  CLI::App app;
+  OptionTexts texts;
+  DefineCommandLine(app, *options, texts);
+  std::vector<const char*> argv = {"dravik-cli"};
+  for (const std::string& argument : arguments) {
+    argv.push_back(argument.c_str());
+  }
+  std::ostringstream out;
+  std::ostringstream err;
+  if (kestrova::tools::ParseCommandLine(app, static_cast<int>(argv.size()), argv.data(), out,
+                                        err)) {
+    // The problem without the tool's name and the hint line.
+    const std::string text = err.str();
+    *error = text.substr(text.find(": ") + 2, text.find('\n') - text.find(": ") - 2);
+    return false;
+  }
+  return FinishOptions(app, texts, options, error);
+}
+
 bool ParseBusType(const std::string& text, int16_t* busType, std::string* name) {
   const std::string lower = Lower(text);
   for (const BusName& bus : kBusNames) {
@@ -258,75 +309,6 @@ bool ParseBusType(const std::string& text, int16_t* busType, std::string* name) 
     }
   }
   return true;
-}
-
-bool ParseCommandLine(const std::vector<std::string>& arguments, Options* options,
-                      std::string* error) {
-  std::vector<std::string> words;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument.rfind("--", 0) != 0) {
-      words.push_back(argument);
-      continue;
-    }
-    if (argument == "--help") {
-      options->action = Action::kHelp;
-      return true;
-    }
-    if (argument == "--usb") {
-      options->link = Link::kUsb;
-    } else if (argument == "--emulated") {
-      options->emulated = true;
-    } else if (argument == "--force-firmware") {
-      options->forceFirmware = true;
-    } else if (argument == "--json") {
-      options->json = true;
-    } else if (IsValueOption(argument)) {
-      if (i + 1 >= arguments.size()) {
-        *error = "option '" + argument + "' needs a value";
-        return false;
-      }
-      if (!TakeOption(argument, arguments[++i], options, error)) {
-        return false;
-      }
-    } else {
-      *error = "unknown option '" + argument + "'";
-      return false;
-    }
-  }
-  // Values are checked against the width, which may come after them.
-  if (!ParseAction(words, options, error)) {
-    return false;
-  }
-  return true;
-}
-
-const char* UsageText() {
-  return R"(usage: dravik-cli [options] COMMAND
-Commands:
-  open                              open the board or controller, report it, close it
-  read BUS ADDRESS REGISTER...      read registers (REGISTER or FIRST-LAST, hex)
-  read stream ADDRESS COUNT         read up to COUNT (decimal) bytes of a byte stream
-  write BUS ADDRESS REGISTER=VALUE...
-                                    write registers
-  dump BUS ADDRESS                  read registers 0x00 to 0xff
-BUS is board, microwire, i2c, smbus, singlewire, stream, microwire4, spi, qx3test
-or a hex code; ADDRESS, REGISTER and VALUE are hex ("0x" optional); register
-ffff means no register address; registers 400 and above are board registers.
-Options:
-  --usb                 the USB evaluation board (default)
-  --smbus DEVICE        the SMBus controller: a path (/dev/i2c-1) or a driver
-                        name (i2c- reaches /dev/i2c-0); empty: the default
-  --emulated            the emulated board (and emulated controller)
-  --vid HEX --pid HEX   the wanted board (default 0 0: the first board)
-  --firmware PATH       firmware image for a board without firmware (.bix)
-  --force-firmware      download the firmware even when the board runs it
-  --driver NAME         USB driver name (default dravik)
-  --port HEX            SMBus port byte (default 0)
-  --width 8|16          register width (16: two bytes, high byte first)
-  --json                JSON output
-Exit status 0 on success, 1 with the reason on failure.
-)";
 }
 
 }  // namespace dravik::cli

@@ -1,43 +1,68 @@
-// The command line of dravik-cli, parsed strictly into Options.
+// The command line of dravik-cli (CLI11, the rules both tools share), parsed
+// strictly into Options.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace dravik::cli {
 
 enum class Link { kUsb, kSmbus };
-enum class Action { kHelp, kOpen, kRead, kWrite, kDump };
+enum class Action { kList, kOpen, kRead, kWrite, kDump };
 
 struct Options {
   Link link = Link::kUsb;
   bool emulated = false;
+  bool bareBoard = false;  // the emulated board starts without firmware
   std::string usbDriverName = "dravik";
   std::string smbusDevice;  // empty: the default controller
+  std::string board;        // bus and port path of the wanted USB board; empty: the first
   uint16_t vendorId = 0;
   uint16_t productId = 0;
   std::string firmwarePath;  // empty: none
   bool forceFirmware = false;
+  bool forceAddress = false;  // chip addresses a kernel driver holds are used anyway
   uint8_t port = 0;
   bool json = false;
   int width = 8;  // register width in bits: 8 or 16
 
-  Action action = Action::kHelp;
+  Action action = Action::kOpen;
   int16_t busType = 2;
   std::string busName = "i2c";
   int16_t deviceAddress = 0;
   std::vector<uint16_t> registers;  // one per register, 0xffff = no register address
   std::vector<uint16_t> values;     // write: one per register
   int streamCount = 0;              // read of BUS_STREAM: bytes wanted
+  bool verify = false;              // write: read the registers back and compare
 };
 
-// False with *error set ("bad register 'zz': not a hexadecimal number").
+// The options and commands on a CLI11 app; the texts of numbers are taken
+// into `texts` and checked by FinishOptions.
+struct OptionTexts {
+  std::string vendorId = "0";
+  std::string productId = "0";
+  std::string port = "0";
+  std::string width = "8";
+  std::string bus;
+  std::string address;
+  std::vector<std::string> words;  // the command's registers or assignments
+};
+void DefineCommandLine(CLI::App& app, Options& options, OptionTexts& texts);
+
+// The command and the checked numbers; false with *error set ("bad register
+// 'zz': not a hexadecimal number").
+bool FinishOptions(const CLI::App& app, const OptionTexts& texts, Options* options,
+                   std::string* error);
+
+// The whole parse of arguments (program name not included), for tests:
+// false with *error set to the problem.
 bool ParseCommandLine(const std::vector<std::string>& arguments, Options* options,
                       std::string* error);
-
-// The usage text printed by --help.
-const char* UsageText();
 
 // Bus type code of a name ("i2c") or a hex number ("2"); false when neither.
 bool ParseBusType(const std::string& text, int16_t* busType, std::string* name);

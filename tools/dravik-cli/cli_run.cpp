@@ -6,40 +6,46 @@
 #include <string>
 #include <vector>
 
+#include "adapter_diagnosis.hpp"
+#include "cli_list.hpp"
+#include "command_line.hpp"
 #include "dravik/dravik.h"
 #include "number_text.hpp"
+#include "tool_report.hpp"
+#include "usb_boards.hpp"
 
 namespace dravik::cli {
 namespace {
 
+using kestrova::tools::Json;
+using kestrova::tools::kExitFailure;
+using kestrova::tools::kExitOk;
+using kestrova::tools::kExitUsage;
+using kestrova::tools::Report;
+
 constexpr const char* kProgram = "dravik-cli";
 constexpr const char* kDefaultSmbusDevice = "i2c-";
 constexpr const char* kEmulatedSmbusDevice = "dravik_i2c";
+// The library's texts of a transfer the adapter refused.
+constexpr const char* kSmbusReadFailed = "ReadDevice: Dravik driver read failed";
+constexpr const char* kSmbusWriteFailed = "WriteDevice: Dravik driver write failed";
 constexpr int kDumpRegisters = 0x100;
 constexpr int kDumpRow = 16;
 
-std::string JsonString(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        quoted += "\\\"";
-        break;
-      case '\\':
-        quoted += "\\\\";
-        break;
-      case '\n':
-        quoted += "\\n";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
-          quoted += FormatHex(static_cast<unsigned char>(c), 2).replace(0, 2, "\\u00");
-        } else {
-          quoted += c;
-        }
-    }
+const char* CommandName(Action action) {
+  switch (action) {
+    case Action::kList:
+      return "list";
+    case Action::kOpen:
+      return "open";
+    case Action::kRead:
+      return "read";
+    case Action::kWrite:
+      return "write";
+    case Action::kDump:
+      break;
   }
-  return quoted + "\"";
+  return "dump";
 }
 
 std::string LibraryError() {
@@ -52,6 +58,17 @@ std::string LibraryError() {
   return text;
 }
 
+// DRAVIK_EMULATOR=1 (or --emulated): the library drives the emulated board.
+bool EmulatorSelected() {
+  const char* emulator = std::getenv("DRAVIK_EMULATOR");
+  return emulator != nullptr && std::strcmp(emulator, "1") == 0;
+}
+
+// A register in JSON: its number, or null for "no register address".
+Json RegisterJson(uint16_t reg) {
+  return reg == 0xFFFF ? Json(nullptr) : Json(reg);
+}
+
 struct Reading {
   uint16_t reg;
   uint32_t value;
@@ -60,33 +77,110 @@ struct Reading {
 class Session {
  public:
   Session(const Options& options, std::ostream& out, std::ostream& err)
-      : options_(options), out_(out), err_(err) {}
-
-  int Fail(const std::string& message) {
-    if (options_.json) {
-      out_ << "{\"ok\":false,\"error\":" << JsonString(message) << "}\n";
-    } else {
-      err_ << kProgram << ": " << message << "\n";
-    }
-    return 1;
-  }
+      : options_(options), out_(out), err_(err), report_(kProgram, CommandName(options.action)) {}
 
   int Run() {
-    if (!Open()) {
-      return Fail(LibraryError());
+    SelectDrivers();
+    if (options_.action == Action::kList) {
+      ListHardware(options_, report_, out_);
+      for (const std::string& warning : report_.Warnings()) {
+        err_ << kProgram << ": warning: " << warning << "\n";
+      }
+      return Finish(kExitOk);
     }
+    if (!Open()) {
+      Json hardware = HardwareJson();
+      hardware["inUse"] = false;
+      report_.Body()["hardware"] = hardware;
+      Fail(LibraryError());
+      if (options_.link == Link::kSmbus && !EmulatedController()) {
+        Explain(kestrova::tools::DiagnoseAdapter(DevicePath()));
+      }
+      return Finish(kExitFailure);
+    }
+    report_.Body()["hardware"] = HardwareJson();
     int status = Act();
-    if (CloseDevice(handle_) == 0 && status == 0) {
-      status = Fail(LibraryError());
+    if (CloseDevice(handle_) == 0 && status == kExitOk) {
+      Fail(LibraryError());
+      status = kExitFailure;
+    }
+    return Finish(status);
+  }
+
+ private:
+  void Fail(const std::string& message) {
+    report_.Error(message);
+    err_ << kProgram << ": " << message << "\n";
+  }
+
+  void Warn(const std::string& message) {
+    report_.Warn(message);
+    err_ << kProgram << ": warning: " << message << "\n";
+  }
+
+  // A second line that says why, when one is found.
+  void Explain(const std::string& cause) {
+    if (!cause.empty()) {
+      Fail(cause);
+    }
+  }
+
+  int Finish(int status) {
+    if (options_.json) {
+      out_ << report_.Document(status == kExitOk);
     }
     return status;
   }
 
- private:
-  bool Open() {
+  // The library reads its choices from the environment when it opens.
+  void SelectDrivers() {
     if (options_.emulated) {
       ::setenv("DRAVIK_EMULATOR", "1", 1);
     }
+    if (options_.bareBoard) {
+      ::setenv("DRAVIK_EMULATOR_BARE", "1", 1);
+    }
+    if (!options_.board.empty()) {
+      ::setenv("DRAVIK_USB_BOARD", options_.board.c_str(), 1);
+    }
+    if (options_.forceAddress) {
+      ::setenv("DRAVIK_SMBUS_FORCE", "1", 1);
+      if (options_.link == Link::kSmbus) {
+        Warn(std::string(kestrova::tools::kForceWarning));
+      }
+    }
+    if (options_.action != Action::kList && options_.link == Link::kUsb && !options_.emulated &&
+        options_.board.empty()) {
+      WarnOfSeveralBoards();
+    }
+  }
+
+  // Several boards that all match: the library takes the first.
+  void WarnOfSeveralBoards() {
+    std::string problem;
+    std::string ports;
+    int matching = 0;
+    for (const kestrova::tools::UsbBoard& board : kestrova::tools::ListUsbBoards(problem)) {
+      if ((options_.vendorId == 0 || options_.vendorId == board.vendorId) &&
+          (options_.productId == 0 || options_.productId == board.productId)) {
+        ++matching;
+        ports += (ports.empty() ? "" : ", ") + board.port;
+      }
+    }
+    if (matching > 1) {
+      Warn(std::to_string(matching) + " USB boards are attached (" + ports +
+           "); the first one found is used; --board PORT chooses one");
+    }
+  }
+
+  bool EmulatedController() const {
+    return EmulatorSelected() &&
+           (options_.smbusDevice.empty() || options_.smbusDevice == kEmulatedSmbusDevice);
+  }
+
+  std::string DevicePath() const { return kestrova::tools::SmbusDevicePath(device_); }
+
+  bool Open() {
     if (options_.link == Link::kSmbus) {
       device_ = options_.smbusDevice;
       if (device_.empty()) {
@@ -120,43 +214,59 @@ class Session {
         return Write();
       case Action::kDump:
         return Dump();
-      case Action::kHelp:
+      case Action::kList:
         break;
     }
-    return 0;
+    return kExitOk;
   }
 
-  std::string LinkText() const {
-    if (options_.link == Link::kSmbus) {
-      return "SMBus controller " + device_;
-    }
-    return "USB board VID=" + FormatHex(vidPid_[0], 4) + " PID=" + FormatHex(vidPid_[1], 4);
-  }
-
-  std::string JsonHead() const {
-    std::string head = "{\"ok\":true,\"link\":";
-    if (options_.link == Link::kSmbus) {
-      head += "\"smbus\",\"device\":" + JsonString(device_);
+  Json HardwareJson() const {
+    const bool smbus = options_.link == Link::kSmbus;
+    Json hardware = kestrova::tools::HardwareJson(smbus ? "ich" : "usb", true);
+    hardware["emulated"] = EmulatorSelected() && (!smbus || EmulatedController());
+    if (smbus) {
+      hardware["adapter"] = DevicePath();
     } else {
-      head += "\"usb\",\"vid\":\"" + FormatHex(vidPid_[0], 4) + "\",\"pid\":\"" +
-              FormatHex(vidPid_[1], 4) + "\"";
+      hardware["vendorId"] = vidPid_[0];
+      hardware["productId"] = vidPid_[1];
+      hardware["id"] = kestrova::tools::UsbIdText(vidPid_[0], vidPid_[1]);
+      if (!options_.board.empty()) {
+        hardware["port"] = options_.board;
+      }
     }
-    return head;
+    return hardware;
   }
 
-  std::string JsonTransferHead() const {
-    return JsonHead() + ",\"bus\":" + JsonString(options_.busName) + ",\"address\":\"" +
-           FormatHex(static_cast<uint16_t>(options_.deviceAddress), 2) +
-           "\",\"width\":" + std::to_string(options_.width);
+  void DescribeTransfer() {
+    Json& body = report_.Body();
+    body["bus"] = options_.busName;
+    body["busType"] = options_.busType;
+    body["address"] = options_.deviceAddress;
+    body["width"] = options_.width;
+  }
+
+  // A transfer that failed: the library's text, and on an SMBus adapter
+  // what holds the chip address when something does.
+  int TransferFailed(const std::string& suffix = {}) {
+    const std::string reason = LibraryError();
+    Fail(reason + suffix);
+    if (options_.link == Link::kSmbus && !EmulatedController() &&
+        (reason == kSmbusReadFailed || reason == kSmbusWriteFailed)) {
+      Explain(kestrova::tools::DiagnoseAddress(DevicePath(), options_.deviceAddress));
+    }
+    return kExitFailure;
   }
 
   int ReportOpen() {
-    if (options_.json) {
-      out_ << JsonHead() << "}\n";
-    } else {
-      out_ << LinkText() << " opened\n";
+    if (!options_.json) {
+      if (options_.link == Link::kSmbus) {
+        out_ << "SMBus controller " << device_ << " opened\n";
+      } else {
+        out_ << "USB board VID=" << FormatHex(vidPid_[0], 4) << " PID=" << FormatHex(vidPid_[1], 4)
+             << " opened\n";
+      }
     }
-    return 0;
+    return kExitOk;
   }
 
   // One entry per byte: a 16-bit register is its address twice, high byte first.
@@ -190,54 +300,52 @@ class Session {
   }
 
   void PrintReadings(const std::vector<Reading>& readings) {
-    const int digits = options_.width / 4;
     if (options_.json) {
-      out_ << JsonTransferHead() << ",\"registers\":[";
-      for (std::size_t i = 0; i < readings.size(); ++i) {
-        out_ << (i == 0 ? "" : ",") << "{\"register\":\"" << FormatHex(readings[i].reg, 2)
-             << "\",\"value\":\"" << FormatHex(readings[i].value, digits) << "\"}";
+      Json& list = report_.Body()["registers"] = Json::array();
+      for (const Reading& reading : readings) {
+        list.push_back({{"register", RegisterJson(reading.reg)}, {"value", reading.value}});
       }
-      out_ << "]}\n";
       return;
     }
+    const int digits = options_.width / 4;
     for (const Reading& reading : readings) {
       out_ << FormatHex(reading.reg, 2) << ": " << FormatHex(reading.value, digits) << "\n";
     }
   }
 
   int Read() {
+    DescribeTransfer();
     std::vector<Reading> readings;
     if (!Transfer(options_.registers, &readings)) {
-      return Fail(LibraryError());
+      return TransferFailed();
     }
     PrintReadings(readings);
-    return 0;
+    return kExitOk;
   }
 
   int ReadStream() {
+    DescribeTransfer();
     std::vector<int16_t> entries(static_cast<std::size_t>(options_.streamCount), 0);
     std::vector<uint8_t> data(entries.size(), 0);
     auto size = static_cast<int16_t>(entries.size());
     if (ReadDevice(handle_, options_.port, BUS_STREAM, options_.deviceAddress, entries.data(),
                    data.data(), &size) == 0) {
-      return Fail(LibraryError());
+      return TransferFailed();
     }
+    data.resize(static_cast<std::size_t>(size));
     if (options_.json) {
-      out_ << JsonTransferHead() << ",\"bytes\":[";
+      report_.Body()["bytes"] = data;
+      return kExitOk;
     }
-    for (int i = 0; i < size; ++i) {
-      const std::string byte = FormatHex(data[static_cast<std::size_t>(i)], 2);
-      if (options_.json) {
-        out_ << (i == 0 ? "\"" : ",\"") << byte << "\"";
-      } else {
-        out_ << (i == 0 ? "" : " ") << byte;
-      }
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      out_ << (i == 0 ? "" : " ") << FormatHex(data[i], 2);
     }
-    out_ << (options_.json ? "]}\n" : "\n");
-    return 0;
+    out_ << "\n";
+    return kExitOk;
   }
 
   int Write() {
+    DescribeTransfer();
     std::vector<int16_t> entries;
     Entries(options_.registers, &entries);
     std::vector<uint8_t> data;
@@ -250,20 +358,50 @@ class Session {
     auto size = static_cast<int16_t>(entries.size());
     if (WriteDevice(handle_, options_.port, options_.busType, options_.deviceAddress,
                     entries.data(), data.data(), &size) == 0) {
-      return Fail(LibraryError());
+      return TransferFailed();
     }
-    if (options_.json) {
-      out_ << JsonTransferHead() << ",\"written\":" << options_.registers.size() << "}\n";
-    } else {
-      out_ << "wrote " << options_.registers.size() << " register"
-           << (options_.registers.size() == 1 ? "" : "s") << "\n";
+    Json& written = report_.Body()["written"] = Json::array();
+    for (std::size_t i = 0; i < options_.registers.size(); ++i) {
+      written.push_back(
+          {{"register", RegisterJson(options_.registers[i])}, {"value", options_.values[i]}});
     }
-    return 0;
+    const std::size_t count = options_.registers.size();
+    if (!options_.json) {
+      out_ << "wrote " << count << " register" << (count == 1 ? "" : "s") << "\n";
+    }
+    return options_.verify ? Verify() : kExitOk;
+  }
+
+  // Reads back what was written: a board that takes every write (an absent
+  // chip on the USB board) or a register that keeps other bits shows here.
+  int Verify() {
+    std::vector<Reading> readings;
+    if (!Transfer(options_.registers, &readings)) {
+      TransferFailed(" (reading back for --verify)");
+      report_.Body()["verified"] = false;
+      return kExitFailure;
+    }
+    const int digits = options_.width / 4;
+    bool same = true;
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+      if (readings[i].value != options_.values[i]) {
+        same = false;
+        Fail("--verify: register " + FormatHex(readings[i].reg, 2) + " reads " +
+             FormatHex(readings[i].value, digits) + " after " +
+             FormatHex(options_.values[i], digits) + " was written");
+      }
+    }
+    report_.Body()["verified"] = same;
+    if (same && !options_.json) {
+      out_ << "read back the same\n";
+    }
+    return same ? kExitOk : kExitFailure;
   }
 
   // Row by row, so a controller's limit per transfer is never reached and a
   // failure names the row.
   int Dump() {
+    DescribeTransfer();
     std::vector<Reading> readings;
     for (int row = 0; row < kDumpRegisters; row += kDumpRow) {
       std::vector<uint16_t> registers;
@@ -271,13 +409,13 @@ class Session {
         registers.push_back(static_cast<uint16_t>(r));
       }
       if (!Transfer(registers, &readings)) {
-        return Fail(LibraryError() + " (registers " + FormatHex(static_cast<uint32_t>(row), 2) +
-                    " to " + FormatHex(static_cast<uint32_t>(row + kDumpRow - 1), 2) + ")");
+        return TransferFailed(" (registers " + FormatHex(static_cast<uint32_t>(row), 2) + " to " +
+                              FormatHex(static_cast<uint32_t>(row + kDumpRow - 1), 2) + ")");
       }
     }
     if (options_.json) {
       PrintReadings(readings);
-      return 0;
+      return kExitOk;
     }
     const int digits = options_.width / 4;
     out_ << "   ";
@@ -295,12 +433,13 @@ class Session {
       std::snprintf(cell, sizeof cell, " %0*x", digits, readings[i].value);
       out_ << cell << ((i % kDumpRow == kDumpRow - 1) ? "\n" : "");
     }
-    return 0;
+    return kExitOk;
   }
 
   const Options& options_;
   std::ostream& out_;
   std::ostream& err_;
+  Report report_;
   DeviceHandle handle_ = -1;
   uint16_t vidPid_[2] = {0, 0};
   std::string device_;
@@ -314,17 +453,18 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
 }
 
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> arguments(argv + 1, argv + argc);
+  CLI::App app;
   Options options;
+  OptionTexts texts;
+  DefineCommandLine(app, options, texts);
+  if (const auto status = kestrova::tools::ParseCommandLine(app, argc, argv, out, err)) {
+    return *status;
+  }
   std::string error;
-  if (!ParseCommandLine(arguments, &options, &error)) {
+  if (!FinishOptions(app, texts, &options, &error)) {
     err << kProgram << ": " << error << "\n"
         << "Try '" << kProgram << " --help'.\n";
-    return 1;
-  }
-  if (options.action == Action::kHelp) {
-    out << UsageText();
-    return 0;
+    return kExitUsage;
   }
   return Run(options, out, err);
 }

@@ -1,5 +1,6 @@
 // Runs one dravik-cli command against the library's five exports: open the
-// board or controller, transfer, report in text or JSON, close.
+// board or adapter, transfer, report in text or JSON, close; or list the
+// hardware of the machine.
 #pragma once
 
 #include <ostream>
@@ -9,10 +10,10 @@
 namespace dravik::cli {
 
 // Exit status: 0 on success, 1 with the reason on failure (on `err` in text
-// mode, as {"ok":false,...} on `out` with --json).
+// mode, in the JSON document's "errors" on `out` with --json).
 int Run(const Options& options, std::ostream& out, std::ostream& err);
 
-// The whole program: parse, then run; usage errors also give 1.
+// The whole program: parse, then run; bad usage gives 2.
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err);
 
 }  // namespace dravik::cli

@@ -45,6 +45,11 @@ enum {
 /* Size of the last-error text buffer, terminator included. */
 #define DRAVIK_ERROR_TEXT_SIZE 256
 
+/* OpenDevice with LINK_SMBUS: driverName "/dev/i2c-1" is that device, an
+ * adapter number "1" is /dev/i2c-1, any other name N is /dev/N0. With
+ * DRAVIK_SMBUS_FORCE=1 chip addresses that a kernel driver has claimed are
+ * used anyway. With LINK_USB and several boards attached,
+ * DRAVIK_USB_BOARD=1-2.3 takes only the board at that bus and port path. */
 DRAVIK_API uint8_t OpenDevice(int16_t link, const char* driverName, uint16_t* vidPid,
                               uint8_t forceFirmware, const char* firmwarePath,
                               DeviceHandle* handle);

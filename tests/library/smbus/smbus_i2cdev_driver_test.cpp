@@ -48,8 +48,9 @@ class RecordingSystemCalls : public SystemCalls {
     if (request == I2C_FUNCS) {
       *reinterpret_cast<unsigned long*>(arg) = functions;
       std::snprintf(line, sizeof line, "FUNCS");
-    } else if (request == I2C_SLAVE) {
-      std::snprintf(line, sizeof line, "SLAVE %02lx", arg);
+    } else if (request == I2C_SLAVE || request == I2C_SLAVE_FORCE) {
+      std::snprintf(line, sizeof line, "%s %02lx", request == I2C_SLAVE ? "SLAVE" : "SLAVE_FORCE",
+                    arg);
     } else {
       auto* r = reinterpret_cast<i2c_smbus_ioctl_data*>(arg);
       const bool read = r->read_write == I2C_SMBUS_READ;
@@ -111,6 +112,7 @@ struct BlockCase {
   std::vector<uint8_t> after;  // empty: refused, nothing called
   unsigned long functions = kStubFunctions;
   int failAt = -1;
+  bool force = false;
 };
 
 const BlockCase kBlocks[] = {
@@ -153,6 +155,14 @@ const BlockCase kBlocks[] = {
     {"AddressAbove7F", kIoctlRead, {0x80, 0, 1, 0}, {}, {}},
     {"UnknownCode", 0x226404, {0x48, 0, 1, 0}, {}, {}},
     {"NoHeader", kIoctlRead, {0x48, 0}, {}, {}},
+    {"AForcedDriverTakesClaimedAddresses",
+     kIoctlRead,
+     {0x18, 0, 1, 1},
+     {"SLAVE_FORCE 18", "read byte-data 01 60"},
+     {0x18, 0, 1, 0x60},
+     kStubFunctions,
+     -1,
+     true},
 };
 
 class BlockTest : public ::testing::TestWithParam<BlockCase> {};
@@ -162,7 +172,7 @@ TEST_P(BlockTest, BecomesItsSystemCalls) {
   RecordingSystemCalls calls;
   calls.functions = c.functions;
   calls.failAt = c.failAt;
-  std::unique_ptr<I2cDevDriver> driver = I2cDevDriver::Open("/dev/i2c-0", calls);
+  std::unique_ptr<I2cDevDriver> driver = I2cDevDriver::Open("/dev/i2c-0", calls, c.force);
   ASSERT_NE(driver, nullptr);
   calls.calls.clear();
   std::vector<uint8_t> block = c.block;

@@ -38,6 +38,7 @@ class MockLibusb : public LibusbApi {
   MOCK_METHOD(void, FreeConfigDescriptor, (libusb_config_descriptor*), (override));
   MOCK_METHOD(uint8_t, GetBusNumber, (libusb_device*), (override));
   MOCK_METHOD(uint8_t, GetDeviceAddress, (libusb_device*), (override));
+  MOCK_METHOD(int, GetPortNumbers, (libusb_device*, uint8_t*, int), (override));
   MOCK_METHOD(int, GetDeviceSpeed, (libusb_device*), (override));
   MOCK_METHOD(int, Open, (libusb_device*, libusb_device_handle**), (override));
   MOCK_METHOD(void, Close, (libusb_device_handle*), (override));
@@ -106,6 +107,14 @@ struct FakeBus {
         .WillByDefault(Invoke([this](libusb_device*, libusb_config_descriptor** c) {
           *c = &config;
           return 0;
+        }));
+    // Device i sits on port 2 of the hub at root port i + 1.
+    ON_CALL(api, GetPortNumbers(_, _, _))
+        .WillByDefault(Invoke([this](libusb_device* d, uint8_t* numbers, int) {
+          numbers[0] = static_cast<uint8_t>(reinterpret_cast<libusb_device_descriptor*>(d) -
+                                            devices.data() + 1);
+          numbers[1] = 2;
+          return 2;
         }));
     ON_CALL(api, GetBusNumber(_)).WillByDefault(Return(1));
     ON_CALL(api, GetDeviceAddress(_)).WillByDefault(Return(4));
@@ -178,6 +187,21 @@ TEST_F(LibusbDriverTest, CountsBoardsOfTheVendorListAndGivesEveryReferenceBack) 
   }
   EXPECT_EQ(bus.contexts, 0);
   EXPECT_EQ(bus.references, 0);
+}
+
+TEST_F(LibusbDriverTest, ABoardChosenByItsPortIsTheOnlyOneCounted) {
+  bus.devices = {Device(0x0400, 0x1120), Device(0x0400, 0x1120), Device(0x1234, 0x5678)};
+  const std::pair<const char*, int> cases[] = {{"1-2.2", 1}, {"1-1.2", 1}, {"1-3.2", 0},
+                                               {"1-2", 0},   {"2-2.2", 0}, {"", 2}};
+  for (const auto& [port, count] : cases) {
+    LibusbDriverClass chosen(api, BoardVendorList(nullptr), port);
+    EXPECT_EQ(chosen.Count(), count) << port;
+  }
+  LibusbDriverClass second(api, BoardVendorList(nullptr), "1-2.2");
+  ASSERT_EQ(second.Count(), 1);
+  char path[kPortPathSize];
+  PortPath(api, reinterpret_cast<libusb_device*>(&bus.devices[1]), path);
+  EXPECT_STREQ(path, "1-2.2");
 }
 
 TEST_F(LibusbDriverTest, LateAnswersAreDroppedBeforeTheNextCommandAFewReadsAtMost) {

@@ -1,0 +1,44 @@
+#include "command_line.hpp"
+
+#include "tool_report.hpp"
+
+namespace kestrova::tools {
+
+std::string VersionText(std::string_view tool) {
+  return std::string(tool) + " " + KESTROVA_VERSION;
+}
+
+void ApplyCommonRules(CLI::App& app, std::string_view tool) {
+  app.name(std::string(tool));
+  app.set_version_flag("--version", VersionText(tool));
+  // Commands added later inherit these: their unknown options are the tool's.
+  app.fallthrough();
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+  app.get_formatter()->label("SUBCOMMANDS", "COMMANDS");
+  app.get_formatter()->label("Subcommands", "Commands");
+  app.get_formatter()->label("TEXT", "");
+  app.footer("Exit status: 0 success, 1 transfer, file or hardware error, 2 bad usage.");
+}
+
+std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* argv,
+                                    std::ostream& out, std::ostream& err) {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return kExitOk;
+  } catch (const CLI::CallForAllHelp&) {
+    out << app.help("", CLI::AppFormatMode::All);
+    return kExitOk;
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what() << "\n";
+    return kExitOk;
+  } catch (const CLI::ParseError& error) {
+    err << app.get_name() << ": " << error.what() << "\n"
+        << "Try '" << app.get_name() << " --help'.\n";
+    return kExitUsage;
+  }
+  return std::nullopt;
+}
+
+}  // namespace kestrova::tools
