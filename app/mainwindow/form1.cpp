@@ -24,6 +24,7 @@
 #include "grid_page.hpp"
 #include "iface_box.hpp"
 #include "message_box.hpp"
+#include "plot_windows_view.hpp"
 #include "register_grid.hpp"
 #include "splash.hpp"
 #include "text.hpp"
@@ -45,7 +46,8 @@ Form1::Form1(WindowOptions options, QWidget* parent)
       panel_(session_),
       panelEdit_(session_, edit_, panel_),
       plots_(store_, *this),
-      start_(session_, *this, edit_, &panel_, &plots_) {
+      start_(session_, *this, edit_, &panel_, &plots_),
+      reader_(session_, edit_, dateTime_, clock_, *this) {
   setObjectName("Form1");
   controls_ = BuildForm1Controls(*this);
   auto* scroll = new QScrollArea(this);
@@ -65,6 +67,7 @@ Form1::Form1(WindowOptions options, QWidget* parent)
   connect(controls_.menu.openDevice, &QAction::triggered, this, &Form1::OpenDevice);
   WireEditing();
   WireMenuCommands();
+  WireContinuous();
 }
 
 Form1::~Form1() {
@@ -77,8 +80,6 @@ Form1::~Form1() {
 
 bool Form1::Load() {
   PlaceWindow();
-  controls_.readContCombo->addItems({"OFF", "Value Regs", "All Regs"});
-  controls_.readContCombo->setCurrentIndex(0);
   std::string error;
   start_.programFolder = frontend::PrepareProgramFolder(options_, error);
   if (start_.programFolder.empty()) {
@@ -300,17 +301,8 @@ void Form1::SetWriteRegsEnabled(bool enabled) {
   controls_.writeReg->setEnabled(enabled);
 }
 
-// Continuous read, logging and plotting are not started from this window yet:
-// there is nothing to stop, time or draw.
-void Form1::StopContinuous() {}
-void Form1::ArmStepTimer(int) {}
-void Form1::ContinuousControlsChanged() {}
-void Form1::PlotWindowsOpened() {}
-void Form1::PlotWindowClosing(int) {}
-void Form1::PlotWindowsUpdated() {}
-
 void Form1::SavePartSettings() {
-  frontend::SavePartSettings(start_, edit_, nullptr);
+  frontend::SavePartSettings(start_, edit_, &reader_.state);
 }
 
 }  // namespace kestrova::mainwindow

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "command_line.hpp"
+#include "continuous/clock.hpp"
+#include "continuous/continuous_read.hpp"
 #include "continuous/plot_selection.hpp"
 #include "engine/library_binding.hpp"
 #include "engine/register_edit.hpp"
@@ -21,7 +23,13 @@
 #include "frontend/panel_edit.hpp"
 #include "frontend/panel_view.hpp"
 #include "frontend/start_device.hpp"
+#include "locale_date_time.hpp"
 #include "markup/markup_store.hpp"
+#include "step_trace.hpp"
+
+namespace kestrova::plotwindow {
+class PlotWindowsView;
+}
 
 namespace kestrova::rawdialog {
 class Rwreg;
@@ -55,6 +63,12 @@ class Form1 : public QMainWindow, public frontend::FrontEnd {
   frontend::PanelEdit& PanelEditing() { return panelEdit_; }
   // The raw register dialog while it is open.
   rawdialog::Rwreg* RawDialog();
+  continuous::ContinuousRead& Reader() { return reader_; }
+  continuous::PlotSelection& Plots() { return plots_; }
+  plotwindow::PlotWindowsView& PlotViews() { return *plotViews_; }
+  // Dates and times of the log from `texts` instead of the system clock
+  // (tests); null returns to the clock.
+  void SetDateTimeText(continuous::DateTimeText* texts) { dateTime_.fixed = texts; }
 
   // --- The core's front end ---------------------------------------------------
   // The message box: style 0 OK, 3 Yes/No/Cancel, 4 Yes/No; results 1, 2, 6, 7.
@@ -108,6 +122,28 @@ class Form1 : public QMainWindow, public frontend::FrontEnd {
   void ShowRawDialog();
   // The log file name that View Log shows and the next log writes to.
   std::string& LogFileName();
+  // Continuous read, logging and plotting (form1_continuous.cpp).
+  void WireContinuous();
+  void ChooseReadCont(int index);
+  void ClickLogData();
+  void ClickPlotData();
+  void SetReadTime();
+  void SetLogLimit();
+  void SelectPlot();
+  void OnTimer2();
+  // Where the first row of plot windows starts, in the screen's available area.
+  int PlotWindowsTop() const;
+
+  // The locale's dates and times, or fixed ones a test gives.
+  class DateTimeSource : public continuous::DateTimeText {
+   public:
+    std::string DateAndTime() override {
+      return fixed != nullptr ? fixed->DateAndTime() : locale.DateAndTime();
+    }
+    std::string Time() override { return fixed != nullptr ? fixed->Time() : locale.Time(); }
+    LocaleDateTimeText locale;
+    continuous::DateTimeText* fixed = nullptr;
+  };
 
   WindowOptions options_;
   Form1Controls controls_;
@@ -125,6 +161,12 @@ class Form1 : public QMainWindow, public frontend::FrontEnd {
   QPointer<rawdialog::Rwreg> rwreg_;
   continuous::PlotSelection plots_;
   frontend::DeviceStart start_;
+  continuous::SteadyClock clock_;
+  DateTimeSource dateTime_;
+  continuous::ContinuousRead reader_;
+  // Closes its windows before the reader's charts go.
+  std::unique_ptr<plotwindow::PlotWindowsView> plotViews_;
+  StepTrace stepTrace_;
   bool ended_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <qcustomplot.h>
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QStaticText>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -21,6 +22,16 @@ constexpr int kLegendIconWidth = 16;
 constexpr int kLegendIconHeight = 8;
 // Room above and below the legend's rows inside the window.
 constexpr int kLegendMargins = 24;
+// A legend that does not fit beside the chart takes smaller type, in these
+// steps, down to this size.
+constexpr double kLegendPointStep = 0.5;
+constexpr double kSmallestLegendPoints = 6;
+constexpr int kLegendTextWidth = static_cast<int>(continuous::kLegendWidth);
+const QMargins kLegendEntryMargins(4, 1, 4, 1);
+constexpr int kPixelsPerXTick = 60;
+constexpr int kMostXTicks = 5;
+// The legend takes no more room across and down than it needs.
+constexpr double kLegendRowStretch = 0.001;
 
 QColor SeriesColour(int series) {
   const int hue = static_cast<int>(series * kHueStepDegrees) % kDegrees;
@@ -36,6 +47,36 @@ bool operator!=(const continuous::AxisRange& a, const continuous::AxisRange& b) 
   return a.min != b.min || a.max != b.max;
 }
 
+// A legend entry that lays its text out once per change instead of twice
+// per drawing (measure, then draw): with 33 entries whose values change at
+// every sample, text layout was most of a window's redraw.
+class LegendEntry : public QCPPlottableLegendItem {
+ public:
+  LegendEntry(QCPLegend* legend, QCPAbstractPlottable* plottable)
+      : QCPPlottableLegendItem(legend, plottable) {
+    text_.setTextFormat(Qt::PlainText);
+  }
+
+ protected:
+  void draw(QCPPainter* painter) override {
+    if (mPlottable->name() != text_.text()) {
+      text_.setText(mPlottable->name());
+    }
+    painter->setFont(getFont());
+    painter->setPen(QPen(getTextColor()));
+    const QSize iconSize = mParentLegend->iconSize();
+    painter->drawStaticText(mRect.x() + iconSize.width() + mParentLegend->iconTextPadding(),
+                            mRect.y(), text_);
+    // The icon: a stroke of the series' pen across its middle.
+    const double middle = mRect.y() + iconSize.height() / 2.0;
+    painter->setPen(mPlottable->pen());
+    painter->drawLine(QLineF(mRect.x(), middle, mRect.x() + iconSize.width(), middle));
+  }
+
+ private:
+  QStaticText text_;
+};
+
 }  // namespace
 
 PlotWindow::PlotWindow(const continuous::PlotChart& chart, std::function<void(int)> closedByUser,
@@ -49,22 +90,44 @@ PlotWindow::PlotWindow(const continuous::PlotChart& chart, std::function<void(in
   chart_->setObjectName("Chart");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
+  // The window takes any size the tiling or the user gives it; the legend
+  // fits itself to it rather than holding the window open.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
   layout->addWidget(chart_);
 
+  // The legend stands at the top of a column of its own; the empty element
+  // below it takes the rest of the height.
   auto* legendColumn = new QCPLayoutGrid();
   chart_->plotLayout()->addElement(0, 1, legendColumn);
   legendColumn->addElement(0, 0, chart_->legend);
-  chart_->plotLayout()->setColumnStretchFactor(1, 0.001);
+  legendColumn->addElement(1, 0, new QCPLayoutElement(chart_));
+  legendColumn->setRowStretchFactor(0, kLegendRowStretch);
+  chart_->plotLayout()->setColumnStretchFactor(1, kLegendRowStretch);
   chart_->legend->setVisible(true);
   chart_->legend->setIconSize(kLegendIconWidth, kLegendIconHeight);
+  chart_->legend->setRowSpacing(0);
   chart_->legend->setFillOrder(QCPLayoutGrid::foRowsFirst);
+  chart_->setAutoAddPlottableToLegend(false);
   for (int s = 0; s < chart.RegSize(); ++s) {
-    chart_->addGraph()->setPen(QPen(SeriesColour(s)));
+    QCPGraph* graph = chart_->addGraph();
+    graph->setPen(QPen(SeriesColour(s)));
+    auto* entry = new LegendEntry(chart_->legend, graph);
+    entry->setMargins(kLegendEntryMargins);
+    chart_->legend->addItem(entry);
   }
-  // The lines ("main") and the legend have buffers of their own, so a step
-  // that moves neither axis redraws only them.
-  chart_->layer("main")->setMode(QCPLayer::lmBuffered);
-  chart_->layer("legend")->setMode(QCPLayer::lmBuffered);
+  // Two paint buffers, each blended over the whole window at every paint:
+  // below, what changes only when an axis moves (background, grid, axes);
+  // above, what every sample changes (the lines and the legend), redrawn
+  // alone between X shifts.
+  QCPLayer* changing = chart_->layer("main");
+  chart_->moveLayer(chart_->layer("axes"), chart_->layer("grid"), QCustomPlot::limAbove);
+  chart_->layer("overlay")->setMode(QCPLayer::lmLogical);
+  chart_->moveLayer(chart_->layer("overlay"), chart_->layer("axes"), QCustomPlot::limAbove);
+  chart_->legend->setLayer(changing);
+  for (int i = 0; i < chart_->legend->itemCount(); ++i) {
+    chart_->legend->item(i)->setLayer(changing);
+  }
+  changing->setMode(QCPLayer::lmBuffered);
 }
 
 void PlotWindow::Redraw() {
@@ -98,7 +161,6 @@ void PlotWindow::Redraw() {
     return;
   }
   chart_->layer("main")->replot();
-  chart_->layer("legend")->replot();
 }
 
 void PlotWindow::CloseForCore() {
@@ -128,11 +190,43 @@ void PlotWindow::showEvent(QShowEvent* event) {
 }
 
 void PlotWindow::FitLegend() {
-  const QFontMetrics metrics(chart_->legend->font());
-  const int row = std::max(metrics.height(), kLegendIconHeight) + chart_->legend->rowSpacing();
-  const int rows = std::max(1, (height() - kLegendMargins) / std::max(1, row));
-  if (rows != chart_->legend->wrap()) {
-    chart_->legend->setWrap(rows);
+  // As many rows as the height allows, as many columns as the entries then
+  // need; when those columns would take more than half the width, a smaller
+  // type, down to a size still readable.
+  QCPLegend* legend = chart_->legend;
+  const int entries = std::max(1, legend->itemCount());
+  QFont font = chart_->font();
+  double points = font.pointSizeF();
+  int rows = 1;
+  int legendWidth = 0;
+  const QMargins margins = legend->itemCount() > 0 ? legend->item(0)->margins() : QMargins();
+  for (;; points -= kLegendPointStep) {
+    font.setPointSizeF(points);
+    const QFontMetrics metrics(font);
+    const int row = std::max(metrics.height(), kLegendIconHeight) + margins.top() +
+                    margins.bottom() + legend->rowSpacing();
+    rows = std::max(1, (height() - kLegendMargins) / std::max(1, row));
+    const int columns = (entries + rows - 1) / rows;
+    const int column = kLegendIconWidth + legend->iconTextPadding() + margins.left() +
+                       margins.right() + legend->columnSpacing() +
+                       metrics.horizontalAdvance(QString(kLegendTextWidth, QLatin1Char('0')));
+    legendWidth = columns * column;
+    if (legendWidth <= width() / 2 || points - kLegendPointStep < kSmallestLegendPoints) {
+      break;
+    }
+  }
+  // Fewer X labels on a narrow chart, so that they do not run together.
+  const int ticks = std::clamp((width() - legendWidth) / kPixelsPerXTick, 2, kMostXTicks);
+  if (ticks != chart_->xAxis->ticker()->tickCount()) {
+    chart_->xAxis->ticker()->setTickCount(ticks);
+    needsFullReplot_ = true;
+  }
+  if (rows != legend->wrap() || font != legend->font()) {
+    legend->setFont(font);
+    legend->setWrap(rows);
+    // A new wrap applies to the entries there are only when they are laid
+    // out again.
+    legend->setFillOrder(QCPLayoutGrid::foRowsFirst, true);
     needsFullReplot_ = true;
   }
 }

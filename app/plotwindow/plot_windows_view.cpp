@@ -61,8 +61,8 @@ void PlotWindowsView::PlotWindowClosing(int index) {
 }
 
 void PlotWindowsView::PlotWindowsUpdated() {
-  if (frame_.isActive()) {
-    return;  // the frame to come draws this step too
+  if (frame_.isActive() || nextToDraw_ > 0) {
+    return;  // the frame to come, or the one under way, draws this step too
   }
   const int frame = FrameMilliseconds();
   const qint64 since = sinceLastFrame_.isValid() ? sinceLastFrame_.elapsed() : frame;
@@ -70,17 +70,30 @@ void PlotWindowsView::PlotWindowsUpdated() {
 }
 
 void PlotWindowsView::DrawFrame() {
-  sinceLastFrame_.start();
-  for (int i = 0; i < Count(); ++i) {
-    PlotWindow* window = Window(i);
-    if (!plots_.Window(i).Shown()) {
-      continue;
-    }
-    if (!window->Appeared()) {
-      window->show();  // draws itself as it appears
-    } else if (window->isVisible() && !window->isMinimized()) {
-      window->Redraw();
-    }
+  // One window per turn of the event loop, so that a read step that falls
+  // due waits for one window's drawing at most, not for all of them.
+  if (nextToDraw_ == 0) {
+    sinceLastFrame_.start();
+  }
+  if (nextToDraw_ < Count()) {
+    DrawWindow(nextToDraw_++);
+  }
+  if (nextToDraw_ < Count()) {
+    frame_.start(0);
+  } else {
+    nextToDraw_ = 0;
+  }
+}
+
+void PlotWindowsView::DrawWindow(int index) {
+  PlotWindow* window = Window(index);
+  if (!plots_.Window(index).Shown()) {
+    return;
+  }
+  if (!window->Appeared()) {
+    window->show();  // draws itself as it appears
+  } else if (window->isVisible() && !window->isMinimized()) {
+    window->Redraw();
   }
 }
 

@@ -12,12 +12,11 @@
 #include <vector>
 
 #include "continuous/plot_windows.hpp"
+#include "plot_window.hpp"
 
 class QWidget;
 
 namespace kestrova::plotwindow {
-
-class PlotWindow;
 
 class PlotWindowsView : public QObject {
   Q_OBJECT
@@ -41,6 +40,7 @@ class PlotWindowsView : public QObject {
 
  private:
   void DrawFrame();
+  void DrawWindow(int index);
   int FrameMilliseconds() const;
 
   const continuous::PlotWindows& plots_;
@@ -49,6 +49,7 @@ class PlotWindowsView : public QObject {
   std::vector<QPointer<PlotWindow>> windows_;
   QTimer frame_;
   QElapsedTimer sinceLastFrame_;
+  int nextToDraw_ = 0;  // the window a frame under way draws next
 };
 
 }  // namespace kestrova::plotwindow
