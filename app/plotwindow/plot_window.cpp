@@ -28,6 +28,7 @@ constexpr double kLegendPointStep = 0.5;
 constexpr double kSmallestLegendPoints = 6;
 constexpr int kLegendTextWidth = static_cast<int>(continuous::kLegendWidth);
 const QMargins kLegendEntryMargins(4, 1, 4, 1);
+const QMargins kLegendColumnMargins(0, 0, 4, 0);
 constexpr int kPixelsPerXTick = 60;
 constexpr int kMostXTicks = 5;
 // The legend takes no more room across and down than it needs.
@@ -102,6 +103,8 @@ PlotWindow::PlotWindow(const continuous::PlotChart& chart, std::function<void(in
   legendColumn->addElement(0, 0, chart_->legend);
   legendColumn->addElement(1, 0, new QCPLayoutElement(chart_));
   legendColumn->setRowStretchFactor(0, kLegendRowStretch);
+  // The legend's frame stays inside the window.
+  legendColumn->setMargins(kLegendColumnMargins);
   chart_->plotLayout()->setColumnStretchFactor(1, kLegendRowStretch);
   chart_->legend->setVisible(true);
   chart_->legend->setIconSize(kLegendIconWidth, kLegendIconHeight);
