@@ -227,23 +227,3 @@ TEST(Checker, LoadDefinitionOfMissingFileShowsTheFileError) {
 
 }  // namespace
 }  // namespace kestrova::definition
-
-namespace kestrova::definition {
-namespace {
-
-TEST(ShippedDefinitions, EveryDeviceDefinitionLoadsClean) {
-  int checked = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(KESTROVA_DATA_DIR "/device")) {
-    if (!entry.is_regular_file()) {
-      continue;
-    }
-    MarkupStore store;
-    ASSERT_TRUE(store.LoadMarkupFile(entry.path().string())) << entry.path();
-    EXPECT_EQ(CheckDefinition(store, entry.path().filename().string()), Problems{});
-    ++checked;
-  }
-  EXPECT_GE(checked, 4);
-}
-
-}  // namespace
-}  // namespace kestrova::definition

@@ -122,21 +122,6 @@ class ShippedDefinitions : public ::testing::Test {
   std::vector<std::string> names_;
 };
 
-TEST_F(ShippedDefinitions, FolderHoldsTheShippedPartsAndNothingElse) {
-  const std::vector<std::string> expected = {"demo", "i2c-temperature-sensor-12bit",
-                                             "jc42-dimm-temperature-sensor",
-                                             "remote-diode-temperature-sensor"};
-  for (const std::string& name : expected) {
-    EXPECT_NE(std::find(names_.begin(), names_.end(), name), names_.end()) << name;
-  }
-  // The "Open Device" dialog lists every file of the folder, so each one must be a part.
-  for (const std::string& name : names_) {
-    MarkupStore store;
-    ASSERT_TRUE(Load(store, name));
-    EXPECT_TRUE(store.FindElement(0, "definition") && store.FindElement(1, "part")) << name;
-  }
-}
-
 TEST_F(ShippedDefinitions, LoadWithoutAnyCheckerProblemOrMessage) {
   for (const std::string& name : names_) {
     MarkupStore store;
@@ -179,48 +164,6 @@ TEST_F(ShippedDefinitions, AreSingleByteTextWithoutMultiByteSequences) {
           << name << " at byte " << i;
     }
     EXPECT_EQ(bytes.find('\t'), std::string::npos) << name;
-  }
-}
-
-TEST_F(ShippedDefinitions, OfferTheBoardTheSmbusAdapterAndNoHardware) {
-  for (const std::string& name : names_) {
-    SCOPED_TRACE(name);
-    MarkupStore store;
-    ASSERT_TRUE(Load(store, name));
-    ASSERT_TRUE(store.FindElement(0, "definition") && store.FindElement(1, "part"));
-    const int part = store.XmlFileIndex();
-    EXPECT_FALSE(ReadPart(store).label.empty());
-
-    ASSERT_TRUE(store.FindElement(2, "driver"));
-    std::set<std::string> types;
-    int entries = 0;
-    while (store.FindElement(3, "add")) {
-      const DriverEntry entry = ReadDriverEntry(store);
-      types.insert(entry.type == "usb" || entry.type == "ich" ? entry.type : "none");
-      if (entry.type == "usb") {
-        EXPECT_EQ(entry.vid, 0x0400);
-        EXPECT_EQ(entry.pid, 0x1100);
-      }
-      ++entries;
-    }
-    EXPECT_LE(entries, 4);
-    EXPECT_EQ(types, (std::set<std::string>{"usb", "ich", "none"}));
-
-    store.SetXmlFileIndex(part);
-    ASSERT_TRUE(store.FindElement(2, "interface"));
-    EXPECT_EQ(ReadInterface(store).type, "i2c");
-    ASSERT_TRUE(store.FindElement(3, "addr"));
-    const std::optional<std::int32_t> chipAddress = ReadChipAddress(store).value;
-    ASSERT_TRUE(chipAddress.has_value());
-    ASSERT_TRUE(store.FindElement(4, "add"));
-    std::vector<std::int32_t> choices;
-    while (store.FindElement(5, "combo")) {
-      choices.push_back(HexOf(store.GetAttribute("label")));
-    }
-    EXPECT_NE(std::find(choices.begin(), choices.end(), *chipAddress), choices.end());
-    for (const std::int32_t choice : choices) {
-      EXPECT_LE(choice, 0x7F);
-    }
   }
 }
 
