@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "definition/unused_bitfields.hpp"
@@ -161,24 +162,18 @@ std::string Field(std::string_view addr, std::string_view bits) {
          std::string(bits) + "\" regbit=\"none\" attr=\"R\" value=\"0\" visible=\"false\" />";
 }
 
-TEST(UnusedBitfields, OneGapInTheMiddleGivesOneField) {
-  // Bits 7..4 and 1..0 covered.
-  EXPECT_EQ(Generated(0xF3, true), std::vector<std::string>{Field("23:A3", "3:2")});
-}
-
-TEST(UnusedBitfields, FlagClearNumbersFifteenToEight) {
-  EXPECT_EQ(Generated(0xF3, false), std::vector<std::string>{Field("23:A3", "11:10")});
-  EXPECT_EQ(Generated(0x00, false), std::vector<std::string>{Field("23:A3", "15:8")});
-}
-
-TEST(UnusedBitfields, RunStillOpenAtBitZeroIsClosed) {
-  EXPECT_EQ(Generated(0xF0, true), std::vector<std::string>{Field("23:A3", "3:0")});
-  EXPECT_EQ(Generated(0x00, true), std::vector<std::string>{Field("23:A3", "7:0")});
-  EXPECT_EQ(Generated(0xFE, true), std::vector<std::string>{Field("23:A3", "0:0")});
-}
-
-TEST(UnusedBitfields, FullCoverageGivesNone) {
-  EXPECT_TRUE(Generated(0xFF, true).empty());
+// One run of uncovered bits gives one field; numbered 15 to 8 without byte
+// numbering; a run still open at bit 0 is closed there.
+TEST(UnusedBitfields, EachRunOfUncoveredBitsGivesOneField) {
+  const std::tuple<std::uint8_t, bool, std::string> cases[] = {
+      {0xF3, true, "3:2"}, {0xF3, false, "11:10"}, {0x00, false, "15:8"}, {0xF0, true, "3:0"},
+      {0x00, true, "7:0"}, {0xFE, true, "0:0"},    {0xFF, true, ""},
+  };
+  for (const auto& [mask, byteNumbering, bits] : cases) {
+    const std::vector<std::string> expected = {Field("23:A3", bits)};
+    EXPECT_EQ(Generated(mask, byteNumbering), bits.empty() ? std::vector<std::string>{} : expected)
+        << int{mask};
+  }
 }
 
 TEST(UnusedBitfields, SeveralRunsAreGeneratedMostSignificantFirst) {

@@ -36,22 +36,6 @@ class BridgeTest : public ::testing::Test {
   Session session;
 };
 
-TEST(WordBytes, JoinIsSignedHighByteFirst) {
-  EXPECT_EQ(JoinWord(0x80, 0x00), -32768);
-  EXPECT_EQ(JoinWord(0x7F, 0xFF), 32767);
-  EXPECT_EQ(JoinWord(0xFF, 0xFE), -2);
-  EXPECT_EQ(JoinWord(0x01, 0x02), 258);
-}
-
-TEST(WordBytes, SplitGivesHighThenLow) {
-  EXPECT_EQ(SplitWord(-1).high, 0xFF);
-  EXPECT_EQ(SplitWord(-1).low, 0xFF);
-  EXPECT_EQ(SplitWord(258).high, 0x01);
-  EXPECT_EQ(SplitWord(258).low, 0x02);
-  EXPECT_EQ(SplitWord(-32768).high, 0x80);
-  EXPECT_EQ(SplitWord(-32768).low, 0x00);
-}
-
 TEST_F(BridgeTest, RegReadNarrowGivesTheByte) {
   library.chip[0x05] = 0xFE;
   std::int16_t value = -7;
@@ -139,14 +123,6 @@ TEST_F(BridgeTest, IgnoreFailuresCountsEveryFailureAsSuccess) {
   EXPECT_EQ(library.calls.size(), 2u);
 }
 
-TEST_F(BridgeTest, BoardErrorTextIsEmptyWhenTheLibraryHasNone) {
-  library.lastErrorResult = 0;
-  library.errorText = "stale";
-  EXPECT_EQ(session.Bridge().BoardErrorText(), "");
-  library.lastErrorResult = 1;
-  EXPECT_EQ(session.Bridge().BoardErrorText(), "stale");
-}
-
 TEST_F(BridgeTest, CountBeyondTheArraysIsRefusedWithoutACall) {
   const std::array<std::int16_t, 2> registers = {1, 2};
   std::array<std::uint8_t, 2> data{};
@@ -169,21 +145,6 @@ TEST_F(BridgeTest, BoardByteGoesToTheBoardBus) {
   EXPECT_EQ(writes[0].data, (std::vector<std::uint8_t>{0x3C}));
   library.failuresLeft = 1;
   EXPECT_FALSE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));  // failures never ignored
-}
-
-TEST_F(BridgeTest, OpenAndCloseReachTheLibrary) {
-  std::array<std::uint16_t, 2> vidPid = {0x0400, 0x1234};
-  DeviceHandle handle = kNoDevice;
-  EXPECT_TRUE(session.Bridge().OpenBoard(0, "dravik", vidPid, 0, "/p/bix/dravik.bix", handle));
-  EXPECT_EQ(handle, 7);
-  ASSERT_EQ(library.calls.size(), 1u);
-  EXPECT_EQ(library.calls[0].driverName, "dravik");
-  EXPECT_EQ(library.calls[0].firmwarePath, "/p/bix/dravik.bix");
-  EXPECT_EQ(library.calls[0].registers, (std::vector<std::int16_t>{0x0400, 0x1234}));
-  EXPECT_TRUE(session.Bridge().CloseBoard(handle));
-  EXPECT_EQ(library.calls.back().function, "CloseDevice");
-  library.failuresLeft = 1;
-  EXPECT_FALSE(session.Bridge().CloseBoard(handle));
 }
 
 TEST_F(BridgeTest, WriteLogTracesEveryWriteBeforeItIsMade) {
@@ -293,11 +254,6 @@ TEST(LibraryBinding, BoardErrorShowsAMissingLibraryOnce) {
   EXPECT_EQ(messages.shown[0].prompt,
             "Check USB connection and select Device again\r\n" + binding.BindingError());
   EXPECT_EQ(messages.shown[1].prompt, "Check USB connection and select Device again");
-}
-
-TEST(LibraryBinding, DefaultLooksBesideTheExecutableFirst) {
-  EXPECT_FALSE(ExecutableFolder().empty());
-  EXPECT_TRUE(std::filesystem::exists(ExecutableFolder()));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <map>
 
-#include "../markup/temp_folder.hpp"
 #include "engine/register_access.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/register_view.hpp"
@@ -46,9 +45,6 @@ TEST_F(Operations, ReadUnmodifiedReadsAndAppliesEverything) {
   const auto reads = library.CallsOf("ReadDevice");
   ASSERT_EQ(reads.size(), 1u);
   EXPECT_EQ(reads[0].registers, (Addrs{1, 2}));
-  EXPECT_EQ(reads[0].handle, 7);
-  EXPECT_EQ(reads[0].busType, 2);
-  EXPECT_EQ(reads[0].deviceAddress, 0x48);
   EXPECT_EQ(Bitfield(1), "3");
   EXPECT_EQ(Bitfield(2), "7");
   EXPECT_EQ(Bitfield(3), "A1");
@@ -282,16 +278,6 @@ TEST_F(Operations, NoBoardWriteCopiesTheShownValuesToTheDeviceImage) {
   EXPECT_TRUE(library.calls.empty());
   EXPECT_EQ(session.images.deviceImage[1], 0x4C);
   EXPECT_EQ(session.images.valueImage[1], 0x4C);
-}
-
-TEST_F(Operations, WriteModifiedTracesToWriteLog) {
-  kestrova::testing::TempFolder folder;
-  session.connection.deviceFolder = folder.path();
-  session.connection.testFlags = kTestWriteLog;
-  session.readAfterWrite = false;
-  EditConfig("4", "C");
-  EXPECT_TRUE(WriteModified(session, true));
-  EXPECT_EQ(kestrova::testing::ReadBytes(folder / "write.log"), "01=4C \r\n");
 }
 
 TEST_F(Operations, PendingListsUseTheConnection) {
