@@ -342,23 +342,5 @@ TEST_F(Continuous, PlottingWithNothingToDrawOpensNoWindowButRuns) {
   EXPECT_TRUE(reader.Controls().plotDataEnabled);
 }
 
-TEST(LogTitles, ArePaddedToEightAndNeverCut) {
-  EXPECT_EQ(ContinuousRead::PadTitle("T"), "T       ");
-  EXPECT_EQ(ContinuousRead::PadTitle("Exactly8"), "Exactly8");
-  EXPECT_EQ(ContinuousRead::PadTitle("LongerTitle"), "LongerTitle");
-}
-
-TEST(FixedDateTime, PrintsIsoDateAndTime) {
-  std::tm time{};
-  time.tm_year = 124;
-  time.tm_mon = 4;
-  time.tm_mday = 3;
-  time.tm_hour = 9;
-  time.tm_min = 5;
-  time.tm_sec = 7;
-  EXPECT_EQ(FixedDateTimeText::DateAndTimeOf(time), "2024-05-03 09:05:07");
-  EXPECT_EQ(FixedDateTimeText::TimeOf(time), "09:05:07");
-}
-
 }  // namespace
 }  // namespace kestrova::continuous
