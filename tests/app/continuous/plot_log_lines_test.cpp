@@ -3,13 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "../engine/engine_fixture.hpp"
-#include "../markup/temp_folder.hpp"
-#include "continuous/plot_selection.hpp"
 
 namespace kestrova::continuous {
 namespace {
-
-using kestrova::testing::ReadBytes;
 
 // A 16-bit logged register, a register that is not logged, a logged one of
 // another unit, and a logged one without units.
@@ -29,21 +25,6 @@ TEST_F(PlotLogLinesTest, EveryLoggedRegisterOnceInListOrder) {
             (std::vector<std::int16_t>{static_cast<std::int16_t>(RegisterLine(1)),
                                        static_cast<std::int16_t>(RegisterLine(3)),
                                        static_cast<std::int16_t>(RegisterLine(4))}));
-}
-
-TEST_F(PlotLogLinesTest, OpeningAPartBuildsTheDefaultSelectionFromThem) {
-  Part(kRegisters);
-  kestrova::testing::TempFolder folder;
-  PlotSelection selection(store, messages);
-  selection.SetPart(folder.path(), PlotLogLines(session));
-  EXPECT_FALSE(selection.RestorePlotSettings());
-  ASSERT_EQ(selection.PlotSelectionNumber(), 2);
-  EXPECT_EQ(selection.PlotSelectionUnits(0), "C");
-  EXPECT_EQ(selection.PlotRegisterName(0, 0), "Temp");
-  EXPECT_EQ(selection.PlotSelectionUnits(1), "Volt");
-  EXPECT_EQ(selection.PlotRegisterName(1, 0), "Supply");
-  EXPECT_NE(ReadBytes(folder / "plot.def").find("name=\"Supply\""), std::string::npos);
-  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(PlotLogLinesTest, PartWithoutLoggedRegistersHasNone) {

@@ -29,48 +29,39 @@ EnvironmentLookup Environment(std::map<std::string, std::string> values) {
   };
 }
 
-const EnvironmentLookup kFullEnvironment = Environment(
-    {{"KESTROVA_HOME", "/srv/kestrova"}, {"XDG_DATA_HOME", "/xdg"}, {"HOME", "/home/lab"}});
+const EnvironmentLookup kFullEnvironment = Environment({{"HOME", "/home/lab"}});
 
-TEST(ProgramFolder, HomeOptionComesFirst) {
-  ProgramFolderChoice choice = ResolveProgramFolder({"--home", "/tmp/k/"}, kFullEnvironment);
-  EXPECT_EQ(choice.path, "/tmp/k");
-  EXPECT_EQ(choice.source, "--home");
-  choice =
-      ResolveProgramFolder({"--emulated-board", "--home=/a", "--home", "/b"}, kFullEnvironment);
-  EXPECT_EQ(choice.path, "/b");  // the last one counts
-}
-
-TEST(ProgramFolder, RelativeHomeCountsFromTheCurrentFolder) {
-  const ProgramFolderChoice choice =
-      ResolveProgramFolder({"--home", "lab/./data"}, kFullEnvironment);
-  EXPECT_EQ(choice.path, (fs::current_path() / "lab/data").string());
+// --home (the last one; relative to the current folder) before KESTROVA_HOME,
+// an absolute XDG_DATA_HOME and HOME.
+TEST(ProgramFolder, HomeOptionThenTheEnvironment) {
+  const std::map<std::string, std::string> full = {
+      {"KESTROVA_HOME", "/srv/kestrova"}, {"XDG_DATA_HOME", "/xdg"}, {"HOME", "/home/lab"}};
+  const struct {
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> environment;
+    std::string path;
+    std::string source;
+  } cases[] = {
+      {{"--home", "/tmp/k/"}, full, "/tmp/k", "--home"},
+      {{"--emulated-board", "--home=/a", "--home", "/b"}, full, "/b", "--home"},
+      {{"--home", "lab/./data"}, full, (fs::current_path() / "lab/data").string(), "--home"},
+      {{}, full, "/srv/kestrova", "KESTROVA_HOME"},
+      {{}, {{"KESTROVA_HOME", ""}, {"XDG_DATA_HOME", "/xdg/"}}, "/xdg/kestrova", "XDG_DATA_HOME"},
+      {{}, {{"HOME", "/home/lab"}}, "/home/lab/.local/share/kestrova", "HOME"},
+      {{}, {{"XDG_DATA_HOME", "rel"}, {"HOME", "/h"}}, "/h/.local/share/kestrova", "HOME"},
+      {{}, {{"XDG_DATA_HOME", ""}, {"HOME", "/h"}}, "/h/.local/share/kestrova", "HOME"},
+  };
+  for (const auto& c : cases) {
+    const ProgramFolderChoice choice =
+        ResolveProgramFolder(c.arguments, Environment(c.environment));
+    EXPECT_EQ(choice.path + " " + choice.source, c.path + " " + c.source);
+  }
 }
 
 TEST(ProgramFolder, HomeOptionWithoutFolderIsAnError) {
   EXPECT_EQ(ResolveProgramFolder({"--home"}, kFullEnvironment).error, "--home needs a folder");
   EXPECT_EQ(ResolveProgramFolder({"--home="}, kFullEnvironment).error, "--home needs a folder");
   EXPECT_TRUE(ResolveProgramFolder({"--home"}, kFullEnvironment).path.empty());
-}
-
-TEST(ProgramFolder, EnvironmentOrder) {
-  ProgramFolderChoice choice = ResolveProgramFolder({}, kFullEnvironment);
-  EXPECT_EQ(choice.path, "/srv/kestrova");
-  EXPECT_EQ(choice.source, "KESTROVA_HOME");
-  choice = ResolveProgramFolder(
-      {}, Environment({{"KESTROVA_HOME", ""}, {"XDG_DATA_HOME", "/xdg/"}, {"HOME", "/home/lab"}}));
-  EXPECT_EQ(choice.path, "/xdg/kestrova");
-  EXPECT_EQ(choice.source, "XDG_DATA_HOME");
-  choice = ResolveProgramFolder({}, Environment({{"HOME", "/home/lab"}}));
-  EXPECT_EQ(choice.path, "/home/lab/.local/share/kestrova");
-  EXPECT_EQ(choice.source, "HOME");
-}
-
-TEST(ProgramFolder, RelativeOrEmptyXdgDataHomeIsIgnored) {
-  EXPECT_EQ(ResolveProgramFolder({}, Environment({{"XDG_DATA_HOME", "rel"}, {"HOME", "/h"}})).path,
-            "/h/.local/share/kestrova");
-  EXPECT_EQ(ResolveProgramFolder({}, Environment({{"XDG_DATA_HOME", ""}, {"HOME", "/h"}})).path,
-            "/h/.local/share/kestrova");
 }
 
 TEST(ProgramFolder, WithoutHomeVariableTheAccountHomeIsUsed) {
@@ -149,12 +140,6 @@ TEST_F(SeedTest, RootThatIsAFileIsAnError) {
   const SeedResult result = SeedProgramFolder(folder / "file", seed);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.error.rfind("Cannot create the program folder " + (folder / "file"), 0), 0u);
-}
-
-TEST_F(SeedTest, ShippedDataSeedsAFolderWithDefinitions) {
-  const SeedResult result = SeedProgramFolder(root, KESTROVA_DATA_DIR);
-  ASSERT_TRUE(result.ok) << result.error;
-  EXPECT_TRUE(fs::exists(root + "/device/demo"));
 }
 
 }  // namespace

@@ -143,16 +143,19 @@ std::string WithFolder(std::string_view text, const std::string& folder) {
   return out;
 }
 
+// The settings as "driver reg manual log interval write read address count".
+std::string Values(const PartSettings& s) {
+  return s.driverClass + " " + s.regFileName + " " + s.manualFileName + " " + s.logFileName + " " +
+         std::to_string(s.timer1Interval) + " " + std::to_string(s.writeNowValue) + " " +
+         std::to_string(s.readAfterWriteValue) + " " + std::to_string(s.interfaceAddr) + " " +
+         std::to_string(s.maxLogCount);
+}
+
 TEST_F(SettingsFilesTest, FirstUseOfAPartCreatesTheDefaultsFile) {
   const PartSettings settings = LoadPartSettings(store, folder.path(), "demo", messages);
-  EXPECT_EQ(settings.driverClass, "no");
-  EXPECT_EQ(settings.regFileName, folder / "demo.dat");
-  EXPECT_EQ(settings.logFileName, folder / "demo.txt");
-  EXPECT_EQ(settings.timer1Interval, 1000);
-  EXPECT_EQ(settings.writeNowValue, 1);
-  EXPECT_EQ(settings.readAfterWriteValue, 1);
-  EXPECT_EQ(settings.interfaceAddr, -1);
-  EXPECT_EQ(settings.maxLogCount, -1);
+  EXPECT_EQ(Values(settings), WithFolder("no {w}/demo.dat {w}/Kestrova Software User's Guide.lnk "
+                                         "{w}/demo.txt 1000 1 1 -1 -1",
+                                         folder.path()));
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(ReadBytes(folder / "part.def"), WithFolder(kDefaultPartFile, folder.path()));
   ExpectMainDocumentKept();
@@ -182,16 +185,7 @@ TEST_F(SettingsFilesTest, PartSettingsRoundTripWithExactBytes) {
             "timer1interval=\"250\" writenowvalue=\"0\" readafterwritevalue=\"0\" "
             "interfaceaddr=\"72\" maxlogcount=\"5000\">\r\n</definition>\r\n");
   ExpectMainDocumentKept();
-  const PartSettings back = LoadPartSettings(store, folder.path(), "demo", messages);
-  EXPECT_EQ(back.driverClass, "usb");
-  EXPECT_EQ(back.regFileName, "/data/x.dat");
-  EXPECT_EQ(back.manualFileName, "/doc/guide.pdf");
-  EXPECT_EQ(back.logFileName, "/logs/run 1.txt");
-  EXPECT_EQ(back.timer1Interval, 250);
-  EXPECT_EQ(back.writeNowValue, 0);
-  EXPECT_EQ(back.readAfterWriteValue, 0);
-  EXPECT_EQ(back.interfaceAddr, 0x48);
-  EXPECT_EQ(back.maxLogCount, 5000);
+  EXPECT_EQ(Values(LoadPartSettings(store, folder.path(), "demo", messages)), Values(settings));
   ExpectMainDocumentKept();
 }
 
@@ -216,15 +210,7 @@ TEST_F(SettingsFilesTest, MissingOrBrokenSettingsTakeTheirDefaults) {
       "maxlogcount=\"-7\">\r\n</definition>\r\n";
   WriteBytes(folder / "part.def", broken);
   const PartSettings settings = LoadPartSettings(store, folder.path(), "demo", messages);
-  const PartSettings defaults = DefaultPartSettings(folder.path(), "demo");
-  EXPECT_EQ(settings.driverClass, "no");
-  EXPECT_EQ(settings.regFileName, defaults.regFileName);
-  EXPECT_EQ(settings.logFileName, defaults.logFileName);
-  EXPECT_EQ(settings.timer1Interval, 1000);
-  EXPECT_EQ(settings.writeNowValue, 1);
-  EXPECT_EQ(settings.readAfterWriteValue, 1);
-  EXPECT_EQ(settings.interfaceAddr, -1);
-  EXPECT_EQ(settings.maxLogCount, -1);
+  EXPECT_EQ(Values(settings), Values(DefaultPartSettings(folder.path(), "demo")));
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(ReadBytes(folder / "part.def"), broken);  // a file that loaded is not rewritten
 }

@@ -150,23 +150,6 @@ TEST_F(Connection, OtherEntriesRunWithoutHardware) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(Connection, AFailedOpenShowsTheBoardError) {
-  library.failuresLeft = 1;
-  EXPECT_FALSE(ConnectHardware(session, info, "usb", -1, "/home/k").opened);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
-
-  messages.shown.clear();
-  library.calls.clear();
-  library.failuresLeft = 1;
-  session.connection.testFlags = kTestLibraryErrorText;
-  library.errorText = "OpenDevice: Can't open SMBus";
-  EXPECT_FALSE(ConnectHardware(session, info, "ich", -1, "/home/k").opened);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt,
-            "Check SMB address or select another Device\r\nOpenDevice: Can't open SMBus");
-}
-
 // The board opens but refuses its port writes.
 class PortWritesFail : public RecordingDeviceLibrary {
  public:

@@ -67,46 +67,6 @@ class RegisterEdit : public EngineTest {
   EditState edit;
 };
 
-TEST_F(RegisterEdit, RowsShowWhatThePanelShows) {
-  view = BuildRegisterView(session);
-  ASSERT_EQ(view.size(), 4u);
-  const RegisterRow& limit = view[0];
-  EXPECT_EQ(limit.group, "Main");
-  EXPECT_EQ(limit.addresses, (std::vector<std::int32_t>{2, 0x102}));
-  EXPECT_EQ(limit.bytes, (Bytes{0x28, 0x01}));
-  EXPECT_EQ(limit.value, 0x500);
-  EXPECT_EQ(limit.displayText, "80.00");
-  EXPECT_EQ(limit.units, "C");
-  const FieldRow& first = limit.fields[0];
-  EXPECT_TRUE(first.editsRegister);
-  EXPECT_EQ(first.control, FieldControl::TextBox);
-  EXPECT_EQ(first.raw, 0x500);
-  EXPECT_EQ(first.displayText, "80.00");
-  EXPECT_EQ(first.units, "C");
-  EXPECT_TRUE(first.showsAddress);
-  EXPECT_EQ(limit.fields[1].displayText, "0b00000");
-  EXPECT_EQ(limit.fields[1].addressCaption, "02");  // masked with the group's FF
-  EXPECT_TRUE(limit.fields[1].showsAddress);
-  EXPECT_FALSE(limit.fields[2].showsAddress);  // same byte as the row above
-  EXPECT_EQ(limit.fields[2].accessText, "R");
-  EXPECT_TRUE(limit.fields[2].readOnly);
-
-  const RegisterRow& mode = view[1];
-  EXPECT_EQ(mode.bytes, (Bytes{0x92}));
-  EXPECT_EQ(mode.displayText, "92h");
-  EXPECT_EQ(mode.fields[0].control, FieldControl::Combo);
-  EXPECT_EQ(mode.fields[0].displayText, "Stop");  // 2: the last choice not above it
-  EXPECT_EQ(mode.fields[0].accessText, "");
-  EXPECT_EQ(mode.fields[1].displayText, "2.0");
-  EXPECT_EQ(mode.fields[1].units, "s");
-  EXPECT_EQ(mode.fields[2].displayText, "0b1");
-  EXPECT_FALSE(mode.fields[3].visible);
-
-  EXPECT_EQ(view[2].fields[0].addressCaption, "06/\r\n86");
-  EXPECT_EQ(view[2].fields[0].displayText, "3");
-  EXPECT_FALSE(view[3].hidden);
-}
-
 TEST_F(RegisterEdit, HiddenRegistersFollowTheShownBytes) {
   EXPECT_TRUE(Set("Mode", "Run").error == EditError::None);
   view = BuildRegisterView(session);
@@ -243,27 +203,6 @@ TEST_F(RegisterEdit, RegisterBytesAreSetByAddress) {
   EXPECT_EQ(SetRegisterByte(session, edit, 0x99, "1").error, EditError::NoSuchField);
   EXPECT_EQ(SetRegisterByte(session, edit, 0x99, "1").message,
             "the part has no register at address 99");
-}
-
-TEST_F(RegisterEdit, WriteOnChangeWritesAtOnceExceptWriteOnceRegisters) {
-  edit.writeNow = true;
-  ASSERT_EQ(Set("Rate", "7").error, EditError::None);
-  auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].registers, (Addrs{0x86}));
-  EXPECT_EQ(writes[0].data, (Bytes{7}));
-  EXPECT_FALSE(edit.pendingChange);
-
-  library.calls.clear();
-  ASSERT_EQ(Set("Mode", "Run").error, EditError::None);  // a writeonce register
-  EXPECT_TRUE(library.CallsOf("WriteDevice").empty());
-  EXPECT_TRUE(edit.pendingChange);
-  EditOptions enter;
-  enter.force = true;
-  ASSERT_EQ(Set("Mode", "Run", enter).error, EditError::None);
-  writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].data, (Bytes{0x90}));
 }
 
 TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {

@@ -181,34 +181,6 @@ TEST_F(MarkupFileTest, SaveKeepsPermissionsAndReplacesLinkTarget) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
-TEST_F(MarkupFileTest, LoadDocumentShowsTheFileErrorWithOkButtonOrSucceedsSilently) {
-  const std::string path = folder / "ok.def";
-  EXPECT_FALSE(LoadDocument(store, path, messages));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + path);
-  EXPECT_EQ(messages.shown[0].buttons, MB_OK);
-  WriteBytes(path, "<definition>\r\n</definition>\r\n");
-  EXPECT_TRUE(LoadDocument(store, path, messages));
-  EXPECT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(store.LineCount(), 2);
-}
-
-TEST_F(MarkupFileTest, SaveDocumentShowsTheFileErrorAndReasonOfAFailedWrite) {
-  ASSERT_TRUE(store.LoadMarkupText("<definition>\n</definition>\n"));
-  store.SetWriteFunction([](int, const char*, std::size_t) -> long {
-    errno = EIO;
-    return -1;
-  });
-  const std::string path = folder / "x.dat";
-  EXPECT_FALSE(SaveDocument(store, path, messages));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + path + "\r\nCannot write " +
-                                          path + ": Input/output error");
-  store.SetWriteFunction(nullptr);
-  EXPECT_TRUE(SaveDocument(store, path, messages));
-  EXPECT_EQ(messages.shown.size(), 1u);
-}
-
 // A device, pipe or socket is written in place, never replaced by a file,
 // and a write it refuses is a failure; a log line the disk takes only in
 // part is taken back.
