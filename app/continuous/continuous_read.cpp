@@ -1,11 +1,15 @@
 #include "continuous/continuous_read.hpp"
 
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "definition/numbers.hpp"
 #include "definition/schema.hpp"
 #include "definition/walk.hpp"
+#include "engine/definition_layout.hpp"
 #include "engine/element_formats.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/register_operations.hpp"
@@ -158,7 +162,9 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
   if (state.contReadActive) {
     frontEnd_.RefreshPanel();
   }
-  // One column per register that takes part, in definition order.
+  // The value of every register that takes part and shows with all its
+  // fields read in this step, in definition order.
+  std::vector<std::pair<int, std::string>> values;
   const engine::RegisterImages& images = session_.images;
   const definition::ByteImageConditionValues conditions(
       [&images](std::int32_t address) { return images.ValueAt(address); });
@@ -199,19 +205,45 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
     if (state.plottingActive) {
       plots_.SetRegisterValue(static_cast<std::int16_t>(registerLine), PlotValueOfText(text), text);
     }
-    const std::string title = store.GetAttribute("title");
-    if (state.logHeaderPending) {
-      line += kLineEnd + title + "=" + text;
-    } else {
-      const std::string padded = PadTitle(title);
-      if (state.titleRowPending) {
-        line += padded + "\t";
-      } else {
-        line += PadTo(text, padded.size()) + "\t";
-      }
+    values.emplace_back(registerLine, text);
+  }
+  if (state.logHeaderPending) {
+    for (const auto& [registerLine, text] : values) {
+      store.SetXmlFileIndex(registerLine);
+      line += kLineEnd + store.GetAttribute("title") + "=" + text;
     }
+    return true;
+  }
+  // Every row has a cell under each title of the run. A register hidden at
+  // this step, or not read in it, leaves its cell empty: the bytes of a
+  // hidden register may mean something else in the chip's present mode.
+  for (const int column : logColumns_) {
+    store.SetXmlFileIndex(column);
+    const std::string padded = PadTitle(store.GetAttribute("title"));
+    if (state.titleRowPending) {
+      line += padded + "\t";
+      continue;
+    }
+    const auto value = std::find_if(values.begin(), values.end(),
+                                    [column](const auto& v) { return v.first == column; });
+    line += PadTo(value != values.end() ? value->second : std::string(), padded.size()) + "\t";
   }
   return true;
+}
+
+std::vector<int> ContinuousRead::LogColumns() {
+  std::vector<int> columns;
+  const engine::DefinitionLayout* layout = session_.Layout();
+  if (layout == nullptr) {
+    return columns;
+  }
+  const bool usbLink = session_.connection.link == engine::kLinkUsb;
+  for (const engine::RegisterLayout& reg : layout->registers) {
+    if (reg.log && reg.bitfieldCount > 0 && (usbLink || !reg.usbOnly)) {
+      columns.push_back(reg.line);
+    }
+  }
+  return columns;
 }
 
 void ContinuousRead::UpdatePlots() {
@@ -285,6 +317,7 @@ bool ContinuousRead::BeginLogging(const std::string& path) {
     return false;
   }
   state.logFileName = path;
+  logColumns_ = LogColumns();
   state.logHeaderPending = true;
   state.loggingActive = true;
   state.logCount = 0;

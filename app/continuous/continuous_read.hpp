@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "continuous/clock.hpp"
 #include "continuous/continuous_front_end.hpp"
@@ -118,6 +119,9 @@ class ContinuousRead {
 
  private:
   bool ReadStep(bool allRegisters, std::string& line);
+  // The registers a log run has columns for: every logged register of the
+  // part, hidden or not, so that each row lines up with the title row.
+  std::vector<int> LogColumns();
   bool BeginLogging(const std::string& path);
   void StopPlotting();
   void UpdatePlots();
@@ -132,6 +136,7 @@ class ContinuousRead {
   ContinuousFrontEnd& frontEnd_;
   StepSchedule schedule_;
   PlotWindows plots_;
+  std::vector<int> logColumns_;  // register lines, fixed when logging starts
   bool closingPlots_ = false;
 };
 

@@ -283,8 +283,9 @@ class Checker {
 
   // The bytes of a read of every register travel in one list of at most
   // 2049 entries; a verified register's bytes after its first count four times.
-  // Fields of one byte are added up into it, so their bits must not overlap
-  // (fields with conditions may be alternatives, and are left out).
+  // Fields of one byte, in whichever registers they stand, are added up into
+  // it, so their bits must not overlap (fields with conditions may be
+  // alternatives, and are left out).
   void CountEntry() {
     const std::optional<std::int32_t> address = ParseHex(ReadAddressPair(store_).read);
     if (!address) {
@@ -292,7 +293,6 @@ class Checker {
     }
     if (address != entryAddress_) {
       entryAddress_ = address;
-      entryBits_ = 0;
       entries_ += !firstOfRegister_ && verify_ ? kVerifiedEntries : 1;
       if (entries_ > kMaxEntries && !tooMany_) {
         tooMany_ = true;
@@ -309,11 +309,12 @@ class Checker {
       return;
     }
     const int bits = ((1 << width) - 1) << (ReadBitRange(store_, "bit").low % 8);
-    if ((entryBits_ & bits) != 0) {
+    int& byteBits = bitsByAddress_[*address];
+    if ((byteBits & bits) != 0) {
       ReportAttribute("bit", Quoted(store_.GetAttributeView("bit")) +
                                  " overlaps another field of the same byte");
     }
-    entryBits_ |= bits;
+    byteBits |= bits;
   }
 
   // A transfer-order rule: its place is 1..255, and no other rule that
@@ -420,7 +421,7 @@ class Checker {
   std::optional<std::int32_t> entryAddress_;
   int entries_ = 0;
   bool tooMany_ = false;
-  int entryBits_ = 0;
+  std::map<std::int32_t, int> bitsByAddress_;  // unconditional fields' bits so far
   bool verify_ = false;
   bool firstOfRegister_ = true;
   bool registerHidden_ = false;

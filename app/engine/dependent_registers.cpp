@@ -2,7 +2,9 @@
 #include <vector>
 
 #include "definition/numbers.hpp"
+#include "engine/definition_layout.hpp"
 #include "engine/element_formats.hpp"
+#include "engine/field_bits.hpp"
 #include "engine/format_spec.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
@@ -52,6 +54,26 @@ std::vector<int> UpdateRules(markup::MarkupStore& store, int registerLine) {
   return rules;
 }
 
+// The bits of the byte at `address` that the shown fields of the register at
+// `registerLine` hold.
+std::int64_t TargetMask(Session& session, int registerLine, std::int32_t address) {
+  std::int64_t mask = 0;
+  const DefinitionLayout* layout = session.Layout();
+  for (const RegisterLayout& reg : layout->registers) {
+    if (reg.line != registerLine) {
+      continue;
+    }
+    for (int i = 0; i < reg.bitfieldCount; ++i) {
+      const BitfieldLayout& field =
+          layout->bitfields[static_cast<std::size_t>(reg.firstBitfield + i)];
+      if (field.writeAddress == address && !field.hide.Hides(session.images)) {
+        mask |= FieldMask(field.byteBits);
+      }
+    }
+  }
+  return mask;
+}
+
 }  // namespace
 
 std::vector<DependentUpdate> UpdateDependentRegisters(Session& session) {
@@ -99,7 +121,12 @@ std::vector<DependentUpdate> UpdateDependentRegisters(Session& session) {
         store.SetXmlFileIndex(targetLine);
         const FormatSpec spec = GetFormat(store, session.images);
         const std::int32_t raw = DisplayValueToRaw(spec, static_cast<double>(field));
-        output.Append(static_cast<std::int16_t>(target), static_cast<std::uint8_t>(raw & 0xFF),
+        // The raw value takes the target's bits of the byte; the bits of
+        // registers sharing the byte stay as they are.
+        const std::int64_t mask = TargetMask(session, targetLine, target);
+        const std::int64_t shared = sources.data[static_cast<std::size_t>(targetEntry)];
+        const std::int64_t byte = (shared & ~mask) | (raw & mask);
+        output.Append(static_cast<std::int16_t>(target), static_cast<std::uint8_t>(byte & 0xFF),
                       static_cast<std::int16_t>(targetLine));
         session.images.MarkModified(target, targetLine, true);
         // The register the value comes from: the one holding the rule's field.

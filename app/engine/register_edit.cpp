@@ -356,11 +356,14 @@ void StageRegisterBytes(Session& session, EditState& edit, int registerLine,
       [&images](std::int32_t address) { return images.ValueAt(address); });
 
   // Every bit field at a changed address takes its bits of the new byte.
+  std::vector<std::int64_t> masks(bytes.size(), 0);
   store.SetXmlFileIndex(registerLine);
   while (store.FindElement(3, "bitfield")) {
     const std::int32_t read = HexToLong(definition::ReadAddressPair(store).read);
-    for (const RegisterByte& byte : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      const RegisterByte& byte = bytes[i];
       if (byte.readAddress == read) {
+        masks[i] |= FieldMask(FieldBitsAt(store, true));
         const std::int64_t field = ExtractField(byte.value, FieldBitsAt(store, true));
         const bool markModified = store.GetAttributeView("attr") != "R";
         store.SetAttribute("value", definition::HexText(static_cast<std::uint32_t>(field)),
@@ -385,8 +388,12 @@ void StageRegisterBytes(Session& session, EditState& edit, int registerLine,
   session.writeOnChange.notWriteOnce = !writeOnce;
   edit.writeRegsEnabled = true;
   session.Front().SetWriteRegsEnabled(true);
-  // A later stage of the same byte replaces the earlier one.
-  for (const RegisterByte& byte : bytes) {
+  // A later stage of the same byte replaces the earlier one. The byte shown
+  // keeps the bits of other registers that share it.
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    RegisterByte byte = bytes[i];
+    byte.value = static_cast<std::uint8_t>((images.ValueAt(byte.readAddress) & ~masks[i]) |
+                                           (byte.value & masks[i]));
     const auto same = std::find_if(
         edit.staged.begin(), edit.staged.end(),
         [&byte](const RegisterByte& staged) { return staged.readAddress == byte.readAddress; });

@@ -1,6 +1,7 @@
 #include "engine/register_operations.hpp"
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "engine/definition_layout.hpp"
@@ -132,6 +133,16 @@ bool WritePendingList(Session& session) {
   }
   TransferList list;
   ToTransferList(startup, list);
+  // Bits of a byte that other registers hold go out as those registers show them.
+  const std::map<std::int32_t, std::uint8_t> shown = ShownBytes(session, Direction::Write);
+  for (int i = 0; i < list.count; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    const auto other = shown.find(list.address[at]);
+    if (other != shown.end()) {
+      list.data[at] = static_cast<std::uint8_t>((list.data[at] & ~startup.sharedBits[at]) |
+                                                (other->second & startup.sharedBits[at]));
+    }
+  }
   const ConnectionValues& c = session.connection;
   if (!LoggedWrite(session, c.deviceHandle, c.port, c.busType, c.deviceAddress, list.address,
                    list.data, list.count, session.IgnoreFailures())) {

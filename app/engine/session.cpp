@@ -12,7 +12,6 @@ Session::Session(markup::MarkupStore& store, DeviceLibrary& library, EngineFront
     : store_(store), bridge_(library), frontEnd_(frontEnd) {}
 
 void Session::OnPartOpened() {
-  logListCache.valid = false;
   layout_.reset();
   layoutProblem_.clear();
   layoutRead_ = false;

@@ -1,7 +1,7 @@
 #pragma once
 // The state of one run of the program that every front end shares: the
 // loaded definition (markup store), the connection values, the byte images
-// and pending-change flags, the start-up lists, the log-list cache and the
+// and pending-change flags, the start-up lists and the
 // front end that shows messages and answers questions. The window, the continuous read and the
 // command-line tool all drive the engine through one Session; there are no hidden globals.
 
@@ -58,12 +58,10 @@ struct StartupList {
   std::array<std::int16_t, kTransferListSize> deviceAddress{};
   std::array<std::int16_t, kTransferListSize> registerAddress{};
   std::array<std::uint8_t, kTransferListSize> data{};
+  // The bits of each byte that the listed registers' fields do not hold
+  // (write list): written as the registers sharing the byte show them.
+  std::array<std::uint8_t, kTransferListSize> sharedBits{};
   std::int16_t count = 0;
-};
-
-struct LogListCache {
-  TransferList list;
-  bool valid = false;
 };
 
 // Flags of the edit path that a write clears.
@@ -84,8 +82,7 @@ class Session {
   EngineFrontEnd& Front() { return frontEnd_; }
   markup::MessageBox& Messages() { return frontEnd_; }
 
-  // A new part definition was loaded: the log list and the definition's
-  // layout are read afresh.
+  // A new part definition was loaded: the definition's layout is read afresh.
   void OnPartOpened();
 
   // The layout of the loaded definition, read when first needed. Nothing
@@ -106,7 +103,6 @@ class Session {
   RegisterImages images;
   StartupList startupWriteList;
   StartupList startupReadList;
-  LogListCache logListCache;
   WriteOnChangeFlags writeOnChange;
   bool readAfterWrite = true;  // the "Read After Write" box
 

@@ -2,6 +2,8 @@
 // Planning register transfers from the definition and taking their results
 // back into the byte images and the definition's bit-field values.
 
+#include <cstdint>
+#include <map>
 #include <vector>
 
 #include "engine/transfer_list.hpp"
@@ -16,6 +18,10 @@ struct DefinitionLayout;
 // scope selects. False (and an empty list, with the reason shown) when the
 // definition breaks the engine's limits.
 bool BuildTransferList(Session& session, Direction direction, Scope scope, TransferList& list);
+
+// Every byte address of the shown bit fields with the byte they hold
+// together (their values placed and added up), by read or write address.
+std::map<std::int32_t, std::uint8_t> ShownBytes(Session& session, Direction direction);
 
 // Folds repeated reads, drops duplicate addresses (list and count change),
 // stores the bytes in the images and the bit-field values in the definition.

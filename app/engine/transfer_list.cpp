@@ -1,6 +1,9 @@
 #include <algorithm>
 #include <array>
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "definition/numbers.hpp"
 #include "engine/access.hpp"
@@ -25,19 +28,25 @@ struct OrderSlot {
   std::int16_t line = 0;
 };
 
+// Every shown bit field at one byte address, wherever its register stands:
+// each transfer of the byte carries all of them, so no register's bits are
+// cleared by another's transfer.
+struct SharedByte {
+  std::int64_t data = 0;        // the placed values of the fields
+  std::int64_t adjustment = 0;  // what writefirst-always rules change in the first write
+  bool changed = false;         // a register with a field there has a pending change
+};
+
 // The byte entry being assembled from consecutive bit fields of one address.
 struct OpenEntry {
   std::int32_t address = -1;
   bool include = false;
   int firstOrder = 0;
   int lastOrder = 0;
-  std::int64_t data = 0;
-  std::int64_t adjustment = 0;
   bool exchange = false;
   bool repeat = false;
   bool readable = false;
   bool writable = false;
-  bool changed = false;  // a register with a field in it has a pending change
   int line = 0;
   int fieldLine = 0;  // the last bit field that touched it, for messages
 };
@@ -56,26 +65,42 @@ class ListBuilder {
   bool Build(const DefinitionLayout& layout) {
     list_.count = 0;
     list_.address[0] = -1;
+    CollectSharedBytes(layout);
     for (const RegisterLayout& reg : layout.registers) {
       if (!TakesPart(reg)) {
         continue;
       }
       registerFirst_ = true;
       for (int i = 0; i < reg.bitfieldCount; ++i) {
-        const BitfieldLayout& field =
-            layout.bitfields[static_cast<std::size_t>(reg.firstBitfield + i)];
+        const auto at = static_cast<std::size_t>(reg.firstBitfield + i);
+        const BitfieldLayout& field = layout.bitfields[at];
         if (field.hide.Hides(images_)) {
           continue;
         }
-        if (!AddField(reg, field)) {
+        if (!AddField(reg, field, values_[at])) {
           return false;
         }
       }
     }
-    return Close() && Assemble() && (RemoveDuplicates(), true);
+    if (!Close()) {
+      return false;
+    }
+    if (direction_ == Direction::Write && scope_ != Scope::UpdateReg) {
+      KeepOneWriteOfEachByte();
+    }
+    return Assemble() && (RemoveDuplicates(), true);
   }
 
   const std::string& Problem() const { return problem_; }
+
+  std::map<std::int32_t, std::uint8_t> Bytes(const DefinitionLayout& layout) {
+    CollectSharedBytes(layout);
+    std::map<std::int32_t, std::uint8_t> bytes;
+    for (const auto& [address, byte] : shared_) {
+      bytes[address] = static_cast<std::uint8_t>(byte.data & kByteMax);
+    }
+    return bytes;
+  }
 
  private:
   bool Fail(int line, const std::string& what) {
@@ -84,11 +109,12 @@ class ListBuilder {
     return false;
   }
 
+  bool Shown(const RegisterLayout& reg) const {
+    return !reg.hide.Hides(images_) && !(reg.usbOnly && session_.connection.link != kLinkUsb);
+  }
+
   bool TakesPart(const RegisterLayout& reg) const {
-    if (reg.hide.Hides(images_)) {
-      return false;
-    }
-    if (reg.usbOnly && session_.connection.link != kLinkUsb) {
+    if (!Shown(reg)) {
       return false;
     }
     if (scope_ == Scope::Log && !reg.log) {
@@ -97,14 +123,45 @@ class ListBuilder {
     return scope_ != Scope::UpdateReg || !reg.updateReg.empty();
   }
 
-  std::int64_t FieldValue(const BitfieldLayout& field) {
-    store_.SetXmlFileIndex(field.line);
-    return definition::HexToLong(store_.GetAttributeView("value"));
+  std::int32_t AddressOf(const BitfieldLayout& field) const {
+    return direction_ == Direction::Read ? field.readAddress : field.writeAddress;
   }
 
-  bool AddField(const RegisterLayout& reg, const BitfieldLayout& field) {
+  // The bit-field values, and what every shown field puts into its byte.
+  void CollectSharedBytes(const DefinitionLayout& layout) {
+    values_.assign(layout.bitfields.size(), 0);
+    for (std::size_t i = 0; i < layout.bitfields.size(); ++i) {
+      store_.SetXmlFileIndex(layout.bitfields[i].line);
+      values_[i] = definition::HexToLong(store_.GetAttributeView("value"));
+    }
+    for (const RegisterLayout& reg : layout.registers) {
+      if (!Shown(reg)) {
+        continue;
+      }
+      for (int i = 0; i < reg.bitfieldCount; ++i) {
+        const auto at = static_cast<std::size_t>(reg.firstBitfield + i);
+        const BitfieldLayout& field = layout.bitfields[at];
+        if (field.hide.Hides(images_)) {
+          continue;
+        }
+        SharedByte& byte = shared_[AddressOf(field)];
+        const std::int64_t placed = PlaceField(values_[at], field.byteBits);
+        byte.data += placed;
+        byte.changed = byte.changed || images_.ModifiedLine(reg.line);
+        for (const OrderRule& rule : field.orderRules) {
+          if (rule.type == OrderType::WriteFirst && rule.always) {
+            byte.adjustment += PlaceField(rule.value, field.byteBits) - placed;
+          }
+        }
+      }
+    }
+  }
+
+  const SharedByte& SharedAt(std::int32_t address) const { return shared_.at(address); }
+
+  bool AddField(const RegisterLayout& reg, const BitfieldLayout& field, std::int64_t value) {
     const bool read = direction_ == Direction::Read;
-    const std::int32_t address = read ? field.readAddress : field.writeAddress;
+    const std::int32_t address = AddressOf(field);
     const Access access = EvaluateAccess(field.attr, field.writeAddress, field.accessRules, images_,
                                          session_.connection.link);
     if (address != entry_.address) {
@@ -135,7 +192,6 @@ class ListBuilder {
       if (scope_ == Scope::Unchanged && images_.ModifiedAddress(address) && entry_.writable) {
         entry_.include = false;
       } else {
-        entry_.data += PlaceField(FieldValue(field), field.byteBits);
         for (const OrderRule& rule : field.orderRules) {
           if (rule.type == OrderType::ReadFirst) {
             entry_.firstOrder = rule.order;
@@ -145,24 +201,19 @@ class ListBuilder {
         }
       }
     } else {
-      // Fields of several registers may share the byte: it goes out when any
-      // of them changed, and then carries every field, so neither a change
-      // is lost nor the unchanged fields beside it overwritten.
-      entry_.changed = entry_.changed || scope_ == Scope::All || scope_ == Scope::UpdateReg ||
-                       images_.ModifiedLine(reg.line);
-      entry_.include = entry_.writable && entry_.changed;
-      const std::int64_t value = FieldValue(field);
-      const std::int64_t placed = PlaceField(value, field.byteBits);
-      entry_.data += placed;
-      for (const OrderRule& rule : field.orderRules) {
-        const bool match = rule.anyValue || rule.value == value;
-        if (rule.type == OrderType::WriteFirst && (rule.always || match)) {
-          entry_.firstOrder = rule.order;
-          if (rule.always) {
-            entry_.adjustment += PlaceField(rule.value, field.byteBits) - placed;
+      // The byte goes out when any register with a field in it changed,
+      // and then carries every field (SharedByte).
+      const bool changed =
+          scope_ == Scope::All || scope_ == Scope::UpdateReg || SharedAt(address).changed;
+      entry_.include = entry_.writable && changed;
+      if (changed) {
+        for (const OrderRule& rule : field.orderRules) {
+          const bool match = rule.anyValue || rule.value == value;
+          if (rule.type == OrderType::WriteFirst && (rule.always || match)) {
+            entry_.firstOrder = rule.order;
+          } else if (rule.type == OrderType::WriteLast && match) {
+            entry_.lastOrder = rule.order;
           }
-        } else if (rule.type == OrderType::WriteLast && match) {
-          entry_.lastOrder = rule.order;
         }
       }
     }
@@ -175,16 +226,17 @@ class ListBuilder {
     if (list_.count >= kTransferListSize) {
       return Fail(entry_.fieldLine, "more than 2049 entries in one transfer");
     }
+    const std::int64_t data = SharedAt(entry_.address).data;
     // Only a byte that goes out must fit (an excluded one is overwritten).
-    if (entry_.include && (entry_.data < 0 || entry_.data > kByteMax)) {
+    if (entry_.include && (data < 0 || data > kByteMax)) {
       return Fail(entry_.fieldLine,
                   "the bit-field values of address " +
                       definition::Hex2(static_cast<std::uint32_t>(entry_.address)) + " add up to " +
-                      std::to_string(entry_.data) + ", more than one byte holds");
+                      std::to_string(data) + ", more than one byte holds");
     }
     const auto at = static_cast<std::size_t>(list_.count);
     list_.address[at] = static_cast<std::int16_t>(entry_.address);
-    list_.data[at] = static_cast<std::uint8_t>(entry_.data);
+    list_.data[at] = static_cast<std::uint8_t>(data);
     list_.line[at] = static_cast<std::int16_t>(entry_.line);
     return true;
   }
@@ -204,8 +256,9 @@ class ListBuilder {
                         " both take transfer order " + std::to_string(order));
       }
     }
+    const SharedByte& byte = SharedAt(entry_.address);
     if (entry_.firstOrder > 0) {
-      const std::int64_t data = entry_.data + entry_.adjustment;
+      const std::int64_t data = byte.data + byte.adjustment;
       if (data < 0 || data > kByteMax) {
         return Fail(entry_.fieldLine,
                     "the first write to address " +
@@ -218,7 +271,7 @@ class ListBuilder {
     }
     if (entry_.lastOrder > 0) {
       lastList_[static_cast<std::size_t>(entry_.lastOrder)] = {
-          static_cast<std::int16_t>(entry_.address), static_cast<std::uint8_t>(entry_.data),
+          static_cast<std::int16_t>(entry_.address), static_cast<std::uint8_t>(byte.data),
           static_cast<std::int16_t>(entry_.line)};
     }
     entry_.include = false;  // closed once
@@ -241,6 +294,27 @@ class ListBuilder {
     }
     ++list_.count;
     return true;
+  }
+
+  // A byte written in a place of its own (writefirst, writelast) is not
+  // written again in the main list, and there each chip byte is written once,
+  // where its last register stands: every write of it has the same contents.
+  void KeepOneWriteOfEachByte() {
+    std::set<std::int32_t> written;
+    for (const auto* slots : {&firstList_, &lastList_}) {
+      for (const OrderSlot& slot : *slots) {
+        if (slot.address != -1) {
+          written.insert(slot.address);
+        }
+      }
+    }
+    std::array<bool, kTransferListSize> removed{};
+    for (int i = list_.count - 1; i >= 0; --i) {
+      const std::int16_t address = list_.address[static_cast<std::size_t>(i)];
+      removed[static_cast<std::size_t>(i)] =
+          address <= kLastChipRegister && !written.insert(address).second;
+    }
+    Compact(removed);
   }
 
   // First list (ascending order), main list, last list (descending order).
@@ -293,6 +367,10 @@ class ListBuilder {
       }
       previousChip = i;
     }
+    Compact(removed);
+  }
+
+  void Compact(const std::array<bool, kTransferListSize>& removed) {
     int kept = 0;
     for (int i = 0; i < list_.count; ++i) {
       if (!removed[static_cast<std::size_t>(i)]) {
@@ -337,17 +415,31 @@ class ListBuilder {
   std::int32_t registerFirstAddress_ = -1;
   std::array<OrderSlot, kOrderSlots> firstList_{};
   std::array<OrderSlot, kOrderSlots> lastList_{};
+  std::vector<std::int64_t> values_;  // by index into the layout's bit fields
+  std::map<std::int32_t, SharedByte> shared_;
   std::string problem_;
 };
 
 }  // namespace
 
-bool BuildTransferList(Session& session, Direction direction, Scope scope, TransferList& list) {
-  const bool logRead = direction == Direction::Read && scope == Scope::Log;
-  if (logRead && session.logListCache.valid) {
-    list = session.logListCache.list;
-    return true;
+std::map<std::int32_t, std::uint8_t> ShownBytes(Session& session, Direction direction) {
+  const DefinitionLayout* layout = session.Layout();
+  if (layout == nullptr) {
+    return {};
   }
+  markup::MarkupStore& store = session.Store();
+  const int cursor = store.XmlFileIndex();
+  TransferList unused;
+  ListBuilder builder(session, direction, Scope::All, unused);
+  std::map<std::int32_t, std::uint8_t> bytes = builder.Bytes(*layout);
+  store.SetXmlFileIndex(cursor);
+  return bytes;
+}
+
+bool BuildTransferList(Session& session, Direction direction, Scope scope, TransferList& list) {
+  // Planned afresh every time, the log list too: the conditions that hide
+  // registers and the values a read without a chip returns change while
+  // logging runs.
   list.count = 0;
   const DefinitionLayout* layout = session.Layout();
   if (layout == nullptr) {
@@ -366,10 +458,6 @@ bool BuildTransferList(Session& session, Direction direction, Scope scope, Trans
     list.count = 0;
     session.ShowMessage(builder.Problem());
     return false;
-  }
-  if (logRead) {
-    session.logListCache.list = list;
-    session.logListCache.valid = true;
   }
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "../engine/engine_fixture.hpp"
 #include "../markup/temp_folder.hpp"
 #include "engine/part_loader.hpp"
@@ -169,6 +171,75 @@ TEST_F(Continuous, TwoRunsInOneFileEachHaveTheirHeader) {
   LogRun(1);
   EXPECT_EQ(ReadBytes(path), Header() + kTitleRow + Header() + kTitleRow +
                                  "10:00:02\t25.0    \t7            \t\r\n");
+}
+
+// Extra is hidden while Mode is odd. Values in the definition: 0, 11, 33;
+// in the chip: Mode as the case says, 20 and 50.
+const char* kModeLog =
+    ">register log=true title=Mode format=dec >>bitfield addr=1 bit=7:0 value=0 >register log=true "
+    "title=Extra format=dec >>hide addr=1 bit=0 value=1 >>bitfield addr=2 bit=7:0 value=B "
+    ">register log=true title=Temp format=dec >>bitfield addr=5 bit=7:0 value=21";
+
+// Every row has one cell under each title, whatever the conditions do while
+// logging runs; a register hidden at a step, or not read in it, has an empty
+// cell; without a chip each row shows the values the panel shows.
+TEST_F(Continuous, EveryLogRowLinesUpWithItsTitleRow) {
+  struct Case {
+    const char* what;
+    bool hardware;
+    std::vector<std::uint8_t> modes;  // the chip's Mode at each step: header, titles, rows
+    int editAt;                       // before this step Temp is set to 77 in the panel
+    const char* rows;
+  };
+  const Case cases[] = {
+      {"hidden while logging",
+       true,
+       {0, 0, 0, 1},
+       -1,
+       "10:00:01\tMode    \tExtra   \tTemp    \t\r\n"
+       "10:00:02\t0       \t20      \t50      \t\r\n"
+       "10:00:03\t1       \t        \t50      \t\r\n"},
+      // The step in which Mode changes planned its read while Extra was hidden.
+      {"shown while logging",
+       true,
+       {1, 1, 1, 0, 0},
+       -1,
+       "10:00:01\tMode    \tExtra   \tTemp    \t\r\n"
+       "10:00:02\t1       \t        \t50      \t\r\n"
+       "10:00:03\t0       \t        \t50      \t\r\n"
+       "10:00:04\t0       \t20      \t50      \t\r\n"},
+      {"edited without hardware",
+       false,
+       {0, 0, 0, 0},
+       3,
+       "10:00:01\tMode    \tExtra   \tTemp    \t\r\n"
+       "10:00:02\t0       \t11      \t33      \t\r\n"
+       "10:00:03\t0       \t11      \t77      \t\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Part(kModeLog);
+    ASSERT_TRUE(engine::CollectStartupLists(session));
+    session.images = engine::RegisterImages{};
+    session.connection.deviceHandle = c.hardware ? 7 : engine::kNoDevice;
+    session.connection.link = c.hardware ? engine::kLinkUsb : engine::kLinkNone;
+    library.chip = {{2, 20}, {5, 50}};
+    dateTime.times = 0;
+    edit.writeNow = true;
+    std::filesystem::remove(path);
+    ASSERT_TRUE(reader.StartLogging(path));
+    for (std::size_t step = 0; step < c.modes.size(); ++step) {
+      library.chip[1] = c.modes[step];
+      if (static_cast<int>(step) == c.editAt) {
+        engine::SetFieldText(session, edit, BitfieldLine(3), "77");
+      }
+      Wait(step == 0 ? 500 : 100);
+    }
+    reader.StopLogging();
+    const std::string log = ReadBytes(path);
+    const std::string titles = "Log Registers\r\n";
+    EXPECT_EQ(log.substr(log.find(titles) + titles.size()), c.rows);
+  }
 }
 
 TEST_F(Continuous, StepsReadTheLogRegistersOnlyAfterTheHeader) {

@@ -147,6 +147,8 @@ TEST_F(EngineTest, CheckReportsEveryLimitOfTransfersAndConversions) {
        "demo:4: bitfield attribute value \"1F\" does not fit 4 bits", true},
       {field + "/>\r\n" + field + "/>\r\n",
        "demo:5: bitfield attribute bit \"7:0\" overlaps another field of the same byte", false},
+      {field + "/>\r\n   <bitfield addr=\"6\" bit=\"0\" value=\"0\"/>\r\n" + field + "/>\r\n",
+       "demo:6: bitfield attribute bit \"7:0\" overlaps another field of the same byte", false},
       {"   <bitfield addr=\"5\" bit=\"12:5\" value=\"0\"/>\r\n",
        "demo:4: bitfield attribute bit \"12:5\" crosses a byte boundary", false},
       {"   <bitfield addr=\"5:8000\" bit=\"0\" value=\"0\"/>\r\n",

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "engine/part_loader.hpp"
 #include "engine/register_access.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/register_view.hpp"
@@ -156,6 +157,80 @@ TEST_F(EngineTest, EveryWriteSendsItsChangeOrSaysWhyNot) {
     const auto writes = library.CallsOf("WriteDevice");
     EXPECT_EQ(writes.empty() ? Bytes{} : writes[0].data, c.written);
   }
+}
+
+// Byte 05 holds High and Low with Other between them; byte 01 holds Mode,
+// written first as 1 and last with its value, and Alert further on; byte 09
+// holds Target, which follows Source, and Flags; Cond shows while High is not
+// 0. Mode, High, Other and Low are written at start-up, Alert is not.
+const char* kSharedApart =
+    ">register title=Mode writeonstartup=true >>bitfield addr=1 bit=1:0 value=0 >>>add "
+    "type=writefirst order=1 always=true value=1 >>>add type=writelast order=1 >register "
+    "title=High writeonstartup=true >>bitfield addr=5 bit=7:4 value=0 >register title=Other "
+    "writeonstartup=true >>bitfield addr=6 bit=7:0 value=0 >register title=Low writeonstartup=true "
+    ">>bitfield addr=5 bit=3:0 value=0 >register title=Alert >>bitfield addr=1 bit=7:4 value=0 "
+    ">register title=Source updatereg=9 >>bitfield addr=8 bit=7:0 value=0 >register title=Target "
+    "updatereg=9 format=0 input=0:15 display=0:15 >>bitfield addr=9 bit=3:0 value=0 >>add "
+    "type=updatereg >>>updatereg addr=8 bit=3:0 type=display value=0 >register title=Flags "
+    ">>bitfield addr=9 bit=7:4 value=0 >register title=Cond >>hide addr=5 bit=7:4 value=0 "
+    ">>bitfield addr=C bit=7:0 value=0";
+
+// Every write of a byte carries the fields of every register that shares it,
+// once per byte (transfer-order rules aside); without a chip a read changes
+// none of them.
+TEST_F(EngineTest, EveryWriteOfASharedByteCarriesAllItsRegisters) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, std::string>> edits;  // bit field (1-based), text
+    bool writeAll;                                   // every register marked, as Open Reg does
+    const char* written;                             // "address=data" of the write
+    bool startup = false;                            // the start-up writes instead
+  };
+  const Case cases[] = {
+      {"the earlier register", {{2, "4"}}, false, "5=4A"},
+      {"the later register", {{4, "2"}}, false, "5=32"},
+      {"both", {{2, "4"}, {4, "2"}}, false, "5=42"},
+      {"beside a field with order rules", {{5, "3"}, {3, "5"}}, false, "1=31 6=05 1=32"},
+      {"a dependent register", {{6, "5"}}, false, "8=05 9=C5"},
+      {"a condition on the byte", {{9, "7"}, {4, "2"}}, false, "5=32 C=07"},
+      {"everything", {}, true, "1=21 6=01 5=3A 8=00 9=C7 C=00 1=22"},
+      {"the start-up writes", {}, false, "1=22 6=01 5=3A", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Part(kSharedApart);
+    session.images = RegisterImages{};
+    session.readAfterWrite = false;
+    library.chip = {{1, 0x22}, {5, 0x3A}, {6, 0x01}, {9, 0xC7}};
+    library.calls.clear();
+    ASSERT_TRUE(ReadUnmodified(session));
+    EditState edit;
+    for (const auto& [field, text] : c.edits) {
+      EXPECT_EQ(SetFieldText(session, edit, BitfieldLine(field), text).message, "");
+    }
+    if (c.writeAll) {
+      std::fill(session.images.modifiedByLine.begin(), session.images.modifiedByLine.end(), true);
+    }
+    if (c.startup) {
+      ASSERT_TRUE(CollectStartupLists(session));
+      EXPECT_TRUE(WritePendingList(session));
+    } else {
+      EXPECT_TRUE(WriteModified(session, true));
+    }
+    const auto writes = library.CallsOf("WriteDevice");
+    ASSERT_EQ(writes.size(), 1u);
+    TransferList sent;
+    for (std::size_t i = 0; i < writes[0].registers.size(); ++i) {
+      sent.Append(writes[0].registers[i], writes[0].data[i], 0);
+    }
+    EXPECT_EQ(Entries(sent), c.written);
+  }
+  // Without a chip the bytes read are the ones shown.
+  session.connection.deviceHandle = kNoDevice;
+  session.connection.link = kLinkNone;
+  ASSERT_TRUE(ReadUnmodified(session));
+  EXPECT_EQ(Bitfield(2), "3");
+  EXPECT_EQ(Bitfield(4), "A");
 }
 
 TEST_F(Operations, ReadUnmodifiedKeepsPendingChanges) {

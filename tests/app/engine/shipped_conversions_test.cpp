@@ -257,7 +257,6 @@ TEST(ShippedDefinitions, BuildTheirListsWithinTheLimits) {
     Session session(store, library, messages);
     for (const std::int16_t link : {kLinkUsb, kLinkSmbus, kLinkNone}) {
       session.connection.link = link;
-      session.logListCache.valid = false;
       for (const Direction direction : {Direction::Read, Direction::Write}) {
         for (const Scope scope : {Scope::All, Scope::Log, Scope::UpdateReg}) {
           TransferList list;
