@@ -35,6 +35,7 @@ struct SharedByte {
   std::int64_t data = 0;        // the placed values of the fields
   std::int64_t adjustment = 0;  // what writefirst-always rules change in the first write
   bool changed = false;         // a register with a field there has a pending change
+  int fieldLine = 0;            // the last of the fields, for messages
 };
 
 // The byte entry being assembled from consecutive bit fields of one address.
@@ -148,6 +149,7 @@ class ListBuilder {
         const std::int64_t placed = PlaceField(values_[at], field.byteBits);
         byte.data += placed;
         byte.changed = byte.changed || images_.ModifiedLine(reg.line);
+        byte.fieldLine = field.line;
         for (const OrderRule& rule : field.orderRules) {
           if (rule.type == OrderType::WriteFirst && rule.always) {
             byte.adjustment += PlaceField(rule.value, field.byteBits) - placed;
@@ -226,13 +228,14 @@ class ListBuilder {
     if (list_.count >= kTransferListSize) {
       return Fail(entry_.fieldLine, "more than 2049 entries in one transfer");
     }
-    const std::int64_t data = SharedAt(entry_.address).data;
+    const SharedByte& byte = SharedAt(entry_.address);
+    const std::int64_t data = byte.data;
     // Only a byte that goes out must fit (an excluded one is overwritten).
     if (entry_.include && (data < 0 || data > kByteMax)) {
-      return Fail(entry_.fieldLine,
-                  "the bit-field values of address " +
-                      definition::Hex2(static_cast<std::uint32_t>(entry_.address)) + " add up to " +
-                      std::to_string(data) + ", more than one byte holds");
+      return Fail(byte.fieldLine, "the bit-field values of address " +
+                                      definition::Hex2(static_cast<std::uint32_t>(entry_.address)) +
+                                      " add up to " + std::to_string(data) +
+                                      ", more than one byte holds");
     }
     const auto at = static_cast<std::size_t>(list_.count);
     list_.address[at] = static_cast<std::int16_t>(entry_.address);

@@ -82,12 +82,15 @@ TEST_F(EngineTest, OrderOutsideTheRangeIsRefused) {
 }
 
 TEST_F(EngineTest, PlacedValuesBeyondAByteAreRefused) {
-  Part(">register >>bitfield addr=5 bit=7:4 value=1F");
+  // Named at the last field of the byte, wherever the fields stand.
+  Part(
+      ">register >>bitfield addr=5 bit=3:0 value=0 >register >>bitfield addr=6 bit=0 value=0 "
+      ">register >>bitfield addr=5 bit=7:4 value=1F");
   TransferList list;
   EXPECT_FALSE(BuildTransferList(session, Direction::Write, Scope::All, list));
   EXPECT_EQ(messages.shown.at(0).prompt,
             "Registers cannot be transferred: the bit-field values of address 05 add up to "
-            "496, more than one byte holds (line 4 of the part definition)");
+            "496, more than one byte holds (line 10 of the part definition)");
   Part(
       ">register >>bitfield addr=5 bit=7:0 value=0 >>>add type=writefirst order=1 always=true "
       "value=300");
