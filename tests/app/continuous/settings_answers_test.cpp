@@ -33,14 +33,6 @@ TEST(SetLogLimit, TakesWholeNumbersOrNone) {
   EXPECT_FALSE(LogLimitFromAnswer(""));
 }
 
-TEST(SettingsBoxes, ShowTheCurrentValues) {
-  EXPECT_EQ(ReadIntervalAnswerText(1000), "1");
-  EXPECT_EQ(ReadIntervalAnswerText(250), "0.25");
-  EXPECT_EQ(ReadIntervalAnswerText(10), "0.01");
-  EXPECT_EQ(LogLimitAnswerText(-1), "none");
-  EXPECT_EQ(LogLimitAnswerText(20), "20");
-}
-
 TEST(SettingsBoxes, AskAgainUntilAnAnswerIsTakenOrEmpty) {
   struct Case {
     bool readTime;
@@ -52,6 +44,7 @@ TEST(SettingsBoxes, AskAgainUntilAnAnswerIsTakenOrEmpty) {
   const Case cases[] = {
       {true, {"1.5", "0.005", "0.01"}, 1000, 10, "Modify Read/Log Time|1"},
       {true, {"0.005", ""}, 250, 250, "Modify Read/Log Time|0.25"},
+      {true, {""}, 10, 10, "Modify Read/Log Time|0.01"},
       {false, {"2.5", "None", "none"}, 20, -1, "Modify Log Limit|20"},
       {false, {"0"}, -1, 0, "Modify Log Limit|none"},
   };

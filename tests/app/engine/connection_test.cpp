@@ -188,15 +188,6 @@ TEST_F(Connection, StartupListsHoldOneEntryPerConsecutiveAddress) {
   ASSERT_EQ(reads.count, 2);
   EXPECT_EQ(reads.registerAddress[0], 1);
   EXPECT_EQ(reads.registerAddress[1], 2);  // the read address
-
-  library.calls.clear();
-  EXPECT_TRUE(WritePendingList(session));
-  EXPECT_TRUE(ReadPendingList(session));
-  ASSERT_EQ(library.calls.size(), 2u);
-  EXPECT_EQ(library.calls[0].registers, (Addrs{1, 0x82, 0x120}));
-  EXPECT_EQ(library.calls[0].data, (Bytes{0x25, 0x01, 0x62}));
-  EXPECT_EQ(library.calls[1].function, "ReadDevice");
-  EXPECT_EQ(library.calls[1].registers, (Addrs{1, 2}));
 }
 
 }  // namespace
