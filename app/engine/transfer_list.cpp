@@ -32,6 +32,7 @@ struct OrderSlot {
 // each transfer of the byte carries all of them, so no register's bits are
 // cleared by another's transfer.
 struct SharedByte {
+  std::int32_t address = 0;
   std::int64_t data = 0;        // the placed values of the fields
   std::int64_t adjustment = 0;  // what writefirst-always rules change in the first write
   bool changed = false;         // a register with a field there has a pending change
@@ -97,8 +98,8 @@ class ListBuilder {
   std::map<std::int32_t, std::uint8_t> Bytes(const DefinitionLayout& layout) {
     CollectSharedBytes(layout);
     std::map<std::int32_t, std::uint8_t> bytes;
-    for (const auto& [address, byte] : shared_) {
-      bytes[address] = static_cast<std::uint8_t>(byte.data & kByteMax);
+    for (const SharedByte& byte : shared_) {
+      bytes[byte.address] = static_cast<std::uint8_t>(byte.data & kByteMax);
     }
     return bytes;
   }
@@ -128,13 +129,11 @@ class ListBuilder {
     return direction_ == Direction::Read ? field.readAddress : field.writeAddress;
   }
 
-  // The bit-field values, and what every shown field puts into its byte.
+  // The values of the shown bit fields, and what each puts into its byte.
   void CollectSharedBytes(const DefinitionLayout& layout) {
     values_.assign(layout.bitfields.size(), 0);
-    for (std::size_t i = 0; i < layout.bitfields.size(); ++i) {
-      store_.SetXmlFileIndex(layout.bitfields[i].line);
-      values_[i] = definition::HexToLong(store_.GetAttributeView("value"));
-    }
+    slotOf_.assign(kImageSize, -1);
+    shared_.clear();
     for (const RegisterLayout& reg : layout.registers) {
       if (!Shown(reg)) {
         continue;
@@ -145,7 +144,15 @@ class ListBuilder {
         if (field.hide.Hides(images_)) {
           continue;
         }
-        SharedByte& byte = shared_[AddressOf(field)];
+        store_.SetXmlFileIndex(field.line);
+        values_[at] = definition::HexToLong(store_.GetAttributeView("value"));
+        const std::int32_t address = AddressOf(field);
+        std::int32_t& slot = slotOf_[static_cast<std::size_t>(address)];
+        if (slot < 0) {
+          slot = static_cast<std::int32_t>(shared_.size());
+          shared_.push_back(SharedByte{address});
+        }
+        SharedByte& byte = shared_[static_cast<std::size_t>(slot)];
         const std::int64_t placed = PlaceField(values_[at], field.byteBits);
         byte.data += placed;
         byte.changed = byte.changed || images_.ModifiedLine(reg.line);
@@ -159,7 +166,9 @@ class ListBuilder {
     }
   }
 
-  const SharedByte& SharedAt(std::int32_t address) const { return shared_.at(address); }
+  const SharedByte& SharedAt(std::int32_t address) const {
+    return shared_[static_cast<std::size_t>(slotOf_[static_cast<std::size_t>(address)])];
+  }
 
   bool AddField(const RegisterLayout& reg, const BitfieldLayout& field, std::int64_t value) {
     const bool read = direction_ == Direction::Read;
@@ -419,7 +428,8 @@ class ListBuilder {
   std::array<OrderSlot, kOrderSlots> firstList_{};
   std::array<OrderSlot, kOrderSlots> lastList_{};
   std::vector<std::int64_t> values_;  // by index into the layout's bit fields
-  std::map<std::int32_t, SharedByte> shared_;
+  std::vector<SharedByte> shared_;    // one per byte address of the shown fields
+  std::vector<std::int32_t> slotOf_;  // by byte address: its index in shared_, or -1
   std::string problem_;
 };
 
