@@ -241,77 +241,70 @@ class FaultSuiteTest : public ::testing::TestWithParam<BoardClass> {
   std::string trace_;
 };
 
-TEST_P(FaultSuiteTest, ATimeOutOnEveryResponseOfAMultiPacketRead) {
-  for (int k = 1; k <= kReadResponses; ++k) {
-    SCOPED_TRACE("response " + std::to_string(k));
-    board_->Faults().Arm(FaultKind::kTimeout, static_cast<std::uint32_t>(k));
-    ExpectFailedRead("ReadDevice: Wrong number of bytes returned");
-    EXPECT_EQ(board_->Faults().Pending(FaultKind::kTimeout), 0u);
-    ExpectNextReadWorks();
-  }
-}
-
-TEST_P(FaultSuiteTest, ATimeOutOnEveryRequestOfAMultiPacketRead) {
-  for (int k = 1; k <= kReadResponses; ++k) {
-    SCOPED_TRACE("request " + std::to_string(k));
-    commands_->Arm(CommandFaults::Kind::kTimeout, k);
-    ExpectFailedRead("WriteDevice: Wrong number of bytes sent");
-    ExpectNextReadWorks();
-  }
-}
-
-TEST_P(FaultSuiteTest, ATimeOutOnEveryPacketOfAMultiPacketWrite) {
-  for (int k = 1; k <= kWritePackets; ++k) {
-    SCOPED_TRACE("packet " + std::to_string(k));
-    const auto base = static_cast<std::uint8_t>(0x10 * k);
-    commands_->Arm(CommandFaults::Kind::kTimeout, k);
-    std::vector<std::uint8_t> before(kWriteCount);
-    for (int i = 0; i < kWriteCount; ++i) {
-      before[static_cast<std::size_t>(i)] = chip_->Byte(static_cast<std::uint16_t>(i));
-    }
-    EXPECT_FALSE(WriteRegisters(kWriteCount, base));
-    EXPECT_EQ(LastError(), "WriteDevice: Wrong number of bytes sent");
-    // Packets before the failed one were written; none after it.
-    for (int i = 0; i < kWriteCount; ++i) {
-      const bool sent = i < (k - 1) * kRegistersPerWritePacket;
-      EXPECT_EQ(chip_->Byte(static_cast<std::uint16_t>(i)),
-                sent ? static_cast<std::uint8_t>(base + i) : before[static_cast<std::size_t>(i)])
-          << "register " << i;
-    }
-    ASSERT_TRUE(WriteRegisters(kWriteCount, base)) << LastError();
-    for (int i = 0; i < kWriteCount; ++i) {
-      EXPECT_EQ(chip_->Byte(static_cast<std::uint16_t>(i)), static_cast<std::uint8_t>(base + i));
-    }
-    ExpectNextReadWorks();
-  }
-}
-
-TEST_P(FaultSuiteTest, APacketTakenOnlyInPartFailsTheWrite) {
-  for (int k = 1; k <= kWritePackets; ++k) {
-    SCOPED_TRACE("packet " + std::to_string(k));
-    commands_->Arm(CommandFaults::Kind::kShort, k);
-    EXPECT_FALSE(WriteRegisters(kWriteCount, 0x33));
-    EXPECT_EQ(LastError(), "WriteDevice: Wrong number of bytes sent");
-    ASSERT_TRUE(WriteRegisters(kWriteCount, 0x44)) << LastError();
-    ExpectNextReadWorks();
-  }
-}
-
-TEST_P(FaultSuiteTest, RepliesOfTheWrongLengthAtEveryResponse) {
-  for (const FaultKind kind : {FaultKind::kShortResponse, FaultKind::kLongResponse}) {
-    for (int k = 1; k <= kReadResponses; ++k) {
-      SCOPED_TRACE(std::string(FaultName(kind)) + " at response " + std::to_string(k));
-      board_->Faults().Arm(kind, static_cast<std::uint32_t>(k));
-      ExpectFailedRead("ReadDevice: Wrong number of bytes returned");
+// A fault at each packet of a multi-packet read: from the board (its
+// responses) or on the way to it (the read requests).
+TEST_P(FaultSuiteTest, AFaultAtEveryPacketOfAMultiPacketRead) {
+  struct Case {
+    FaultKind kind;
+    bool request;  // armed on the read requests, not by the board
+    int packets;
+    const char* message;
+  };
+  const Case cases[] = {
+      {FaultKind::kTimeout, false, kReadResponses, "ReadDevice: Wrong number of bytes returned"},
+      {FaultKind::kShortResponse, false, kReadResponses,
+       "ReadDevice: Wrong number of bytes returned"},
+      {FaultKind::kLongResponse, false, kReadResponses,
+       "ReadDevice: Wrong number of bytes returned"},
+      {FaultKind::kNak, false, 1, "ReadDevice: Wrong number of bytes returned"},
+      {FaultKind::kTimeout, true, kReadResponses, "WriteDevice: Wrong number of bytes sent"},
+  };
+  for (const Case& c : cases) {
+    for (int k = 1; k <= c.packets; ++k) {
+      SCOPED_TRACE(std::string(FaultName(c.kind)) + (c.request ? " at request " : " at response ") +
+                   std::to_string(k));
+      if (c.request) {
+        commands_->Arm(CommandFaults::Kind::kTimeout, k);
+      } else {
+        board_->Faults().Arm(c.kind, static_cast<std::uint32_t>(k));
+      }
+      ExpectFailedRead(c.message);
+      EXPECT_EQ(board_->Faults().Pending(c.kind), 0u);
       ExpectNextReadWorks();
     }
   }
 }
 
-TEST_P(FaultSuiteTest, AChipThatDoesNotAcknowledgeFailsTheReadOnly) {
-  board_->Faults().Arm(FaultKind::kNak, 2);
-  ExpectFailedRead("ReadDevice: Wrong number of bytes returned");
-  ExpectNextReadWorks();
+// A packet of a multi-packet write that times out, or that the board takes
+// whole but reports short: the packets before it were written (and a packet
+// the board took), none after it.
+TEST_P(FaultSuiteTest, AFaultAtEveryPacketOfAMultiPacketWrite) {
+  for (const auto kind : {CommandFaults::Kind::kTimeout, CommandFaults::Kind::kShort}) {
+    for (int k = 1; k <= kWritePackets; ++k) {
+      SCOPED_TRACE((kind == CommandFaults::Kind::kShort ? "short packet " : "time-out at packet ") +
+                   std::to_string(k));
+      const auto base = static_cast<std::uint8_t>(0x10 * k + (kind == CommandFaults::Kind::kShort));
+      commands_->Arm(kind, k);
+      std::vector<std::uint8_t> before(kWriteCount);
+      for (int i = 0; i < kWriteCount; ++i) {
+        before[static_cast<std::size_t>(i)] = chip_->Byte(static_cast<std::uint16_t>(i));
+      }
+      EXPECT_FALSE(WriteRegisters(kWriteCount, base));
+      EXPECT_EQ(LastError(), "WriteDevice: Wrong number of bytes sent");
+      for (int i = 0; i < kWriteCount; ++i) {
+        const int taken = k - (kind == CommandFaults::Kind::kShort ? 0 : 1);
+        const bool sent = i < taken * kRegistersPerWritePacket;
+        EXPECT_EQ(chip_->Byte(static_cast<std::uint16_t>(i)),
+                  sent ? static_cast<std::uint8_t>(base + i) : before[static_cast<std::size_t>(i)])
+            << "register " << i;
+      }
+      ASSERT_TRUE(WriteRegisters(kWriteCount, base)) << LastError();
+      for (int i = 0; i < kWriteCount; ++i) {
+        EXPECT_EQ(chip_->Byte(static_cast<std::uint16_t>(i)), static_cast<std::uint8_t>(base + i));
+      }
+      ExpectNextReadWorks();
+    }
+  }
 }
 
 TEST_P(FaultSuiteTest, TimeOutInTheBoardPassOfAMixedRead) {
@@ -366,11 +359,13 @@ TEST_P(FaultSuiteTest, DisconnectInTheMiddleOfAReadOrWriteThenReopen) {
   }
 }
 
+// Nothing is created or damaged, and the device object stays with the
+// caller, who closes it.
 TEST_P(FaultSuiteTest, FailedFirmwareDownloadsLeaveTheBoardOpenableAgain) {
   EXPECT_EQ(CloseDevice(handle_), 1);
   struct Case {
     FaultKind kind;
-    std::uint32_t at;
+    std::uint32_t at;  // 0: not armed, the image file is missing
     const char* message;
   };
   const Case cases[] = {
@@ -380,41 +375,30 @@ TEST_P(FaultSuiteTest, FailedFirmwareDownloadsLeaveTheBoardOpenableAgain) {
       // The image went in, but the CPU never left reset: the board never
       // comes back with the firmware.
       {FaultKind::kResetFailure, 2, "OpenDevice: Board did not come back after firmware download"},
+      {FaultKind::kResetFailure, 0, " error opening firmware file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(FaultName(c.kind)) + "@" + std::to_string(c.at));
     board_->Unplug();
     board_->Replug();
-    board_->Faults().Arm(c.kind, c.at);
+    if (c.at != 0) {
+      board_->Faults().Arm(c.kind, c.at);
+    }
+    const std::string image = c.at != 0 ? firmware_ : folder_ + "/missing.bix";
     std::uint16_t vidPid[2] = {kVendor, kProduct};
     DeviceHandle handle = -1;
     const auto start = Clock::now();
-    EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, firmware_.c_str(), &handle), 0);
+    EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, image.c_str(), &handle), 0);
     EXPECT_LT(Clock::now() - start, kNoHang);
     EXPECT_EQ(LastError(), c.message);
     EXPECT_FALSE(board_->FirmwareRunning());
-    // The device object stays with the caller, who closes it.
+    EXPECT_FALSE(std::filesystem::exists(folder_ + "/missing.bix"));
     EXPECT_EQ(CloseDevice(handle), 1);
     handle_ = Open();
     ExpectNextReadWorks();
     EXPECT_EQ(CloseDevice(handle_), 1);
   }
   handle_ = Open();
-}
-
-TEST_P(FaultSuiteTest, MissingFirmwareFileIsReportedAndTheNextOpenWorks) {
-  EXPECT_EQ(CloseDevice(handle_), 1);
-  board_->Unplug();
-  board_->Replug();
-  const std::string missing = folder_ + "/missing.bix";
-  std::uint16_t vidPid[2] = {kVendor, kProduct};
-  DeviceHandle handle = -1;
-  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, missing.c_str(), &handle), 0);
-  EXPECT_EQ(LastError(), " error opening firmware file");
-  EXPECT_EQ(CloseDevice(handle), 1);
-  EXPECT_FALSE(std::filesystem::exists(missing)) << "nothing is created";
-  handle_ = Open();
-  ExpectNextReadWorks();
 }
 
 TEST_P(FaultSuiteTest, SmbusControllerFailuresThenTheNextTransferWorks) {

@@ -342,85 +342,33 @@ TEST_F(LibusbDriverTest, BlockFormsCarryTheHeaderFieldsAndTheDataBehindIt) {
     IoResult result;
     uint32_t returned;  // behind the header
   };
+  const uint32_t control = kIoctlControlTransfer, buffered = kIoctlBufferedTransfer;
+  const IoResult done = IoResult::kDone, failed = IoResult::kFailed, late = IoResult::kTimeout;
+  const int timeout = LIBUSB_ERROR_TIMEOUT;
   const TransferHeader vendorOut{.bmRequestType = 0x40,
                                  .bRequest = 0xA0,
                                  .wValue = 0x7F92,
                                  .wLength = 1,
                                  .timeoutSeconds = 10,
                                  .status = 7};
-  const TransferHeader descriptorIn{
+  const TransferHeader in18{
       .bmRequestType = 0x80, .bRequest = 6, .wValue = 0x0100, .wLength = 18, .timeoutSeconds = 5};
-  const TransferHeader bulkIn{.timeoutSeconds = 3, .endpointAddress = 0x86, .bufferLength = 5};
-  const TransferHeader bulkOut{.timeoutSeconds = 3, .endpointAddress = 0x02, .bufferLength = 2};
-  const TransferHeader control{.timeoutSeconds = 3, .endpointAddress = 0x80, .bufferLength = 2};
+  const TransferHeader in5{.timeoutSeconds = 3, .endpointAddress = 0x86, .bufferLength = 5};
+  const TransferHeader out2{.timeoutSeconds = 3, .endpointAddress = 0x02, .bufferLength = 2};
+  const TransferHeader ep0{.timeoutSeconds = 3, .endpointAddress = 0x80, .bufferLength = 2};
   const std::vector<uint8_t> room18(18), room5(5), room2(2);
+  const std::string descriptor = "control 128 6 256 18 5000";
   const Case cases[] = {
-      {kIoctlControlTransfer,
-       vendorOut,
-       {1},
-       {},
-       0,
-       0,
-       "control 64 160 32658 1 10000 1",
-       IoResult::kDone,
-       1},
-      {kIoctlControlTransfer,
-       descriptorIn,
-       room18,
-       {18, 1, 16, 1},
-       0,
-       0,
-       "control 128 6 256 18 5000",
-       IoResult::kDone,
-       4},
-      {kIoctlControlTransfer,
-       descriptorIn,
-       room18,
-       {},
-       LIBUSB_ERROR_TIMEOUT,
-       0,
-       "control 128 6 256 18 5000",
-       IoResult::kTimeout,
-       0},
-      {kIoctlControlTransfer,
-       descriptorIn,
-       room18,
-       {},
-       LIBUSB_ERROR_PIPE,
-       0,
-       "control 128 6 256 18 5000",
-       IoResult::kFailed,
-       0},
-      {kIoctlControlTransfer, descriptorIn, room18, {}, 0, 1, "", IoResult::kFailed, 0},
-      {kIoctlBufferedTransfer,
-       bulkIn,
-       room5,
-       {7, 8, 9},
-       0,
-       0,
-       "bulk 134 5 3000",
-       IoResult::kDone,
-       3},
-      {kIoctlBufferedTransfer,
-       bulkIn,
-       room5,
-       {},
-       LIBUSB_ERROR_TIMEOUT,
-       0,
-       "bulk 134 5 3000",
-       IoResult::kTimeout,
-       0},
-      {kIoctlBufferedTransfer,
-       bulkOut,
-       {0xAB, 0xCD},
-       {},
-       0,
-       0,
-       "bulk 2 2 3000 171 205",
-       IoResult::kDone,
-       2},
-      {kIoctlBufferedTransfer, bulkIn, room5, {}, 0, 1, "", IoResult::kFailed, 0},
-      {kIoctlBufferedTransfer, control, room2, {}, 0, 0, "", IoResult::kFailed, 0},
+      {control, vendorOut, {1}, {}, 0, 0, "control 64 160 32658 1 10000 1", done, 1},
+      {control, in18, room18, {18, 1, 16, 1}, 0, 0, descriptor, done, 4},
+      {control, in18, room18, {}, timeout, 0, descriptor, late, 0},
+      {control, in18, room18, {}, LIBUSB_ERROR_PIPE, 0, descriptor, failed, 0},
+      {control, in18, room18, {}, 0, 1, "", failed, 0},
+      {buffered, in5, room5, {7, 8, 9}, 0, 0, "bulk 134 5 3000", done, 3},
+      {buffered, in5, room5, {}, timeout, 0, "bulk 134 5 3000", late, 0},
+      {buffered, out2, {0xAB, 0xCD}, {}, 0, 0, "bulk 2 2 3000 171 205", done, 2},
+      {buffered, in5, room5, {}, 0, 1, "", failed, 0},
+      {buffered, ep0, room2, {}, 0, 0, "", failed, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.call);

@@ -105,7 +105,7 @@ class PacketTraceFileTest : public ::testing::Test {
   std::string path_;
 };
 
-TEST_F(PacketTraceFileTest, TracesEveryRequestOfABoardOpenedWhileTheTraceIsOn) {
+TEST_F(PacketTraceFileTest, TracesEveryRequestOfABoardOpenedWhileTheTraceIsOnInItsForm) {
   FakeBoard board;
   board.deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x0400, 0x1120, 0, 0, 1);
   board.configurations = {
@@ -138,28 +138,20 @@ TEST_F(PacketTraceFileTest, TracesEveryRequestOfABoardOpenedWhileTheTraceIsOn) {
   EXPECT_THAT(std::vector<std::string>(lines.begin() + before, lines.end()),
               ElementsAre("usb ep=0x02 out 4/4 [00 02 01 48] ok", "usb ep=0x86 in 0/2 [] timeout",
                           "usb code=0x220044 out 1/1 [86] ok", "usb ep=0x86 in 2/2 [19 80] ok"));
-}
 
-TEST_F(PacketTraceFileTest, TracesBufferedTransfersWithTheirDataAndStatus) {
-  FakeBoard board;
+  // An old driver: the buffered form, with its data and status words.
   board.driverVersion = 0;
-  board.configurations = {
-      ConfigBuilder(1).Interface(0, 0, 2).Endpoint(0x02, 2, 64).Endpoint(0x86, 2, 64).Finish()};
-  FakeDriverClass driverClass;
-  driverClass.boards = {&board};
-  usb::UsbDevice device(&driverClass);
   ASSERT_TRUE(device.Open(0));
-  const size_t before = Lines().size();
-  uint8_t packet[3] = {1, 2, 3};
-  int32_t length = 3;
+  const size_t reopened = Lines().size();
+  length = 3;
   board.script.push_back(ScriptedAnswer{usb::IoResult::kDone, {}, -1, 0xC0000004});
   EXPECT_FALSE(device.EndpointAt(1)->XferData(packet, length));
   board.script.push_back(ScriptedAnswer{usb::IoResult::kDone, {0x42}, -1, 0});
   length = 3;
   ASSERT_TRUE(device.EndpointAt(2)->XferData(packet, length));
-  const std::vector<std::string> lines = Lines();
-  EXPECT_THAT(std::vector<std::string>(lines.begin() + before, lines.end()),
-              ElementsAre("usb ep=0x02 out 3/3 [01 02 03] status=c0000004,00000000",
+  lines = Lines();
+  EXPECT_THAT(std::vector<std::string>(lines.begin() + reopened, lines.end()),
+              ElementsAre("usb ep=0x02 out 3/3 [00 02 01] status=c0000004,00000000",
                           "usb ep=0x86 in 1/3 [42] ok"));
 }
 
