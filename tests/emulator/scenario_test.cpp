@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "emulator/environment.hpp"
 #include "emulator/part_chip.hpp"
@@ -46,7 +47,7 @@ RegisterChip& ChipAt(Emulator& emulator, uint8_t address) {
   return *static_cast<RegisterChip*>(chip);
 }
 
-TEST(PartChipTest, DemoDefinitionGivesEveryNamedByteItsStartupValue) {
+TEST(PartChipTest, EveryShippedPartLoadsCleanAndTheDemoGivesEveryNamedByteItsStartupValue) {
   std::string error;
   const auto part = LoadPartChip(std::string(KESTROVA_DATA_DIR) + "/device/demo", &error);
   ASSERT_TRUE(part) << error;
@@ -67,16 +68,12 @@ TEST(PartChipTest, DemoDefinitionGivesEveryNamedByteItsStartupValue) {
   ASSERT_FALSE(part->temperatures.empty());
   EXPECT_EQ(part->temperatures.front().title, "Temp");
   EXPECT_TRUE(part->boardRegisters.empty() || part->boardRegisters.front().first >= 0x400);
-}
-
-TEST(PartChipTest, EveryShippedPartLoadsWithoutWarnings) {
   for (const auto& entry : fs::directory_iterator(std::string(KESTROVA_DATA_DIR) + "/device")) {
-    std::string error;
-    const auto part = LoadPartChip(entry.path().string(), &error);
-    ASSERT_TRUE(part) << error;
-    EXPECT_TRUE(part->warnings.empty()) << entry.path();
-    EXPECT_FALSE(part->temperatures.empty()) << entry.path();
-    EXPECT_TRUE(part->defaultAddress) << entry.path();
+    const auto shipped = LoadPartChip(entry.path().string(), &error);
+    ASSERT_TRUE(shipped) << error;
+    EXPECT_TRUE(shipped->warnings.empty()) << entry.path();
+    EXPECT_FALSE(shipped->temperatures.empty()) << entry.path();
+    EXPECT_TRUE(shipped->defaultAddress) << entry.path();
   }
 }
 
@@ -262,9 +259,33 @@ TEST(ScenarioTest, ProblemsNameTheLineAndTheRestStillLoads) {
   EXPECT_NE(emulator.GetBuses()->I2c().ChipAt(0x40), nullptr);
 }
 
-TEST(ScenarioTest, UnreadableScenarioStillLeavesABoard) {
+// The bench falls back step by step: the shipped default scenario, every
+// part at its default address, or one bare board; a scenario or fault list
+// it cannot read is reported and still leaves a board.
+TEST(ScenarioTest, BenchWithoutAScenarioFallsBackStepByStep) {
+  const auto none = [](const char*) -> std::optional<std::string> { return std::nullopt; };
+  const BenchBuild shipped = BuildBench(none, kShippedData);
+  EXPECT_TRUE(shipped.problems.empty());
+  EXPECT_EQ(shipped.scenario, std::string(KESTROVA_DATA_DIR) + "/scenario/default.scn");
+  EXPECT_EQ(shipped.emulator->Chips().size(), 4u);
+
   TempFolder folder;
-  const BenchBuild build = BuildBench(
+  fs::create_directories(folder.Path() + "/device");
+  fs::copy_file(std::string(KESTROVA_DATA_DIR) + "/device/jc42-dimm-temperature-sensor",
+                folder.Path() + "/device/jc42");
+  fs::copy_file(std::string(KESTROVA_DATA_DIR) + "/device/demo", folder.Path() + "/device/demo");
+  const BenchBuild parts = BuildBench(none, {folder.Path()});
+  EXPECT_TRUE(parts.problems.empty());
+  EXPECT_TRUE(parts.scenario.empty());
+  EXPECT_NE(parts.emulator->GetBuses()->I2c().ChipAt(0x18), nullptr);
+  EXPECT_NE(parts.emulator->GetBuses()->I2c().ChipAt(0x48), nullptr);
+  EXPECT_EQ(parts.emulator->BoardAt(0).PresentedIdentity().vendorId, 0x0400);
+
+  const BenchBuild nothing = BuildBench(none, {});
+  EXPECT_EQ(nothing.emulator->BoardCount(), 1u);
+  EXPECT_EQ(nothing.emulator->BoardAt(0).PresentedIdentity().vendorId, kBootVendorId);
+
+  const BenchBuild unreadable = BuildBench(
       [&](const char* name) -> std::optional<std::string> {
         if (std::string(name) == "DRAVIK_EMULATOR_SCENARIO") {
           return folder.Path() + "/missing.scn";
@@ -275,36 +296,11 @@ TEST(ScenarioTest, UnreadableScenarioStillLeavesABoard) {
         return std::nullopt;
       },
       kShippedData);
-  ASSERT_EQ(build.problems.size(), 2u);
-  EXPECT_EQ(build.problems[0].rfind("cannot read emulator scenario " + folder.Path(), 0), 0u);
-  EXPECT_EQ(build.problems[1].rfind("DRAVIK_EMULATOR_FAULTS: bad fault \"sometimes\"", 0), 0u);
-  EXPECT_EQ(build.emulator->BoardCount(), 1u);
-  EXPECT_TRUE(build.emulator->Chips().empty());
-}
-
-TEST(ScenarioTest, WithoutAScenarioTheShippedDefaultIsUsed) {
-  const BenchBuild build = BuildBench([](const char*) { return std::nullopt; }, kShippedData);
-  EXPECT_TRUE(build.problems.empty());
-  EXPECT_EQ(build.scenario, std::string(KESTROVA_DATA_DIR) + "/scenario/default.scn");
-  EXPECT_EQ(build.emulator->Chips().size(), 4u);
-}
-
-TEST(ScenarioTest, WithoutAnyScenarioEveryPartGoesToItsDefaultAddress) {
-  TempFolder folder;
-  fs::create_directories(folder.Path() + "/device");
-  fs::copy_file(std::string(KESTROVA_DATA_DIR) + "/device/jc42-dimm-temperature-sensor",
-                folder.Path() + "/device/jc42");
-  fs::copy_file(std::string(KESTROVA_DATA_DIR) + "/device/demo", folder.Path() + "/device/demo");
-  const BenchBuild build = BuildBench([](const char*) { return std::nullopt; }, {folder.Path()});
-  EXPECT_TRUE(build.problems.empty());
-  EXPECT_TRUE(build.scenario.empty());
-  EXPECT_NE(build.emulator->GetBuses()->I2c().ChipAt(0x18), nullptr);
-  EXPECT_NE(build.emulator->GetBuses()->I2c().ChipAt(0x48), nullptr);
-  EXPECT_EQ(build.emulator->BoardAt(0).PresentedIdentity().vendorId, 0x0400);
-
-  const BenchBuild nothing = BuildBench([](const char*) { return std::nullopt; }, {});
-  EXPECT_EQ(nothing.emulator->BoardCount(), 1u);
-  EXPECT_EQ(nothing.emulator->BoardAt(0).PresentedIdentity().vendorId, kBootVendorId);
+  ASSERT_EQ(unreadable.problems.size(), 2u);
+  EXPECT_EQ(unreadable.problems[0].rfind("cannot read emulator scenario " + folder.Path(), 0), 0u);
+  EXPECT_EQ(unreadable.problems[1].rfind("DRAVIK_EMULATOR_FAULTS: bad fault \"sometimes\"", 0), 0u);
+  EXPECT_EQ(unreadable.emulator->BoardCount(), 1u);
+  EXPECT_TRUE(unreadable.emulator->Chips().empty());
 }
 
 }  // namespace

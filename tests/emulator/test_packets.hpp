@@ -15,16 +15,6 @@ inline std::vector<uint8_t> ChipRead(uint8_t bus, uint8_t address,
   return p;
 }
 
-inline std::vector<uint8_t> ChipWrite(uint8_t bus, uint8_t address,
-                                      const std::vector<uint8_t>& registers,
-                                      const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> p{1, bus, static_cast<uint8_t>(registers.size() + 1), address};
-  p.insert(p.end(), registers.begin(), registers.end());
-  p.push_back(static_cast<uint8_t>(data.size()));
-  p.insert(p.end(), data.begin(), data.end());
-  return p;
-}
-
 // Board registers: 16-bit addresses, high byte first.
 inline std::vector<uint8_t> BoardRead(const std::vector<uint16_t>& registers) {
   std::vector<uint8_t> p{0, 0, static_cast<uint8_t>(2 * registers.size() + 1), 0};
@@ -44,17 +34,6 @@ inline std::vector<uint8_t> BoardWrite(const std::vector<uint16_t>& registers,
     p.push_back(static_cast<uint8_t>(r));
   }
   p.push_back(static_cast<uint8_t>(data.size()));
-  p.insert(p.end(), data.begin(), data.end());
-  return p;
-}
-
-// Buses without a header (Microwire, stream, QX3 test).
-inline std::vector<uint8_t> HeaderlessRead(uint8_t bus, uint8_t count) {
-  return {0, bus, 0, count};
-}
-
-inline std::vector<uint8_t> HeaderlessWrite(uint8_t bus, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> p{1, bus, 0, static_cast<uint8_t>(data.size())};
   p.insert(p.end(), data.begin(), data.end());
   return p;
 }

@@ -31,6 +31,7 @@
 #include "continuous/plot_selection.hpp"
 #include "definition/data_file.hpp"
 #include "definition/part_settings.hpp"
+#include "kill_support.hpp"
 #include "markup/markup_store.hpp"
 #include "support/message_box_recorder.hpp"
 
@@ -48,12 +49,6 @@ constexpr int kDataEntries = 600;  // a data file of about 17 kB
 constexpr int kLogLinesPerVersion = 3;
 constexpr int kMaxKillDelayUs = 20000;
 constexpr int kBaseInterval = 1000;
-
-int Rounds() {
-  const char* text = std::getenv("KESTROVA_KILL_ROUNDS");
-  const int rounds = text != nullptr ? std::atoi(text) : 0;
-  return rounds > 0 ? rounds : kDefaultRounds;
-}
 
 // The part definition the plot selection reads: kLoggedRegisters logged
 // registers of one unit; register i sits at line 3 + 3 i.
@@ -274,7 +269,7 @@ TEST(KillTest, EveryFileIsAWholeVersionAfterAKillAtAnyMoment) {
     initial.Save(0);
   }
   std::mt19937 random(0x6b696c6c);
-  const int rounds = Rounds();
+  const int rounds = testing::KillRounds(kDefaultRounds);
   int firstVersion = 1;
   std::size_t maxTemporaries = 0;
   int killedInSave = 0;  // kills that caught a save between its temporary file and the rename

@@ -1,10 +1,9 @@
 // The SMBus-controller link: driver path, request blocks, the control codes,
-// the checks before the lock, and the cross-process controller lock.
+// the checks before the lock, and the controller lock held during a transfer.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -249,24 +248,6 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
   EXPECT_TRUE(state->sent.empty());
   EXPECT_EQ(CloseDevice(handle), 1) << LastError();
   EXPECT_TRUE(log.destroyed);
-}
-
-// A holder that dies with the lock held gives it back; the next transfer goes through.
-TEST_F(SmbusLinkTest, ALockHolderThatDiedCountsAsReleased) {
-  const DeviceHandle handle = OpenSmbus();
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
-    ::_exit(fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 0 : 1);
-  }
-  int status = -1;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_EQ(status, 0);
-  int16_t registers[1] = {3};
-  uint8_t data[1] = {0};
-  int16_t size = 1;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_SMBUS, 0x48, registers, data, &size), 1) << LastError();
-  EXPECT_EQ(data[0], 0x43);
 }
 
 }  // namespace

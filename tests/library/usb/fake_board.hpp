@@ -42,24 +42,12 @@ struct ScriptedAnswer {
 inline std::vector<uint8_t> DeviceDescriptorBytes(uint16_t bcdUsb, uint16_t vendor,
                                                   uint16_t product, uint8_t iManufacturer,
                                                   uint8_t iProduct, uint8_t configurations) {
-  return {18,
-          1,
-          static_cast<uint8_t>(bcdUsb),
-          static_cast<uint8_t>(bcdUsb >> 8),
-          0xFF,
-          0xFF,
-          0xFF,
-          64,
-          static_cast<uint8_t>(vendor),
-          static_cast<uint8_t>(vendor >> 8),
-          static_cast<uint8_t>(product),
-          static_cast<uint8_t>(product >> 8),
-          0x01,
-          0x00,
-          iManufacturer,
-          iProduct,
-          0,
-          configurations};
+  std::vector<uint8_t> bytes = {18, 1, 0, 0,    0xFF, 0xFF,          0xFF,     64, 0,
+                                0,  0, 0, 0x01, 0x00, iManufacturer, iProduct, 0,  configurations};
+  WriteLe16(&bytes[2], bcdUsb);
+  WriteLe16(&bytes[8], vendor);
+  WriteLe16(&bytes[10], product);
+  return bytes;
 }
 
 // Builds a configuration descriptor; wTotalLength is filled in by Finish.
