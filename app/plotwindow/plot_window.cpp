@@ -29,8 +29,9 @@ constexpr double kSmallestLegendPoints = 6;
 constexpr int kLegendTextWidth = static_cast<int>(continuous::kLegendWidth);
 const QMargins kLegendEntryMargins(4, 1, 4, 1);
 const QMargins kLegendColumnMargins(0, 0, 4, 0);
-constexpr int kPixelsPerXTick = 60;
-constexpr int kMostXTicks = 5;
+// X labels stand at least this much text apart ("00").
+const QString kXLabelGap = QStringLiteral("00");
+constexpr int kDecimal = 10;
 // The legend takes no more room across and down than it needs.
 constexpr double kLegendRowStretch = 0.001;
 
@@ -47,6 +48,22 @@ QString FromDefinition(const std::string& text) {
 bool operator!=(const continuous::AxisRange& a, const continuous::AxisRange& b) {
   return a.min != b.min || a.max != b.max;
 }
+
+// A series drawn a little beyond its axis rectangle: the Y range ends on
+// whole numbers, and a register that holds still at one of them would lie on
+// the axis, clipped to nothing.
+class EdgeGraph : public QCPGraph {
+ public:
+  using QCPGraph::QCPGraph;
+
+ protected:
+  QRect clipRect() const override {
+    return QCPGraph::clipRect().adjusted(0, -kEdgePixels, 0, kEdgePixels);
+  }
+
+ private:
+  static constexpr int kEdgePixels = 2;
+};
 
 // A legend entry that lays its text out once per change instead of twice
 // per drawing (measure, then draw): with 33 entries whose values change at
@@ -111,8 +128,11 @@ PlotWindow::PlotWindow(const continuous::PlotChart& chart, std::function<void(in
   chart_->legend->setRowSpacing(0);
   chart_->legend->setFillOrder(QCPLayoutGrid::foRowsFirst);
   chart_->setAutoAddPlottableToLegend(false);
+  xTicker_ = QSharedPointer<QCPAxisTickerFixed>::create();
+  xTicker_->setScaleStrategy(QCPAxisTickerFixed::ssNone);
+  chart_->xAxis->setTicker(xTicker_);
   for (int s = 0; s < chart.RegSize(); ++s) {
-    QCPGraph* graph = chart_->addGraph();
+    auto* graph = new EdgeGraph(chart_->xAxis, chart_->yAxis);
     graph->setPen(QPen(SeriesColour(s)));
     auto* entry = new LegendEntry(chart_->legend, graph);
     entry->setMargins(kLegendEntryMargins);
@@ -161,6 +181,9 @@ void PlotWindow::Redraw() {
     shownLegendLength_ = legendLength;
     needsFullReplot_ = false;
     chart_->replot();
+    if (SpaceXLabels()) {
+      chart_->replot();
+    }
     return;
   }
   chart_->layer("main")->replot();
@@ -183,6 +206,8 @@ void PlotWindow::closeEvent(QCloseEvent* event) {
 void PlotWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   FitLegend();
+  // The X labels are spaced for the new width at the next drawing.
+  needsFullReplot_ = true;
 }
 
 void PlotWindow::showEvent(QShowEvent* event) {
@@ -190,6 +215,31 @@ void PlotWindow::showEvent(QShowEvent* event) {
   appeared_ = true;
   needsFullReplot_ = true;
   Redraw();
+}
+
+bool PlotWindow::SpaceXLabels() {
+  // Sample numbers grow without end: the labels stand at multiples of 1, 2
+  // or 5 times a power of ten, far enough apart that the widest of them
+  // and a gap fit between two, on the width the chart has now.
+  const QFontMetrics metrics(chart_->xAxis->tickLabelFont());
+  const QCPRange range = chart_->xAxis->range();
+  const int label = metrics.horizontalAdvance(QString::number(range.upper, 'f', 0)) +
+                    metrics.horizontalAdvance(kXLabelGap);
+  const double least = label * range.size() / std::max(1, chart_->axisRect()->width());
+  double step = 1;
+  for (double decade = 1; step < least; decade *= kDecimal) {
+    for (const double multiple : {1.0, 2.0, 5.0}) {
+      step = multiple * decade;
+      if (step >= least) {
+        break;
+      }
+    }
+  }
+  if (step == xTicker_->tickStep()) {
+    return false;
+  }
+  xTicker_->setTickStep(step);
+  return true;
 }
 
 void PlotWindow::FitLegend() {
@@ -201,7 +251,6 @@ void PlotWindow::FitLegend() {
   QFont font = chart_->font();
   double points = font.pointSizeF();
   int rows = 1;
-  int legendWidth = 0;
   const QMargins margins = legend->itemCount() > 0 ? legend->item(0)->margins() : QMargins();
   for (;; points -= kLegendPointStep) {
     font.setPointSizeF(points);
@@ -213,16 +262,9 @@ void PlotWindow::FitLegend() {
     const int column = kLegendIconWidth + legend->iconTextPadding() + margins.left() +
                        margins.right() + legend->columnSpacing() +
                        metrics.horizontalAdvance(QString(kLegendTextWidth, QLatin1Char('0')));
-    legendWidth = columns * column;
-    if (legendWidth <= width() / 2 || points - kLegendPointStep < kSmallestLegendPoints) {
+    if (columns * column <= width() / 2 || points - kLegendPointStep < kSmallestLegendPoints) {
       break;
     }
-  }
-  // Fewer X labels on a narrow chart, so that they do not run together.
-  const int ticks = std::clamp((width() - legendWidth) / kPixelsPerXTick, 2, kMostXTicks);
-  if (ticks != chart_->xAxis->ticker()->tickCount()) {
-    chart_->xAxis->ticker()->setTickCount(ticks);
-    needsFullReplot_ = true;
   }
   if (rows != legend->wrap() || font != legend->font()) {
     legend->setFont(font);
@@ -230,7 +272,6 @@ void PlotWindow::FitLegend() {
     // A new wrap applies to the entries there are only when they are laid
     // out again.
     legend->setFillOrder(QCPLayoutGrid::foRowsFirst, true);
-    needsFullReplot_ = true;
   }
 }
 

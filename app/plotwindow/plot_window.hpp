@@ -4,12 +4,14 @@
 // decides every number. The legend stands right of the chart, in as many
 // columns as its names need, so 33 names stay readable.
 
+#include <QSharedPointer>
 #include <QWidget>
 #include <functional>
 
 #include "continuous/plot_chart.hpp"
 
 class QCustomPlot;
+class QCPAxisTickerFixed;
 
 namespace kestrova::plotwindow {
 
@@ -38,10 +40,14 @@ class PlotWindow : public QWidget {
 
  private:
   void FitLegend();
+  // Spaces the X labels for the axis range and width of the last drawing;
+  // true when they moved.
+  bool SpaceXLabels();
 
   const continuous::PlotChart& model_;
   std::function<void(int)> closedByUser_;
   QCustomPlot* chart_;
+  QSharedPointer<QCPAxisTickerFixed> xTicker_;
   continuous::AxisRange shownX_;
   continuous::AxisRange shownY_;
   int shownLegendLength_ = -1;

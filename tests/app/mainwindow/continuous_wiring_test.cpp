@@ -66,13 +66,8 @@ TEST(ContinuousWiring, LogsPlotsAndReadsThroughTheCoreAndKeepsTheSettings) {
   qputenv("DRAVIK_EMULATOR_SCENARIO", scenario.toLocal8Bit());
   const QString log = work.filePath("run.txt");
   continuous::testing::FakeDateTime dateTime;
-  WindowOptions options;
-  options.home = home.path().toStdString();
-  options.device = "demo";
-  options.link = "usb";
-  options.emulatedBoard = true;
   {
-    Form1 window(options);
+    Form1 window(testing::OnEmulatedBoard(home.path(), "demo"));
     ASSERT_TRUE(window.Load());
     window.show();
     window.SetDateTimeText(&dateTime);

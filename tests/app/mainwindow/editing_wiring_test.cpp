@@ -51,10 +51,7 @@ class EditingWiring : public ::testing::Test {
 };
 
 TEST_F(EditingWiring, AClickWritesOnceAndTypingWritesAtEnter) {
-  WindowOptions options;
-  options.home = home.path().toStdString();
-  options.link = "usb";
-  options.emulatedBoard = true;
+  const WindowOptions options = testing::OnEmulatedBoard(home.path());
   std::string error;
   ASSERT_FALSE(frontend::PrepareProgramFolder(options, error).empty()) << error;
   QFile startup(home.filePath("dravik.def"));

@@ -128,12 +128,7 @@ TEST_P(PanelWiring, EveryPageAfterReadRegsShowsWhatTheToolReads) {
   const QJsonArray registers = ToolRead(GetParam());
   ASSERT_FALSE(registers.isEmpty());
 
-  WindowOptions options;
-  options.home = home.path().toStdString();
-  options.device = GetParam();
-  options.link = "usb";
-  options.emulatedBoard = true;
-  Form1 window(options);
+  Form1 window(testing::OnEmulatedBoard(home.path(), GetParam()));
   ASSERT_TRUE(window.Load());
   window.show();
   Form1Controls& controls = window.Controls();
@@ -178,12 +173,7 @@ TEST_P(PanelWiring, EveryPageAfterReadRegsShowsWhatTheToolReads) {
 // Save Reg from the window writes the file `kestrova-cli save` writes of
 // the same chips.
 TEST_F(PanelWiring, SaveRegWritesTheToolsDataFile) {
-  WindowOptions options;
-  options.home = home.path().toStdString();
-  options.device = "demo";
-  options.link = "usb";
-  options.emulatedBoard = true;
-  Form1 window(options);
+  Form1 window(testing::OnEmulatedBoard(home.path(), "demo"));
   ASSERT_TRUE(window.Load());
   QTest::mouseClick(window.Controls().readReg, Qt::LeftButton);  // the tool saves what it reads
   const QString fromWindow = work.filePath("window.dat");
