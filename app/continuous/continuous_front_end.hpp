@@ -6,6 +6,8 @@
 // drop-down, buttons and menu entries follow `ContinuousControlsChanged`
 // rather than the clicks.
 
+#include <string_view>
+
 namespace kestrova::continuous {
 
 class ContinuousFrontEnd {
@@ -26,6 +28,9 @@ class ContinuousFrontEnd {
   virtual void PlotWindowClosing(int /*index*/) {}
   // Every plot window took the values of a step.
   virtual void PlotWindowsUpdated() {}
+  // A step's lines reached the log file (`lines` as written, CR LF between
+  // lines); the register values of the step are in the session's images.
+  virtual void LogLinesWritten(std::string_view /*lines*/) {}
 };
 
 }  // namespace kestrova::continuous

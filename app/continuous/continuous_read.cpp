@@ -119,6 +119,7 @@ void ContinuousRead::ContinuousStep(bool firstStep) {
       return;
     }
     ++state.linesWritten;
+    frontEnd_.LogLinesWritten(line);
     if (state.logLimit != kNoLogLimit) {
       if (state.logCount <= state.logLimit) {
         ++state.logCount;

@@ -100,6 +100,9 @@ std::string PartSettingsStartTag(const PartSettings& settings) {
   tag += Quoted("readafterwritevalue", std::to_string(settings.readAfterWriteValue));
   tag += Quoted("interfaceaddr", std::to_string(settings.interfaceAddr));
   tag += Quoted("maxlogcount", std::to_string(settings.maxLogCount));
+  if (!settings.smbusAdapter.empty()) {
+    tag += Quoted("smbusadapter", settings.smbusAdapter);
+  }
   tag += ">";
   return tag;
 }
@@ -122,6 +125,7 @@ PartSettings LoadPartSettings(MarkupStore& store, const std::string& workingFold
       settings.regFileName = TextOr(store, "regfilename", defaults.regFileName);
       settings.manualFileName = TextOr(store, "manualfilename", defaults.manualFileName);
       settings.logFileName = TextOr(store, "logfilename", defaults.logFileName);
+      settings.smbusAdapter = TextOr(store, "smbusadapter", "");
       // Outside the window's range continuous read would spin or stall.
       settings.timer1Interval =
           static_cast<std::int32_t>(WholeNumber(store, path, "timer1interval", kShortestInterval,
@@ -159,6 +163,7 @@ bool SavePartSettings(MarkupStore& store, const std::string& workingFolder,
   written.regFileName = Writable(settings.regFileName, fallback.regFileName);
   written.manualFileName = Writable(settings.manualFileName, fallback.manualFileName);
   written.logFileName = Writable(settings.logFileName, fallback.logFileName);
+  written.smbusAdapter = Writable(settings.smbusAdapter, fallback.smbusAdapter);
   const std::string path = PartSettingsPath(workingFolder);
   SideDocument side(store);
   if (!side.open()) {

@@ -24,6 +24,10 @@ struct PartSettings {
   std::int16_t readAfterWriteValue = 1;
   std::int16_t interfaceAddr = -1;  // chip bus address; -1 when none chosen
   std::int32_t maxLogCount = -1;    // log line limit; -1 no limit
+  // The SMBus adapter for the "ich" link ("1", "/dev/i2c-1" or a driver
+  // name) instead of the definition's driver name; empty: the definition's.
+  // Written only when set, so files without it stay as they were.
+  std::string smbusAdapter;
 };
 
 std::string PartSettingsPath(const std::string& workingFolder);

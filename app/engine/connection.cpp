@@ -152,7 +152,7 @@ int SelectAddressChoice(const PartConnectionInfo& info, std::int16_t deviceAddre
 
 ConnectionResult ConnectHardware(Session& session, const PartConnectionInfo& info,
                                  std::string_view driverClass, std::int16_t settingsAddress,
-                                 const std::string& programFolder) {
+                                 const std::string& programFolder, std::string_view smbusAdapter) {
   ConnectionResult result;
   ConnectionValues& c = session.connection;
   markup::MarkupStore& store = session.Store();
@@ -176,6 +176,7 @@ ConnectionResult ConnectHardware(Session& session, const PartConnectionInfo& inf
     c.link = LinkFor(entry.type);
     if (c.link == kLinkUsb) {
       result.driverName = driver.driver.empty() ? std::string(kDefaultUsbDriver) : driver.driver;
+      c.driverName = result.driverName;
       const std::string firmware = definition::FirmwareImagePath(programFolder, result.driverName);
       if (!session.Bridge().OpenBoard(kLinkUsb, kDefaultUsbDriver, vidPid, 0, firmware,
                                       c.deviceHandle) ||
@@ -184,7 +185,10 @@ ConnectionResult ConnectHardware(Session& session, const PartConnectionInfo& inf
         return result;
       }
     } else if (c.link == kLinkSmbus) {
-      result.driverName = driver.driver.empty() ? std::string(kDefaultSmbusDriver) : driver.driver;
+      result.driverName = !smbusAdapter.empty()   ? std::string(smbusAdapter)
+                          : driver.driver.empty() ? std::string(kDefaultSmbusDriver)
+                                                  : driver.driver;
+      c.driverName = result.driverName;
       if (!session.Bridge().OpenBoard(kLinkSmbus, result.driverName, vidPid, 0, "",
                                       c.deviceHandle)) {
         ShowBoardError(session);

@@ -71,10 +71,13 @@ struct ConnectionResult {
 // session: link, port, handle, bus type, chip address (the part settings'
 // address when set, else the definition's), and the address caption. A failed
 // open or board port write shows the board error and leaves `opened` false.
-// `programFolder` locates the firmware images.
+// `programFolder` locates the firmware images. `smbusAdapter`, when not
+// empty, is the driver name of the SMBus link instead of the entry's
+// ("1" or "/dev/i2c-1" for the user's adapter).
 ConnectionResult ConnectHardware(Session& session, const PartConnectionInfo& info,
                                  std::string_view driverClass, std::int16_t settingsAddress,
-                                 const std::string& programFolder);
+                                 const std::string& programFolder,
+                                 std::string_view smbusAdapter = {});
 
 // Sets the chip address and the address choice that shows it (the window's
 // address drop-down); -1 when no choice equals it.

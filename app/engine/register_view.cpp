@@ -71,6 +71,13 @@ std::string FormatDisplayText(const FormatSpec& spec, std::int64_t raw) {
   return definition::Hex2(static_cast<std::uint32_t>(raw)) + "h";
 }
 
+double FormatDisplayValue(const FormatSpec& spec, std::int64_t raw) {
+  if (!IsRawFormat(spec.format) && UsableScaledFormat(spec)) {
+    return RawToDisplayValue(spec, static_cast<double>(raw));
+  }
+  return static_cast<double>(raw);
+}
+
 std::string BitsText(std::int64_t value, int width) {
   std::string text = "0b";
   for (int bit = width - 1; bit >= 0; --bit) {
@@ -153,6 +160,7 @@ std::vector<RegisterRow> BuildRows(Session& session, const RegisterRange* range)
           info.textbox == definition::RegisterTextbox::kTrue || info.scrollbar;
       const FormatSpec registerFormat = GetFormat(store, images);
       reg.units = store.GetAttribute("units");
+      reg.format = registerFormat;
       bool firstShownRow = true;
 
       while (walk.FindNextBitfield()) {

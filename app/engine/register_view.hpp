@@ -83,6 +83,7 @@ struct RegisterRow {
   std::int64_t value = 0;               // assembled from the fields (register mode)
   std::string displayText;              // the value in the register's format
   std::string units;
+  FormatSpec format;             // the register's own
   std::vector<FieldRow> fields;  // every bit field, hidden and invisible ones included
 };
 
@@ -107,6 +108,9 @@ std::vector<RegisterRow> BuildRegisterView(Session& session, const RegisterRange
 // The display text of a register or field value in a format. A scaled format
 // without usable ranges shows the value in hexadecimal ("1Fh").
 std::string FormatDisplayText(const FormatSpec& spec, std::int64_t raw);
+// The engineering value behind that text: the scaled value, or the raw
+// number where the format shows the raw number (or cannot scale).
+double FormatDisplayValue(const FormatSpec& spec, std::int64_t raw);
 
 // The text of a value shown only as bit cells: "0b" and its bits, as many as
 // the field is wide.

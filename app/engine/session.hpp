@@ -50,6 +50,8 @@ struct ConnectionValues {
   std::string interfaceAddressCaption;
   // The device's working folder, home of write.log.
   std::string deviceFolder;
+  // The driver name of the last open (set before it, so a failure can name it).
+  std::string driverName;
 };
 
 // The registers written and read back when a part is opened.

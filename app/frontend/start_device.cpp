@@ -160,7 +160,8 @@ DeviceStart::Step DeviceStart::OpenPart(const StartPolicy& policy) {
   frontEnd_.ProcessEvents();
 
   connection = engine::ConnectHardware(
-      session_, info, driverClass, policy.address.value_or(settings.interfaceAddr), programFolder);
+      session_, info, driverClass, policy.address.value_or(settings.interfaceAddr), programFolder,
+      policy.smbusAdapter.value_or(settings.smbusAdapter));
   if (!connection.opened) {
     frontEnd_.ProcessEvents();
     return ChooseAnotherDevice(StartFailure::ConnectionFailed);

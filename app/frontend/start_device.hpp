@@ -41,6 +41,9 @@ struct StartPolicy {
   bool askHardware = true;
   // The chip address instead of part.def's.
   std::optional<std::int16_t> address;
+  // The SMBus adapter instead of part.def's `smbusadapter` (and the
+  // definition's driver name).
+  std::optional<std::string> smbusAdapter;
   // Problems of the definition and of part.def are shown in one message
   // each; else only kept.
   bool showDefinitionProblems = true;

@@ -1,31 +1,53 @@
 #include "cli_options.hpp"
 
-#include <algorithm>
+#include <CLI/CLI.hpp>
 #include <charconv>
+
+#include "command_line.hpp"
 
 namespace kestrova::cli {
 
 namespace {
 
-// Splits "--name=value"; `value` is empty when there is no "=".
-bool SplitOption(std::string_view argument, std::string& name, std::optional<std::string>& value) {
-  if (argument.size() < 3 || argument.substr(0, 2) != "--") {
-    return false;
-  }
-  const std::size_t equals = argument.find('=');
-  if (equals == std::string_view::npos) {
-    name = std::string(argument);
-    value.reset();
-  } else {
-    name = std::string(argument.substr(0, equals));
-    value = std::string(argument.substr(equals + 1));
-  }
-  return true;
-}
-
 // Chip and raw-dialog bus addresses are at most 16 bits.
 constexpr int kAddressDigits = 4;
 constexpr std::uint32_t kLargestAddress = 0x7FFF;
+constexpr const char* kProgram = "kestrova-cli";
+
+// What CLI11 cannot say in the tool's words: the values of --link and
+// --address, and the options that exclude each other. Empty when all is well.
+std::string CheckGlobal(const CLI::App& app, const std::string& link, const std::string& address,
+                        GlobalOptions& g) {
+  if (app.count("--link") != 0) {
+    if (link != "usb" && link != "ich" && link != "none") {
+      return "--link takes usb, ich or none, not \"" + link + "\"";
+    }
+    g.link = link;
+  }
+  if (app.count("--address") != 0) {
+    const auto parsed = ParseHexArgument(address, kAddressDigits);
+    if (!parsed || *parsed > kLargestAddress) {
+      return "--address takes a hexadecimal bus address (0 to 7FFF), not \"" + address + "\"";
+    }
+    g.address = static_cast<std::int16_t>(*parsed);
+  }
+  if (g.device && g.definition) {
+    return "give --device or --definition, not both";
+  }
+  for (const auto* value : {&g.home, &g.device, &g.definition, &g.smbus}) {
+    if (value->has_value() && (*value)->empty()) {
+      return "an option needs a value that is not empty";
+    }
+  }
+  return {};
+}
+
+void OptionalText(CLI::App& app, const char* name, std::optional<std::string>& target,
+                  const char* help, const char* type) {
+  app.add_option_function<std::string>(
+         name, [&target](const std::string& value) { target = value; }, help)
+      ->type_name(type);
+}
 
 }  // namespace
 
@@ -57,172 +79,102 @@ std::optional<std::int64_t> ParseDecimalArgument(std::string_view text, std::int
   return value;
 }
 
-bool ParseCommandLine(const std::vector<std::string>& argv, CommandLine& line, std::string& error) {
+std::optional<int> ParseCommandLine(int argc, const char* const* argv, CommandLine& line,
+                                    std::ostream& out, std::ostream& err) {
+  CLI::App app;
+  tools::ApplyCommonRules(app, kProgram);
+  app.description(
+      "The register engine of Kestrova from the command line: a part's registers by title, "
+      "bit-field label and engineering value, as its definition describes them.");
+  app.require_subcommand(0, 1);
   GlobalOptions& g = line.global;
-  std::size_t i = 1;
-  for (; i < argv.size(); ++i) {
-    const std::string& argument = argv[i];
-    if (argument == "-h" || argument == "--help") {
-      g.help = true;
-      continue;
-    }
-    std::string name;
-    std::optional<std::string> value;
-    if (!SplitOption(argument, name, value)) {
-      break;  // the command word
-    }
-    auto takeValue = [&]() -> std::optional<std::string> {
-      if (value) {
-        return value;
-      }
-      if (i + 1 >= argv.size()) {
-        error = name + " needs a value";
-        return std::nullopt;
-      }
-      return argv[++i];
-    };
-    if (name == "--emulated-board" || name == "--json" || name == "--startup-writes") {
-      if (value) {
-        error = name + " takes no value";
-        return false;
-      }
-      (name == "--json"             ? g.json
-       : name == "--emulated-board" ? g.emulatedBoard
-                                    : g.startupWrites) = true;
-      continue;
-    }
-    if (name != "--home" && name != "--device" && name != "--definition" && name != "--link" &&
-        name != "--address") {
-      error = "unknown option " + name;
-      return false;
-    }
-    const std::optional<std::string> text = takeValue();
-    if (!text) {
-      return false;
-    }
-    if (text->empty()) {
-      error = name + " needs a value";
-      return false;
-    }
-    if (name == "--home") {
-      g.home = *text;
-    } else if (name == "--device") {
-      g.device = *text;
-    } else if (name == "--definition") {
-      g.definition = *text;
-    } else if (name == "--link") {
-      if (*text != "usb" && *text != "ich" && *text != "none") {
-        error = "--link takes usb, ich or none, not \"" + *text + "\"";
-        return false;
-      }
-      g.link = *text;
-    } else {
-      const auto address = ParseHexArgument(*text, kAddressDigits);
-      if (!address || *address > kLargestAddress) {
-        error = "--address takes a hexadecimal bus address (0 to 7FFF), not \"" + *text + "\"";
-        return false;
-      }
-      g.address = static_cast<std::int16_t>(*address);
-    }
-  }
-  if (g.device && g.definition) {
-    error = "give --device or --definition, not both";
-    return false;
-  }
-  if (i < argv.size()) {
-    line.command = argv[i];
-    line.arguments.assign(argv.begin() + static_cast<std::ptrdiff_t>(i) + 1, argv.end());
-  }
-  return true;
-}
+  std::string link;
+  std::string address;
+  OptionalText(app, "--home", g.home,
+               "program folder (else $KESTROVA_HOME, else $XDG_DATA_HOME/kestrova)", "DIR");
+  OptionalText(app, "--device", g.device, "a part definition in the program folder's device/",
+               "NAME");
+  OptionalText(app, "--definition", g.definition, "any part definition file", "FILE");
+  app.add_option("--link", link, "hardware to use (default: the part settings' driverclass)")
+      ->type_name("usb|ich|none");
+  OptionalText(app, "--smbus", g.smbus,
+               "the SMBus adapter for --link ich: its number (1), its path (/dev/i2c-1) or a "
+               "driver name (default: part.def's smbusadapter, else the definition's)",
+               "ADAPTER");
+  app.add_option("--board", g.board,
+                 "the USB board at this bus and port path (1-2.3, as dravik-cli list shows)")
+      ->type_name("PORT");
+  app.add_flag("--force", g.force,
+               "SMBus: use a chip address a kernel driver has claimed (as i2cget -f)");
+  app.add_flag("--emulated-board", g.emulatedBoard, "use the emulated board and SMBus controller");
+  app.add_flag("--bare-board", g.bareBoard,
+               "the emulated board starts without firmware, as after plugging it in");
+  app.add_option("--address", address,
+                 "chip bus address (default: the part settings', else the definition's)")
+      ->type_name("HEX");
+  app.add_flag("--startup-writes", g.startupWrites,
+               "write the part's start-up registers on connecting");
+  app.add_flag("--json", g.json, "print one JSON document");
 
-CommandArguments::CommandArguments(std::vector<std::string> flags, std::vector<std::string> valued)
-    : flagNames_(std::move(flags)), valuedNames_(std::move(valued)) {}
-
-bool CommandArguments::Parse(const std::vector<std::string>& arguments, std::string& error) {
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    std::string name;
-    std::optional<std::string> value;
-    if (optionsEnded || !SplitOption(argument, name, value)) {
-      if (argument == "--") {
-        optionsEnded = true;
-        continue;
-      }
-      positional_.push_back(argument);
-      continue;
+  app.add_subcommand("parts", "list the part definitions");
+  app.add_subcommand("check", "check definition files")
+      ->add_option("FILE", line.words, "definition files")
+      ->required();
+  app.add_subcommand("read", "read and show registers and bit fields")
+      ->add_option("REGISTER", line.words, "register titles, bit-field labels or addresses");
+  CLI::App* write = app.add_subcommand("write", "set bit fields (or 0xADDR=HH bytes) and write");
+  write->add_option("FIELD=VALUE", line.words, "a bit field and its value")->required();
+  write->add_flag("--read-after-write", line.readAfterWrite, "read the part back afterwards");
+  write->add_flag("--limit", line.limit, "limit values to the display range instead of refusing");
+  app.add_subcommand("save", "save the register settings")
+      ->add_option("FILE.dat", line.file, "register data file")
+      ->required();
+  CLI::App* load = app.add_subcommand("load", "load register settings (written with --write)");
+  load->add_option("FILE.dat", line.file, "register data file")->required();
+  load->add_flag("--write", line.write, "write the loaded settings to the part");
+  load->add_flag("--read-after-write", line.readAfterWrite, "read the part back afterwards");
+  CLI::App* log = app.add_subcommand("log", "log continuous reads (Ctrl-C stops)");
+  log->add_option("FILE", line.file, "log file; - for standard output")->required();
+  OptionalText(*log, "--interval", line.interval, "milliseconds between reads", "MS");
+  OptionalText(*log, "--count", line.count, "rows to log, or none", "N|none");
+  log->add_flag("--all", line.all, "read every register at each step");
+  log->add_flag("--follow", line.follow, "also print each row on standard output as it is taken");
+  CLI::App* raw = app.add_subcommand("raw", "one register at any bus address");
+  raw->require_subcommand(0, 1);
+  for (const char* operation : {"read", "write"}) {
+    CLI::App* command = raw->add_subcommand(operation, std::string(operation) + " one register");
+    command->add_option("REG", line.rawRegister, "register address in hexadecimal, or none")
+        ->required();
+    if (std::string_view(operation) == "write") {
+      command->add_option("VALUE", line.rawValue, "value in hexadecimal")->required();
     }
-    const bool isFlag = std::find(flagNames_.begin(), flagNames_.end(), name) != flagNames_.end();
-    const bool isValued =
-        std::find(valuedNames_.begin(), valuedNames_.end(), name) != valuedNames_.end();
-    if (isFlag) {
-      if (value) {
-        error = name + " takes no value";
-        return false;
-      }
-      flags_.push_back(name);
-    } else if (isValued) {
-      if (!value) {
-        if (i + 1 >= arguments.size()) {
-          error = name + " needs a value";
-          return false;
-        }
-        value = arguments[++i];
-      }
-      values_.emplace_back(name, *value);
-    } else {
-      error = "unknown option " + name;
-      return false;
-    }
+    command->add_flag("--16", line.wide, "16 bits, high byte first");
+    OptionalText(*command, "--bus", line.bus, "bus address (default: the chip's)", "HEX");
   }
-  return true;
-}
 
-bool CommandArguments::Flag(std::string_view name) const {
-  return std::find(flags_.begin(), flags_.end(), name) != flags_.end();
-}
-
-std::optional<std::string> CommandArguments::Value(std::string_view name) const {
-  std::optional<std::string> found;
-  for (const auto& [key, value] : values_) {
-    if (key == name) {
-      found = value;  // the last one counts
-    }
+  if (const auto status = tools::ParseCommandLine(app, argc, argv, out, err)) {
+    return status;
   }
-  return found;
-}
-
-std::string UsageText() {
-  return "usage: kestrova-cli [OPTIONS] COMMAND [ARGUMENTS]\n"
-         "\n"
-         "Options (before the command):\n"
-         "  --home DIR          program folder (else $KESTROVA_HOME, else "
-         "$XDG_DATA_HOME/kestrova)\n"
-         "  --device NAME       a part definition in the program folder's device/ folder\n"
-         "  --definition FILE   any part definition file\n"
-         "  --link usb|ich|none hardware to use (default: the part settings' driverclass)\n"
-         "  --emulated-board    use the emulated board and SMBus controller\n"
-         "  --address HEX       chip bus address (default: part settings, else the definition)\n"
-         "  --startup-writes    write the part's start-up registers on connecting\n"
-         "  --json              print one JSON document\n"
-         "\n"
-         "Commands:\n"
-         "  parts                              list the part definitions\n"
-         "  check FILE...                      check definition files\n"
-         "  read [REGISTER...]                 read and show registers and bit fields\n"
-         "  write [--read-after-write] [--limit] FIELD=VALUE...\n"
-         "                                     set bit fields (or 0xADDR=HEX bytes) and write\n"
-         "  save FILE.dat                      save the register settings\n"
-         "  load [--write] [--read-after-write] FILE.dat\n"
-         "                                     load register settings (written with --write)\n"
-         "  log FILE [--interval MS] [--count N] [--all]\n"
-         "                                     log continuous reads (Ctrl-C stops)\n"
-         "  raw read [--16] [--bus HEX] REG|none\n"
-         "  raw write [--16] [--bus HEX] REG|none VALUE\n"
-         "                                     one register at any bus address\n"
-         "\n"
-         "Exit status: 0 success, 1 transfer or file error, 2 bad usage.\n";
+  std::string problem = CheckGlobal(app, link, address, g);
+  const std::vector<CLI::App*> chosen = app.get_subcommands();
+  if (problem.empty() && chosen.empty()) {
+    problem = "no command given (parts, check, read, write, save, load, log or raw)";
+  }
+  if (!problem.empty()) {
+    err << kProgram << ": " << problem << "\n"
+        << "Try '" << kProgram << " --help'.\n";
+    return kExitUsage;
+  }
+  line.command = chosen.front()->get_name();
+  if (line.command == "raw") {
+    if (chosen.front()->get_subcommands().empty()) {
+      err << kProgram << ": raw takes read or write\n"
+          << "Try '" << kProgram << " raw --help'.\n";
+      return kExitUsage;
+    }
+    line.rawOperation = chosen.front()->get_subcommands().front()->get_name();
+  }
+  return std::nullopt;
 }
 
 }  // namespace kestrova::cli

@@ -1,19 +1,22 @@
 #pragma once
-// The command line: options common to every command (given before it), the
-// command word, and the command's own arguments; strict number parsing.
+// The command line (CLI11, the rules both tools share): the tool's options,
+// before or after the command word, the command and its own options and
+// arguments; strict number parsing.
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tool_report.hpp"
+
 namespace kestrova::cli {
 
-// Exit status of the tool.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // a transfer or file error
-inline constexpr int kExitUsage = 2;    // bad usage or bad input
+using tools::kExitFailure;
+using tools::kExitOk;
+using tools::kExitUsage;
 
 struct GlobalOptions {
   std::optional<std::string> home;
@@ -21,46 +24,48 @@ struct GlobalOptions {
   std::optional<std::string> definition;
   std::optional<std::string> link;  // "usb", "ich" or "none"
   bool emulatedBoard = false;
+  bool bareBoard = false;  // the emulated board starts without firmware
   std::optional<std::int16_t> address;
+  // The SMBus adapter instead of part.def's or the definition's driver name:
+  // a number ("1"), a path ("/dev/i2c-1") or a driver name.
+  std::optional<std::string> smbus;
+  std::string board;   // bus and port path of the USB board; empty: the first
+  bool force = false;  // chip addresses a kernel driver holds are used anyway
   bool json = false;
   bool startupWrites = false;  // write the part's start-up list on connecting
-  bool help = false;
 };
 
 struct CommandLine {
   GlobalOptions global;
-  std::string command;
-  std::vector<std::string> arguments;
+  std::string command;  // "read", ..., "raw"
+  // Positional words: register names (read), assignments (write), files (check).
+  std::vector<std::string> words;
+  std::string file;  // save, load, log ("-": standard output)
+  bool readAfterWrite = false;
+  bool limit = false;
+  bool write = false;   // load --write
+  bool all = false;     // log --all
+  bool follow = false;  // log --follow
+  std::optional<std::string> interval;
+  std::optional<std::string> count;
+  // raw
+  std::string rawOperation;  // "read" or "write"
+  std::string rawRegister;
+  std::string rawValue;
+  bool wide = false;
+  std::optional<std::string> bus;
 };
 
-// Parses argv; false with `error` set on bad usage.
-bool ParseCommandLine(const std::vector<std::string>& argv, CommandLine& line, std::string& error);
-
-// The options and positional arguments of one command.
-class CommandArguments {
- public:
-  // `flags` take no value, `valued` take one ("--x V" or "--x=V").
-  CommandArguments(std::vector<std::string> flags, std::vector<std::string> valued);
-  bool Parse(const std::vector<std::string>& arguments, std::string& error);
-
-  bool Flag(std::string_view name) const;
-  std::optional<std::string> Value(std::string_view name) const;
-  const std::vector<std::string>& Positional() const { return positional_; }
-
- private:
-  std::vector<std::string> flagNames_;
-  std::vector<std::string> valuedNames_;
-  std::vector<std::string> flags_;
-  std::vector<std::pair<std::string, std::string>> values_;
-  std::vector<std::string> positional_;
-};
+// Parses argv (program name first). Empty when the command is to run; else
+// the exit status, with help or the version printed on `out`, or the
+// problem on `err`.
+std::optional<int> ParseCommandLine(int argc, const char* const* argv, CommandLine& line,
+                                    std::ostream& out, std::ostream& err);
 
 // Hexadecimal with an optional "0x": 1 to `maxDigits` digits, nothing else.
 std::optional<std::uint32_t> ParseHexArgument(std::string_view text, int maxDigits);
 // A decimal whole number within [low, high], nothing else.
 std::optional<std::int64_t> ParseDecimalArgument(std::string_view text, std::int64_t low,
                                                  std::int64_t high);
-
-std::string UsageText();
 
 }  // namespace kestrova::cli

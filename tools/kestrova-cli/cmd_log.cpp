@@ -1,12 +1,16 @@
 // log: continuous read into a log file, exactly as the window logs; Ctrl-C
 // stops it with the file complete.
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 
 #include "command_context.hpp"
 #include "continuous/continuous_read.hpp"
+#include "engine/register_view.hpp"
 #include "part_session.hpp"
+#include "register_output.hpp"
 
 namespace kestrova::cli {
 
@@ -51,42 +55,94 @@ class StopSignals {
   struct sigaction oldTerm_ {};
 };
 
+// The file `log -` writes: the log goes to standard output as it is.
+constexpr const char* kStandardOutput = "/dev/stdout";
+
+// The log's own lines on standard output (`--follow`): CR LF becomes the
+// terminal's line end.
+void PrintLogLines(std::string_view lines) {
+  std::string text(lines);
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+    text.erase(at, 1);
+    ++at;
+  }
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
+}
+
+// One JSON line per data row (`--follow --json`): the time with
+// milliseconds and each logged register's engineering value.
+void PrintRowJson(PartSession& part) {
+  using Clock = std::chrono::system_clock;
+  const auto now = Clock::now();
+  const std::int64_t epochMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  const std::time_t seconds = Clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char millis[8];
+  std::snprintf(millis, sizeof millis, ".%03d", static_cast<int>(epochMs % 1000));
+  std::vector<const engine::RegisterRow*> logged;
+  const std::vector<engine::RegisterRow> view = engine::BuildRegisterView(part.session);
+  for (const engine::RegisterRow& reg : view) {
+    if (reg.log && !reg.hidden) {
+      logged.push_back(&reg);
+    }
+  }
+  tools::Json row = tools::Json::object();
+  row["time"] = continuous::FixedDateTimeText::DateAndTimeOf(local) + millis;
+  row["epochMs"] = epochMs;
+  row["registers"] = tools::Json::array();
+  for (tools::Json& reg : RegistersJson(logged)) {
+    row["registers"].push_back({{"title", reg["title"]},
+                                {"value", reg["value"]},
+                                {"display", reg["display"]},
+                                {"units", reg["units"]}});
+  }
+  std::printf("%s\n", tools::JsonText(row).c_str());
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int RunLog(CommandContext& context) {
-  CommandArguments arguments({"--all"}, {"--interval", "--count"});
-  std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
-  if (arguments.Positional().size() != 1 || arguments.Positional().front().empty()) {
+  const CommandLine& line = context.line;
+  const bool toStandardOutput = line.file == "-";
+  if (line.file.empty()) {
     return context.Usage("log takes one log file");
   }
+  if (toStandardOutput && (line.follow || context.Json())) {
+    return context.Usage(
+        "log - writes the log itself to standard output; --follow and --json need a log file");
+  }
   std::optional<std::int64_t> interval;
-  if (const auto text = arguments.Value("--interval")) {
-    interval = ParseDecimalArgument(*text, kShortestIntervalMs, kLongestIntervalMs);
+  if (line.interval) {
+    interval = ParseDecimalArgument(*line.interval, kShortestIntervalMs, kLongestIntervalMs);
     if (!interval) {
-      return context.Usage("--interval takes milliseconds from 10 to 86400000, not \"" + *text +
-                           "\"");
+      return context.Usage("--interval takes milliseconds from 10 to 86400000, not \"" +
+                           *line.interval + "\"");
     }
   }
   std::optional<std::int64_t> count;
-  if (const auto text = arguments.Value("--count")) {
-    count = *text == "none" ? std::optional<std::int64_t>(continuous::kNoLogLimit)
-                            : ParseDecimalArgument(*text, 0, kLargestLogLimit);
+  if (line.count) {
+    count = *line.count == "none" ? std::optional<std::int64_t>(continuous::kNoLogLimit)
+                                  : ParseDecimalArgument(*line.count, 0, kLargestLogLimit);
     if (!count) {
       return context.Usage("--count takes a row count from 0 to 1000000000 or \"none\", not \"" +
-                           *text + "\"");
+                           *line.count + "\"");
     }
   }
   std::error_code pathError;
   const std::string file =
-      std::filesystem::absolute(arguments.Positional().front(), pathError).lexically_normal();
+      toStandardOutput
+          ? std::string(kStandardOutput)
+          : std::filesystem::absolute(line.file, pathError).lexically_normal().string();
 
   PartSession part(context.line.global, context.messages);
   if (const int status = part.Open(); status != kExitOk) {
     return status;
   }
+  part.Describe(context.Body());
   continuous::FixedDateTimeText dateTime;
   ConsoleFrontEnd& frontEnd = context.messages;
   continuous::ContinuousRead reader(part.session, part.edit, dateTime, frontEnd.clock, frontEnd);
@@ -97,7 +153,18 @@ int RunLog(CommandContext& context) {
   state.readInterval = static_cast<std::int32_t>(
       interval.value_or(std::max<std::int64_t>(part.settings.timer1Interval, kShortestIntervalMs)));
   state.logLimit = static_cast<std::int32_t>(count.value_or(part.settings.maxLogCount));
-  state.readAllRegisters = arguments.Flag("--all");
+  state.readAllRegisters = line.all;
+  if (line.follow) {
+    const bool json = context.Json();
+    frontEnd.logLinesWritten = [&part, json](std::string_view lines) {
+      const bool dataRow = lines.substr(0, 2) != "\r\n" && lines.substr(0, 13) != "Log Registers";
+      if (!json) {
+        PrintLogLines(lines);
+      } else if (dataRow) {
+        PrintRowJson(part);
+      }
+    };
+  }
 
   StopSignals signals;
   bool interrupted = false;
@@ -115,17 +182,19 @@ int RunLog(CommandContext& context) {
   }
 
   context.messages.AttachContinuousRead(nullptr);
+  frontEnd.logLinesWritten = nullptr;
   const std::int32_t rows = std::max(0, state.linesWritten - 2);
   const char* stopped = interrupted                    ? "interrupted"
                         : context.messages.HasErrors() ? "error"
                                                        : "limit";
   if (context.Json()) {
-    context.json.Member("file", file);
-    context.json.Member("rows", static_cast<std::int64_t>(rows));
-    context.json.Member("stopped", stopped);
+    context.Body()["file"] = file;
+    context.Body()["rows"] = rows;
+    context.Body()["stopped"] = stopped;
   } else {
-    std::printf("logged %d %s to %s (%s)\n", rows, rows == 1 ? "row" : "rows", file.c_str(),
-                stopped);
+    // After a log on standard output the summary is not part of it.
+    std::fprintf(toStandardOutput ? stderr : stdout, "logged %d %s to %s (%s)\n", rows,
+                 rows == 1 ? "row" : "rows", file.c_str(), stopped);
   }
   return context.messages.HasErrors() ? kExitFailure : kExitOk;
 }

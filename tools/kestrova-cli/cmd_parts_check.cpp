@@ -44,14 +44,7 @@ std::string HardwareText(const engine::PartConnectionInfo& info) {
 }  // namespace
 
 int RunParts(CommandContext& context) {
-  CommandArguments arguments({}, {});
   std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
-  if (!arguments.Positional().empty()) {
-    return context.Usage("parts takes no arguments");
-  }
   const std::string root = PrepareProgramFolder(context.line.global, error);
   if (root.empty()) {
     context.messages.Error(error);
@@ -83,34 +76,25 @@ int RunParts(CommandContext& context) {
             [](const PartEntry& a, const PartEntry& b) { return a.name < b.name; });
 
   if (context.Json()) {
-    JsonWriter& json = context.json;
-    json.Member("programFolder", root);
-    json.Key("parts");
-    json.BeginArray();
+    tools::Json& body = context.Body();
+    body["programFolder"] = root;
+    body["parts"] = tools::Json::array();
     for (const PartEntry& part : parts) {
-      json.BeginObject();
-      json.Member("name", Latin1ToUtf8(part.name));
-      json.Member("readable", part.readable);
-      json.Member("label", Latin1ToUtf8(part.info.partLabel));
-      json.Member("interface", part.info.interfaceType);
-      json.Key("address");
-      if (part.info.defaultAddress) {
-        json.Number(*part.info.defaultAddress);
-      } else {
-        json.Null();
-      }
-      json.Key("hardware");
-      json.BeginArray();
+      tools::Json hardware = tools::Json::array();
       for (const engine::HardwareEntry& entry : part.info.hardware) {
-        json.BeginObject();
-        json.Member("type", Latin1ToUtf8(entry.type));
-        json.Member("label", Latin1ToUtf8(entry.label));
-        json.EndObject();
+        hardware.push_back(
+            {{"type", Latin1ToUtf8(entry.type)}, {"label", Latin1ToUtf8(entry.label)}});
       }
-      json.EndArray();
-      json.EndObject();
+      tools::Json entry = tools::Json::object();
+      entry["name"] = Latin1ToUtf8(part.name);
+      entry["readable"] = part.readable;
+      entry["label"] = Latin1ToUtf8(part.info.partLabel);
+      entry["interface"] = part.info.interfaceType;
+      entry["address"] =
+          part.info.defaultAddress ? tools::Json(*part.info.defaultAddress) : tools::Json(nullptr);
+      entry["hardware"] = std::move(hardware);
+      body["parts"].push_back(std::move(entry));
     }
-    json.EndArray();
     return kExitOk;
   }
   std::size_t nameWidth = 4;
@@ -137,20 +121,9 @@ int RunParts(CommandContext& context) {
 }
 
 int RunCheck(CommandContext& context) {
-  CommandArguments arguments({}, {});
-  std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
-  if (arguments.Positional().empty()) {
-    return context.Usage("check takes one or more definition files");
-  }
   bool anyProblem = false;
-  if (context.Json()) {
-    context.json.Key("files");
-    context.json.BeginArray();
-  }
-  for (const std::string& file : arguments.Positional()) {
+  tools::Json files = tools::Json::array();
+  for (const std::string& file : context.line.words) {
     std::vector<std::string> problems;
     markup::MarkupStore store;
     store.SetRetryWait([](std::chrono::milliseconds) {});
@@ -164,16 +137,7 @@ int RunCheck(CommandContext& context) {
     }
     anyProblem = anyProblem || !problems.empty();
     if (context.Json()) {
-      context.json.BeginObject();
-      context.json.Member("file", file);
-      context.json.Member("ok", problems.empty());
-      context.json.Key("problems");
-      context.json.BeginArray();
-      for (const std::string& problem : problems) {
-        context.json.String(problem);
-      }
-      context.json.EndArray();
-      context.json.EndObject();
+      files.push_back({{"file", file}, {"ok", problems.empty()}, {"problems", problems}});
     } else if (problems.empty()) {
       std::printf("%s: ok\n", file.c_str());
     } else {
@@ -182,9 +146,7 @@ int RunCheck(CommandContext& context) {
       }
     }
   }
-  if (context.Json()) {
-    context.json.EndArray();
-  }
+  context.Body()["files"] = std::move(files);
   return anyProblem ? kExitFailure : kExitOk;
 }
 

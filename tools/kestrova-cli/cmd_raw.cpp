@@ -24,58 +24,45 @@ std::string Padded(std::uint32_t value, int digits) {
 }  // namespace
 
 int RunRaw(CommandContext& context) {
-  CommandArguments arguments({"--16"}, {"--bus"});
-  std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
-  const std::vector<std::string>& positional = arguments.Positional();
-  if (positional.empty() || (positional[0] != "read" && positional[0] != "write")) {
-    return context.Usage("raw takes read or write");
-  }
-  const bool write = positional[0] == "write";
-  if (positional.size() != (write ? 3u : 2u)) {
-    return context.Usage(write ? "raw write takes REG|none VALUE" : "raw read takes REG|none");
-  }
-  const bool wide = arguments.Flag("--16");
+  const CommandLine& line = context.line;
+  const bool write = line.rawOperation == "write";
+  const bool wide = line.wide;
   std::int16_t registerAddress = -1;
-  if (positional[1] != "none") {
-    const auto parsed = ParseHexArgument(positional[1], kWordDigits);
+  if (line.rawRegister != "none") {
+    const auto parsed = ParseHexArgument(line.rawRegister, kWordDigits);
     if (!parsed) {
-      return context.Usage("\"" + positional[1] +
+      return context.Usage("\"" + line.rawRegister +
                            "\" is not a register address (hexadecimal or none)");
     }
     registerAddress = static_cast<std::int16_t>(*parsed);
   }
   std::uint32_t value = 0;
   if (write) {
-    const auto parsed = ParseHexArgument(positional[2], wide ? kWordDigits : kByteDigits);
+    const auto parsed = ParseHexArgument(line.rawValue, wide ? kWordDigits : kByteDigits);
     if (!parsed) {
-      return context.Usage("\"" + positional[2] + "\" is not a " + (wide ? "16-bit" : "8-bit") +
+      return context.Usage("\"" + line.rawValue + "\" is not a " + (wide ? "16-bit" : "8-bit") +
                            " value in hexadecimal");
     }
     value = *parsed;
   }
   std::optional<std::int16_t> bus;
-  if (const auto text = arguments.Value("--bus")) {
-    const auto parsed = ParseHexArgument(*text, kWordDigits);
+  if (line.bus) {
+    const auto parsed = ParseHexArgument(*line.bus, kWordDigits);
     if (!parsed) {
-      return context.Usage("--bus takes a hexadecimal bus address, not \"" + *text + "\"");
+      return context.Usage("--bus takes a hexadecimal bus address, not \"" + *line.bus + "\"");
     }
     bus = static_cast<std::int16_t>(*parsed);
   }
 
-  PartSession part(context.line.global, context.messages);
+  PartSession part(line.global, context.messages);
   if (const int status = part.Open(); status != kExitOk) {
     return status;
   }
+  part.Describe(context.Body());
   engine::Session& session = part.session;
   const std::int16_t busAddress = bus ? *bus : session.connection.deviceAddress;
   if (busAddress == -1) {
     return context.Usage("no bus address: give --bus HEX");
-  }
-  if (session.connection.deviceHandle == engine::kNoDevice) {
-    context.messages.Warn("no hardware is open (link none): nothing is transferred");
   }
   const int digits = wide ? kWordDigits : kByteDigits;
   bool ok = false;
@@ -93,17 +80,12 @@ int RunRaw(CommandContext& context) {
   const std::string registerText =
       registerAddress == -1 ? "none" : Padded(static_cast<std::uint16_t>(registerAddress), 2);
   if (context.Json()) {
-    context.json.Member("operation", positional[0]);
-    context.json.Member("bus", static_cast<std::int64_t>(busAddress));
-    context.json.Key("register");
-    if (registerAddress == -1) {
-      context.json.Null();
-    } else {
-      context.json.Number(registerAddress);
-    }
-    context.json.Member("bits", wide ? 16 : 8);
-    context.json.Member("value", static_cast<std::int64_t>(value));
-    context.json.Member("hex", Padded(value, digits));
+    tools::Json& body = context.Body();
+    body["operation"] = line.rawOperation;
+    body["bus"] = busAddress;
+    body["register"] = registerAddress == -1 ? tools::Json(nullptr) : tools::Json(registerAddress);
+    body["bits"] = wide ? 16 : 8;
+    body["value"] = value;
   } else {
     std::printf("%s %s %s %s\n", Padded(static_cast<std::uint16_t>(busAddress), 2).c_str(),
                 registerText.c_str(), write ? "<-" : "=", Padded(value, digits).c_str());

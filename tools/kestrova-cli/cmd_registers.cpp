@@ -20,27 +20,9 @@ using frontend::Utf8ToLatin1;
 
 namespace {
 
-void DescribeSession(CommandContext& context, const PartSession& part) {
-  if (!context.Json()) {
-    return;
-  }
-  JsonWriter& json = context.json;
-  const engine::ConnectionValues& c = part.session.connection;
-  json.Member("device", Latin1ToUtf8(part.deviceName));
-  json.Member("part", Latin1ToUtf8(part.info.partLabel));
-  json.Member("link", LinkName(c.link));
-  json.Member("busType", static_cast<std::int64_t>(c.busType));
-  json.Key("address");
-  if (c.deviceAddress == -1) {
-    json.Null();
-  } else {
-    json.Number(c.deviceAddress);
-  }
-}
-
 void Show(CommandContext& context, const std::vector<const engine::RegisterRow*>& registers) {
   if (context.Json()) {
-    WriteRegistersJson(context.json, registers);
+    context.Body()["registers"] = RegistersJson(registers);
   } else {
     PrintRegisters(stdout, registers);
   }
@@ -71,38 +53,21 @@ int OpenAndRead(CommandContext& context, PartSession& part) {
   if (const int status = part.Open(); status != kExitOk) {
     return status;
   }
-  DescribeSession(context, part);
+  part.Describe(context.Body());
   return engine::ReadUnmodified(part.session) ? kExitOk : kExitFailure;
-}
-
-// The arguments of a command that names one register data file.
-int ParseOneFile(CommandContext& context, CommandArguments& arguments, std::string& file) {
-  std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
-  if (arguments.Positional().size() != 1 || arguments.Positional().front().empty()) {
-    return context.Usage(context.line.command + " takes one register data file");
-  }
-  file = arguments.Positional().front();
-  return kExitOk;
 }
 
 }  // namespace
 
 int RunRead(CommandContext& context) {
-  CommandArguments arguments({}, {});
-  std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
   PartSession part(context.line.global, context.messages);
   if (const int status = OpenAndRead(context, part); status != kExitOk) {
     return status;
   }
   const std::vector<engine::RegisterRow> view = engine::BuildRegisterView(part.session);
   std::vector<const engine::RegisterRow*> selected;
-  if (!SelectRegisters(view, arguments.Positional(), selected, error)) {
+  std::string error;
+  if (!SelectRegisters(view, context.line.words, selected, error)) {
     return context.Usage(error);
   }
   Show(context, selected);
@@ -110,15 +75,8 @@ int RunRead(CommandContext& context) {
 }
 
 int RunWrite(CommandContext& context) {
-  CommandArguments arguments({"--read-after-write", "--limit"}, {});
-  std::string error;
-  if (!arguments.Parse(context.line.arguments, error)) {
-    return context.Usage(error);
-  }
-  if (arguments.Positional().empty()) {
-    return context.Usage("write takes FIELD=VALUE assignments");
-  }
-  for (const std::string& assignment : arguments.Positional()) {
+  const std::vector<std::string>& assignments = context.line.words;
+  for (const std::string& assignment : assignments) {
     if (assignment.find('=') == std::string::npos || assignment.front() == '=') {
       return context.Usage("\"" + assignment + "\" is not FIELD=VALUE");
     }
@@ -128,13 +86,14 @@ int RunWrite(CommandContext& context) {
     return status;
   }
   engine::Session& session = part.session;
-  session.readAfterWrite = arguments.Flag("--read-after-write");
+  session.readAfterWrite = context.line.readAfterWrite;
   part.edit.writeNow = false;  // written below, once, in the definition's order
 
   std::map<int, std::string> explicitValues;  // register line -> its assignment
   engine::EditOptions options;
-  options.limitToRange = arguments.Flag("--limit");
-  for (const std::string& assignment : arguments.Positional()) {
+  options.limitToRange = context.line.limit;
+  std::string error;
+  for (const std::string& assignment : assignments) {
     const std::size_t equals = assignment.find('=');
     const std::string key = Utf8ToLatin1(assignment.substr(0, equals));
     const std::string value = Utf8ToLatin1(assignment.substr(equals + 1));
@@ -207,10 +166,9 @@ int RunWrite(CommandContext& context) {
 }
 
 int RunSave(CommandContext& context) {
-  CommandArguments arguments({}, {});
-  std::string file;
-  if (const int status = ParseOneFile(context, arguments, file); status != kExitOk) {
-    return status;
+  const std::string& file = context.line.file;
+  if (file.empty()) {
+    return context.Usage("save takes one register data file");
   }
   PartSession part(context.line.global, context.messages);
   if (const int status = OpenAndRead(context, part); status != kExitOk) {
@@ -220,7 +178,7 @@ int RunSave(CommandContext& context) {
     return kExitFailure;
   }
   if (context.Json()) {
-    context.json.Member("file", file);
+    context.Body()["file"] = file;
   } else {
     std::printf("saved %s\n", file.c_str());
   }
@@ -228,17 +186,16 @@ int RunSave(CommandContext& context) {
 }
 
 int RunLoad(CommandContext& context) {
-  CommandArguments arguments({"--write", "--read-after-write"}, {});
-  std::string file;
-  if (const int status = ParseOneFile(context, arguments, file); status != kExitOk) {
-    return status;
+  const std::string& file = context.line.file;
+  if (file.empty()) {
+    return context.Usage("load takes one register data file");
   }
   PartSession part(context.line.global, context.messages);
   if (const int status = OpenAndRead(context, part); status != kExitOk) {
     return status;
   }
   engine::Session& session = part.session;
-  session.readAfterWrite = arguments.Flag("--read-after-write");
+  session.readAfterWrite = context.line.readAfterWrite;
   part.edit.writeNow = false;
   if (!engine::OpenRegisterData(session, part.edit, file)) {
     if (!context.messages.HasErrors()) {
@@ -246,7 +203,7 @@ int RunLoad(CommandContext& context) {
     }
     return kExitFailure;
   }
-  const bool write = arguments.Flag("--write");
+  const bool write = context.line.write;
   // What the file sets, before the answer decides whether it stays.
   std::vector<engine::RegisterRow> view = engine::BuildRegisterView(session);
   context.messages.answerYes = write;
@@ -259,8 +216,8 @@ int RunLoad(CommandContext& context) {
     view = engine::BuildRegisterView(session);
   }
   if (context.Json()) {
-    context.json.Member("file", file);
-    context.json.Member("written", write);
+    context.Body()["file"] = file;
+    context.Body()["written"] = write;
   }
   Show(context, Shown(view));
   return kExitOk;

@@ -1,23 +1,25 @@
 #pragma once
 // What every command gets: the parsed command line, the message lines on
 // standard error, and the JSON document being built (written by main when
-// --json is given).
+// --json is given; the schema both tools share).
 
 #include <string>
 #include <string_view>
 
 #include "cli_options.hpp"
 #include "console_front_end.hpp"
-#include "json_writer.hpp"
+#include "tool_report.hpp"
 
 namespace kestrova::cli {
 
 struct CommandContext {
   const CommandLine& line;
   ConsoleFrontEnd& messages;
-  JsonWriter& json;  // an object is open; commands add members
+  tools::Report& report;
 
   bool Json() const { return line.global.json; }
+  // The command's members of the JSON document.
+  tools::Json& Body() { return report.Body(); }
   int Usage(std::string_view text) {
     messages.Error(text);
     return kExitUsage;

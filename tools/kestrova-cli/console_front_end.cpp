@@ -39,6 +39,11 @@ int ConsoleFrontEnd::Show(std::string_view prompt, int buttons) {
     errors_.push_back(text);
     std::fprintf(out_, "%s%s\n", kPrefix, shown.c_str());
     std::fflush(out_);
+    if (explainBoardError) {
+      if (const std::string cause = explainBoardError(text); !cause.empty()) {
+        Error(cause);
+      }
+    }
     return markup::IDOK;
   }
   const int answer = answerYes ? markup::IDYES : markup::IDNO;

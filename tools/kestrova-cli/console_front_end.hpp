@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,13 @@ class ConsoleFrontEnd : public frontend::FrontEnd {
   void PlotWindowsOpened() override {}
   void PlotWindowClosing(int) override {}
   void PlotWindowsUpdated() override {}
+  // Lines that reached the log go on to `logLinesWritten` (log --follow).
+  void LogLinesWritten(std::string_view lines) override {
+    if (logLinesWritten) {
+      logLinesWritten(lines);
+    }
+  }
+  std::function<void(std::string_view lines)> logLinesWritten;
 
   // The attached read loop of a log command stops.
   void StopContinuous() override;
@@ -75,6 +83,8 @@ class ConsoleFrontEnd : public frontend::FrontEnd {
   bool answerYes = false;
   // Says why a question was answered No.
   std::string declineHint;
+  // A further error line after a board message (why it came); empty: none.
+  std::function<std::string(std::string_view message)> explainBoardError;
 
   const std::vector<std::string>& Errors() const { return errors_; }
   const std::vector<std::string>& Warnings() const { return warnings_; }

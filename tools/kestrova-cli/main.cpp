@@ -2,8 +2,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
-#include <vector>
 
 #include "command_context.hpp"
 
@@ -34,56 +34,31 @@ int Dispatch(CommandContext& context) {
   if (command == "log") {
     return RunLog(context);
   }
-  if (command == "raw") {
-    return RunRaw(context);
-  }
-  return context.Usage("unknown command \"" + command + "\" (kestrova-cli --help lists them)");
+  return RunRaw(context);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv, argv + argc);
   CommandLine line;
-  std::string error;
+  if (const auto status = ParseCommandLine(argc, argv, line, std::cout, std::cerr)) {
+    return *status;
+  }
   ConsoleFrontEnd messages;
-  if (!ParseCommandLine(arguments, line, error)) {
-    messages.Error(error);
-    std::fputs(UsageText().c_str(), stderr);
-    return kExitUsage;
-  }
-  if (line.global.help || line.command == "help") {
-    std::fputs(UsageText().c_str(), stdout);
-    return kExitOk;
-  }
-  if (line.command.empty()) {
-    std::fputs(UsageText().c_str(), stderr);
-    return kExitUsage;
-  }
-  JsonWriter json;
-  json.BeginObject();
-  json.Member("command", line.command);
-  CommandContext context{line, messages, json};
+  kestrova::tools::Report report("kestrova-cli", line.command);
+  CommandContext context{line, messages, report};
   int status = Dispatch(context);
   if (status == kExitOk && messages.HasErrors()) {
     status = kExitFailure;
   }
   if (line.global.json) {
-    json.Member("ok", status == kExitOk);
-    json.Key("errors");
-    json.BeginArray();
     for (const std::string& text : messages.Errors()) {
-      json.String(text);
+      report.Error(text);
     }
-    json.EndArray();
-    json.Key("warnings");
-    json.BeginArray();
     for (const std::string& text : messages.Warnings()) {
-      json.String(text);
+      report.Warn(text);
     }
-    json.EndArray();
-    json.EndObject();
-    std::fputs(json.Text().c_str(), stdout);
+    std::fputs(report.Document(status == kExitOk).c_str(), stdout);
   }
   // Output that never arrived (a full disk, a closed pipe) is a failure too.
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {

@@ -1,13 +1,26 @@
 #include "part_session.hpp"
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
+#include "adapter_diagnosis.hpp"
 #include "definition/program_folder.hpp"
+#include "engine/register_operations.hpp"
 #include "frontend/text_encoding.hpp"
 
 namespace kestrova::cli {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+bool EmulatorSelected() {
+  const char* emulator = std::getenv("DRAVIK_EMULATOR");
+  return emulator != nullptr && std::strcmp(emulator, "1") == 0;
+}
+
+}  // namespace
 
 frontend::StartOptions StartOptionsOf(const GlobalOptions& options) {
   frontend::StartOptions start;
@@ -29,6 +42,7 @@ PartSession::PartSession(const GlobalOptions& options, ConsoleFrontEnd& messages
       messages_(messages) {}
 
 PartSession::~PartSession() {
+  messages_.explainBoardError = nullptr;
   if (opened_ && session.connection.deviceHandle != engine::kNoDevice) {
     session.Bridge().CloseBoard(session.connection.deviceHandle);
   }
@@ -71,14 +85,19 @@ int PartSession::Open() {
     messages_.Error(problem);
     return kExitUsage;
   }
-  frontend::SelectBoardDriver(startOptions);
+  SelectHardware(startOptions);
   store.SetRetryWait([](std::chrono::milliseconds) {});
-  session.connection.testFlags = startup.testFlags;
+  // A board message alone hides the cause (an address above 7F, a missing
+  // adapter): the library's text follows it whatever test bit 4 says.
+  session.connection.testFlags =
+      static_cast<std::uint8_t>(startup.testFlags | engine::kTestLibraryErrorText);
+  messages_.explainBoardError = [this](std::string_view message) { return Explain(message); };
 
   frontend::StartPolicy policy;
   policy.link = options_.link;
   policy.askHardware = false;
   policy.address = options_.address;
+  policy.smbusAdapter = options_.smbus;
   policy.showDefinitionProblems = false;
   policy.requirePart = true;
   policy.startupWrites = options_.startupWrites;
@@ -97,7 +116,70 @@ int PartSession::Open() {
   if (!started) {
     return start.Failure() == frontend::StartFailure::NoSuchHardware ? kExitUsage : kExitFailure;
   }
+  if (!HardwareInUse()) {
+    messages_.Warn(kNoHardwareNotice);
+  }
   return messages_.HasErrors() ? kExitFailure : kExitOk;
+}
+
+void PartSession::SelectHardware(const frontend::StartOptions& startOptions) {
+  frontend::SelectBoardDriver(startOptions);
+  // The library reads these when it opens.
+  if (options_.bareBoard) {
+    ::setenv("DRAVIK_EMULATOR_BARE", "1", 1);
+  }
+  if (!options_.board.empty()) {
+    ::setenv("DRAVIK_USB_BOARD", options_.board.c_str(), 1);
+  }
+  if (options_.force) {
+    ::setenv("DRAVIK_SMBUS_FORCE", "1", 1);
+    messages_.Warn(tools::kForceWarning);
+  }
+}
+
+bool PartSession::HardwareInUse() const {
+  return session.connection.deviceHandle != engine::kNoDevice;
+}
+
+bool PartSession::EmulatedController() const {
+  return EmulatorSelected() && session.connection.driverName == engine::kDefaultSmbusDriver;
+}
+
+std::string PartSession::Explain(std::string_view message) {
+  if (explained_ || session.connection.link != engine::kLinkSmbus || EmulatedController() ||
+      message.substr(0, std::strlen(engine::kSmbusBoardError)) != engine::kSmbusBoardError) {
+    return {};
+  }
+  explained_ = true;
+  const std::string path = tools::SmbusDevicePath(session.connection.driverName);
+  // Before the open succeeded the adapter itself is the question.
+  return HardwareInUse() ? tools::DiagnoseAddress(path, session.connection.deviceAddress)
+                         : tools::DiagnoseAdapter(path);
+}
+
+tools::Json PartSession::HardwareJson() const {
+  const engine::ConnectionValues& c = session.connection;
+  tools::Json hardware = tools::HardwareJson(LinkName(c.link), HardwareInUse());
+  if (c.link == engine::kLinkNone) {
+    return hardware;
+  }
+  hardware["emulated"] = EmulatorSelected() && (c.link == engine::kLinkUsb || EmulatedController());
+  hardware["driver"] = session.connection.driverName;
+  if (c.link == engine::kLinkSmbus && !EmulatedController()) {
+    hardware["adapter"] = tools::SmbusDevicePath(session.connection.driverName);
+  } else if (!options_.board.empty()) {
+    hardware["port"] = options_.board;
+  }
+  return hardware;
+}
+
+void PartSession::Describe(tools::Json& body) const {
+  const engine::ConnectionValues& c = session.connection;
+  body["device"] = frontend::Latin1ToUtf8(deviceName);
+  body["part"] = frontend::Latin1ToUtf8(info.partLabel);
+  body["hardware"] = HardwareJson();
+  body["busType"] = c.busType;
+  body["address"] = c.deviceAddress == -1 ? tools::Json(nullptr) : tools::Json(c.deviceAddress);
 }
 
 }  // namespace kestrova::cli

@@ -15,8 +15,13 @@
 #include "frontend/program_start.hpp"
 #include "frontend/start_device.hpp"
 #include "markup/markup_store.hpp"
+#include "tool_report.hpp"
 
 namespace kestrova::cli {
+
+// Said once per command when no hardware is open: nothing printed is measured.
+inline constexpr const char* kNoHardwareNotice =
+    "no hardware in use (link none): the values come from the part definition, not from a chip";
 
 // The options every front end shares, from the command line.
 frontend::StartOptions StartOptionsOf(const GlobalOptions& options);
@@ -35,6 +40,12 @@ class PartSession {
   // choice, kExitFailure for a file or board failure); kExitOk on success.
   int Open();
 
+  // What the command ran on, in the JSON document: "device", "part",
+  // "hardware" (link, whether any is in use, the adapter or board),
+  // "busType" and "address".
+  void Describe(tools::Json& body) const;
+  bool HardwareInUse() const;
+
   markup::MarkupStore store;
   engine::LibraryBinding library;
   engine::Session session;
@@ -46,9 +57,18 @@ class PartSession {
   const std::string& deviceName = start.deviceName;
 
  private:
+  // --board, --force, --bare-board and the emulated board, for the library.
+  void SelectHardware(const frontend::StartOptions& startOptions);
+  bool EmulatedController() const;
+  tools::Json HardwareJson() const;
+  // Why an SMBus board message came (the adapter, a kernel driver holding
+  // the address); said once, empty when nothing is found.
+  std::string Explain(std::string_view message);
+
   const GlobalOptions& options_;
   ConsoleFrontEnd& messages_;
   bool opened_ = false;
+  bool explained_ = false;
 };
 
 using frontend::LinkName;

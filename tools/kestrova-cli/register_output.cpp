@@ -1,6 +1,8 @@
 #include "register_output.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 #include "cli_options.hpp"
 #include "definition/numbers.hpp"
@@ -77,6 +79,23 @@ std::string BytesText(const RegisterRow& reg) {
   return text;
 }
 
+// The engineering value as a JSON number: twelve significant digits, so the
+// scaling's rounding noise (25.250000000000004) does not reach scripts, and
+// whole numbers stay whole.
+tools::Json EngineeringValue(const engine::FormatSpec& format, std::int64_t raw) {
+  const double value = engine::FormatDisplayValue(format, raw);
+  if (!std::isfinite(value)) {
+    return nullptr;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.12g", value);
+  const double rounded = std::strtod(text, nullptr);
+  if (rounded == std::trunc(rounded) && std::fabs(rounded) < 9.0e15) {
+    return static_cast<std::int64_t>(rounded);
+  }
+  return rounded;
+}
+
 std::string Lower(std::string_view text) {
   return definition::LowerCase(text);
 }
@@ -115,62 +134,53 @@ void PrintRegisters(std::FILE* out, const std::vector<const RegisterRow*>& regis
   }
 }
 
-void WriteRegistersJson(JsonWriter& json, const std::vector<const RegisterRow*>& registers) {
-  json.Key("registers");
-  json.BeginArray();
+tools::Json RegistersJson(const std::vector<const RegisterRow*>& registers) {
+  tools::Json list = tools::Json::array();
   for (const RegisterRow* reg : registers) {
-    json.BeginObject();
-    json.Member("title", Latin1ToUtf8(reg->title));
-    json.Member("group", Latin1ToUtf8(reg->group));
-    json.Member("caption", Latin1ToUtf8(OneLineCaption(reg->addressCaption)));
-    json.Key("bytes");
-    json.BeginArray();
+    tools::Json entry = tools::Json::object();
+    entry["title"] = Latin1ToUtf8(reg->title);
+    entry["group"] = Latin1ToUtf8(reg->group);
+    entry["caption"] = Latin1ToUtf8(OneLineCaption(reg->addressCaption));
+    entry["bytes"] = tools::Json::array();
     for (std::size_t i = 0; i < reg->addresses.size(); ++i) {
-      json.BeginObject();
-      json.Member("address", static_cast<std::int64_t>(reg->addresses[i]));
-      json.Member("value", static_cast<std::int64_t>(reg->bytes[i]));
-      json.EndObject();
+      entry["bytes"].push_back({{"address", reg->addresses[i]}, {"value", reg->bytes[i]}});
     }
-    json.EndArray();
-    json.Member("value", reg->value);
-    json.Member("display", Latin1ToUtf8(reg->displayText));
-    json.Member("units", Latin1ToUtf8(reg->units));
-    json.Member("log", reg->log);
-    json.Member("hidden", reg->hidden);
-    json.Key("fields");
-    json.BeginArray();
+    entry["raw"] = reg->value;
+    entry["value"] = EngineeringValue(reg->format, reg->value);
+    entry["display"] = Latin1ToUtf8(reg->displayText);
+    entry["units"] = Latin1ToUtf8(reg->units);
+    entry["log"] = reg->log;
+    entry["hidden"] = reg->hidden;
+    entry["fields"] = tools::Json::array();
     for (const FieldRow& field : reg->fields) {
       if (!Shown(field)) {
         continue;
       }
-      json.BeginObject();
-      json.Member("label", Latin1ToUtf8(field.label));
-      json.Member("caption", Latin1ToUtf8(OneLineCaption(field.addressCaption)));
-      json.Member("readAddress", static_cast<std::int64_t>(field.readAddress));
-      json.Member("writeAddress", static_cast<std::int64_t>(field.writeAddress));
-      json.Member("access", AccessColumn(field));
-      json.Member("readOnly", field.readOnly);
-      json.Member("control", ControlName(field.control));
-      json.Member("raw", field.raw);
-      json.Member("display", Latin1ToUtf8(field.displayText));
-      json.Member("units", Latin1ToUtf8(field.units));
+      tools::Json row = tools::Json::object();
+      row["label"] = Latin1ToUtf8(field.label);
+      row["caption"] = Latin1ToUtf8(OneLineCaption(field.addressCaption));
+      row["readAddress"] = field.readAddress;
+      row["writeAddress"] = field.writeAddress;
+      row["access"] = AccessColumn(field);
+      row["readOnly"] = field.readOnly;
+      row["control"] = ControlName(field.control);
+      row["raw"] = field.raw;
+      const bool scaled = field.control == engine::FieldControl::TextBox ||
+                          field.control == engine::FieldControl::ScrollBar;
+      row["value"] = scaled ? EngineeringValue(field.format, field.raw) : tools::Json(field.raw);
+      row["display"] = Latin1ToUtf8(field.displayText);
+      row["units"] = Latin1ToUtf8(field.units);
       if (field.control == engine::FieldControl::Combo) {
-        json.Key("choices");
-        json.BeginArray();
+        row["choices"] = tools::Json::array();
         for (const engine::ComboItem& item : field.choices) {
-          json.BeginObject();
-          json.Member("label", Latin1ToUtf8(item.label));
-          json.Member("value", item.value);
-          json.EndObject();
+          row["choices"].push_back({{"label", Latin1ToUtf8(item.label)}, {"value", item.value}});
         }
-        json.EndArray();
       }
-      json.EndObject();
+      entry["fields"].push_back(std::move(row));
     }
-    json.EndArray();
-    json.EndObject();
+    list.push_back(std::move(entry));
   }
-  json.EndArray();
+  return list;
 }
 
 bool SelectRegisters(const std::vector<RegisterRow>& view, const std::vector<std::string>& names,

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/register_view.hpp"
-#include "json_writer.hpp"
+#include "tool_report.hpp"
 
 namespace kestrova::cli {
 
@@ -17,7 +17,10 @@ namespace kestrova::cli {
 std::string OneLineCaption(const std::string& caption);
 
 void PrintRegisters(std::FILE* out, const std::vector<const engine::RegisterRow*>& registers);
-void WriteRegistersJson(JsonWriter& json, const std::vector<const engine::RegisterRow*>& registers);
+// The "registers" list of the JSON document: for the register and each shown
+// bit field its raw number, its engineering value ("value", a number), the
+// display text and the units.
+tools::Json RegistersJson(const std::vector<const engine::RegisterRow*>& registers);
 
 // The shown registers, or those named (by title, bit-field label or address,
 // in the order named). False with `error` naming what is unknown.

@@ -148,7 +148,7 @@ std::string Values(const PartSettings& s) {
   return s.driverClass + " " + s.regFileName + " " + s.manualFileName + " " + s.logFileName + " " +
          std::to_string(s.timer1Interval) + " " + std::to_string(s.writeNowValue) + " " +
          std::to_string(s.readAfterWriteValue) + " " + std::to_string(s.interfaceAddr) + " " +
-         std::to_string(s.maxLogCount);
+         std::to_string(s.maxLogCount) + (s.smbusAdapter.empty() ? "" : " " + s.smbusAdapter);
 }
 
 TEST_F(SettingsFilesTest, FirstUseOfAPartCreatesTheDefaultsFile) {
@@ -178,12 +178,14 @@ TEST_F(SettingsFilesTest, PartSettingsRoundTripWithExactBytes) {
   settings.readAfterWriteValue = 0;
   settings.interfaceAddr = 0x48;
   settings.maxLogCount = 5000;
+  settings.smbusAdapter = "/dev/i2c-1";
   ASSERT_TRUE(SavePartSettings(store, folder.path(), settings, messages));
   EXPECT_EQ(ReadBytes(folder / "part.def"),
             "<definition driverclass=\"usb\" regfilename=\"/data/x.dat\" "
             "manualfilename=\"/doc/guide.pdf\" logfilename=\"/logs/run 1.txt\" "
             "timer1interval=\"250\" writenowvalue=\"0\" readafterwritevalue=\"0\" "
-            "interfaceaddr=\"72\" maxlogcount=\"5000\">\r\n</definition>\r\n");
+            "interfaceaddr=\"72\" maxlogcount=\"5000\" smbusadapter=\"/dev/i2c-1\">\r\n"
+            "</definition>\r\n");
   ExpectMainDocumentKept();
   EXPECT_EQ(Values(LoadPartSettings(store, folder.path(), "demo", messages)), Values(settings));
   ExpectMainDocumentKept();

@@ -35,8 +35,8 @@ TEST_F(Offline, PartsAsJson) {
       "\"interface\":\"i2c\",\"address\":72,\"hardware\":[{\"type\":\"usb\",\"label\":\"USB "
       "evaluation board\"},{\"type\":\"ich\",\"label\":\"SMBus adapter\"},{\"type\":\"none\","
       "\"label\":\"No hardware (simulation)\"}]}";
-  EXPECT_EQ(run.out.rfind("{\"command\":\"parts\",\"programFolder\":\"" + home.path() +
-                              "\",\"parts\":[" + demo + ",",
+  EXPECT_EQ(run.out.rfind("{\"tool\":\"kestrova-cli\",\"command\":\"parts\",\"programFolder\":\"" +
+                              home.path() + "\",\"parts\":[" + demo + ",",
                           0),
             0u)
       << run.out;
@@ -186,18 +186,24 @@ TEST_F(Offline, ReadShowsRegistersAndBitFieldsAsThePanelDoes) {
             "  06/86 R/W  Rate divider                     0x01     1\n");
 }
 
+// Options also after the command word; the notice that no hardware is in
+// use is a warning of the document as well as a line on standard error.
 TEST_F(Offline, ReadAsJson) {
-  const CliRun run = Cli({"--json", "--device", "demo", "--link", "none", "read", "DevID"});
+  const CliRun run = Cli({"--device", "demo", "read", "DevID", "--link", "none", "--json"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out,
-            "{\"command\":\"read\",\"device\":\"demo\",\"part\":\"Kestrova demo temperature "
-            "sensor\",\"link\":\"none\",\"busType\":11,\"address\":72,\"registers\":[{\"title\":"
-            "\"DevID\",\"group\":\"Sensor\",\"caption\":\"0F\",\"bytes\":[{\"address\":15,"
-            "\"value\":75}],\"value\":75,\"display\":\"4Bh\",\"units\":\"\",\"log\":false,"
-            "\"hidden\":false,\"fields\":[{\"label\":\"Device ID\",\"caption\":\"0F\","
-            "\"readAddress\":15,\"writeAddress\":15,\"access\":\"R\",\"readOnly\":true,"
-            "\"control\":\"bits\",\"raw\":75,\"display\":\"0b01001011\",\"units\":\"\"}]}],"
-            "\"ok\":true,\"errors\":[],\"warnings\":[]}\n");
+  EXPECT_EQ(run.notices, 1);
+  EXPECT_EQ(
+      run.out,
+      "{\"tool\":\"kestrova-cli\",\"command\":\"read\",\"device\":\"demo\",\"part\":"
+      "\"Kestrova demo temperature sensor\",\"hardware\":{\"link\":\"none\",\"inUse\":"
+      "false},\"busType\":11,\"address\":72,\"registers\":[{\"title\":\"DevID\",\"group\":"
+      "\"Sensor\",\"caption\":\"0F\",\"bytes\":[{\"address\":15,\"value\":75}],\"raw\":75,"
+      "\"value\":75,\"display\":\"4Bh\",\"units\":\"\",\"log\":false,\"hidden\":false,"
+      "\"fields\":[{\"label\":\"Device ID\",\"caption\":\"0F\",\"readAddress\":15,"
+      "\"writeAddress\":15,\"access\":\"R\",\"readOnly\":true,\"control\":\"bits\","
+      "\"raw\":75,\"value\":75,\"display\":\"0b01001011\",\"units\":\"\"}]}],\"ok\":true,"
+      "\"errors\":[],\"warnings\":[\"no hardware in use (link none): the values come from the "
+      "part definition, not from a chip\"]}\n");
 }
 
 TEST_F(Offline, WriteSetsFieldsByDisplayValueAndRegistersByByte) {
@@ -328,8 +334,51 @@ TEST_F(Offline, RawWithoutHardwareTransfersNothingAndSaysSo) {
   const CliRun run = Cli({"--device", "demo", "--link", "none", "raw", "read", "05"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "48 05 = 00\n");
-  EXPECT_EQ(run.err,
-            "kestrova-cli: warning: no hardware is open (link none): nothing is transferred\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.notices, 1);
+}
+
+// The SMBus adapter by number, by path or through part.def's smbusadapter;
+// one that cannot be used is named with the system's reason.
+TEST_F(Offline, TheAdapterIsNamedAndWhyItFailsIsSaid) {
+  Cli({"--device", "demo", "--link", "none", "read"});  // creates part.def
+  const std::string failed =
+      "kestrova-cli: Check SMB address or select another Device\n  OpenDevice: Can't open "
+      "dravik ICH driver\nkestrova-cli: ";
+  const std::string missing =
+      "cannot open /dev/i2c-99: No such file or directory (no adapter i2c-99; dravik-cli list "
+      "shows the adapters, and sudo modprobe i2c-dev makes their device nodes)\n";
+  struct Case {
+    std::vector<std::string> options;
+    std::string partDef;  // smbusadapter in part.def
+    std::string cause;
+  };
+  const Case cases[] = {
+      {{"--smbus", "99"}, "", missing},
+      {{"--smbus", "/dev/i2c-99"}, "", missing},
+      {{}, "99", missing},
+      {{"--smbus", "/dev/null"},
+       "99",
+       "/dev/null is not an I2C adapter (Inappropriate ioctl for "
+       "device)\n"},
+  };
+  const std::string partDef = home / "demo/part.def";
+  const std::string plain = ReadBytes(partDef);
+  for (const Case& c : cases) {
+    std::string settings = plain;
+    if (!c.partDef.empty()) {
+      settings.replace(settings.find(">\r\n"), 1, " smbusadapter=\"" + c.partDef + "\">");
+    }
+    WriteFile(partDef, settings);
+    std::vector<std::string> arguments = {"--device", "demo", "--link", "ich"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.push_back("read");
+    const CliRun run = Cli(arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, failed + c.cause);
+    EXPECT_EQ(ReadBytes(partDef), settings);  // the tool leaves the part settings alone
+  }
 }
 
 TEST_F(Offline, BadUsageExitsWithTwo) {
@@ -348,9 +397,12 @@ TEST_F(Offline, BadUsageExitsWithTwo) {
       {{"--address", "123456", "read"},
        "--address takes a hexadecimal bus address (0 to 7FFF), not \"123456\""},
       {{"--link", "serial", "read"}, "--link takes usb, ich or none, not \"serial\""},
-      {{"--bogus", "read"}, "unknown option --bogus"},
-      {{"--device", "demo", "frobnicate"},
-       "unknown command \"frobnicate\" (kestrova-cli --help lists them)"},
+      {{"--bogus", "read"}, "The following argument was not expected: --bogus"},
+      {{"--device", "demo", "frobnicate"}, "The following argument was not expected: frobnicate"},
+      {{"--device", "demo"},
+       "no command given (parts, check, read, write, save, load, log or raw)"},
+      {{"--device", "demo", "log", "-", "--follow"},
+       "log - writes the log itself to standard output; --follow and --json need a log file"},
       {{"--device", "demo", "log", "x.txt", "--interval", "5"},
        "--interval takes milliseconds from 10 to 86400000, not \"5\""},
       {{"--device", "demo", "log", "x.txt", "--count", "1.5"},
@@ -359,8 +411,10 @@ TEST_F(Offline, BadUsageExitsWithTwo) {
        "\"0x10000\" is not a register address (hexadecimal or none)"},
       {{"--device", "demo", "raw", "write", "05", "100"},
        "\"100\" is not a 8-bit value in hexadecimal"},
-      {{"--device", "demo", "raw", "peek", "05"}, "raw takes read or write"},
-      {{"--device", "demo", "read", "--verbose"}, "unknown option --verbose"},
+      {{"--device", "demo", "raw"}, "raw takes read or write"},
+      {{"--device", "demo", "read", "--verbose"},
+       "The following argument was not expected: --verbose"},
+      {{"--device", "demo", "raw", "write", "05"}, "VALUE is required"},
       {{"--device", "demo", "--link", "ich", "--definition", "x", "read"},
        "give --device or --definition, not both"},
   };
@@ -437,14 +491,20 @@ TEST_F(Offline, CtrlCStopsLoggingWithTheFileComplete) {
   EXPECT_GE(body.size() / row.size(), 1u);
 }
 
-TEST_F(Offline, HelpAndNoCommand) {
-  CliRun run = RunCli({"--help"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out.rfind("usage: kestrova-cli [OPTIONS] COMMAND [ARGUMENTS]\n", 0), 0u);
-  run = RunCli({});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("usage: kestrova-cli", 0), 0u);
+TEST_F(Offline, HelpAndVersion) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--help"}, "Usage: kestrova-cli [OPTIONS] [COMMAND]\n"},
+      {{"-h"}, "Usage: kestrova-cli [OPTIONS] [COMMAND]\n"},
+      {{"log", "--help"}, "Usage: kestrova-cli log [OPTIONS] FILE\n"},
+      {{"raw", "write", "-h"}, "Usage: kestrova-cli raw write [OPTIONS] REG VALUE\n"},
+      {{"--version"}, "kestrova-cli " KESTROVA_VERSION "\n"},
+  };
+  for (const auto& [arguments, first] : cases) {
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.status, 0) << arguments.front();
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find(first), std::string::npos) << run.out;
+  }
 }
 
 }  // namespace

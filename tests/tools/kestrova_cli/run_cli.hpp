@@ -12,6 +12,7 @@ struct CliRun {
   int status = -1;  // exit status; -1 when the program did not exit normally
   std::string out;
   std::string err;
+  int notices = 0;  // "no hardware in use" lines taken out of `err` (CliTest)
 };
 
 struct CliOptions {
