@@ -79,6 +79,9 @@ void Board::UnplugLocked() {
   std::fill(written_.begin(), written_.end(), false);
   downloadRequests_ = 0;
   responses_.clear();
+  if (firmwareObserver_) {
+    firmwareObserver_({});
+  }
 }
 
 void Board::Replug() {
@@ -88,6 +91,24 @@ void Board::Replug() {
   }
   connected_ = true;
   ++generation_;
+}
+
+bool Board::BootFrom(const std::vector<uint8_t>& image) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (image.size() < kMinImageSize || image.size() > kMaxImageSize || !connected_) {
+    return false;
+  }
+  std::copy(image.begin(), image.end(), code_.begin());
+  std::fill(written_.begin(), written_.end(), false);
+  std::fill_n(written_.begin(), image.size(), true);
+  cpuReset_ = true;
+  SetCpuReset(false);
+  return firmwareRunning_;
+}
+
+void Board::SetFirmwareObserver(std::function<void(const std::vector<uint8_t>&)> observer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  firmwareObserver_ = std::move(observer);
 }
 
 bool Board::ReplugsOnSearch() const {
@@ -283,6 +304,9 @@ void Board::SetCpuReset(bool hold) {
     buses_->Registers().PowerUp();
   }
   responses_.clear();
+  if (firmwareObserver_) {
+    firmwareObserver_(bootedImage_);
+  }
   // The firmware disconnects and comes back with its own descriptors.
   ++generation_;
   if (reEnumerationSearches_ > 0) {

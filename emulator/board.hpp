@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,6 +63,13 @@ class Board {
   void Unplug();
   // Plugs the board in (again): a bare core holding its CPU in reset.
   void Replug();
+  // The board was kept powered with this firmware image running (a state
+  // kept between processes): as after its download and boot. False, and
+  // nothing changed, for an image the core would not boot.
+  bool BootFrom(const std::vector<uint8_t>& image);
+  // Called, with the board's lock held, with the image at every boot and
+  // with an empty one when power is lost.
+  void SetFirmwareObserver(std::function<void(const std::vector<uint8_t>& image)> observer);
   // After a disconnect fault the board is found again at the next search
   // for boards (the user plugs it back in) unless this is switched off.
   bool ReplugsOnSearch() const;
@@ -131,6 +139,7 @@ class Board {
   std::vector<uint8_t> code_;
   std::vector<bool> written_;
   std::vector<uint8_t> bootedImage_;
+  std::function<void(const std::vector<uint8_t>&)> firmwareObserver_;
   uint32_t boots_ = 0;
   uint32_t downloadRequests_ = 0;
   std::string lastBootProblem_;

@@ -3,6 +3,10 @@
 //                             data folders, else every shipped part at its
 //                             default address
 //   DRAVIK_EMULATOR_FAULTS    faults to arm, e.g. "timeout@3,short"
+//   DRAVIK_EMULATOR_STATE     a file that keeps the first board's running
+//                             firmware between processes (the board starts
+//                             with it, and every boot or power loss updates it)
+//   DRAVIK_EMULATOR_BARE      "1": the board starts bare despite that file
 // Problems (a missing or bad file, a bad fault list) are reported on
 // standard error and leave a working bench: a board without chips at worst.
 #pragma once

@@ -15,9 +15,12 @@ struct CliRun {
   std::string output;
 };
 
-CliRun RunCli(const std::string& arguments) {
-  const std::string command =
-      "DRAVIK_EMULATOR=1 " + std::string(KESTROVA_BIN_DIR) + "/dravik-cli " + arguments + " 2>&1";
+// `environment`: "NAME=value " words before the program; by default the
+// emulated board starts bare in every run.
+CliRun RunCli(const std::string& arguments,
+              const std::string& environment = "DRAVIK_EMULATOR_STATE= ") {
+  const std::string command = "DRAVIK_EMULATOR=1 " + environment + std::string(KESTROVA_BIN_DIR) +
+                              "/dravik-cli " + arguments + " 2>&1";
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   CliRun run{-1, ""};
   if (!pipe) {
@@ -57,6 +60,31 @@ TEST(DravikCliProgram, BadUsageExitsTwoAndFailuresOne) {
   run = RunCli("open");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.output, "dravik-cli: Error, CodeFileName is NULL\n");
+}
+
+// A real board keeps its firmware while powered: the emulated one keeps it
+// between runs in its state file, so only the first run downloads it;
+// --bare-board starts it bare again.
+TEST(DravikCliProgram, TheEmulatedBoardKeepsItsFirmwareBetweenRuns) {
+  char folder[] = "/tmp/dravik-cli-state-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string state = "DRAVIK_EMULATOR_STATE=" + std::string(folder) + "/board ";
+  const struct {
+    std::string arguments;
+    std::string board;  // the emulated board's line of `list`
+  } steps[] = {
+      {"list --emulated", "Emulated board: 0400:1100, no firmware"},
+      {kFirmware + " open", ""},
+      {"list --emulated", "Emulated board: 0400:1100, firmware running"},
+      {"open", ""},  // no image needed: the firmware runs
+      {"list --emulated --bare-board", "Emulated board: 0400:1100, no firmware"},
+  };
+  for (const auto& step : steps) {
+    const CliRun run = RunCli(step.arguments, state);
+    EXPECT_EQ(run.status, 0) << step.arguments << "\n" << run.output;
+    EXPECT_NE(run.output.find(step.board), std::string::npos) << run.output;
+  }
+  std::system(("rm -rf " + std::string(folder)).c_str());
 }
 
 }  // namespace

@@ -95,11 +95,12 @@ std::string DiagnoseAddress(const std::string& path, int address) {
   if (!busy) {
     return {};
   }
+  // A client device the kernel knows holds the address, bound to a driver or not.
   std::string holder = "a kernel driver";
   const int number = AdapterNumber(path);
-  if (const auto client = number >= 0 ? FindI2cClient(number, address) : std::nullopt;
-      client && !client->driver.empty()) {
-    holder = "the kernel driver " + client->driver;
+  if (const auto client = number >= 0 ? FindI2cClient(number, address) : std::nullopt) {
+    holder = !client->driver.empty() ? "the kernel driver " + client->driver
+                                     : "the kernel's device " + client->name + " (no driver bound)";
   }
   return "address " + Hex2(address) + " on " + path + " is in use by " + holder +
          " (Device or resource busy); --force uses it anyway, as i2cget -f does";

@@ -10,6 +10,7 @@
 #include "cli_list.hpp"
 #include "command_line.hpp"
 #include "dravik/dravik.h"
+#include "emulated_board_state.hpp"
 #include "number_text.hpp"
 #include "tool_report.hpp"
 #include "usb_boards.hpp"
@@ -137,8 +138,8 @@ class Session {
     if (options_.emulated) {
       ::setenv("DRAVIK_EMULATOR", "1", 1);
     }
-    if (options_.bareBoard) {
-      ::setenv("DRAVIK_EMULATOR_BARE", "1", 1);
+    if (EmulatorSelected()) {
+      kestrova::tools::KeepEmulatedBoardState(options_.bareBoard);
     }
     if (!options_.board.empty()) {
       ::setenv("DRAVIK_USB_BOARD", options_.board.c_str(), 1);

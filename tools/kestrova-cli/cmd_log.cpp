@@ -85,7 +85,7 @@ void PrintRowJson(PartSession& part) {
   std::vector<const engine::RegisterRow*> logged;
   const std::vector<engine::RegisterRow> view = engine::BuildRegisterView(part.session);
   for (const engine::RegisterRow& reg : view) {
-    if (reg.log && !reg.hidden) {
+    if (reg.log) {
       logged.push_back(&reg);
     }
   }
@@ -94,9 +94,12 @@ void PrintRowJson(PartSession& part) {
   row["epochMs"] = epochMs;
   row["registers"] = tools::Json::array();
   for (tools::Json& reg : RegistersJson(logged)) {
+    // A register hidden in the chip's present mode has an empty cell in the
+    // log: its bytes may mean something else.
+    const bool hidden = reg["hidden"].get<bool>();
     row["registers"].push_back({{"title", reg["title"]},
-                                {"value", reg["value"]},
-                                {"display", reg["display"]},
+                                {"value", hidden ? tools::Json(nullptr) : reg["value"]},
+                                {"display", hidden ? tools::Json("") : reg["display"]},
                                 {"units", reg["units"]}});
   }
   std::printf("%s\n", tools::JsonText(row).c_str());

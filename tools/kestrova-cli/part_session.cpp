@@ -6,6 +6,7 @@
 
 #include "adapter_diagnosis.hpp"
 #include "definition/program_folder.hpp"
+#include "emulated_board_state.hpp"
 #include "engine/register_operations.hpp"
 #include "frontend/text_encoding.hpp"
 
@@ -125,8 +126,8 @@ int PartSession::Open() {
 void PartSession::SelectHardware(const frontend::StartOptions& startOptions) {
   frontend::SelectBoardDriver(startOptions);
   // The library reads these when it opens.
-  if (options_.bareBoard) {
-    ::setenv("DRAVIK_EMULATOR_BARE", "1", 1);
+  if (EmulatorSelected()) {
+    tools::KeepEmulatedBoardState(options_.bareBoard);
   }
   if (!options_.board.empty()) {
     ::setenv("DRAVIK_USB_BOARD", options_.board.c_str(), 1);

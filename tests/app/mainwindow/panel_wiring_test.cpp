@@ -108,6 +108,8 @@ class PanelWiring : public ::testing::TestWithParam<const char*> {
     file.write(kStillScenario);
     file.close();
     qputenv("DRAVIK_EMULATOR_SCENARIO", scenario.toLocal8Bit());
+    // The tool's emulated board starts bare, as the window's does.
+    qputenv("DRAVIK_EMULATOR_STATE", "");
   }
 
   QJsonArray ToolRead(const char* device) {

@@ -36,6 +36,8 @@ CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& optio
     environment.emplace_back(*entry);
   }
   environment.insert(environment.end(), options.environment.begin(), options.environment.end());
+  // Each run starts with a bare emulated board unless the test keeps its state.
+  environment.emplace_back("DRAVIK_EMULATOR_STATE=");
   const std::string program = std::string(KESTROVA_BIN_DIR) + "/kestrova-cli";
 
   const pid_t child = ::fork();
