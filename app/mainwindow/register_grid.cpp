@@ -134,8 +134,8 @@ void RegisterGrid::PlaceLines() {
           linesDownEnd_ - panel::kLineDownTop);
   }
   for (size_t i = 0; i < titles_.size(); ++i) {
-    Place(titles_[i], panel::kTitles[i].left + onePixel, panel::kTitleTop,
-          panel::kTitles[i].width, panel::kTitleHeight);
+    Place(titles_[i], panel::kTitles[i].left + onePixel, panel::kTitleTop, panel::kTitles[i].width,
+          panel::kTitleHeight);
   }
   const QRect bottom = twips_.Rect(0, 0, panel::kLineRight + 2 * panel::kLineLeft,
                                    panel::kLineDownBottom + panel::kLineLeft);
