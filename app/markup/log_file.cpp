@@ -26,6 +26,12 @@ LogFile::~LogFile() {
 
 bool LogFile::Open(const std::string& path) {
   Close();
+  // Standard output is shared, not opened anew: a second open of a file it
+  // is redirected to would write at its own offset and be overwritten.
+  if (path == kStandardOutput) {
+    fd_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    return fd_ >= 0;
+  }
   fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd_ < 0 && errno == EACCES) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);

@@ -8,6 +8,9 @@
 
 namespace kestrova::markup {
 
+// The path that names the process's standard output (`kestrova-cli log -`).
+inline constexpr const char* kStandardOutput = "/dev/stdout";
+
 class LogFile {
  public:
   LogFile() = default;
@@ -17,7 +20,8 @@ class LogFile {
   LogFile& operator=(LogFile&& other) noexcept;
   ~LogFile();
 
-  // Opens `path` for appending, creating it when absent; an open log is closed first.
+  // Opens `path` for appending, creating it when absent; an open log is closed
+  // first. kStandardOutput writes to this process's standard output.
   bool Open(const std::string& path);
   // Appends `text` and CR LF. False when no log is open or the write fails;
   // then nothing of the line stays in the file.

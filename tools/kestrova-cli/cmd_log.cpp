@@ -9,6 +9,7 @@
 #include "command_context.hpp"
 #include "continuous/continuous_read.hpp"
 #include "engine/register_view.hpp"
+#include "markup/log_file.hpp"
 #include "part_session.hpp"
 #include "register_output.hpp"
 
@@ -54,9 +55,6 @@ class StopSignals {
   struct sigaction oldInt_ {};
   struct sigaction oldTerm_ {};
 };
-
-// The file `log -` writes: the log goes to standard output as it is.
-constexpr const char* kStandardOutput = "/dev/stdout";
 
 // The log's own lines on standard output (`--follow`): CR LF becomes the
 // terminal's line end.
@@ -138,7 +136,7 @@ int RunLog(CommandContext& context) {
   std::error_code pathError;
   const std::string file =
       toStandardOutput
-          ? std::string(kStandardOutput)
+          ? std::string(markup::kStandardOutput)
           : std::filesystem::absolute(line.file, pathError).lexically_normal().string();
 
   PartSession part(context.line.global, context.messages);
