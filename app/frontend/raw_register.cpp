@@ -11,6 +11,7 @@ namespace {
 
 // The boxes hold 16-bit numbers.
 constexpr std::size_t kMaxDigits = 4;
+constexpr std::size_t kByteDigits = 2;
 constexpr std::uint32_t kLowByte = 0xFF;
 
 }  // namespace
@@ -36,10 +37,19 @@ std::optional<std::int16_t> RawHexValue(std::string_view text) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(*value));
 }
 
+std::optional<std::int16_t> RawDataValue(std::string_view text, bool sixteenBits) {
+  // An 8-bit register takes two digits at most, as the value box holds.
+  return text.size() <= (sixteenBits ? kMaxDigits : kByteDigits) ? RawHexValue(text) : std::nullopt;
+}
+
+std::uint16_t RawShownValue(std::int16_t value, bool sixteenBits) {
+  const auto bits = static_cast<std::uint16_t>(value);
+  return sixteenBits ? bits : static_cast<std::uint16_t>(bits & kLowByte);
+}
+
 std::string RawValueText(std::int16_t value, bool sixteenBits) {
-  const std::uint32_t bits = static_cast<std::uint16_t>(value);
-  std::string text = definition::HexText(sixteenBits ? bits : bits & kLowByte);
-  const std::size_t digits = sixteenBits ? kMaxDigits : 2;
+  std::string text = definition::HexText(RawShownValue(value, sixteenBits));
+  const std::size_t digits = sixteenBits ? kMaxDigits : kByteDigits;
   if (text.size() < digits) {
     text.insert(0, digits - text.size(), '0');
   }
@@ -77,9 +87,7 @@ bool RawRegisterDialog::Write(const RawInput& input) {
   lastWasWrite_ = true;
   std::int16_t bus = 0;
   std::int16_t reg = 0;
-  // An 8-bit register takes two digits at most, as the value box holds.
-  const std::size_t digits = input.sixteenBits ? kMaxDigits : 2;
-  const auto value = input.value.size() <= digits ? RawHexValue(input.value) : std::nullopt;
+  const auto value = RawDataValue(input.value, input.sixteenBits);
   if (!Addresses(input, bus, reg) || !value) {
     session_.ShowMessage(kInvalidWriteInput);
     return false;

@@ -30,6 +30,13 @@ std::string RawLeadingZerosRemoved(std::string_view text);
 // ("FFFF" is -1). Nothing for longer or other text.
 std::optional<std::int16_t> RawHexValue(std::string_view text);
 
+// A value as Write takes it from the value box: two hexadecimal digits at
+// most for an 8-bit register, four for a 16-bit one. Nothing for other text.
+std::optional<std::int16_t> RawDataValue(std::string_view text, bool sixteenBits);
+
+// The 8 or 16 bits of a register value that the value box shows.
+std::uint16_t RawShownValue(std::int16_t value, bool sixteenBits);
+
 // A value for the value box: upper-case hexadecimal of its 8 or 16 bits,
 // padded with "0" to 2 or 4 digits.
 std::string RawValueText(std::int16_t value, bool sixteenBits);

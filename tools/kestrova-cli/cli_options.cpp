@@ -51,10 +51,15 @@ void OptionalText(CLI::App& app, const char* name, std::optional<std::string>& t
 
 }  // namespace
 
-std::optional<std::uint32_t> ParseHexArgument(std::string_view text, int maxDigits) {
+std::string_view WithoutHexPrefix(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     text.remove_prefix(2);
   }
+  return text;
+}
+
+std::optional<std::uint32_t> ParseHexArgument(std::string_view text, int maxDigits) {
+  text = WithoutHexPrefix(text);
   if (text.empty() || static_cast<int>(text.size()) > maxDigits) {
     return std::nullopt;
   }

@@ -62,6 +62,8 @@ struct CommandLine {
 std::optional<int> ParseCommandLine(int argc, const char* const* argv, CommandLine& line,
                                     std::ostream& out, std::ostream& err);
 
+// A hexadecimal argument without its optional "0x".
+std::string_view WithoutHexPrefix(std::string_view text);
 // Hexadecimal with an optional "0x": 1 to `maxDigits` digits, nothing else.
 std::optional<std::uint32_t> ParseHexArgument(std::string_view text, int maxDigits);
 // A decimal whole number within [low, high], nothing else.

@@ -3,25 +3,10 @@
 #include "command_context.hpp"
 #include "definition/numbers.hpp"
 #include "engine/register_access.hpp"
+#include "frontend/raw_register.hpp"
 #include "part_session.hpp"
 
 namespace kestrova::cli {
-
-namespace {
-
-// The dialog's boxes hold 16-bit hexadecimal numbers.
-constexpr int kWordDigits = 4;
-constexpr int kByteDigits = 2;
-
-std::string Padded(std::uint32_t value, int digits) {
-  std::string text = definition::HexText(value);
-  if (static_cast<int>(text.size()) < digits) {
-    text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
-  }
-  return text;
-}
-
-}  // namespace
 
 int RunRaw(CommandContext& context) {
   const CommandLine& line = context.line;
@@ -29,16 +14,16 @@ int RunRaw(CommandContext& context) {
   const bool wide = line.wide;
   std::int16_t registerAddress = -1;
   if (line.rawRegister != "none") {
-    const auto parsed = ParseHexArgument(line.rawRegister, kWordDigits);
+    const auto parsed = frontend::RawHexValue(WithoutHexPrefix(line.rawRegister));
     if (!parsed) {
       return context.Usage("\"" + line.rawRegister +
                            "\" is not a register address (hexadecimal or none)");
     }
-    registerAddress = static_cast<std::int16_t>(*parsed);
+    registerAddress = *parsed;
   }
-  std::uint32_t value = 0;
+  std::int16_t value = 0;
   if (write) {
-    const auto parsed = ParseHexArgument(line.rawValue, wide ? kWordDigits : kByteDigits);
+    const auto parsed = frontend::RawDataValue(WithoutHexPrefix(line.rawValue), wide);
     if (!parsed) {
       return context.Usage("\"" + line.rawValue + "\" is not a " + (wide ? "16-bit" : "8-bit") +
                            " value in hexadecimal");
@@ -47,11 +32,10 @@ int RunRaw(CommandContext& context) {
   }
   std::optional<std::int16_t> bus;
   if (line.bus) {
-    const auto parsed = ParseHexArgument(*line.bus, kWordDigits);
-    if (!parsed) {
+    bus = frontend::RawHexValue(WithoutHexPrefix(*line.bus));
+    if (!bus) {
       return context.Usage("--bus takes a hexadecimal bus address, not \"" + *line.bus + "\"");
     }
-    bus = static_cast<std::int16_t>(*parsed);
   }
 
   PartSession part(line.global, context.messages);
@@ -64,31 +48,25 @@ int RunRaw(CommandContext& context) {
   if (busAddress == -1) {
     return context.Usage("no bus address: give --bus HEX");
   }
-  const int digits = wide ? kWordDigits : kByteDigits;
-  bool ok = false;
-  if (write) {
-    ok = engine::RegWrite(session, busAddress, registerAddress, static_cast<std::int16_t>(value),
-                          wide);
-  } else {
-    std::int16_t read = 0;
-    ok = engine::RegRead(session, busAddress, registerAddress, read, wide);
-    value = wide ? static_cast<std::uint16_t>(read) : static_cast<std::uint8_t>(read);
-  }
+  const bool ok = write ? engine::RegWrite(session, busAddress, registerAddress, value, wide)
+                        : engine::RegRead(session, busAddress, registerAddress, value, wide);
   if (!ok) {
     return kExitFailure;
   }
   const std::string registerText =
-      registerAddress == -1 ? "none" : Padded(static_cast<std::uint16_t>(registerAddress), 2);
+      registerAddress == -1 ? "none"
+                            : definition::Hex2(static_cast<std::uint16_t>(registerAddress));
   if (context.Json()) {
     tools::Json& body = context.Body();
     body["operation"] = line.rawOperation;
     body["bus"] = busAddress;
     body["register"] = registerAddress == -1 ? tools::Json(nullptr) : tools::Json(registerAddress);
     body["bits"] = wide ? 16 : 8;
-    body["value"] = value;
+    body["value"] = frontend::RawShownValue(value, wide);
   } else {
-    std::printf("%s %s %s %s\n", Padded(static_cast<std::uint16_t>(busAddress), 2).c_str(),
-                registerText.c_str(), write ? "<-" : "=", Padded(value, digits).c_str());
+    std::printf("%s %s %s %s\n", definition::Hex2(static_cast<std::uint16_t>(busAddress)).c_str(),
+                registerText.c_str(), write ? "<-" : "=",
+                frontend::RawValueText(value, wide).c_str());
   }
   return kExitOk;
 }
