@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,12 +59,21 @@ TEST_F(EditingWiring, AClickWritesOnceAndTypingWritesAtEnter) {
   ASSERT_TRUE(startup.open(QIODevice::WriteOnly));
   startup.write("<definition device=\"demo\" test=\"8\">\r\n</definition>\r\n");
   startup.close();
+  // The demo chip at 49 (73) is this test's own: the others' stay as started.
+  ASSERT_TRUE(QDir(home.path()).mkpath("demo"));
+  QFile settings(home.filePath("demo/part.def"));
+  ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+  settings.write(
+      "<definition timer1interval=\"1000\" writenowvalue=\"1\" readafterwritevalue=\"1\" "
+      "interfaceaddr=\"73\">\r\n</definition>\r\n");
+  settings.close();
   Form1 window(options);
   ASSERT_TRUE(window.Load());
   window.show();
   QApplication::setActiveWindow(&window);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   ASSERT_TRUE(window.Controls().writeNow->isChecked());
+  ASSERT_EQ(window.Session().connection.deviceAddress, 0x49);
   RegisterGrid& grid = *window.Controls().grid;
   const QStringList startWrites = WriteLog();  // the part's start-up writes
 

@@ -26,16 +26,6 @@
 namespace kestrova::mainwindow {
 namespace {
 
-// A temperature that stands still away from the definitions' start-up
-// values, so only a read from the chip shows it.
-const char kStillScenario[] =
-    "<definition>\r\n"
-    " <temperature name=\"still\" mean=\"31.5\" amplitude=\"0\" period=\"60\" noise=\"0\"/>\r\n"
-    " <chip device=\"demo\" bus=\"i2c\" addr=\"48\" source=\"still\"/>\r\n"
-    " <chip device=\"jc42-dimm-temperature-sensor\" bus=\"i2c\" addr=\"18\" source=\"still\"/>\r\n"
-    " <board class=\"highspeed\" vid=\"0400\" pid=\"1100\"/>\r\n"
-    "</definition>\r\n";
-
 struct ShownRow {
   QString regAddr;
   QString regAttr;
@@ -99,18 +89,8 @@ class PanelWiring : public ::testing::TestWithParam<const char*> {
  protected:
   static void SetUpTestSuite() { testing::EnsureApplication(); }
 
-  void SetUp() override {
-    ASSERT_TRUE(home.isValid() && work.isValid());
-    // Beside the program folder: an empty one is seeded with the shipped parts.
-    const QString scenario = work.filePath("still.scn");
-    QFile file(scenario);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(kStillScenario);
-    file.close();
-    qputenv("DRAVIK_EMULATOR_SCENARIO", scenario.toLocal8Bit());
-    // The tool's emulated board starts bare, as the window's does.
-    qputenv("DRAVIK_EMULATOR_STATE", "");
-  }
+  // An empty program folder is seeded with the shipped parts.
+  void SetUp() override { ASSERT_TRUE(home.isValid() && work.isValid()); }
 
   QJsonArray ToolRead(const char* device) {
     QProcess tool;

@@ -1,8 +1,13 @@
 #pragma once
-// One QApplication for the test program, the options of a window on the
-// emulated board, and a way to act on the modal dialog a call is about to run.
+// One QApplication and one emulated bench for the test program, the options
+// of a window on the emulated board, and a way to act on the modal dialog a
+// call is about to run.
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <optional>
@@ -18,6 +23,20 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace kestrova::mainwindow::testing {
 
+// Chips whose temperature stands still away from the definitions' start-up
+// values, so a window and kestrova-cli in another process read the same
+// bytes: demo at 48 and the DIMM sensor at 18 are only read; the demo at 49
+// is the one a test may write. The emulator builds its bench once per
+// process, so every test of the program shares this one, in any order.
+inline constexpr char kStillScenario[] =
+    "<definition>\r\n"
+    " <temperature name=\"still\" mean=\"31.5\" amplitude=\"0\" period=\"60\" noise=\"0\"/>\r\n"
+    " <chip device=\"demo\" bus=\"i2c\" addr=\"48\" source=\"still\"/>\r\n"
+    " <chip device=\"demo\" bus=\"i2c\" addr=\"49\" source=\"still\"/>\r\n"
+    " <chip device=\"jc42-dimm-temperature-sensor\" bus=\"i2c\" addr=\"18\" source=\"still\"/>\r\n"
+    " <board class=\"highspeed\" vid=\"0400\" pid=\"1100\"/>\r\n"
+    "</definition>\r\n";
+
 inline void EnsureApplication() {
   static int argc = 1;
   static char name[] = "mainwindow_test";
@@ -25,6 +44,16 @@ inline void EnsureApplication() {
   if (QApplication::instance() == nullptr) {
     new QApplication(argc, argv);
   }
+  static QTemporaryDir folder;
+  static const bool scenarioSet = [] {
+    QFile file(folder.filePath("still.scn"));
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(kStillScenario) > 0;
+    file.close();
+    // kestrova-cli's emulated board starts bare, as the window's does.
+    return written && qputenv("DRAVIK_EMULATOR_SCENARIO", file.fileName().toLocal8Bit()) &&
+           qputenv("DRAVIK_EMULATOR_STATE", "");
+  }();
+  ASSERT_TRUE(scenarioSet);
 }
 
 // A window on the emulated board over USB, its program folder in `home`.
