@@ -3,6 +3,7 @@
 // the offer of a register data file without hardware.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -189,6 +190,44 @@ TEST_F(Start, SettingsLiveInTheRunAndTheStartupFileNamesNoDeviceMeanwhile) {
             definition::PartSettingsStartTag(saved) + "\r\n</definition>\r\n");
   EXPECT_EQ(ReadBytes(home / "dravik.def"),
             "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n");
+}
+
+// The end cannot be cancelled: a pending change is written without a
+// question when "Write On Change" is ticked; otherwise the question is asked,
+// and Cancel throws the change away and the end goes on.
+TEST_F(Start, TheEndWritesOrAsksAboutPendingChangesAndAlwaysCloses) {
+  const struct {
+    bool writeNow;
+    std::deque<int> answers;
+    std::vector<std::string> questions;
+    std::size_t writes;
+  } cases[] = {
+      {true, {}, {}, 1},
+      {false, {markup::IDCANCEL}, {"Write Modified Registers?"}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.writeNow);
+    Remember("usb", 0x48);
+    WriteBytes(home / "dravik.def",
+               "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
+    OpenStartupFile(store, home.path(), frontEnd);
+    ASSERT_TRUE(start.StartDevice({}));
+    edit.writeNow = c.writeNow;
+    ASSERT_EQ(engine::StageRegisterByte(session, edit, 1, "22").error, engine::EditError::None);
+    library.calls.clear();
+    frontEnd.shown.clear();
+    frontEnd.answers = c.answers;
+    ShutDown(start, edit, false);
+    std::vector<std::string> questions;
+    for (const auto& shown : frontEnd.shown) {
+      questions.push_back(shown.prompt);
+    }
+    EXPECT_EQ(questions, c.questions);
+    EXPECT_EQ(library.CallsOf("WriteDevice").size(), c.writes);
+    EXPECT_EQ(library.CallsOf("CloseDevice").size(), 1u);
+    EXPECT_EQ(ReadBytes(home / "dravik.def"),
+              "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
+  }
 }
 
 }  // namespace
