@@ -23,14 +23,6 @@ namespace {
 
 using testing::OnNextModal;
 
-// A temperature that holds still, so every row reads the same.
-const char kStillScenario[] =
-    "<definition>\r\n"
-    " <temperature name=\"still\" mean=\"31.5\" amplitude=\"0\" period=\"60\" noise=\"0\"/>\r\n"
-    " <chip device=\"demo\" bus=\"i2c\" addr=\"48\" source=\"still\"/>\r\n"
-    " <board class=\"highspeed\" vid=\"0400\" pid=\"1100\"/>\r\n"
-    "</definition>\r\n";
-
 // The demo part's registers after its start-up writes, in definition order.
 const char kHeaderRegisters[] =
     "Temp=31.5000\r\nConfig=04h\r\nAlarmHi=80.0000\r\nAlarmLo=10.0000\r\nCrit=95.0000\r\n"
@@ -54,16 +46,9 @@ void Answer(QAction* entry, const QString& text) {
 }
 
 TEST(ContinuousWiring, LogsPlotsAndReadsThroughTheCoreAndKeepsTheSettings) {
-  testing::EnsureApplication();
+  testing::EnsureApplication();  // the still bench: every row reads the same
   QTemporaryDir home;
   QTemporaryDir work;
-  const QString scenario = work.filePath("still.scn");
-  {
-    QFile file(scenario);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(kStillScenario);
-  }
-  qputenv("DRAVIK_EMULATOR_SCENARIO", scenario.toLocal8Bit());
   const QString log = work.filePath("run.txt");
   continuous::testing::FakeDateTime dateTime;
   {

@@ -1,7 +1,7 @@
 // The panel's editing wired to the core, on the emulated board with
 // write.log on (test bit 8) and "Write On Change" ticked: a bit cell click
 // is one write that the chip holds; keystrokes in a value box write nothing
-// until Enter; a box left empty keeps the focus.
+// until Enter; a box left empty keeps the focus; a locked box is read-only.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -100,6 +102,32 @@ TEST_F(EditingWiring, AClickWritesOnceAndTypingWritesAtEnter) {
   QApplication::processEvents();
   EXPECT_EQ(QApplication::focusWidget(), hex);
   EXPECT_EQ(WriteLog().size(), startWrites.size() + 2);
+}
+
+// On a three-wire Microwire bus a read-only field's value box is locked:
+// read-only, so it takes no keystroke and shows no text cursor.
+TEST_F(EditingWiring, ReadOnlyFieldsOfAThreeWirePartAreLocked) {
+  WindowOptions options;
+  options.home = home.path().toStdString();
+  options.device = "three-wire";
+  options.link = "none";
+  std::string error;
+  ASSERT_FALSE(frontend::PrepareProgramFolder(options, error).empty()) << error;
+  QFile demo(home.filePath("device/demo"));
+  QFile part(home.filePath("device/three-wire"));
+  ASSERT_TRUE(demo.open(QIODevice::ReadOnly) && part.open(QIODevice::WriteOnly));
+  part.write(demo.readAll().replace("interface type=\"i2c\"", "interface type=\"microwire\""));
+  part.close();
+  testing::OnNextModal([](QWidget* modal) {  // "No Hardware Selected."
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::No)->click();
+  });
+  Form1 window(options);
+  ASSERT_TRUE(window.Load());
+  RegisterGrid& grid = *window.Controls().grid;
+  EXPECT_TRUE(grid.Row(RowNamed(window, "Temperature")).bitValue->isReadOnly());
+  EXPECT_FALSE(grid.Row(RowNamed(window, "Alarm high limit")).bitValue->isReadOnly());
 }
 
 }  // namespace

@@ -68,9 +68,18 @@ inline WindowOptions OnEmulatedBoard(const QString& home,
   return options;
 }
 
-// Runs `act` on the modal dialog once the next event loop has shown it.
-inline void OnNextModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act = std::move(act)] { act(QApplication::activeModalWidget()); });
+// Runs `act` on the modal dialog the next call shows, once it stands (the
+// call may run the event loop before: a part's start shows its splash).
+inline void OnNextModal(std::function<void(QWidget*)> act, int delayMs = 0, int triesLeft = 500) {
+  constexpr int kTryEveryMs = 10;
+  QTimer::singleShot(delayMs, [act = std::move(act), triesLeft] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr && triesLeft > 0) {
+      OnNextModal(act, kTryEveryMs, triesLeft - 1);
+      return;
+    }
+    act(modal);
+  });
 }
 
 }  // namespace kestrova::mainwindow::testing
