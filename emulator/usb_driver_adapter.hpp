@@ -53,6 +53,7 @@ class EmulatedDriverClass : public dravik::usb::DriverClass {
   int Count() override;
   // Board n among the present ones; nullptr when there is none.
   std::unique_ptr<dravik::usb::Driver> Open(int index) override;
+  bool Emulated() const override { return true; }
 
   void CountCall() { ++calls_; }
 

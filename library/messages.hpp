@@ -2,6 +2,8 @@
 // (typos included: programs match on them).
 #pragma once
 
+#include "dravik/dravik.h"
+
 namespace dravik::messages {
 
 // OpenDevice / CloseDevice.
@@ -24,6 +26,8 @@ inline constexpr const char* kTooManyOpen = "OpenDevice: Too many devices open";
 inline constexpr const char* kNoReenumeration =
     "OpenDevice: Board did not come back after firmware download";
 inline constexpr const char* kErrorBufferNull = "LastErrorDevice: Buffer is NULL";
+// Followed by the image's path, so the user knows which file to replace.
+inline constexpr const char* kPlaceholderFirmware = DRAVIK_PLACEHOLDER_FIRMWARE_ERROR;
 
 // Texts that exist for both transfer directions, indexed by Direction.
 struct TransferTexts {

@@ -62,6 +62,20 @@ bool ReadFirmwareImage(const char* name, uint8_t* image, int16_t& length) {
   return true;
 }
 
+bool IsPlaceholderFirmware(const uint8_t* image, int16_t length) {
+  const std::size_t markLength = sizeof kPlaceholderFirmwareMark - 1;
+  return static_cast<std::size_t>(length) >= markLength &&
+         std::memcmp(image, kPlaceholderFirmwareMark, markLength) == 0;
+}
+
+// A real board given a placeholder image: refused before anything reaches
+// the board, with the file the maker's image has to replace.
+bool RefusePlaceholder(const char* name) {
+  char message[kLastErrorSize];
+  std::snprintf(message, sizeof message, "%s%s", messages::kPlaceholderFirmware, name);
+  return Fail(message);
+}
+
 // After a download the board disconnects and comes back with the firmware.
 // A board found still bare has not started the image (or has not left the
 // bus yet): it is not the board asked for, so the polling goes on.
@@ -91,6 +105,9 @@ bool DownloadFirmware(usb::Device& device, const char* firmwarePath, uint8_t boa
   int16_t length = 0;
   if (!ReadFirmwareImage(name, image, length)) {
     return false;
+  }
+  if (IsPlaceholderFirmware(image, length) && !device.Emulated()) {
+    return RefusePlaceholder(name);
   }
   if (!device.LoadFirmware(descriptor.idVendor, descriptor.idProduct, image, length)) {
     return false;

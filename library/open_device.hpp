@@ -29,6 +29,10 @@ bool MatchesVidPid(uint16_t wantedVendor, uint16_t wantedProduct,
 bool FirmwareFileName(const char* firmwarePath, uint16_t bcdUSB,
                       char (&name)[kFirmwareNameBufferSize]);
 
+// The project's placeholder images start with this text (they are no board
+// firmware; only the emulated board takes them).
+inline constexpr char kPlaceholderFirmwareMark[] = "Kestrova emulated board firmware";
+
 bool OpenUsbLink(uint16_t* vidPid, uint8_t forceFirmware, const char* firmwarePath,
                  DeviceHandle* handle);
 bool OpenSmbusLink(const char* driverName, DeviceHandle* handle);

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "dravik/dravik.h"
 #include "engine/address_caption.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
@@ -13,13 +14,20 @@ void ShowBoardError(Session& session) {
   } else if (session.connection.link == kLinkSmbus) {
     text = kSmbusBoardError;
   }
-  if ((session.connection.testFlags & kTestLibraryErrorText) != 0) {
-    text += kLineBreak;
-    text += session.Bridge().BoardErrorText();
-  } else if (std::string reason; session.Library().TakeUnreportedBindingError(reason)) {
-    // A library that cannot be loaded is said once, whatever the test bits.
+  const std::string reason = session.connection.link == kLinkUsb ||
+                                     (session.connection.testFlags & kTestLibraryErrorText) != 0
+                                 ? session.Bridge().BoardErrorText()
+                                 : std::string();
+  // The placeholder firmware refused for a real board is said whatever the
+  // test bits: the user has to put the maker's image in its place.
+  if ((session.connection.testFlags & kTestLibraryErrorText) != 0 ||
+      reason.rfind(DRAVIK_PLACEHOLDER_FIRMWARE_ERROR, 0) == 0) {
     text += kLineBreak;
     text += reason;
+  } else if (std::string bindingError; session.Library().TakeUnreportedBindingError(bindingError)) {
+    // A library that cannot be loaded is said once, whatever the test bits.
+    text += kLineBreak;
+    text += bindingError;
   }
   session.ShowMessage(text);
 }

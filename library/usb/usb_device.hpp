@@ -60,6 +60,8 @@ class Device {
   // Entries of the endpoint list; entry 0 is the control endpoint.
   virtual int EndpointCount() const = 0;
   virtual Endpoint* EndpointAt(int index) = 0;  // nullptr when absent
+  // True when the boards are the emulated board (see DriverClass::Emulated).
+  virtual bool Emulated() const { return false; }
   // Holds the 8051 in reset, downloads the image with the board's identity
   // patched in at 0x0F08, releases the reset. On failure the library's last
   // error holds the reason and false is returned.
@@ -98,6 +100,7 @@ class UsbDevice : public Device {
   int EndpointCount() const override { return endpointCount_; }
   Endpoint* EndpointAt(int index) override;
   bool LoadFirmware(uint16_t vendorId, uint16_t productId, uint8_t* image, int16_t length) override;
+  bool Emulated() const override { return driverClass_ != nullptr && driverClass_->Emulated(); }
 
   // Holds (true) or releases (false) the 8051 core through its CPU control
   // register; sets "OpenUSB: 8051 reset failed" on failure.

@@ -44,6 +44,9 @@ class DriverClass {
   virtual int Count() = 0;
   // Opens board n of the class; nullptr when it cannot be opened.
   virtual std::unique_ptr<Driver> Open(int index) = 0;
+  // True for the emulated board, the only board the project's placeholder
+  // firmware images are for.
+  virtual bool Emulated() const { return false; }
 };
 
 }  // namespace dravik::usb

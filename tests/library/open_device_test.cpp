@@ -212,6 +212,31 @@ TEST_F(OpenDeviceTest, TooLongAFirmwarePathIsRefused) {
   EXPECT_TRUE(state->images.empty());
 }
 
+// The shipped placeholder images go to the emulated board only; a real board
+// gets nothing, and the message names the file the maker's image replaces.
+TEST_F(OpenDeviceTest, ThePlaceholderFirmwareReachesOnlyTheEmulatedBoard) {
+  const std::string shipped = std::string(KESTROVA_DATA_DIR) + "/bix/dravik.bix";
+  for (const bool emulated : {false, true}) {
+    SCOPED_TRACE(emulated ? "emulated board" : "real board");
+    *state = FakeState{};
+    state->emulated = emulated;
+    state->boards = Boards("B0400:1234");
+    state->boardsAfterDownload = Boards("R0400:1234");
+    uint16_t vidPid[2] = {0, 0};
+    DeviceHandle handle = -1;
+    const bool opened = OpenDevice(LINK_USB, "dravik", vidPid, 0, shipped.c_str(), &handle) == 1;
+    EXPECT_EQ(opened, emulated);
+    EXPECT_EQ(state->images.size(), emulated ? 1u : 0u);
+    if (!emulated) {
+      EXPECT_EQ(LastError(),
+                "OpenDevice: Placeholder firmware, for the emulated board only: put the board "
+                "maker's image at " +
+                    std::string(KESTROVA_DATA_DIR) + "/bix/dravik.bi2");
+    }
+    EXPECT_EQ(CloseDevice(handle), 1);
+  }
+}
+
 TEST_F(OpenDeviceTest, DiagnosticLinesOnlyWithDravikDebug) {
   state->boards = {RunningBoard(0x0400, 0x1234)};
   uint16_t vidPid[2] = {0, 0};

@@ -180,7 +180,16 @@ TEST_F(BridgeTest, BoardErrorMessagesPerLink) {
   session.connection.testFlags = kTestLibraryErrorText;
   library.errorText = "OpenDevice: No USB device found";
   ShowBoardError(session);
-  ASSERT_EQ(messages.shown.size(), 4u);
+  // The placeholder firmware refused for a real board is said without the test bit.
+  session.connection.testFlags = 0;
+  const std::string placeholder =
+      "OpenDevice: Placeholder firmware, for the emulated board only: put the board maker's "
+      "image at /h/bix/dravik.bi2";
+  library.errorText = placeholder;
+  ShowBoardError(session);
+  ASSERT_EQ(messages.shown.size(), 5u);
+  EXPECT_EQ(messages.shown[4].prompt,
+            "Check USB connection and select Device again\r\n" + placeholder);
   EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
   EXPECT_EQ(messages.shown[1].prompt, "Check SMB address or select another Device");
   EXPECT_EQ(messages.shown[2].prompt, "");

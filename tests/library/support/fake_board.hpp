@@ -53,6 +53,7 @@ struct FakeState {
   int32_t sendShortBy = 0;
   bool receiveFails = false;
   int32_t responseLengthDelta = 0;  // reported length = asked + delta
+  bool emulated = false;  // what Emulated() answers
 
   // Scripted responses; when empty the fake answers the last read request
   // with ChipValue/BoardValue of its registers.
@@ -73,6 +74,7 @@ class FakeDevice : public usb::Device {
   int EndpointCount() const override { return state_->endpointCount; }
   usb::Endpoint* EndpointAt(int index) override;
   bool LoadFirmware(uint16_t vendorId, uint16_t productId, uint8_t* image, int16_t length) override;
+  bool Emulated() const override { return state_->emulated; }
 
  private:
   class FakeEndpoint;
