@@ -31,13 +31,19 @@ std::vector<std::string> DefaultDataFolders() {
     folders.push_back(home.path);
   }
   std::vector<std::string> fallbacks;
-#ifdef KESTROVA_INSTALLED_DATA_DIR
-  fallbacks.emplace_back(KESTROVA_INSTALLED_DATA_DIR);
+  const std::string own = OwnFolder();
+#ifdef KESTROVA_DATA_FROM_PLUGIN
+  // Installed, the emulator sits in the program's private library folder;
+  // the shipped data is found relative to it wherever the prefix is.
+  if (!own.empty()) {
+    fallbacks.push_back(
+        std::filesystem::path(own + "/" + KESTROVA_DATA_FROM_PLUGIN).lexically_normal().string());
+  }
 #endif
 #ifdef KESTROVA_BUILD_DATA_DIR
   fallbacks.emplace_back(KESTROVA_BUILD_DATA_DIR);
 #endif
-  for (const std::string& folder : definition::ShippedDataFolders(OwnFolder(), fallbacks)) {
+  for (const std::string& folder : definition::ShippedDataFolders(own, fallbacks)) {
     if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
       folders.push_back(folder);
     }

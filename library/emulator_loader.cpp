@@ -12,6 +12,9 @@ namespace dravik {
 namespace {
 
 constexpr const char* kEmulatorLibrary = "libdravik-emulator.so";
+// Installed, the emulator is the program's private plugin, in a folder of its
+// own beside the library; in the build tree it sits beside the library.
+constexpr const char* kPrivateFolder = "kestrova/plugins/";
 
 // The folder of the binary that holds this code (libdravik.so, or a test
 // program that links the core statically), with a trailing '/'.
@@ -31,6 +34,9 @@ EmulatorEntryPoints Load() {
   const std::string folder = OwnFolder();
   if (!folder.empty()) {
     handle = dlopen((folder + kEmulatorLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      handle = dlopen((folder + kPrivateFolder + kEmulatorLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
   }
   if (handle == nullptr) {
     handle = dlopen(kEmulatorLibrary, RTLD_NOW | RTLD_LOCAL);

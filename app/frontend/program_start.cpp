@@ -1,6 +1,8 @@
 #include "frontend/program_start.hpp"
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "definition/numbers.hpp"
 #include "definition/program_folder.hpp"
@@ -71,6 +73,19 @@ std::string PrepareProgramFolder(const StartOptions& options, std::string& error
     return {};
   }
   return choice.path;
+}
+
+std::string InstalledUserGuide() {
+  const std::string folder = engine::ExecutableFolder();
+  for (const std::string& guide :
+       {folder.empty() ? std::string() : folder + "/" + KESTROVA_GUIDE_FROM_PROGRAM,
+        std::string(KESTROVA_BUILD_GUIDE)}) {
+    std::error_code error;
+    if (!guide.empty() && std::filesystem::is_regular_file(guide, error)) {
+      return std::filesystem::path(guide).lexically_normal().string();
+    }
+  }
+  return {};
 }
 
 void SelectBoardDriver(const StartOptions& options) {

@@ -55,6 +55,10 @@ std::string NoSuchHardwareText(std::string_view deviceName,
 // Empty with `error` set when none can be had.
 std::string PrepareProgramFolder(const StartOptions& options, std::string& error);
 
+// The installed user's guide (HTML), the default of a part's Manual command;
+// in the build tree the repository's. Empty when there is none.
+std::string InstalledUserGuide();
+
 // `--emulated-board`: the library, loaded later, drives the emulated board.
 void SelectBoardDriver(const StartOptions& options);
 

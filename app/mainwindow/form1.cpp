@@ -86,6 +86,7 @@ bool Form1::Load() {
     Show(error, markup::MB_OK);
     return false;
   }
+  start_.userGuide = frontend::InstalledUserGuide();
   frontend::SelectBoardDriver(options_);
   const definition::StartupSettings startup =
       frontend::OpenStartupFile(store_, start_.programFolder, *this);

@@ -57,6 +57,8 @@ int PartSession::Open() {
     messages_.Error(error);
     return kExitFailure;
   }
+  // A part first opened here gets the window's default Manual.
+  start.userGuide = frontend::InstalledUserGuide();
   // The window rewrites the startup file while it runs; the tool leaves it.
   const definition::StartupSettings startup = frontend::PeekStartupFile(start.programFolder);
   if (options_.definition) {
