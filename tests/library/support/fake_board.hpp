@@ -53,7 +53,7 @@ struct FakeState {
   int32_t sendShortBy = 0;
   bool receiveFails = false;
   int32_t responseLengthDelta = 0;  // reported length = asked + delta
-  bool emulated = false;  // what Emulated() answers
+  bool emulated = false;            // what Emulated() answers
 
   // Scripted responses; when empty the fake answers the last read request
   // with ChipValue/BoardValue of its registers.
