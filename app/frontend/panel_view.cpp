@@ -150,7 +150,9 @@ PanelRow PanelModel::MakeRow(const engine::RegisterRow& reg, const engine::Field
       cell.backColour = kPanelBlack;
       cell.textColour = kOutOfFieldText;
     }
-    if (firstOfRegister) {
+    // The first row shows the whole byte; the other rows only their own
+    // bits, so a flag without a value box still shows its state.
+    if (firstOfRegister || cell.inField) {
       cell.caption.assign(1, ((field.byte >> k) & 1) != 0 ? '1' : '0');
     }
   }

@@ -210,7 +210,8 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
   EXPECT_TRUE(mode.regValueLocked);
   EXPECT_FALSE(flag.regValueVisible);
 
-  // Bit 6:4 lights cells for bits 6, 5, 4; captions only on the first row.
+  // Bit 6:4 lights cells for bits 6, 5, 4; the first row shows every bit,
+  // the others only their own.
   std::string lit;
   std::string captions;
   for (const BitCell& cell : mode.bits) {
@@ -221,8 +222,9 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
   }
   EXPECT_EQ(lit, "01110000");
   EXPECT_EQ(captions, "01010001");
-  EXPECT_EQ(flag.bits[7].caption, "");
+  EXPECT_EQ(flag.bits[7].caption, "1");
   EXPECT_TRUE(flag.bits[7].inField);
+  EXPECT_EQ(flag.bits[6].caption, "");
 
   // A scaled value box is widened to its longest value, units move along.
   EXPECT_EQ(temp.bitValue, "-32.00");  // 0x10 halves
