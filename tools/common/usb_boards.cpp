@@ -107,7 +107,7 @@ std::vector<UsbBoard> ListUsbBoards(std::string& problem) {
     }
     boards.push_back(std::move(board));
   }
-  if (count > 0) {
+  if (count >= 0) {  // an empty list is still allocated
     libusb_free_device_list(list, 1);
   }
   std::sort(boards.begin(), boards.end(),
