@@ -1,5 +1,6 @@
 // A writer killed with SIGKILL at random moments while it saves the part
-// settings, a register data file and the plot settings and appends to a log
+// settings, a register data file, the plot settings and the startup file
+// (the files the window and kestrova-cli save) and appends to a log
 // file, a few hundred times: every file on disk is afterwards one complete
 // version the writer saved, never a torn one; the log loses at most the line
 // in progress; temporary files of killed saves do not pile up; and the
@@ -8,32 +9,16 @@
 // KESTROVA_KILL_ROUNDS sets the number of kills (default 200).
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <array>
-#include <chrono>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "../app/markup/temp_folder.hpp"
 #include "continuous/plot_selection.hpp"
-#include "definition/data_file.hpp"
 #include "definition/part_settings.hpp"
+#include "definition/startup_file.hpp"
 #include "kill_support.hpp"
-#include "markup/markup_store.hpp"
-#include "support/message_box_recorder.hpp"
 
 namespace kestrova {
 namespace {
@@ -42,6 +27,7 @@ using continuous::PlotSelection;
 using definition::PartSettings;
 using markup::MarkupStore;
 using testing::ReadBytes;
+using testing::Temporaries;
 
 constexpr int kDefaultRounds = 200;
 constexpr int kLoggedRegisters = 16;
@@ -115,6 +101,7 @@ class Writer {
       plots_.SetPlotRegisterEnable(0, r, ((v >> r) & 1) != 0);
     }
     plots_.SavePlotSettings();
+    definition::SaveStartupFile(store_, folder_, v % 2 != 0 ? "odd" : "even", messages_);
   }
 
   std::string DataPath() const { return folder_ + "/kill.dat"; }
@@ -126,30 +113,12 @@ class Writer {
   PlotSelection plots_{store_, messages_};
 };
 
-// The complete files of each version, as the writer saves them.
-class Versions {
- public:
-  explicit Versions(const std::string& folder) : folder_(folder), writer_(folder) {}
-  const std::array<std::string, 3>& Of(int v) {
-    auto found = cache_.find(v);
-    if (found == cache_.end()) {
-      writer_.Save(v);
-      found =
-          cache_
-              .emplace(v,
-                       std::array<std::string, 3>{ReadBytes(definition::PartSettingsPath(folder_)),
-                                                  ReadBytes(writer_.DataPath()),
-                                                  ReadBytes(continuous::PlotSettingsPath(folder_))})
-              .first;
-    }
-    return found->second;
-  }
-
- private:
-  std::string folder_;
-  Writer writer_;
-  std::map<int, std::array<std::string, 3>> cache_;
-};
+// part.def, the data file, plot.def and the startup file of a folder as they are now.
+std::array<std::string, 4> Files(const std::string& folder) {
+  return {ReadBytes(definition::PartSettingsPath(folder)), ReadBytes(folder + "/kill.dat"),
+          ReadBytes(continuous::PlotSettingsPath(folder)),
+          ReadBytes(definition::StartupFilePath(folder))};
+}
 
 // The version a part.def, data file or plot.def claims to be; -1 when none can be read.
 int PartVersion(const std::string& text) {
@@ -208,54 +177,27 @@ int PlotVersion(const std::string& text) {
   }
 }
 
-struct LogCheck {
-  std::size_t complete = 0;
-  std::size_t cut = 0;  // lines that lost their tail to a kill
-  bool ok = true;
-  std::string problem;
-};
-
-LogCheck CheckLog(const std::string& text) {
-  LogCheck check;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find("\r\n", at);
-    const std::string expected = LogLine(check.complete);
-    if (end == std::string::npos) {
-      // The line in progress when the writer was killed.
-      const std::string tail = text.substr(at);
-      if (expected.compare(0, tail.size(), tail) != 0) {
-        check.ok = false;
-        check.problem = "unfinished last line \"" + tail + "\" is not the start of line " +
-                        std::to_string(check.complete);
-      }
-      return check;
-    }
-    const std::string line = text.substr(at, end - at);
-    if (line != expected) {
-      if (line.size() < expected.size() && expected.compare(0, line.size(), line) == 0) {
-        ++check.cut;
-      } else {
-        check.ok = false;
-        check.problem = "line " + std::to_string(check.complete) + " is \"" + line + "\"";
-        return check;
-      }
-    }
-    ++check.complete;
-    at = end + 2;
-  }
-  return check;
+// The startup file names an odd or an even version's device.
+int StartupVersion(const std::string& text) {
+  return text.find("device=\"odd\"") != std::string::npos    ? 1
+         : text.find("device=\"even\"") != std::string::npos ? 0
+                                                             : -1;
 }
 
-std::vector<std::string> TemporaryFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.find(".tmp") != std::string::npos) {
-      names.push_back(name);
+// Why the log is not what the writers wrote ("" when it is): each line is
+// the next LogLine, or the start of it when a kill cut it short (counted).
+std::string LogProblem(const std::string& text, std::size_t* cut) {
+  std::size_t k = 0;
+  for (std::size_t at = 0, end = 0; at < text.size(); at = end + 2, ++k) {
+    end = std::min(text.find("\r\n", at), text.size());
+    const std::string line = text.substr(at, end - at);
+    const std::string expected = LogLine(k);
+    if (expected.compare(0, line.size(), line) != 0 || line.size() > expected.size()) {
+      return "line " + std::to_string(k) + " is \"" + line + "\"";
     }
+    *cut += line != expected && end < text.size() ? 1 : 0;
   }
-  return names;
+  return "";
 }
 
 TEST(KillTest, EveryFileIsAWholeVersionAfterAKillAtAnyMoment) {
@@ -263,7 +205,7 @@ TEST(KillTest, EveryFileIsAWholeVersionAfterAKillAtAnyMoment) {
   testing::TempFolder reference;
   const std::string folder = work.path();
   const std::string logPath = work / "kill.txt";
-  Versions versions(reference.path());
+  Writer versions(reference.path());  // saves the whole files of any version
   {
     Writer initial(folder);
     initial.Save(0);
@@ -285,23 +227,23 @@ TEST(KillTest, EveryFileIsAWholeVersionAfterAKillAtAnyMoment) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
 
-    const std::string part = ReadBytes(definition::PartSettingsPath(folder));
-    const std::string data = ReadBytes(work / "kill.dat");
-    const std::string plot = ReadBytes(continuous::PlotSettingsPath(folder));
-    const int partVersion = PartVersion(part);
-    const int dataVersion = DataVersion(data);
-    const int plotVersion = PlotVersion(plot);
-    ASSERT_GE(partVersion, 0) << "round " << round << ": torn part.def:\n" << part;
-    ASSERT_GE(dataVersion, 0) << "round " << round << ": torn data file:\n" << data.substr(0, 200);
-    ASSERT_GE(plotVersion, 0) << "round " << round << ": torn plot.def:\n" << plot;
-    ASSERT_EQ(part, versions.Of(partVersion)[0]) << "round " << round;
-    ASSERT_EQ(data, versions.Of(dataVersion)[1]) << "round " << round;
-    ASSERT_EQ(plot, versions.Of(plotVersion)[2]) << "round " << round;
-    const LogCheck log = CheckLog(ReadBytes(logPath));
-    ASSERT_TRUE(log.ok) << "round " << round << ": " << log.problem;
-    EXPECT_LE(log.cut, static_cast<std::size_t>(round + 1));
+    // Each file the whole of the version it claims to be.
+    const std::array<std::string, 4> files = Files(folder);
+    int (*const version[])(const std::string&) = {PartVersion, DataVersion, PlotVersion,
+                                                  StartupVersion};
+    int partVersion = -1;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      const int v = version[f](files[f]);
+      ASSERT_GE(v, 0) << "round " << round << ": torn file " << f << ":\n" << files[f];
+      versions.Save(v);
+      ASSERT_EQ(files[f], Files(reference.path())[f]) << "round " << round;
+      partVersion = f == 0 ? v : partVersion;
+    }
+    std::size_t cut = 0;
+    ASSERT_EQ(LogProblem(ReadBytes(logPath), &cut), "") << "round " << round;
+    EXPECT_LE(cut, static_cast<std::size_t>(round + 1));
 
-    const auto temporaries = TemporaryFiles(folder);
+    const auto temporaries = Temporaries(folder);
     maxTemporaries = std::max(maxTemporaries, temporaries.size());
     const std::string mine = ".tmp" + std::to_string(child) + "-";
     if (std::any_of(temporaries.begin(), temporaries.end(), [&mine](const std::string& name) {
@@ -331,11 +273,12 @@ TEST(KillTest, EveryFileIsAWholeVersionAfterAKillAtAnyMoment) {
   EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().prompt;
 
   // Temporary files of killed saves go with the next save of their file.
-  const auto left = TemporaryFiles(folder);
+  const auto left = Temporaries(folder);
   definition::SavePartSettings(store, folder, settings, messages);
   definition::WriteDataFile(store, work / "kill.dat", addresses, values, count, messages);
   plots.SavePlotSettings();
-  EXPECT_TRUE(TemporaryFiles(folder).empty());
+  definition::SaveStartupFile(store, folder, "even", messages);
+  EXPECT_TRUE(Temporaries(folder).empty());
   // Kills must land inside saves, or the test proves little. How many do
   // depends on the machine's load (a loaded machine spends longer logging),
   // so the bar is low but not zero.

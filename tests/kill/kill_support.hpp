@@ -1,15 +1,23 @@
 #pragma once
-// What the kill tests share: starting a program with its output discarded,
-// the number of kills to make, and the register addresses of a data file
-// (empty when it does not read whole).
+// What the kill tests share: the number of kills to make, programs started
+// with their output discarded and ended by a signal, waiting for a file, the
+// register addresses of a data file (empty when it does not read whole) and
+// the temporary files that killed saves leave.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "../app/markup/temp_folder.hpp"
 #include "definition/data_file.hpp"
 #include "markup/markup_store.hpp"
 #include "support/message_box_recorder.hpp"
@@ -42,8 +50,31 @@ inline pid_t Spawn(std::vector<std::string> args) {
   return error == 0 ? pid : -1;
 }
 
-inline std::vector<std::int16_t> DataAddresses(markup::MarkupStore& store,
-                                               const std::string& path) {
+// Sends `signal` (none: 0) and waits for the end; the wait status.
+inline int End(pid_t pid, int signal) {
+  if (signal != 0) {
+    ::kill(pid, signal);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+// Waits up to 30 s (a loaded machine) until `path` exists and, with `bytes`
+// given, holds them.
+inline bool WaitFor(const std::string& path, const std::string& bytes = {}) {
+  for (int i = 0; i < 1500; ++i) {
+    if (std::filesystem::exists(path) && (bytes.empty() || ReadBytes(path) == bytes)) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+inline std::vector<std::int16_t> DataAddresses(const std::string& path) {
+  markup::MarkupStore store;
+  store.SetRetryWait([](std::chrono::milliseconds) {});
   std::vector<std::int16_t> addresses(definition::kMaxDataFileEntries);
   std::vector<std::uint8_t> values(definition::kMaxDataFileEntries);
   int count = 0;
@@ -54,5 +85,25 @@ inline std::vector<std::int16_t> DataAddresses(markup::MarkupStore& store,
   addresses.resize(static_cast<std::size_t>(count));
   return addresses;
 }
+
+// The temporary files below `folder` (a save's new version before its rename).
+inline std::vector<std::string> Temporaries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.path().filename().string().find(".tmp") != std::string::npos) {
+      names.push_back(entry.path().string());
+    }
+  }
+  return names;
+}
+
+// A program folder of its own, with an SMBus controller lock of its own.
+class ProgramKillTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("DRAVIK_SMBUS_LOCK", (home_ / "smbus.lock").c_str(), 1); }
+  void TearDown() override { ::unsetenv("DRAVIK_SMBUS_LOCK"); }
+
+  TempFolder home_;
+};
 
 }  // namespace kestrova::testing
