@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "cli_run.hpp"
@@ -20,6 +21,11 @@ struct Result {
   std::string out;
   std::string err;
 };
+
+const std::string kUsbBoard =
+    "\"hardware\":{\"link\":\"usb\",\"inUse\":true,\"emulated\":false,\"vendorId\":1024,"
+    "\"productId\":4660,\"id\":\"0400:1234\"},";
+const std::string kShortAnswer = "ReadDevice: Wrong number of bytes returned";
 
 class CliRunTest : public LibraryTest {
  protected:
@@ -41,136 +47,114 @@ class CliRunTest : public LibraryTest {
   }
 };
 
-TEST_F(CliRunTest, ReadPrintsHexValues) {
-  const Result result = Cli({"read", "i2c", "48", "0-2"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, "0x00: 0x01\n0x01: 0x04\n0x02: 0x07\n");
-  ASSERT_EQ(state->sent.size(), 1u);
-  EXPECT_EQ(Hex(state->sent[0]), "00 02 04 48 00 01 02 03");
+// Sessions that succeed: what they print and the first command packet sent.
+TEST_F(CliRunTest, SessionsSendAndPrint) {
+  const std::string json = "{\"tool\":\"dravik-cli\",\"command\":";
+  const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
+      {{"read", "i2c", "48", "0-2"},
+       "0x00: 0x01\n0x01: 0x04\n0x02: 0x07\n",
+       "00 02 04 48 00 01 02 03"},
+      // 16-bit registers are two entries, high byte first.
+      {{"--width", "16", "read", "i2c", "48", "5"}, "0x05: 0x1010\n", "00 02 03 48 05 05 02"},
+      {{"--json", "read", "i2c", "48", "1", "400"},
+       json + "\"read\"," + kUsbBoard +
+           "\"bus\":\"i2c\",\"busType\":2,\"address\":72,\"width\":8,\"registers\":[{\"register\":"
+           "1,\"value\":4},{\"register\":1024,\"value\":94}],\"ok\":true,\"errors\":[],"
+           "\"warnings\":[]}\n",
+       "00 02 02 48 01 01"},
+      {{"write", "i2c", "48", "10=aa", "11=0xBB"},
+       "wrote 2 registers\n",
+       "01 02 03 48 10 11 02 AA BB"},
+      {{"write", "i2c", "48", "10=aa"}, "wrote 1 register\n", "01 02 02 48 10 01 AA"},
+      {{"--width", "16", "--json", "write", "board", "0", "401=1234"},
+       json + "\"write\"," + kUsbBoard +
+           "\"bus\":\"board\",\"busType\":0,\"address\":0,\"width\":16,\"written\":[{\"register\":"
+           "1025,\"value\":4660}],\"ok\":true,\"errors\":[],\"warnings\":[]}\n",
+       "01 00 05 00 04 01 04 01 02 12 34"},
+      {{"open"}, "USB board VID=0x0400 PID=0x1234 opened\n", ""},
+      {{"--version"}, "dravik-cli 0.1.0\n", ""},
+  };
+  for (const auto& [arguments, out, sent] : cases) {
+    SCOPED_TRACE(arguments.back());
+    state->sent.clear();
+    const Result result = Cli(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, out);
+    EXPECT_EQ(state->sent.empty() ? "" : Hex(state->sent[0]), sent);
+  }
   EXPECT_TRUE(state->destroyed);  // closed at the end
-}
-
-TEST_F(CliRunTest, SixteenBitRegistersAreTwoEntriesHighByteFirst) {
-  const Result result = Cli({"--width", "16", "read", "i2c", "48", "5"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(Hex(state->sent[0]), "00 02 03 48 05 05 02");
-  EXPECT_EQ(result.out, "0x05: 0x1010\n");
-}
-
-TEST_F(CliRunTest, JsonRead) {
-  const Result result = Cli({"--json", "read", "i2c", "48", "1", "400"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out,
-            "{\"tool\":\"dravik-cli\",\"command\":\"read\",\"hardware\":{\"link\":\"usb\","
-            "\"inUse\":true,\"emulated\":false,\"vendorId\":1024,\"productId\":4660,\"id\":"
-            "\"0400:1234\"},\"bus\":\"i2c\",\"busType\":2,\"address\":72,\"width\":8,"
-            "\"registers\":[{\"register\":1,\"value\":4},{\"register\":1024,\"value\":94}],"
-            "\"ok\":true,\"errors\":[],\"warnings\":[]}\n");
-}
-
-TEST_F(CliRunTest, WriteSendsTheValues) {
-  Result result = Cli({"write", "i2c", "48", "10=aa", "11=0xBB"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, "wrote 2 registers\n");
-  EXPECT_EQ(Cli({"write", "i2c", "48", "10=aa"}).out, "wrote 1 register\n");
-  EXPECT_EQ(Hex(state->sent[0]), "01 02 03 48 10 11 02 AA BB");
-  state->sent.clear();
-  result = Cli({"--width", "16", "--json", "write", "board", "0", "401=1234"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(Hex(state->sent[0]), "01 00 05 00 04 01 04 01 02 12 34");
-  EXPECT_NE(result.out.find("\"bus\":\"board\",\"busType\":0,\"address\":0,\"width\":16,"
-                            "\"written\":[{\"register\":1025,\"value\":4660}],\"ok\":true,"),
-            std::string::npos)
-      << result.out;
-}
-
-TEST_F(CliRunTest, DumpReadsRowByRow) {
-  const Result result = Cli({"dump", "spi", "3"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(state->sent.size(), 16u);
-  std::istringstream lines(result.out);
-  std::string header;
-  std::string first;
-  std::getline(lines, header);
-  std::getline(lines, first);
-  EXPECT_EQ(header, "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f");
-  EXPECT_EQ(first, "00: 01 04 07 0a 0d 10 13 16 19 1c 1f 22 25 28 2b 2e");
-  EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 17);
-}
-
-TEST_F(CliRunTest, SixteenBitDump) {
-  const Result result = Cli({"--width", "16", "dump", "i2c", "48"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  std::istringstream lines(result.out);
-  std::string header;
-  std::string first;
-  std::getline(lines, header);
-  std::getline(lines, first);
-  EXPECT_EQ(header.substr(0, 13), "       0    1");
-  EXPECT_EQ(first.substr(0, 13), "00: 0101 0404");
-}
-
-TEST_F(CliRunTest, LibraryFailureExitsOneWithItsText) {
-  state->responseLengthDelta = -1;
-  Result result = Cli({"read", "i2c", "48", "0"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "dravik-cli: ReadDevice: Wrong number of bytes returned\n");
-  EXPECT_EQ(result.out, "");
-  result = Cli({"--json", "read", "i2c", "48", "0"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.out.find("\"ok\":false,\"errors\":[\"ReadDevice: Wrong number of bytes "
-                            "returned\"],\"warnings\":[]}\n"),
-            std::string::npos)
-      << result.out;
-  result = Cli({"dump", "i2c", "48"});
-  EXPECT_EQ(result.err,
-            "dravik-cli: ReadDevice: Wrong number of bytes returned (registers 0x00 to 0x0f)\n");
-  result = Cli({"write", "i2c", "80", "1=2"});
-  EXPECT_EQ(result.err, "dravik-cli: WriteDevice: Device Address too large\n");
-}
-
-TEST_F(CliRunTest, NoBoard) {
-  state->boards.clear();
-  const Result result = Cli({"open"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "dravik-cli: OpenDevice: Can't find board with this USB VID,PID\n");
-}
-
-TEST_F(CliRunTest, OpenReportsTheBoard) {
-  const Result result = Cli({"open"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "USB board VID=0x0400 PID=0x1234 opened\n");
-}
-
-TEST_F(CliRunTest, FailedFirmwareLoadClosesTheBoard) {
-  state->boards = {BlankBoard(0x0400, 0x1234)};
-  const Result result = Cli({"--firmware", "/nonexistent/dravik.bix", "open"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "dravik-cli:  error opening firmware file\n");
-  EXPECT_TRUE(state->destroyed);
-}
-
-TEST_F(CliRunTest, StreamPrintsTheBytesReturned) {
+  // The stream bus: the bytes the board returned.
   state->responses.push_back(Bytes{3, 0xA1, 0xA2, 0, 0, 0, 0, 0, 0, 0});
-  const Result result = Cli({"read", "stream", "30", "10"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, "0xa1 0xa2\n");
+  state->sent.clear();
+  EXPECT_EQ(Cli({"read", "stream", "30", "10"}).out, "0xa1 0xa2\n");
   EXPECT_EQ(Hex(state->sent[0]), "00 05 00 0A");
 }
 
-TEST_F(CliRunTest, UsageErrorsAndHelp) {
-  Result result = Cli({"read", "i2c", "48", "zz"});
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err,
-            "dravik-cli: bad register 'zz': not a hexadecimal number\nTry 'dravik-cli --help'.\n");
-  EXPECT_TRUE(state->calls.empty());  // nothing opened
-  result = Cli({"--help"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_NE(result.out.find("Usage: dravik-cli [OPTIONS] [COMMAND]"), std::string::npos);
-  result = Cli({"write", "-h"});
-  EXPECT_NE(result.out.find("--verify"), std::string::npos) << result.out;
-  result = Cli({"--version"});
-  EXPECT_EQ(result.out, "dravik-cli 0.1.0\n");
+// Failures exit 1 with the library's text, bad usage 2 before anything opens.
+TEST_F(CliRunTest, FailuresSayWhy) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::function<void(FakeState&)> setUp;
+    int status;
+    std::string err;
+  };
+  const auto shortAnswers = [](FakeState& s) { s.responseLengthDelta = -1; };
+  const std::string failed = "dravik-cli: " + kShortAnswer;
+  const Case cases[] = {
+      {{"read", "i2c", "48", "0"}, shortAnswers, 1, failed + "\n"},
+      {{"dump", "i2c", "48"}, shortAnswers, 1, failed + " (registers 0x00 to 0x0f)\n"},
+      {{"write", "i2c", "80", "1=2"}, {}, 1, "dravik-cli: WriteDevice: Device Address too large\n"},
+      {{"open"},
+       [](FakeState& s) { s.boards.clear(); },
+       1,
+       "dravik-cli: OpenDevice: Can't find board with this USB VID,PID\n"},
+      {{"--firmware", "/nonexistent/dravik.bix", "open"},
+       [](FakeState& s) { s.boards = {BlankBoard(0x0400, 0x1234)}; },
+       1,
+       "dravik-cli:  error opening firmware file\n"},
+      {{"read", "i2c", "48", "zz"},
+       {},
+       2,
+       "dravik-cli: bad register 'zz': not a hexadecimal number\nTry 'dravik-cli --help'.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.back());
+    *state = FakeState{};
+    state->boards.push_back(RunningBoard(0x0400, 0x1234));
+    if (c.setUp) {
+      c.setUp(*state);
+    }
+    const Result result = Cli(c.arguments);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, c.err);
+    // Closed after a failure too; a refused command line opens nothing.
+    EXPECT_EQ(state->destroyed, c.status == 1);
+    EXPECT_EQ(state->calls.empty(), c.status == 2);
+  }
+  state->responseLengthDelta = -1;
+  EXPECT_NE(Cli({"--json", "read", "i2c", "48", "0"})
+                .out.find("\"ok\":false,\"errors\":[\"" + kShortAnswer + "\"],\"warnings\":[]}\n"),
+            std::string::npos);
+}
+
+TEST_F(CliRunTest, HelpNamesTheCommandsAndTheirOptions) {
+  EXPECT_NE(Cli({"--help"}).out.find("Usage: dravik-cli [OPTIONS] [COMMAND]"), std::string::npos);
+  EXPECT_NE(Cli({"write", "-h"}).out.find("--verify"), std::string::npos);
+}
+
+TEST_F(CliRunTest, DumpReadsRowByRowInEitherWidth) {
+  Result result = Cli({"dump", "spi", "3"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(state->sent.size(), 16u);
+  EXPECT_EQ(result.out.substr(0, 104),
+            "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n"
+            "00: 01 04 07 0a 0d 10 13 16 19 1c 1f 22 25 28 2b 2e\n");
+  EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 17);
+  result = Cli({"--width", "16", "dump", "i2c", "48"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.substr(0, 13), "       0    1");
+  EXPECT_EQ(result.out.substr(result.out.find('\n') + 1, 13), "00: 0101 0404");
 }
 
 class RecordingSmbus : public smbus::Driver {
