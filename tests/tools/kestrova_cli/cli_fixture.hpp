@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -31,11 +30,6 @@ class CliTest : public ::testing::Test {
       ++run.notices;
     }
     return run;
-  }
-
-  void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
   }
 
   // Times of day ("10:00:01") become "TIME", dates ("2024-05-03") "DATE".

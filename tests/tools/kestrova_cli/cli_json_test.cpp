@@ -18,11 +18,8 @@ TEST_F(JsonOutput, EveryCommandPrintsOneDocumentOfTheSharedSchema) {
   const std::string data = work / "a.dat";
   const std::string notice =
       "no hardware in use (link none): the values come from the part definition, not from a chip";
-  struct Case {
-    std::vector<std::string> arguments;
-    bool hardware;  // opens the part: "hardware" and the notice
-  };
-  const std::vector<Case> cases = {
+  // Whether the command opens the part: "hardware" and the notice.
+  const std::vector<std::pair<std::vector<std::string>, bool>> cases = {
       {{"parts"}, false},
       {{"check", home / "device/demo"}, false},
       {{"read", "Temp"}, true},
@@ -32,21 +29,21 @@ TEST_F(JsonOutput, EveryCommandPrintsOneDocumentOfTheSharedSchema) {
       {{"log", work / "a.txt", "--count", "1", "--interval", "10"}, true},
       {{"raw", "write", "81", "07"}, true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments.front());
+  for (const auto& [command, hardware] : cases) {
+    SCOPED_TRACE(command.front());
     std::vector<std::string> arguments = {"--device", "demo", "--link", "none"};
-    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    arguments.insert(arguments.end(), command.begin(), command.end());
     arguments.push_back("--json");
     const CliRun run = Cli(arguments);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.notices, c.hardware ? 1 : 0);
+    EXPECT_EQ(run.notices, hardware ? 1 : 0);
     const Json document = Json::parse(run.out);
     EXPECT_EQ(document["tool"], "kestrova-cli");
-    EXPECT_EQ(document["command"], c.arguments.front());
+    EXPECT_EQ(document["command"], command.front());
     EXPECT_EQ(document["ok"], true);
     EXPECT_EQ(document["errors"], Json::array());
-    EXPECT_EQ(document["warnings"], c.hardware ? Json::array({notice}) : Json::array());
-    if (c.hardware) {
+    EXPECT_EQ(document["warnings"], hardware ? Json::array({notice}) : Json::array());
+    if (hardware) {
       EXPECT_EQ(document["hardware"], Json({{"link", "none"}, {"inUse", false}}));
       EXPECT_EQ(document["address"], 72);
     }
