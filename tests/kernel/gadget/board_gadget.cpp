@@ -28,19 +28,8 @@ constexpr auto kSearchInterval = std::chrono::milliseconds(300);
 constexpr size_t kEventsPerRead = 4;
 
 const char* OutcomeName(UsbOutcome outcome) {
-  switch (outcome) {
-    case UsbOutcome::kDone:
-      return "done";
-    case UsbOutcome::kStall:
-      return "stall";
-    case UsbOutcome::kPending:
-      return "pending";
-    case UsbOutcome::kGone:
-      return "gone";
-    case UsbOutcome::kOverflow:
-      return "overflow";
-  }
-  return "?";
+  static const char* const kNames[] = {"done", "stall", "pending", "gone", "overflow"};
+  return kNames[static_cast<int>(outcome)];
 }
 
 uint16_t Word(const std::vector<uint8_t>& bytes, size_t offset) {
@@ -149,49 +138,32 @@ void BoardGadget::HandleSetup(int ep0, const uint8_t* request, const char* face)
   setup.wIndex = static_cast<uint16_t>(request[4] | request[5] << 8);
   setup.wLength = static_cast<uint16_t>(request[6] | request[7] << 8);
   std::vector<uint8_t> data(setup.wLength);
+  const bool in = setup.IsIn();
+  const bool dataOut = !in && setup.wLength > 0;
+  // The kernel completes the status stage with the data stage, so a
+  // request with data is taken before the board can look at it.
+  if (dataOut && ::read(ep0, data.data(), data.size()) != static_cast<ssize_t>(data.size())) {
+    Log("%s ep0: data stage of %u bytes: %s", face, setup.wLength, std::strerror(errno));
+    return;
+  }
   size_t moved = 0;
   UsbOutcome outcome;
   bool cpuHeld = false;
-
-  if (setup.IsIn()) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      outcome = board_.Control(setup, nullptr, data.data(), &moved);
-      cpuHeld = board_.CpuHeldInReset();
-    }
-    if (outcome == UsbOutcome::kDone) {
-      if (::write(ep0, data.data(), moved) < 0) {
-        Log("%s ep0: write: %s", face, std::strerror(errno));
-      }
-    } else if (outcome != UsbOutcome::kPending) {
-      Stall(ep0, true);
-    }
-  } else if (setup.wLength > 0) {
-    // The kernel completes the status stage with the data stage, so a
-    // request with data is taken before the board can look at it.
-    const ssize_t got = ::read(ep0, data.data(), data.size());
-    if (got != static_cast<ssize_t>(data.size())) {
-      Log("%s ep0: data stage of %u bytes: %s", face, setup.wLength,
-          got < 0 ? std::strerror(errno) : "short");
-      return;
-    }
+  {
     std::lock_guard<std::mutex> lock(mutex_);
-    outcome = board_.Control(setup, data.data(), nullptr, &moved);
+    outcome =
+        board_.Control(setup, dataOut ? data.data() : nullptr, in ? data.data() : nullptr, &moved);
     cpuHeld = board_.CpuHeldInReset();
-  } else {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      outcome = board_.Control(setup, nullptr, nullptr, &moved);
-      cpuHeld = board_.CpuHeldInReset();
-    }
-    if (outcome == UsbOutcome::kDone) {
-      uint8_t none = 0;
-      [[maybe_unused]] ssize_t r = ::read(ep0, &none, 0);
-    } else if (outcome != UsbOutcome::kPending) {
-      Stall(ep0, false);
-    }
   }
-  const bool dataOut = !setup.IsIn() && setup.wLength > 0;
+  if (!dataOut && outcome == UsbOutcome::kDone) {
+    // The data of an IN request, or the status stage of one without data.
+    uint8_t none = 0;
+    if ((in ? ::write(ep0, data.data(), moved) : ::read(ep0, &none, 0)) < 0) {
+      Log("%s ep0: %s", face, std::strerror(errno));
+    }
+  } else if (!dataOut && outcome != UsbOutcome::kPending) {
+    Stall(ep0, in);
+  }
   Log("%s setup %02x %02x value=%04x index=%04x length=%u -> %s moved=%zu%s cpu=%s%s", face,
       setup.bmRequestType, setup.bRequest, setup.wValue, setup.wIndex, setup.wLength,
       OutcomeName(outcome), dataOut ? data.size() : moved,

@@ -34,8 +34,6 @@ class ConfigfsGadget {
   bool Bind(const std::string& udc, std::string* error);
   // Disconnects from the host; nothing happens when not bound.
   bool Unbind(std::string* error);
-  bool Bound() const { return bound_; }
-  const std::string& Function() const { return function_; }
 
  private:
   std::string root_;

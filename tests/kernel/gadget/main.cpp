@@ -4,13 +4,14 @@
 // bench comes from the same environment as the in-process emulator
 // (DRAVIK_EMULATOR_SCENARIO, DRAVIK_EMULATOR_FAULTS); the first board is served.
 //
-//   dravik-board-gadget [--udc NAME] [--control SOCKET] [--test-chip ADDRESS]
+//   dravik-board-gadget [--control SOCKET] [--test-chip ADDRESS]
 //
 // --test-chip puts a chip of 256 plain read/write registers on the I2C bus
 // at ADDRESS (hex), for round trips when the bench has no chip there.
 //
 // Needs root, configfs mounted at /sys/kernel/config, libcomposite and
-// usb_f_fs loaded and a device controller (dummy_hcd in the rig). Runs until
+// usb_f_fs loaded and a device controller (the first one is taken: dummy_hcd
+// in the rig). Runs until
 // SIGTERM or SIGINT, then disconnects.
 #include <csignal>
 #include <cstdio>
@@ -39,40 +40,23 @@ std::shared_ptr<kestrova::emulator::RegisterChip> PlainRegisterChip() {
   return chip;
 }
 
-int Usage() {
-  std::fputs("usage: dravik-board-gadget [--udc NAME] [--control SOCKET] [--test-chip ADDRESS]\n",
-             stderr);
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string udc;
   std::string control = kDefaultControl;
   long testChip = -1;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i + 1 < argc; i += 2) {
     const std::string arg = argv[i];
-    if (arg == "--udc" && i + 1 < argc) {
-      udc = argv[++i];
-    } else if (arg == "--control" && i + 1 < argc) {
-      control = argv[++i];
-    } else if (arg == "--test-chip" && i + 1 < argc) {
-      testChip = std::strtol(argv[++i], nullptr, 16);
-      if (testChip < 0 || testChip > kestrova::emulator::kMaxI2cAddress) {
-        return Usage();
-      }
-    } else {
-      return Usage();
-    }
+    control = arg == "--control" ? argv[i + 1] : control;
+    testChip = arg == "--test-chip" ? std::strtol(argv[i + 1], nullptr, 16) : testChip;
   }
-  if (udc.empty()) {
-    auto first = FirstUdc();
-    if (!first) {
-      std::fputs("dravik-board-gadget: no USB device controller in /sys/class/udc\n", stderr);
-      return 1;
-    }
-    udc = *first;
+  const auto udc = FirstUdc();
+  if (argc % 2 == 0 || testChip > kestrova::emulator::kMaxI2cAddress || !udc) {
+    std::fputs(
+        "usage: dravik-board-gadget [--control SOCKET] [--test-chip ADDRESS] (with a USB "
+        "device controller in /sys/class/udc)\n",
+        stderr);
+    return 2;
   }
 
   // Signals are taken by sigwait below, never by the serving threads.
@@ -90,7 +74,7 @@ int main(int argc, char** argv) {
   if (testChip >= 0) {
     bench->GetBuses()->I2c().Attach(static_cast<uint8_t>(testChip), PlainRegisterChip());
   }
-  BoardGadget gadget(bench->BoardAt(0), udc);
+  BoardGadget gadget(bench->BoardAt(0), *udc);
   std::string error;
   if (!gadget.Start(&error) ||
       !ServeControlSocket(
@@ -99,7 +83,7 @@ int main(int argc, char** argv) {
     gadget.Shutdown();
     return 1;
   }
-  Log("serving on %s, control socket %s", udc.c_str(), control.c_str());
+  Log("serving on %s, control socket %s", udc->c_str(), control.c_str());
 
   int signal = 0;
   sigwait(&stop, &signal);

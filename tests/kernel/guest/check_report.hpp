@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "library_calls.hpp"
+
 namespace kestrova::kerneltest {
 
 class CheckReport {
@@ -15,6 +17,15 @@ class CheckReport {
     std::fflush(stdout);
     failed_ = failed_ || !ok;
     return ok;
+  }
+  // A transfer that must fail with this message.
+  bool Fails(const Transfer& t, const std::string& name, const std::string& message) {
+    return Check(!t.ok && t.error == message, name,
+                 t.ok ? "succeeded, expected \"" + message + "\"" : "\"" + t.error + "\"");
+  }
+  bool Close(DeviceHandle handle) {
+    const bool closed = CloseDevice(handle) == 1;
+    return Check(closed, "close", closed ? "closed" : LastError());
   }
   void Metric(const std::string& name, double value, const char* unit) {
     std::printf("metric %s %.1f %s\n", name.c_str(), value, unit);

@@ -5,9 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "smbus_checks.hpp"
-#include "transcript.hpp"
-#include "usb_checks.hpp"
+#include "check_report.hpp"
+#include "checks.hpp"
 
 namespace {
 
@@ -19,78 +18,71 @@ constexpr const char* kUsage =
     "  smbus-locked read|write DRIVER CHIP\n"
     "                                     while another process holds the lock\n"
     "  smbus-lock-freed DRIVER NODE CHIP  after the holder died\n"
-    "  smbus-bench DRIVER NODE CHIP SECONDS\n"
-    "  usb-open FIRMWARE CONTROL BUS CHIP download, re-enumeration, reopening\n"
-    "  usb-transfers CONTROL BUS CHIP     board, chip, mixed, absent chip, stream\n"
-    "  usb-timeout CONTROL BUS CHIP       a held-back response\n"
-
-    "  usb-bench CONTROL BUS CHIP SECONDS\n"
+    "  usb-open FIRMWARE CONTROL          download, re-enumeration, reopening\n"
+    "  usb-transfers                      an absent chip, the stream\n"
+    "  usb-timeout CONTROL                a held-back response\n"
     "  usb-transcript FIRMWARE CONTROL|in-process a|b\n"
-    "                                     every result of a fixed call sequence\n";
+    "                                     every result of a fixed call sequence\n"
+    "  bench smbus|usb DRIVER BUS CHIP SECONDS\n"
+    "                                     58-register reads per second\n";
 
 uint8_t Address(const char* text) {
   return static_cast<uint8_t>(std::strtoul(text, nullptr, 0));
 }
 
-int Usage() {
-  std::fputs(kUsage, stderr);
-  return 2;
+// Reads 58 registers per call for the given time and reports calls per second.
+int RunBench(int16_t link, const std::string& driver, int16_t bus, uint8_t chip, double seconds) {
+  CheckReport report;
+  const Opened open = Open(link, driver);
+  if (!report.Check(open.ok, "open", open.detail)) {
+    return report.ExitCode();
+  }
+  int calls = 0;
+  std::string firstError;
+  const double start = NowMs();
+  for (; NowMs() - start < seconds * 1000; ++calls) {
+    const Transfer t = Read(open.handle, bus, chip, RegisterRange(0, 58));
+    firstError = firstError.empty() ? t.error : firstError;
+  }
+  report.Check(firstError.empty(), "bench-reads",
+               std::to_string(calls) + " reads of 58 registers " + firstError);
+  report.Metric("58-register-reads-per-s " + driver, calls * 1000.0 / (NowMs() - start), "calls/s");
+  CloseDevice(open.handle);
+  return report.ExitCode();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    return Usage();
-  }
-  const std::string command = argv[1];
+  const std::string command = argc > 1 ? argv[1] : "";
+  const std::string op = argc > 2 ? argv[2] : "";
   if (command == "smbus" && argc == 6) {
     return RunSmbusChecks(SmbusTarget{argv[2], argv[3], Address(argv[4]), Address(argv[5])});
   }
-  if (command == "smbus-locked" && argc == 5) {
-    const std::string op = argv[2];
-    if (op != "read" && op != "write") {
-      return Usage();
-    }
+  if (command == "smbus-locked" && argc == 5 && (op == "read" || op == "write")) {
     return RunSmbusLockedChecks(SmbusTarget{argv[3], "", Address(argv[4]), 0}, op == "write");
   }
   if (command == "smbus-lock-freed" && argc == 5) {
     return RunSmbusLockFreedChecks(SmbusTarget{argv[2], argv[3], Address(argv[4]), 0});
   }
-  if (command == "smbus-bench" && argc == 6) {
-    return RunSmbusBench(SmbusTarget{argv[2], argv[3], Address(argv[4]), 0},
-                         std::strtod(argv[5], nullptr));
+  if (command == "usb-open" && argc == 4) {
+    return RunUsbOpenChecks(argv[2], argv[3]);
   }
-  if (command == "usb-transcript" && argc == 5) {
-    const std::string control = argv[3];
-    const std::string part = argv[4];
-    if (part != "a" && part != "b") {
-      return Usage();
-    }
-    return RunUsbTranscript({argv[2], control == "in-process" ? "" : control, part});
+  if (command == "usb-transfers" && argc == 2) {
+    return RunUsbTransferChecks();
   }
-  if (command.rfind("usb-", 0) == 0 && argc >= 5) {
-    const bool withFirmware = command == "usb-open";
-    const int first = withFirmware ? 3 : 2;
-    if (argc < first + 3) {
-      return Usage();
-    }
-    const UsbTarget target{argv[first],
-                           static_cast<int16_t>(std::strtol(argv[first + 1], nullptr, 0)),
-                           Address(argv[first + 2])};
-    if (withFirmware && argc == 6) {
-      return RunUsbOpenChecks(argv[2], target);
-    }
-    if (command == "usb-transfers" && argc == 5) {
-      return RunUsbTransferChecks(target);
-    }
-    if (command == "usb-timeout" && argc == 5) {
-      return RunUsbTimeoutChecks(target);
-    }
-
-    if (command == "usb-bench" && argc == 6) {
-      return RunUsbBench(target, std::strtod(argv[5], nullptr));
-    }
+  if (command == "usb-timeout" && argc == 3) {
+    return RunUsbTimeoutChecks(argv[2]);
   }
-  return Usage();
+  const std::string part = argc > 4 ? argv[4] : "";
+  if (command == "usb-transcript" && argc == 5 && (part == "a" || part == "b")) {
+    return RunUsbTranscript({argv[2], argv[3] == std::string("in-process") ? "" : argv[3], part});
+  }
+  if (command == "bench" && argc == 7 && (op == "smbus" || op == "usb")) {
+    return RunBench(op == "usb" ? LINK_USB : LINK_SMBUS, argv[3],
+                    static_cast<int16_t>(std::strtol(argv[4], nullptr, 0)), Address(argv[5]),
+                    std::strtod(argv[6], nullptr));
+  }
+  std::fputs(kUsage, stderr);
+  return 2;
 }

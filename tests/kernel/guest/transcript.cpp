@@ -1,4 +1,4 @@
-#include "transcript.hpp"
+#include "checks.hpp"
 
 #include <chrono>
 #include <cstdio>
@@ -39,14 +39,6 @@ class Transcript {
   int step_ = 0;
 };
 
-std::vector<uint8_t> Pattern(uint8_t seed, size_t count) {
-  std::vector<uint8_t> bytes;
-  for (size_t i = 0; i < count; ++i) {
-    bytes.push_back(static_cast<uint8_t>(seed + 13 * i));
-  }
-  return bytes;
-}
-
 // Marks the library's packet trace (DRAVIK_TRACE): the requests after the
 // mark are compared between the two runs.
 void MarkTrace() {
@@ -61,14 +53,12 @@ void MarkTrace() {
 }
 
 DeviceHandle Open(Transcript& out, const char* firmware) {
-  uint16_t vidPid[2] = {0, 0};
-  DeviceHandle handle = -1;
-  const bool ok = OpenDevice(LINK_USB, kDriverName, vidPid, 0, firmware, &handle) == 1;
-  char text[128];
-  std::snprintf(text, sizeof text, "open: %s board %04x:%04x%s", ok ? "ok" : "fail", vidPid[0],
-                vidPid[1], ok ? "" : (" \"" + LastError() + "\"").c_str());
-  out.Note(text);
-  return ok ? handle : -1;
+  const Opened o = kerneltest::Open(LINK_USB, kDriverName, firmware);
+  char board[16];
+  std::snprintf(board, sizeof board, "%04x:%04x", o.vidPid[0], o.vidPid[1]);
+  out.Note("open: " + std::string(o.ok ? "ok" : "fail") + " board " + board +
+           (o.ok ? "" : " \"" + LastError() + "\""));
+  return o.ok ? o.handle : -1;
 }
 
 void PartA(Transcript& out, DeviceHandle h) {
@@ -121,11 +111,13 @@ void PartB(Transcript& out, DeviceHandle h, const char* firmware) {
   CloseDevice(again);
 }
 
-}  // namespace
-
+// The faults a part arms first: through the control socket on the gadget,
+// through DRAVIK_EMULATOR_FAULTS in-process.
 const char* TranscriptFaults(const std::string& part) {
   return part == "a" ? "short@1,long@2" : "disconnect@3";
 }
+
+}  // namespace
 
 int RunUsbTranscript(const TranscriptSetup& setup) {
   if (setup.control.empty()) {
