@@ -147,19 +147,20 @@ std::vector<RegisterByte> BytesWithField(const RegisterRow& reg, const FieldRow&
   return bytes;
 }
 
-// Finds the register and row of a bit field line.
-bool FindRow(const std::vector<RegisterRow>& view, int fieldLine, const RegisterRow*& reg,
-             const FieldRow*& row) {
+// Finds the register and row of a bit field line that can be edited: the
+// refusal when there is none or it is read-only.
+EditOutcome FindEditableRow(const std::vector<RegisterRow>& view, int fieldLine,
+                            const RegisterRow*& reg, const FieldRow*& row) {
   for (const RegisterRow& r : view) {
     for (const FieldRow& f : r.fields) {
       if (f.fieldLine == fieldLine) {
         reg = &r;
         row = &f;
-        return true;
+        return f.readOnly ? Refuse(EditError::ReadOnly, f.label + " is read-only") : EditOutcome{};
       }
     }
   }
-  return false;
+  return Refuse(EditError::NoSuchField, "no bit field at line " + std::to_string(fieldLine));
 }
 
 // A raw value for the row: a field keeps its own bits, negative values (16-bit
@@ -235,11 +236,9 @@ EditOutcome StageFieldText(Session& session, EditState& edit, int fieldLine, std
   const std::vector<RegisterRow> view = BuildRegisterView(session);
   const RegisterRow* reg = nullptr;
   const FieldRow* row = nullptr;
-  if (!FindRow(view, fieldLine, reg, row)) {
-    return Refuse(EditError::NoSuchField, "no bit field at line " + std::to_string(fieldLine));
-  }
-  if (row->readOnly) {
-    return Refuse(EditError::ReadOnly, row->label + " is read-only");
+  if (EditOutcome found = FindEditableRow(view, fieldLine, reg, row);
+      found.error != EditError::None) {
+    return found;
   }
   EditOutcome outcome;
   std::int64_t raw = 0;
@@ -287,11 +286,9 @@ EditOutcome StageFieldValue(Session& session, EditState& edit, int fieldLine, st
   const std::vector<RegisterRow> view = BuildRegisterView(session);
   const RegisterRow* reg = nullptr;
   const FieldRow* row = nullptr;
-  if (!FindRow(view, fieldLine, reg, row)) {
-    return Refuse(EditError::NoSuchField, "no bit field at line " + std::to_string(fieldLine));
-  }
-  if (row->readOnly) {
-    return Refuse(EditError::ReadOnly, row->label + " is read-only");
+  if (EditOutcome found = FindEditableRow(view, fieldLine, reg, row);
+      found.error != EditError::None) {
+    return found;
   }
   if (raw < 0) {
     raw += kWordSpan;
