@@ -5,6 +5,7 @@
 #include "engine/register_operations.hpp"
 #include "engine/session.hpp"
 #include "frontend/panel_view.hpp"
+#include "frontend/raw_register.hpp"
 
 namespace kestrova::frontend {
 
@@ -25,10 +26,6 @@ class BusyScope {
 };
 
 }  // namespace
-
-std::string TypedRegisterText(std::string_view text) {
-  return definition::IsHexText(text) ? definition::UpperCase(text) : std::string();
-}
 
 std::string TypedFieldText(std::string_view text, bool hexFormat) {
   const std::string typed(text);
@@ -84,7 +81,7 @@ std::string PanelEdit::RegValueEdited(int row, std::string_view text) {
     return std::string(text);
   }
   const BusyScope busy(busy_);
-  std::string typed = TypedRegisterText(text);
+  std::string typed = RawTypedText(text);
   if (!typed.empty() &&
       engine::StageRegisterByte(session_, edit_, shown->readAddress, typed).error ==
           engine::EditError::None) {

@@ -24,10 +24,6 @@ struct PanelRow;
 // The controls of a row that take the focus.
 enum class PanelBox { RegValue, BitValue, Combo, ScrollBar };
 
-// What a keystroke leaves in a `RegValue`: the text in upper case, or
-// nothing when it is not hexadecimal.
-std::string TypedRegisterText(std::string_view text);
-
 // What a keystroke leaves in a `BitValue`: the text while it is a number or
 // can still become one by typing on ("-", ".", "0x", a hexadecimal field's
 // "1F" before its "h"); else nothing.

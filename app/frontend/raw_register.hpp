@@ -18,8 +18,8 @@ namespace kestrova::frontend {
 inline constexpr const char* kInvalidReadInput = "Invalid I2C or Register Address";
 inline constexpr const char* kInvalidWriteInput = "Invalid I2C or Register Address or Data";
 
-// What a keystroke leaves in a box: the text in upper case, or nothing when
-// it is not a hexadecimal number.
+// What a keystroke leaves in a box (and in the panel's `RegValue`): the text
+// in upper case, or nothing when it is not a hexadecimal number.
 std::string RawTypedText(std::string_view text);
 
 // What leaving a box leaves: a hexadecimal number without leading zeros (one
