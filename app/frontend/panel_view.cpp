@@ -56,15 +56,6 @@ BusControls BusControlsFor(std::int16_t busType) {
   return bus;
 }
 
-bool IsShownOnBus(std::int16_t busType, std::string_view name) {
-  for (const BusControl& control : BusControlsFor(busType).controls) {
-    if (control.name == name) {
-      return control.visible;
-    }
-  }
-  return true;
-}
-
 PanelModel::PanelModel(engine::Session& session)
     : session_(session), textWidth_([](std::string_view text) {
         return static_cast<int>(text.size()) * kTwipsPerCharacter;

@@ -125,9 +125,6 @@ struct BusControls {
 
 BusControls BusControlsFor(std::int16_t busType);
 
-// True when the control or menu entry `name` is shown on this bus.
-bool IsShownOnBus(std::int16_t busType, std::string_view name);
-
 // The box texts a refresh leaves alone: those of every row of the register
 // whose control has the focus (`focusedRegister`, its xmlfileindex; 0 for
 // none), and the one box being typed into.
@@ -163,7 +160,6 @@ class PanelModel {
   void SetTextWidth(TextWidth width) { textWidth_ = std::move(width); }
 
   void SetKeptTexts(const KeptTexts& kept) { kept_ = kept; }
-  const KeptTexts& Kept() const { return kept_; }
 
  private:
   PanelRow MakeRow(const engine::RegisterRow& reg, const engine::FieldRow& field,

@@ -71,8 +71,6 @@ class RawRegisterDialog {
   enum class Repeat { None, Read, Write };
   Repeat RepeatAfterIncrement(const RawInput& input) const;
 
-  bool LastWasWrite() const { return lastWasWrite_; }
-
  private:
   // The bus address and register address (-1 without one) of the input.
   bool Addresses(const RawInput& input, std::int16_t& bus, std::int16_t& reg) const;
