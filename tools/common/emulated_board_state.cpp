@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -22,6 +23,11 @@ std::string StateFolder() {
 }
 
 }  // namespace
+
+bool EmulatorSelected() {
+  const char* emulator = std::getenv("DRAVIK_EMULATOR");
+  return emulator != nullptr && std::strcmp(emulator, "1") == 0;
+}
 
 void KeepEmulatedBoardState(bool bare) {
   if (bare) {

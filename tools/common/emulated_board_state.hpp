@@ -6,6 +6,13 @@
 
 namespace kestrova::tools {
 
+// The emulated board's SMBus controller, as the library names it.
+inline constexpr const char* kEmulatedSmbusController = "dravik_i2c";
+
+// DRAVIK_EMULATOR=1 (set by --emulated or --emulated-board): the library
+// drives the emulated board.
+bool EmulatorSelected();
+
 // Before the library loads: unless DRAVIK_EMULATOR_STATE is set already
 // (empty: nothing kept), it names a file in $XDG_RUNTIME_DIR, else $TMPDIR,
 // else /tmp, one per user and scenario. `bare` (--bare-board) starts the

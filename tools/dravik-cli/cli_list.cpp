@@ -4,6 +4,7 @@
 #include <iomanip>
 
 #include "dravik/dravik.h"
+#include "emulated_board_state.hpp"
 #include "i2c_adapters.hpp"
 #include "usb_boards.hpp"
 
@@ -13,10 +14,9 @@ namespace {
 using kestrova::tools::I2cAdapter;
 using kestrova::tools::I2cClient;
 using kestrova::tools::Json;
+using kestrova::tools::kEmulatedSmbusController;
 using kestrova::tools::UsbBoard;
 using kestrova::tools::UsbIdText;
-
-constexpr const char* kEmulatedController = "dravik_i2c";
 
 std::string ClientText(const I2cClient& client) {
   char address[8];
@@ -108,11 +108,12 @@ Json EmulatedBench() {
                                 {"id", UsbIdText(vidPid[0], vidPid[1])},
                                 {"firmwareRunning", running}}
                          : Json(nullptr);
-  const bool controller = OpenDevice(LINK_SMBUS, kEmulatedController, vidPid, 0, nullptr, &handle);
+  const bool controller =
+      OpenDevice(LINK_SMBUS, kEmulatedSmbusController, vidPid, 0, nullptr, &handle);
   if (controller) {
     CloseDevice(handle);
   }
-  bench["smbus"] = controller ? Json(kEmulatedController) : Json(nullptr);
+  bench["smbus"] = controller ? Json(kEmulatedSmbusController) : Json(nullptr);
   return bench;
 }
 

@@ -18,7 +18,9 @@
 namespace dravik::cli {
 namespace {
 
+using kestrova::tools::EmulatorSelected;
 using kestrova::tools::Json;
+using kestrova::tools::kEmulatedSmbusController;
 using kestrova::tools::kExitFailure;
 using kestrova::tools::kExitOk;
 using kestrova::tools::kExitUsage;
@@ -26,7 +28,6 @@ using kestrova::tools::Report;
 
 constexpr const char* kProgram = "dravik-cli";
 constexpr const char* kDefaultSmbusDevice = "i2c-";
-constexpr const char* kEmulatedSmbusDevice = "dravik_i2c";
 // The library's texts of a transfer the adapter refused.
 constexpr const char* kSmbusReadFailed = "ReadDevice: Dravik driver read failed";
 constexpr const char* kSmbusWriteFailed = "WriteDevice: Dravik driver write failed";
@@ -57,12 +58,6 @@ std::string LibraryError() {
   }
   text[DRAVIK_ERROR_TEXT_SIZE - 1] = '\0';
   return text;
-}
-
-// DRAVIK_EMULATOR=1 (or --emulated): the library drives the emulated board.
-bool EmulatorSelected() {
-  const char* emulator = std::getenv("DRAVIK_EMULATOR");
-  return emulator != nullptr && std::strcmp(emulator, "1") == 0;
 }
 
 // A register in JSON: its number, or null for "no register address".
@@ -176,7 +171,7 @@ class Session {
 
   bool EmulatedController() const {
     return EmulatorSelected() &&
-           (options_.smbusDevice.empty() || options_.smbusDevice == kEmulatedSmbusDevice);
+           (options_.smbusDevice.empty() || options_.smbusDevice == kEmulatedSmbusController);
   }
 
   std::string DevicePath() const { return kestrova::tools::SmbusDevicePath(device_); }
@@ -185,7 +180,7 @@ class Session {
     if (options_.link == Link::kSmbus) {
       device_ = options_.smbusDevice;
       if (device_.empty()) {
-        device_ = options_.emulated ? kEmulatedSmbusDevice : kDefaultSmbusDevice;
+        device_ = options_.emulated ? kEmulatedSmbusController : kDefaultSmbusDevice;
       }
       return OpenDevice(LINK_SMBUS, device_.c_str(), nullptr, 0, nullptr, &handle_) != 0;
     }

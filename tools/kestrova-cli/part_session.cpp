@@ -14,14 +14,7 @@ namespace kestrova::cli {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-bool EmulatorSelected() {
-  const char* emulator = std::getenv("DRAVIK_EMULATOR");
-  return emulator != nullptr && std::strcmp(emulator, "1") == 0;
-}
-
-}  // namespace
+using tools::EmulatorSelected;
 
 frontend::StartOptions StartOptionsOf(const GlobalOptions& options) {
   frontend::StartOptions start;
