@@ -19,10 +19,6 @@ namespace {
 
 constexpr int kCellsPerRow = 8;
 
-std::string CoreText(const QLineEdit* box) {
-  return box->text().toLatin1().toStdString();
-}
-
 // Focus that moves to another control of the window, as opposed to the
 // window losing activation or a menu or drop-down opening.
 bool LeavesForAnotherControl(Qt::FocusReason reason) {
@@ -75,7 +71,7 @@ int GridEditing::RowOf(const QObject* object, bool& bitValue) const {
 
 void GridEditing::Typed(int row, QLineEdit* box, bool bitValue) {
   held_.clear();  // judged again when the box is left
-  const std::string text = CoreText(box);
+  const std::string text = ToCore(box->text());
   const std::string shown =
       bitValue ? edit_.BitValueEdited(row, text) : edit_.RegValueEdited(row, text);
   if (shown != text) {
@@ -87,7 +83,7 @@ void GridEditing::Typed(int row, QLineEdit* box, bool bitValue) {
 }
 
 bool GridEditing::Confirm(int row, QLineEdit* box, bool bitValue, bool force) {
-  const std::string text = CoreText(box);
+  const std::string text = ToCore(box->text());
   const bool accepted =
       bitValue ? edit_.ConfirmBitValue(row, text, force) : edit_.ConfirmRegValue(row, text, force);
   held_ = accepted ? nullptr : box;

@@ -10,6 +10,10 @@ QString FromCore(std::string_view text) {
   return result;
 }
 
+std::string ToCore(const QString& text) {
+  return text.toLatin1().toStdString();
+}
+
 std::string ToCorePath(const QString& text) {
   return text.toStdString();
 }

@@ -10,6 +10,9 @@
 namespace kestrova::mainwindow {
 
 QString FromCore(std::string_view text);
+// A text of the window as the core's single-byte text: what Latin-1 lacks
+// becomes "?".
+std::string ToCore(const QString& text);
 // A path or name typed in the window, as the core stores it.
 std::string ToCorePath(const QString& text);
 
