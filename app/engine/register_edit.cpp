@@ -441,6 +441,13 @@ EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t addr
   return outcome;
 }
 
+void SettlePendingChanges(Session& session, EditState& edit, bool write) {
+  WriteModified(session, write);
+  edit.staged.clear();
+  edit.writeRegsEnabled = false;
+  session.Front().RefreshPanel();
+}
+
 int PendingWritePrompt(Session& session, EditState& edit) {
   if (!edit.writeRegsEnabled) {
     return markup::IDNO;
@@ -448,10 +455,7 @@ int PendingWritePrompt(Session& session, EditState& edit) {
   const int answer = edit.writeNow
                          ? markup::IDYES
                          : session.Messages().Show(kWriteModifiedQuestion, markup::MB_YESNOCANCEL);
-  WriteModified(session, answer == markup::IDYES);
-  edit.staged.clear();  // written or thrown away
-  edit.writeRegsEnabled = false;
-  session.Front().RefreshPanel();
+  SettlePendingChanges(session, edit, answer == markup::IDYES);
   return answer;
 }
 

@@ -105,6 +105,10 @@ EditOutcome SetFieldText(Session& session, EditState& edit, int fieldLine, std::
 EditOutcome SetRegisterByte(Session& session, EditState& edit, std::int32_t address,
                             std::string_view hexText, const EditOptions& options = {});
 
+// "Write Regs": the pending changes written (`write`) or thrown away, with
+// what is staged; "Write Regs" disabled and the panel redrawn.
+void SettlePendingChanges(Session& session, EditState& edit, bool write);
+
 // Offers to write pending changes: 7 (no) when none are pending, 6 (yes)
 // without asking when "Write On Change" is ticked, else the answer to "Write
 // Modified Registers?" (6, 7 or 2 for cancel). Yes writes, No and Cancel

@@ -2,7 +2,6 @@
 
 #include "definition/numbers.hpp"
 #include "engine/register_edit.hpp"
-#include "engine/register_operations.hpp"
 #include "engine/session.hpp"
 #include "frontend/panel_view.hpp"
 #include "frontend/raw_register.hpp"
@@ -208,10 +207,7 @@ void PanelEdit::WriteRegs() {
     return;
   }
   const BusyScope busy(busy_);
-  engine::WriteModified(session_, true);
-  edit_.staged.clear();
-  edit_.writeRegsEnabled = false;
-  session_.Front().RefreshPanel();
+  engine::SettlePendingChanges(session_, edit_, true);
 }
 
 void PanelEdit::WriteOnChangeClicked(bool ticked) {
