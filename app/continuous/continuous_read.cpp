@@ -218,6 +218,8 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
   // Every row has a cell under each title of the run. A register hidden at
   // this step, or not read in it, leaves its cell empty: the bytes of a
   // hidden register may mean something else in the chip's present mode.
+  // Columns and values both stand in definition order: one pass pairs them.
+  auto value = values.begin();
   for (const int column : logColumns_) {
     store.SetXmlFileIndex(column);
     const std::string padded = PadTitle(store.GetAttribute("title"));
@@ -225,9 +227,11 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
       line += padded + "\t";
       continue;
     }
-    const auto value = std::find_if(values.begin(), values.end(),
-                                    [column](const auto& v) { return v.first == column; });
-    line += PadTo(value != values.end() ? value->second : std::string(), padded.size()) + "\t";
+    while (value != values.end() && value->first < column) {
+      ++value;
+    }
+    const bool read = value != values.end() && value->first == column;
+    line += PadTo(read ? value->second : std::string(), padded.size()) + "\t";
   }
   return true;
 }
