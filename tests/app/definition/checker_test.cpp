@@ -8,6 +8,7 @@
 
 #include "../markup/temp_folder.hpp"
 #include "support/message_box_recorder.hpp"
+#include "support/part_text.hpp"
 
 namespace kestrova::definition {
 namespace {
@@ -25,145 +26,80 @@ Problems Check(std::string_view text) {
   return problems;
 }
 
-constexpr std::string_view kClean =
-    "<definition>\n"
-    " <part label=\"Clean\">\n"
-    "  <driver>\n"
-    "   <add type=\"usb\" label=\"Board\" vid=\"400\" pid=\"C35A\">\n"
-    "    <port addr=\"400\" value=\"1\" />\n"
-    "   </add>\n"
-    "   <add type=\"ich\" label=\"SMBus\" />\n"
-    "  </driver>\n"
-    "  <interface type=\"i2c\">\n"
-    "   <addr value=\"48\" label=\"Address\">\n"
-    "    <add type=\"combo\">\n"
-    "     <combo label=\"48\" />\n"
-    "     <combo label=\"4F\" />\n"
-    "    </add>\n"
-    "   </addr>\n"
-    "  </interface>\n"
-    "  <register grouptabname=\"G\" groupaddrmask=\"7F\">\n"
-    "   <hide addr=\"1\" bit=\"0\" value=\"1\" />\n"
-    "   <add type=\"updatereg\">\n"
-    "    <updatereg addr=\"2\" type=\"ignore\" value=\"0\" />\n"
-    "   </add>\n"
-    "   <bitfield label=\"a\" addr=\"0:80\" bit=\"7:4\" regbit=\"none\" value=\"A\" "
-    "checkvalue=\"\">\n"
-    "    <hide addr=\"1\" regbit=\"3:0\" value=\"F\" not=\"true\" />\n"
-    "    <add type=\"combo\">\n"
-    "     <combo label=\"x\" value=\"1\" />\n"
-    "     <combo label=\"y\" />\n"
-    "    </add>\n"
-    "    <add type=\"attr\" attr=\"R\">\n"
-    "     <attr addr=\"1\" bit=\"1\" value=\"1\" />\n"
-    "    </add>\n"
-    "    <add type=\"writelast\" value=\"\" always=\"true\" />\n"
-    "   </bitfield>\n"
-    "   <add type=\"display\" display=\"0:10\">\n"
-    "    <display addr=\"1\" bit=\"2:2\" value=\"0\" />\n"
-    "   </add>\n"
-    "  </register>\n"
-    " </part>\n"
-    "</definition>\n";
+// A part in the short form, after a declaration line the store does not keep:
+// problems name the file's lines, one more than the store's.
+std::string Part(std::string_view elements) {
+  return "<?xml version=\"1.0\"?>\r\n" + kestrova::testing::PartText(elements);
+}
+
+const std::string kClean = Part(
+    ">driver >>add type=usb label=Board vid=400 pid=C35A >>>port addr=400 value=1 >>add type=ich "
+    "label=SMBus >interface type=i2c >>addr value=48 label=Address >>>add type=combo >>>>combo "
+    "label=48 >>>>combo label=4F >register grouptabname=G groupaddrmask=7F >>hide addr=1 bit=0 "
+    "value=1 >>add type=updatereg >>>updatereg addr=2 type=ignore value=0 >>bitfield label=a "
+    "addr=0:80 bit=7:4 regbit=none value=A checkvalue='' >>>hide addr=1 regbit=3:0 value=F "
+    "not=true >>>add type=combo >>>>combo label=x value=1 >>>>combo label=y >>>add type=attr "
+    "attr=R >>>>attr addr=1 bit=1 value=1 >>>add type=writelast value='' always=true >>add "
+    "type=display display=0:10 >>>display addr=1 bit=2:2 value=0");
 
 TEST(Checker, CleanDefinitionHasNoProblems) {
   EXPECT_EQ(Check(kClean), Problems{});
 }
 
 TEST(Checker, MissingAndMalformedBitfieldAttributesNameFileLineAndAttribute) {
-  const Problems problems = Check(
-      "<?xml version=\"1.0\"?>\n"
-      "<definition>\n"
-      " <part>\n"
-      "\n"
-      "  <register>\n"
-      "   <bitfield label=\"no addr\" bit=\"7:0\" value=\"0\" />\n"
-      "   <bitfield label=\"bad addr\" addr=\"1G\" bit=\"7:0\" value=\"0\" />\n"
-      "   <bitfield label=\"bad write addr\" addr=\"10:\" bit=\"7:0\" value=\"0\" />\n"
-      "   <bitfield label=\"no value\" addr=\"1\" bit=\"7:0\" />\n"
-      "   <bitfield label=\"bad value\" addr=\"1\" bit=\"7:0\" value=\"0x1\" />\n"
-      "   <bitfield label=\"no bit\" addr=\"1\" value=\"0\" />\n"
-      "   <bitfield label=\"bit order\" addr=\"1\" bit=\"0:7\" value=\"0\" />\n"
-      "   <bitfield label=\"bit range\" addr=\"1\" bit=\"16:0\" value=\"0\" />\n"
-      "   <bitfield label=\"regbit\" addr=\"1\" bit=\"7:0\" regbit=\"all\" value=\"0\" />\n"
-      "   <bitfield label=\"check\" addr=\"1\" bit=\"7:0\" value=\"0\" checkvalue=\"Q\" "
-      "displaydivreg=\"-1\" />\n"
-      "  </register>\n"
-      " </part>\n"
-      "</definition>\n");
+  const Problems problems = Check(Part(
+      ">register >>bitfield label='no addr' bit=7:0 value=0 >>bitfield label='bad addr' addr=1G "
+      "bit=7:0 value=0 >>bitfield label='bad write addr' addr=10: bit=7:0 value=0 >>bitfield "
+      "label='no value' addr=1 bit=7:0 >>bitfield label='bad value' addr=1 bit=7:0 value=0x1 "
+      ">>bitfield label='no bit' addr=1 value=0 >>bitfield label='bit order' addr=1 bit=0:7 "
+      "value=0 >>bitfield label='bit range' addr=1 bit=16:0 value=0 >>bitfield label=regbit "
+      "addr=1 bit=7:0 regbit=all value=0 >>bitfield label=check addr=1 bit=7:0 value=0 "
+      "checkvalue=Q displaydivreg=-1"));
   const Problems expected = {
-      "demo:6: bitfield attribute addr is missing",
-      "demo:7: bitfield attribute addr \"1G\" is not hexadecimal",
-      "demo:8: bitfield attribute addr \"10:\" is not hexadecimal",
-      "demo:9: bitfield attribute value is missing",
-      "demo:10: bitfield attribute value \"0x1\" is not hexadecimal",
-      "demo:10: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
-      "demo:11: bitfield attribute bit is missing",
-      "demo:12: bitfield attribute bit \"0:7\" is not a bit range (high:low, 15 to 0)",
-      "demo:13: bitfield attribute bit \"16:0\" is not a bit range (high:low, 15 to 0)",
-      "demo:14: bitfield attribute regbit \"all\" is not a bit range (high:low, 15 to 0) or none",
+      "demo:5: bitfield attribute addr is missing",
+      "demo:6: bitfield attribute addr \"1G\" is not hexadecimal",
+      "demo:7: bitfield attribute addr \"10:\" is not hexadecimal",
+      "demo:8: bitfield attribute value is missing",
+      "demo:9: bitfield attribute value \"0x1\" is not hexadecimal",
+      "demo:9: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
+      "demo:10: bitfield attribute bit is missing",
+      "demo:11: bitfield attribute bit \"0:7\" is not a bit range (high:low, 15 to 0)",
+      "demo:12: bitfield attribute bit \"16:0\" is not a bit range (high:low, 15 to 0)",
+      "demo:13: bitfield attribute regbit \"all\" is not a bit range (high:low, 15 to 0) or none",
+      "demo:13: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
+      "demo:14: bitfield attribute checkvalue \"Q\" is not hexadecimal",
+      "demo:14: bitfield attribute displaydivreg \"-1\" is not hexadecimal",
       "demo:14: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
-      "demo:15: bitfield attribute checkvalue \"Q\" is not hexadecimal",
-      "demo:15: bitfield attribute displaydivreg \"-1\" is not hexadecimal",
-      "demo:15: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
   };
   EXPECT_EQ(problems, expected);
 }
 
+// Conditions, rules, hardware entries and the chip address; of several
+// conditions of one element only the first counts; an "ich" entry needs no
+// vid or pid.
 TEST(Checker, ConditionsRulesDriversAndChipAddress) {
-  const Problems problems = Check(
-      "<definition>\n"                                    // 1
-      " <part>\n"                                         // 2
-      "  <driver>\n"                                      // 3
-      "   <add type=\"USB\" vid=\"400\">\n"               // 4
-      "    <port addr=\"x\" />\n"                         // 5
-      "   </add>\n"                                       // 6
-      "   <add type=\"ich\" />\n"                         // 7: no vid/pid needed
-      "  </driver>\n"                                     // 8
-      "  <interface type=\"i2c\">\n"                      // 9
-      "   <addr label=\"A\">\n"                           // 10
-      "    <add type=\"combo\">\n"                        // 11
-      "     <combo label=\"0x48\" />\n"                   // 12
-      "    </add>\n"                                      // 13
-      "   </addr>\n"                                      // 14
-      "  </interface>\n"                                  // 15
-      "  <register groupaddrmask=\"G\">\n"                // 16
-      "   <hide bit=\"0\" value=\"1\" />\n"               // 17
-      "   <hide addr=\"zz\" />\n"                         // 18: only the first counts
-      "   <add type=\"updatereg\">\n"                     // 19
-      "    <updatereg type=\"ignore\" value=\"g\" />\n"   // 20
-      "   </add>\n"                                       // 21
-      "   <bitfield addr=\"1\" bit=\"0\" value=\"0\">\n"  // 22
-      "    <hide addr=\"1\" value=\"1\" />\n"             // 23
-      "    <add type=\"attr\">\n"                         // 24
-      "     <attr addr=\"1\" bit=\"0\" value=\"\" />\n"   // 25
-      "    </add>\n"                                      // 26
-      "    <add type=\"combo\">\n"                        // 27
-      "     <combo label=\"a\" value=\"one\" />\n"        // 28
-      "    </add>\n"                                      // 29
-      "    <add type=\"readfirst\" value=\"-\" />\n"      // 30
-      "   </bitfield>\n"                                  // 31
-      "   <add type=\"display\">\n"                       // 32
-      "    <display addr=\"1\" bit=\"0\" />\n"            // 33
-      "   </add>\n"                                       // 34
-      "  </register>\n"                                   // 35
-      " </part>\n"                                        // 36
-      "</definition>\n");
+  const Problems problems = Check(Part(
+      ">driver >>add type=USB vid=400 >>>port addr=x >>add type=ich >interface type=i2c >>addr "
+      "label=A >>>add type=combo >>>>combo label=0x48 >register groupaddrmask=G >>hide bit=0 "
+      "value=1 >>hide addr=zz >>add type=updatereg >>>updatereg type=ignore value=g >>bitfield "
+      "addr=1 bit=0 value=0 >>>hide addr=1 value=1 >>>add type=attr >>>>attr addr=1 bit=0 "
+      "value='' >>>add type=combo >>>>combo label=a value=one >>>add type=readfirst value=- >>add "
+      "type=display >>>display addr=1 bit=0"));
   const Problems expected = {
-      "demo:4: add attribute pid is missing",
-      "demo:5: port attribute addr \"x\" is not hexadecimal",
-      "demo:5: port attribute value is missing",
-      "demo:10: addr attribute value is missing",
-      "demo:12: combo attribute label \"0x48\" is not hexadecimal",
-      "demo:16: register attribute groupaddrmask \"G\" is not hexadecimal",
-      "demo:17: hide attribute addr is missing",
-      "demo:20: updatereg attribute addr is missing",
-      "demo:20: updatereg attribute value \"g\" is not hexadecimal",
-      "demo:33: display attribute value is missing",
-      "demo:23: hide attribute bit is missing",
-      "demo:25: attr attribute value is missing",
-      "demo:28: combo attribute value \"one\" is not hexadecimal",
-      "demo:30: add attribute value \"-\" is not hexadecimal",
+      "demo:5: add attribute pid is missing",
+      "demo:6: port attribute addr \"x\" is not hexadecimal",
+      "demo:6: port attribute value is missing",
+      "demo:11: addr attribute value is missing",
+      "demo:13: combo attribute label \"0x48\" is not hexadecimal",
+      "demo:17: register attribute groupaddrmask \"G\" is not hexadecimal",
+      "demo:18: hide attribute addr is missing",
+      "demo:21: updatereg attribute addr is missing",
+      "demo:21: updatereg attribute value \"g\" is not hexadecimal",
+      "demo:34: display attribute value is missing",
+      "demo:24: hide attribute bit is missing",
+      "demo:26: attr attribute value is missing",
+      "demo:29: combo attribute value \"one\" is not hexadecimal",
+      "demo:31: add attribute value \"-\" is not hexadecimal",
   };
   EXPECT_EQ(problems, expected);
 }
@@ -178,7 +114,7 @@ TEST(Checker, MissingRootOrPart) {
 TEST(Checker, GeneratedLinesAreNotMistakenForFileLines) {
   MarkupStore store;
   ASSERT_TRUE(store.LoadMarkupText(kClean));
-  store.SetXmlFileIndex(22);
+  store.SetXmlFileIndex(23);  // bit field "a"
   ASSERT_TRUE(store.AddLine(3, "<bitfield label=\"bad\" />", 0));
   const Problems problems = CheckDefinition(store, "demo");
   ASSERT_EQ(problems.size(), 3u);

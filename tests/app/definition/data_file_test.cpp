@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../markup/temp_folder.hpp"
+#include "definition/numbers.hpp"
 #include "support/message_box_recorder.hpp"
 
 namespace kestrova::definition {
@@ -69,37 +70,33 @@ TEST_F(DataFileTest, RegistersGiveOneLineEachWithExactBytes) {
   ExpectMainDocumentKept();
 }
 
-TEST_F(DataFileTest, EmptyListWritesRootOnlyAndReadsAsNothing) {
+// Only reg entries at depth one count, in file order; a file without them
+// or without its root applies nothing, silently.
+TEST_F(DataFileTest, OnlyRegEntriesAtDepthOneCountInFileOrder) {
+  const struct {
+    const char* text;
+    const char* entries;
+  } cases[] = {
+      {"<definition>\n\t<other addr=\"5\" value=\"5\" />\n\t<reg addr=\"2\" value=\"ff\" />\n"
+       "\t<group>\n\t\t<reg addr=\"9\" value=\"9\" />\n\t</group>\n\t<reg addr=\"1\" "
+       "value=\"3\" />\n</definition>\n",
+       "2=FF 1=3"},
+      {"<definition>\r\n</definition>\r\n", ""},
+      {"<reg addr=\"1\" value=\"1\" />\n", ""},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(folder / "m.dat", c.text);
+    EXPECT_EQ(Read(folder / "m.dat"), *c.entries != '\0');
+    std::string entries;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+      entries += (i > 0 ? " " : "") + HexText(static_cast<std::uint16_t>(addresses[i])) + "=" +
+                 HexText(values[i]);
+    }
+    EXPECT_EQ(entries, c.entries);
+    EXPECT_TRUE(messages.shown.empty());
+  }
   ASSERT_TRUE(WriteDataFile(store, folder / "e.dat", {}, {}, 0, messages));
   EXPECT_EQ(ReadBytes(folder / "e.dat"), "<definition>\r\n</definition>\r\n");
-  EXPECT_FALSE(Read(folder / "e.dat"));
-  EXPECT_EQ(count, 0);
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(DataFileTest, OnlyRegEntriesAtDepthOneCountInFileOrder) {
-  WriteBytes(folder / "m.dat",
-             "<definition>\n"
-             "\t<other addr=\"5\" value=\"5\" />\n"
-             "\t<reg addr=\"2\" value=\"ff\" />\n"
-             "\t<group>\n"
-             "\t\t<reg addr=\"9\" value=\"9\" />\n"
-             "\t</group>\n"
-             "\t<reg addr=\"1\" value=\"3\" />\n"
-             "</definition>\n");
-  ASSERT_TRUE(Read(folder / "m.dat"));
-  ASSERT_EQ(count, 2);
-  EXPECT_EQ(addresses[0], 2);
-  EXPECT_EQ(values[0], 0xFF);
-  EXPECT_EQ(addresses[1], 1);
-  EXPECT_EQ(values[1], 3);
-}
-
-TEST_F(DataFileTest, FileWithoutRootAppliesNothing) {
-  WriteBytes(folder / "n.dat", "<reg addr=\"1\" value=\"1\" />\n");
-  EXPECT_FALSE(Read(folder / "n.dat"));
-  EXPECT_EQ(count, 0);
-  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(DataFileTest, MalformedEntriesRefuseTheWholeFileNamingTheLine) {

@@ -59,34 +59,30 @@ TEST(ProgramFolder, HomeOptionThenTheEnvironment) {
 }
 
 TEST(ProgramFolder, HomeOptionWithoutFolderIsAnError) {
-  EXPECT_EQ(ResolveProgramFolder({"--home"}, kFullEnvironment).error, "--home needs a folder");
-  EXPECT_EQ(ResolveProgramFolder({"--home="}, kFullEnvironment).error, "--home needs a folder");
-  EXPECT_TRUE(ResolveProgramFolder({"--home"}, kFullEnvironment).path.empty());
-}
-
-TEST(ProgramFolder, WithoutHomeVariableTheAccountHomeIsUsed) {
+  for (const char* option : {"--home", "--home="}) {
+    const ProgramFolderChoice choice = ResolveProgramFolder({option}, kFullEnvironment);
+    EXPECT_EQ(choice.error, "--home needs a folder");
+    EXPECT_TRUE(choice.path.empty());
+  }
+  // Without a home variable the account's home is used.
   const ProgramFolderChoice choice = ResolveProgramFolder({}, Environment({}));
   EXPECT_TRUE(choice.error.empty());
   EXPECT_EQ(choice.source, "HOME");
   EXPECT_NE(choice.path.find("/.local/share/kestrova"), std::string::npos);
 }
 
-TEST(ProgramFolder, PlacesBelowTheRootUseSlashes) {
-  EXPECT_EQ(DeviceFolder("/r"), "/r/device");
+TEST(ProgramFolder, PlacesBelowTheRootAndUsableDeviceNames) {
   EXPECT_EQ(DeviceFilePath("/r", "demo"), "/r/device/demo");
   EXPECT_EQ(WorkingFolder("/r", "demo"), "/r/demo");
   EXPECT_EQ(FirmwareImagePath("/r", "dravik"), "/r/bix/dravik.bix");
   EXPECT_EQ(FileNameOf("/r/device/jc42-dimm"), "jc42-dimm");
   EXPECT_EQ(FileNameOf("demo"), "demo");
-}
-
-TEST(ProgramFolder, UsableDeviceNames) {
-  EXPECT_TRUE(IsUsableDeviceName("demo"));
-  EXPECT_TRUE(IsUsableDeviceName("sensor v2"));
-  EXPECT_FALSE(IsUsableDeviceName(""));
-  EXPECT_FALSE(IsUsableDeviceName("."));
-  EXPECT_FALSE(IsUsableDeviceName(".."));
-  EXPECT_FALSE(IsUsableDeviceName("a/b"));
+  const std::pair<const char*, bool> names[] = {{"demo", true}, {"sensor v2", true},
+                                                {"", false},    {".", false},
+                                                {"..", false},  {"a/b", false}};
+  for (const auto& [name, usable] : names) {
+    EXPECT_EQ(IsUsableDeviceName(name), usable) << name;
+  }
 }
 
 class SeedTest : public ::testing::Test {

@@ -40,25 +40,28 @@ TEST_F(SchemaTest, PairsSplitAtTheFirstColonAfterUpperCasing) {
   EXPECT_EQ(ReadAddressPair(store).write, "2A");  // one address reads and writes
 }
 
-TEST_F(SchemaTest, BitfieldDefaults) {
-  On("<bitfield addr=\"1\" bit=\"0\" value=\"0\" />");
-  const BitfieldInfo info = ReadBitfield(store);
-  EXPECT_EQ(AccessText(info.access), "R/W");
-  EXPECT_TRUE(info.visible);
-  EXPECT_EQ(info.regBit.kind, RegBit::Kind::kAbsent);
-  EXPECT_FALSE(info.checkValue.has_value());
-}
-
-TEST_F(SchemaTest, AccessAndRegBitNone) {
-  On("<bitfield attr=\"R\" regbit=\"none\" visible=\"true\" />");
-  BitfieldInfo info = ReadBitfield(store);
-  EXPECT_EQ(info.access, Access::kRead);
-  EXPECT_EQ(info.regBit.kind, RegBit::Kind::kNone);
-  EXPECT_TRUE(info.visible);
-  On("<bitfield attr=\"W\" visible=\"False\" />");
-  info = ReadBitfield(store);
-  EXPECT_EQ(AccessText(info.access), "W");
-  EXPECT_TRUE(info.visible);  // only the exact text "false" hides
+// Access is read/write unless `attr` says otherwise; only the exact text
+// "false" hides; regbit is absent, "none" or a range.
+TEST_F(SchemaTest, BitfieldAccessVisibilityAndRegBit) {
+  const struct {
+    const char* tag;
+    const char* access;
+    bool visible;
+    RegBit::Kind regBit;
+  } cases[] = {
+      {"<bitfield addr=\"1\" bit=\"0\" value=\"0\" />", "R/W", true, RegBit::Kind::kAbsent},
+      {"<bitfield attr=\"R\" regbit=\"none\" visible=\"true\" />", "R", true, RegBit::Kind::kNone},
+      {"<bitfield attr=\"W\" visible=\"False\" regbit=\"3:0\" />", "W", true, RegBit::Kind::kRange},
+      {"<bitfield visible=\"false\" />", "R/W", false, RegBit::Kind::kAbsent},
+  };
+  for (const auto& c : cases) {
+    On(c.tag);
+    const BitfieldInfo info = ReadBitfield(store);
+    EXPECT_EQ(AccessText(info.access), c.access) << c.tag;
+    EXPECT_EQ(info.visible, c.visible) << c.tag;
+    EXPECT_EQ(info.regBit.kind, c.regBit) << c.tag;
+    EXPECT_FALSE(info.checkValue.has_value());
+  }
 }
 
 TEST_F(SchemaTest, FlagsAreExactlyTrue) {

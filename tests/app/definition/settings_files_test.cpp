@@ -48,47 +48,78 @@ class SettingsFilesTest : public ::testing::Test {
 
 // --- Startup file ------------------------------------------------------------------
 
-TEST_F(SettingsFilesTest, StartupNamingADeviceIsRewrittenWithNoneAndTheDeviceWrittenBackAtEnd) {
-  WriteBytes(folder / "dravik.def",
-             "<definition device=\"demo\" test=\"13\">\r\n</definition>\r\n");
-  const StartupSettings settings = LoadStartupFile(store, folder.path(), messages);
-  EXPECT_EQ(settings.deviceName, "demo");
-  EXPECT_EQ(settings.testFlags, 0x13);
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(ReadBytes(folder / "dravik.def"),
-            "<definition device=\"none\" test=\"13\">\r\n</definition>\r\n");
-  ExpectMainDocumentKept();
+// {f} stands for the startup file's path.
+std::string WithPath(std::string text, const std::string& path) {
+  for (std::size_t at = text.find("{f}"); at != std::string::npos; at = text.find("{f}")) {
+    text.replace(at, 3, path);
+  }
+  return text;
+}
 
+// A device named at start-up is replaced by "none" until the program ends
+// well; a missing file is created silently; a bad test mask turns the test
+// features off and says so.
+TEST_F(SettingsFilesTest, StartupFileIsReadAndRewrittenWithNone) {
+  const std::string mask = "The startup file {f} has no valid test mask (test=\"";
+  const std::string off = "\", hexadecimal 0 to FF); all test features are off.";
+  const struct {
+    const char* file;  // nullptr: none there
+    const char* device;
+    int testFlags;
+    std::string message;
+    const char* after;  // the file afterwards; nullptr: unchanged
+  } cases[] = {
+      {"<definition device=\"demo\" test=\"13\">\r\n</definition>\r\n", "demo", 0x13, "",
+       "<definition device=\"none\" test=\"13\">\r\n</definition>\r\n"},
+      {"<definition test=\"1\" device=\"none\">\n</definition>\n", "none", TEST_RAW_REGISTER_MENU,
+       "", nullptr},
+      {nullptr, "none", 0, "", "<definition device=\"none\" test=\"0\">\r\n</definition>\r\n"},
+      {"<definition device=\"\" test=\"0\">\r\n</definition>\r\n", "none", 0, "", nullptr},
+      {"<definition device=\"none\" test=\"\">\r\n</definition>\r\n", "none", 0, mask + off,
+       nullptr},
+      {"<definition device=\"none\" test=\"1FF\">\r\n</definition>\r\n", "none", 0,
+       mask + "1FF" + off, nullptr},
+      {"<definition device=\"none\" test=\"x\">\r\n</definition>\r\n", "none", 0, mask + "x" + off,
+       nullptr},
+      {"<definition device=\"none\" test=\"-1\">\r\n</definition>\r\n", "none", 0,
+       mask + "-1" + off, nullptr},
+      {"<definition device=\"none\">\r\n</definition>\r\n", "none", 0, mask + off, nullptr},
+  };
+  const std::string path = folder / "dravik.def";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file != nullptr ? c.file : "no file");
+    messages.shown.clear();
+    std::filesystem::remove(path);
+    if (c.file != nullptr) {
+      WriteBytes(path, c.file);
+    }
+    const StartupSettings settings = LoadStartupFile(store, folder.path(), messages);
+    EXPECT_EQ(settings.deviceName, c.device);
+    EXPECT_EQ(settings.testFlags, c.testFlags);
+    EXPECT_EQ(messages.shown.empty() ? "" : messages.shown[0].prompt, WithPath(c.message, path));
+    EXPECT_LE(messages.shown.size(), 1u);
+    EXPECT_EQ(ReadBytes(path), c.after != nullptr ? c.after : c.file);  // not even re-saved
+    ExpectMainDocumentKept();
+  }
+}
+
+// The device is written back at a good end, into a new file if need be; an
+// empty device (a file the program did not write) is never recorded.
+TEST_F(SettingsFilesTest, SaveStartupRecordsTheDevice) {
+  ASSERT_TRUE(SaveStartupFile(store, folder.path(), "sensor", messages));
+  EXPECT_EQ(ReadBytes(folder / "dravik.def"),
+            "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
+  WriteBytes(folder / "dravik.def",
+             "<definition device=\"none\" test=\"13\">\r\n</definition>\r\n");
   ASSERT_TRUE(SaveStartupFile(store, folder.path(), "demo", messages));
   EXPECT_EQ(ReadBytes(folder / "dravik.def"),
             "<definition device=\"demo\" test=\"13\">\r\n</definition>\r\n");
   ExpectMainDocumentKept();
-}
-
-TEST_F(SettingsFilesTest, StartupWithNoneIsLeftAlone) {
-  const std::string original = "<definition test=\"1\" device=\"none\">\n</definition>\n";
-  WriteBytes(folder / "dravik.def", original);
-  const StartupSettings settings = LoadStartupFile(store, folder.path(), messages);
-  EXPECT_EQ(settings.deviceName, "none");
-  EXPECT_EQ(settings.testFlags & TEST_RAW_REGISTER_MENU, TEST_RAW_REGISTER_MENU);
-  EXPECT_EQ(ReadBytes(folder / "dravik.def"), original);  // not even re-saved
-}
-
-TEST_F(SettingsFilesTest, MissingStartupFileIsCreatedWithNoneAndZeroSilently) {
-  const StartupSettings settings = LoadStartupFile(store, folder.path(), messages);
-  EXPECT_EQ(settings.deviceName, "none");
-  EXPECT_EQ(settings.testFlags, 0);
+  const std::string empty = "<definition device=\"\" test=\"0\">\r\n</definition>\r\n";
+  WriteBytes(folder / "dravik.def", empty);
+  ASSERT_TRUE(SaveStartupFile(store, folder.path(), "demo", messages));
+  EXPECT_EQ(ReadBytes(folder / "dravik.def"), empty);
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(ReadBytes(folder / "dravik.def"),
-            "<definition device=\"none\" test=\"0\">\r\n</definition>\r\n");
-  ExpectMainDocumentKept();
-}
-
-TEST_F(SettingsFilesTest, SaveStartupWithoutFileCreatesOneNamingTheDevice) {
-  ASSERT_TRUE(SaveStartupFile(store, folder.path(), "sensor", messages));
-  EXPECT_EQ(ReadBytes(folder / "dravik.def"),
-            "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
-  ExpectMainDocumentKept();
 }
 
 TEST_F(SettingsFilesTest, UnreadableStartupFileShowsTheFileError) {
@@ -98,32 +129,6 @@ TEST_F(SettingsFilesTest, UnreadableStartupFileShowsTheFileError) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "dravik.def"));
   ExpectMainDocumentKept();
-}
-
-TEST_F(SettingsFilesTest, InvalidTestMaskTurnsTestFeaturesOffAndSaysSo) {
-  for (const std::string test : {"", "1FF", "x", "-1"}) {
-    messages.shown.clear();
-    WriteBytes(folder / "dravik.def",
-               "<definition device=\"none\" test=\"" + test + "\">\r\n</definition>\r\n");
-    const StartupSettings settings = LoadStartupFile(store, folder.path(), messages);
-    EXPECT_EQ(settings.testFlags, 0) << test;
-    ASSERT_EQ(messages.shown.size(), 1u) << test;
-    EXPECT_EQ(messages.shown[0].prompt, "The startup file " + (folder / "dravik.def") +
-                                            " has no valid test mask (test=\"" + test +
-                                            "\", hexadecimal 0 to FF); all test features are off.");
-  }
-  WriteBytes(folder / "dravik.def", "<definition device=\"none\">\r\n</definition>\r\n");
-  messages.shown.clear();
-  EXPECT_EQ(LoadStartupFile(store, folder.path(), messages).testFlags, 0);
-  EXPECT_EQ(messages.shown.size(), 1u);
-}
-
-TEST_F(SettingsFilesTest, EmptyDeviceReadsAsNoneAndCanNeverBeRecorded) {
-  const std::string original = "<definition device=\"\" test=\"0\">\r\n</definition>\r\n";
-  WriteBytes(folder / "dravik.def", original);
-  EXPECT_EQ(LoadStartupFile(store, folder.path(), messages).deviceName, "none");
-  ASSERT_TRUE(SaveStartupFile(store, folder.path(), "demo", messages));
-  EXPECT_EQ(ReadBytes(folder / "dravik.def"), original);
 }
 
 // --- Part settings ----------------------------------------------------------------
@@ -191,37 +196,35 @@ TEST_F(SettingsFilesTest, PartSettingsRoundTripWithExactBytes) {
   ExpectMainDocumentKept();
 }
 
-TEST_F(SettingsFilesTest, EmptyOrMinusOneLogCountIsNoLimit) {
-  WriteBytes(
-      folder / "part.def",
-      "<definition driverclass=\"ich\" timer1interval=\"10\" writenowvalue=\"1\" "
-      "readafterwritevalue=\"0\" interfaceaddr=\"24\" maxlogcount=\"\">\r\n</definition>\r\n");
-  PartSettings settings = LoadPartSettings(store, folder.path(), "demo", messages);
-  EXPECT_EQ(settings.maxLogCount, -1);
-  EXPECT_EQ(settings.timer1Interval, 10);
-  EXPECT_EQ(settings.interfaceAddr, 24);
-  WriteBytes(folder / "part.def", "<definition maxlogcount=\"-1\">\r\n</definition>\r\n");
-  settings = LoadPartSettings(store, folder.path(), "demo", messages);
-  EXPECT_EQ(settings.maxLogCount, -1);
-}
-
-TEST_F(SettingsFilesTest, MissingOrBrokenSettingsTakeTheirDefaults) {
-  const std::string broken =
-      "<definition driverclass=\"\" timer1interval=\"0\" writenowvalue=\"2\" "
-      "readafterwritevalue=\"yes\" interfaceaddr=\"70000\" "
-      "maxlogcount=\"-7\">\r\n</definition>\r\n";
-  WriteBytes(folder / "part.def", broken);
-  const PartSettings settings = LoadPartSettings(store, folder.path(), "demo", messages);
-  EXPECT_EQ(Values(settings), Values(DefaultPartSettings(folder.path(), "demo")));
+// Empty or -1 is no log limit; a setting missing or out of range takes its
+// default; a file that loaded is not rewritten, one without root is.
+TEST_F(SettingsFilesTest, BrokenSettingsTakeTheirDefaults) {
+  const struct {
+    std::string file;
+    std::string values;  // driver, interval, write, read, address, count
+    bool rewritten;
+  } cases[] = {
+      {"<definition driverclass=\"ich\" timer1interval=\"10\" writenowvalue=\"1\" "
+       "readafterwritevalue=\"0\" interfaceaddr=\"24\" maxlogcount=\"\">\r\n</definition>\r\n",
+       "ich 10 1 0 24 -1", false},
+      {"<definition driverclass=\"\" timer1interval=\"0\" writenowvalue=\"2\" "
+       "readafterwritevalue=\"yes\" interfaceaddr=\"70000\" maxlogcount=\"-7\">\r\n"
+       "</definition>\r\n",
+       "no 1000 1 1 -1 -1", false},
+      {"garbage\r\n", "no 1000 1 1 -1 -1", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    WriteBytes(folder / "part.def", c.file);
+    const PartSettings s = LoadPartSettings(store, folder.path(), "demo", messages);
+    EXPECT_EQ(s.driverClass + " " + std::to_string(s.timer1Interval) + " " +
+                  std::to_string(s.writeNowValue) + " " + std::to_string(s.readAfterWriteValue) +
+                  " " + std::to_string(s.interfaceAddr) + " " + std::to_string(s.maxLogCount),
+              c.values);
+    EXPECT_EQ(ReadBytes(folder / "part.def"),
+              c.rewritten ? WithFolder(kDefaultPartFile, folder.path()) : c.file);
+  }
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(ReadBytes(folder / "part.def"), broken);  // a file that loaded is not rewritten
-}
-
-TEST_F(SettingsFilesTest, FileWithoutRootTakesDefaultsAndIsRewritten) {
-  WriteBytes(folder / "part.def", "garbage\r\n");
-  const PartSettings settings = LoadPartSettings(store, folder.path(), "demo", messages);
-  EXPECT_EQ(settings.driverClass, "no");
-  EXPECT_EQ(ReadBytes(folder / "part.def"), WithFolder(kDefaultPartFile, folder.path()));
 }
 
 TEST_F(SettingsFilesTest, TextsThatCannotBeQuotedAreWrittenAsTheirDefaults) {

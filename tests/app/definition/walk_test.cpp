@@ -8,39 +8,24 @@
 #include <vector>
 
 #include "definition/unused_bitfields.hpp"
+#include "support/part_text.hpp"
 
 namespace kestrova::definition {
 namespace {
 
 using markup::MarkupStore;
 
-constexpr std::string_view kPart =
-    "<definition>\n"
-    " <part label=\"Walk\">\n"
-    "  <driver>\n"
-    "   <add type=\"usb\" vid=\"400\" pid=\"1\" />\n"
-    "  </driver>\n"
-    "  <register grouptabname=\"Main\" groupaddrmask=\"7F\">\n"
-    "   <bitfield label=\"mode\" addr=\"1\" bit=\"1:0\" value=\"0\" />\n"
-    "   <bitfield label=\"hidden by mode\" addr=\"1\" bit=\"7:2\" value=\"0\">\n"
-    "    <hide addr=\"1\" bit=\"1:0\" value=\"2\" />\n"
-    "   </bitfield>\n"
-    "   <bitfield label=\"shown only in mode 2\" addr=\"1\" bit=\"7:2\" value=\"0\">\n"
-    "    <hide addr=\"1\" bit=\"1:0\" value=\"2\" not=\"true\" />\n"
-    "   </bitfield>\n"
-    "  </register>\n"
-    "  <register usb=\"true\">\n"
-    "   <bitfield label=\"board\" addr=\"400\" bit=\"7:0\" value=\"0\" />\n"
-    "  </register>\n"
-    "  <register>\n"
-    "   <hide addr=\"1\" bit=\"1:0\" value=\"3\" />\n"
-    "   <bitfield label=\"hidden register\" addr=\"2\" bit=\"7:0\" value=\"0\" />\n"
-    "  </register>\n"
-    "  <register grouptabname=\"Second\" groupaddrmask=\"zz\">\n"
-    "   <bitfield label=\"second\" addr=\"85\" bit=\"7:0\" value=\"0\" />\n"
-    "  </register>\n"
-    " </part>\n"
-    "</definition>\n";
+// "hidden by mode" hides in mode 2, "shown only in mode 2" in every other
+// mode, the third register in mode 3; "board" is USB-only.
+const std::string kPart = kestrova::testing::PartText(
+    ">driver >>add type=usb vid=400 pid=1 >register grouptabname=Main groupaddrmask=7F "
+    ">>bitfield label=mode addr=1 bit=1:0 value=0 >>bitfield label='hidden by mode' addr=1 "
+    "bit=7:2 value=0 >>>hide addr=1 bit=1:0 value=2 >>bitfield label='shown only in mode 2' "
+    "addr=1 bit=7:2 value=0 >>>hide addr=1 bit=1:0 value=2 not=true >register usb=true "
+    ">>bitfield label=board addr=400 bit=7:0 value=0 >register >>hide addr=1 bit=1:0 value=3 "
+    ">>bitfield label='hidden register' addr=2 bit=7:0 value=0 >register grouptabname=Second "
+    "groupaddrmask=zz >>bitfield label=second addr=85 bit=7:0 value=0",
+    "label=Walk");
 
 class WalkTest : public ::testing::Test {
  protected:
@@ -88,22 +73,29 @@ class WalkTest : public ::testing::Test {
   std::vector<std::int32_t> masks;
 };
 
-TEST_F(WalkTest, WithoutHidingEveryRegisterAndFieldIsVisited) {
-  EXPECT_EQ(Walk({}), "|mode;hidden by mode;shown only in mode 2;|board;|hidden register;|second;");
-}
-
-TEST_F(WalkTest, HideConditionsFollowTheCurrentFieldValue) {
-  image[1] = 0x00;  // mode 0
-  EXPECT_EQ(Walk(Hiding()), "|mode;hidden by mode;|board;|hidden register;|second;");
-  image[1] = 0xFE;  // mode 2, upper bits set: only the field's bits count
-  EXPECT_EQ(Walk(Hiding()), "|mode;shown only in mode 2;|board;|hidden register;|second;");
-  image[1] = 0x03;  // mode 3 hides the third register
-  EXPECT_EQ(Walk(Hiding()), "|mode;hidden by mode;|board;|second;");
-}
-
-TEST_F(WalkTest, UsbOnlyRegistersAreSkippedOnOtherLinks) {
-  EXPECT_EQ(Walk(OtherLink()),
-            "|mode;hidden by mode;shown only in mode 2;|hidden register;|second;");
+// Without hiding every register and field is visited; with it, conditions
+// follow the current field value (only the field's bits count); USB-only
+// registers are skipped on other links.
+TEST_F(WalkTest, RegistersAndFieldsFollowConditionsAndLink) {
+  const std::string all =
+      "|mode;hidden by mode;shown only in mode 2;|board;|hidden register;|second;";
+  const struct {
+    std::uint8_t mode;
+    WalkOptions options;
+    std::string seen;
+  } cases[] = {
+      {0x00, {}, all},
+      {0x00, Hiding(), "|mode;hidden by mode;|board;|hidden register;|second;"},
+      {0xFE, Hiding(), "|mode;shown only in mode 2;|board;|hidden register;|second;"},
+      {0x03, Hiding(), "|mode;hidden by mode;|board;|second;"},
+      {0x00, OtherLink(), "|mode;hidden by mode;shown only in mode 2;|hidden register;|second;"},
+      // A group hook may move the cursor.
+      {0x00, Groups([this](std::string_view) { store.SetXmlFileIndex(1); }), all},
+  };
+  for (const auto& c : cases) {
+    image[1] = c.mode;
+    EXPECT_EQ(Walk(c.options), c.seen) << int{c.mode};
+  }
 }
 
 TEST_F(WalkTest, GroupHookRunsPerNamedGroupAndMaskFallsBackToFF) {
@@ -112,11 +104,6 @@ TEST_F(WalkTest, GroupHookRunsPerNamedGroupAndMaskFallsBackToFF) {
   EXPECT_EQ(groups, (std::vector<std::string>{"Main", "Second"}));
   // 7F from the first group, kept by registers without a group name; FF for a non-hex mask.
   EXPECT_EQ(masks, (std::vector<std::int32_t>{0x7F, 0x7F, 0x7F, 0xFF}));
-}
-
-TEST_F(WalkTest, GroupHookMayMoveTheCursor) {
-  std::string seen = Walk(Groups([this](std::string_view) { store.SetXmlFileIndex(1); }));
-  EXPECT_EQ(seen, "|mode;hidden by mode;shown only in mode 2;|board;|hidden register;|second;");
 }
 
 TEST_F(WalkTest, DefinitionWithoutPartHasNoRegisters) {
@@ -188,24 +175,6 @@ TEST(UnusedBitfields, SeveralRunsAreGeneratedMostSignificantFirst) {
   EXPECT_EQ(store.Line(7), Field("10:10", "0:0"));
   EXPECT_EQ(store.Line(8), "   <bitfield />");
   EXPECT_EQ(store.XmlFileIndex(), 8);
-}
-
-TEST(UnusedBitfields, GeneratedFieldsAreFoundByTheWalk) {
-  MarkupStore store;
-  store.LoadMarkupText(
-      "<definition>\n <part>\n  <register>\n   <bitfield label=\"a\" />\n  </register>\n"
-      " </part>\n</definition>\n");
-  store.SetXmlFileIndex(4);
-  ASSERT_EQ(InsertUnusedBitfields(store, 0x0F, 0x100, 0x100, true, 1), 1);
-  DefinitionWalk walk(store, {});
-  ASSERT_TRUE(walk.PositionOnPart());
-  ASSERT_TRUE(walk.FindNextRegister());
-  ASSERT_TRUE(walk.FindNextBitfield());
-  EXPECT_EQ(store.GetAttribute("label"), "a");
-  ASSERT_TRUE(walk.FindNextBitfield());
-  EXPECT_EQ(store.GetAttribute("label"), "unused");
-  EXPECT_EQ(store.GetAttribute("addr"), "0:0");
-  EXPECT_FALSE(walk.FindNextBitfield());
 }
 
 TEST(UnusedBitfields, FullStoreIsReported) {
