@@ -18,7 +18,8 @@
 namespace kestrova::engine {
 namespace {
 
-using Recorder = RecordingDeviceLibrary;
+using Addrs = std::vector<std::int16_t>;
+using Bytes = std::vector<std::uint8_t>;
 
 class BridgeTest : public ::testing::Test {
  protected:
@@ -31,56 +32,40 @@ class BridgeTest : public ::testing::Test {
   }
 
   markup::MarkupStore store;
-  Recorder library;
+  RecordingDeviceLibrary library;
   test_support::RecordingFrontEnd messages;
   Session session;
 };
 
-TEST_F(BridgeTest, RegReadNarrowGivesTheByte) {
+// A narrow read gives the byte; a wide one joins a signed word from two
+// readings of one address, high byte first; writes mirror that.
+TEST_F(BridgeTest, RegReadAndRegWriteCarryBytesAndWords) {
   library.chip[0x05] = 0xFE;
   std::int16_t value = -7;
   EXPECT_TRUE(RegRead(session, 0x4A, 0x05, value, false));
   EXPECT_EQ(value, 254);
-  const auto reads = library.CallsOf("ReadDevice");
-  ASSERT_EQ(reads.size(), 1u);
-  EXPECT_EQ(reads[0].handle, 7);
-  EXPECT_EQ(reads[0].port, 0x02);
-  EXPECT_EQ(reads[0].busType, 2);
-  EXPECT_EQ(reads[0].deviceAddress, 0x4A);  // the argument, not the session's
-  EXPECT_EQ(reads[0].registers, (std::vector<std::int16_t>{0x05}));
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(BridgeTest, RegReadWideJoinsSignedWords) {
-  const std::vector<std::pair<std::vector<std::uint8_t>, std::int16_t>> cases = {
+  const auto read = library.CallsOf("ReadDevice").at(0);
+  EXPECT_EQ(read.handle, 7);
+  EXPECT_EQ(read.port, 0x02);
+  EXPECT_EQ(read.busType, 2);
+  EXPECT_EQ(read.deviceAddress, 0x4A);  // the argument, not the session's
+  EXPECT_EQ(read.registers, (Addrs{0x05}));
+  const std::vector<std::pair<Bytes, std::int16_t>> words = {
       {{0x80, 0x00}, -32768}, {{0x7F, 0xFF}, 32767}, {{0xFF, 0xFE}, -2}, {{0x01, 0x02}, 258}};
-  for (const auto& [bytes, expected] : cases) {
+  for (const auto& [bytes, expected] : words) {
     library.readings[0x10] = bytes;
-    std::int16_t value = 0;
     EXPECT_TRUE(RegRead(session, 0x48, 0x10, value, true));
     EXPECT_EQ(value, expected);
-    EXPECT_EQ(library.calls.back().registers, (std::vector<std::int16_t>{0x10, 0x10}));
+    EXPECT_EQ(library.calls.back().registers, (Addrs{0x10, 0x10}));
+    EXPECT_TRUE(RegWrite(session, 0x48, 0x03, expected, true));
+    EXPECT_EQ(library.calls.back().registers, (Addrs{3, 3}));
+    EXPECT_EQ(library.calls.back().data, bytes);
   }
-}
-
-TEST_F(BridgeTest, RegWriteWideSendsHighThenLowToOneAddress) {
-  EXPECT_TRUE(RegWrite(session, 0x48, 0x03, -1, true));
-  EXPECT_TRUE(RegWrite(session, 0x48, 0x03, 258, true));
   EXPECT_TRUE(RegWrite(session, 0x48, 0x04, 0x5A, false));
-  const auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 3u);
-  EXPECT_EQ(writes[0].registers, (std::vector<std::int16_t>{3, 3}));
-  EXPECT_EQ(writes[0].data, (std::vector<std::uint8_t>{0xFF, 0xFF}));
-  EXPECT_EQ(writes[1].data, (std::vector<std::uint8_t>{0x01, 0x02}));
-  EXPECT_EQ(writes[2].registers, (std::vector<std::int16_t>{4}));
-  EXPECT_EQ(writes[2].data, (std::vector<std::uint8_t>{0x5A}));
-  EXPECT_EQ(writes[2].deviceAddress, 0x48);
-}
-
-TEST_F(BridgeTest, RegWriteNarrowRefusesValuesBeyondAByte) {
+  EXPECT_EQ(library.calls.back().data, (Bytes{0x5A}));
   EXPECT_FALSE(RegWrite(session, 0x48, 0x04, 300, false));
   EXPECT_FALSE(RegWrite(session, 0x48, 0x04, -1, false));
-  EXPECT_TRUE(library.calls.empty());
+  EXPECT_EQ(library.CallsOf("WriteDevice").size(), 5u);
   ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown[0].prompt, "Register value 300 does not fit 8 bits");
 }
@@ -96,14 +81,21 @@ TEST_F(BridgeTest, NoBoardSucceedsWithoutSendingAndLeavesDataAlone) {
   std::int16_t count = 3;
   EXPECT_TRUE(session.Bridge().ReadBoard(kNoDevice, 0, 2, 0x48, registers, data, count, false));
   EXPECT_EQ(data, (std::array<std::uint8_t, 3>{0xAA, 0xBB, 0xCC}));
-  EXPECT_EQ(count, 3);
-  EXPECT_TRUE(session.Bridge().WriteBoard(kNoDevice, 0, 2, 0x48, registers, data, count, false));
   EXPECT_TRUE(session.Bridge().CloseBoard(kNoDevice));
+  EXPECT_TRUE(library.calls.empty());
+  // A count beyond the arrays is refused without a call.
+  count = 4;
+  EXPECT_FALSE(session.Bridge().ReadBoard(7, 0, 2, 0x48, registers, data, count, false));
+  EXPECT_FALSE(session.Bridge().WriteBoard(7, 0, 2, 0x48, registers, data, count, false));
+  count = -1;
+  EXPECT_FALSE(session.Bridge().ReadBoard(7, 0, 2, 0x48, registers, data, count, false));
   EXPECT_TRUE(library.calls.empty());
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(BridgeTest, FailureShowsTheLibraryText) {
+// A failure shows the library's text, unless failures are ignored; a board
+// byte is never ignored.
+TEST_F(BridgeTest, FailuresShowTheLibraryText) {
   library.failuresLeft = 1;
   library.errorText = "ReadDevice: I2C Address > 0x7f";
   std::int16_t value = 0;
@@ -111,40 +103,19 @@ TEST_F(BridgeTest, FailureShowsTheLibraryText) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt, "ReadDevice: I2C Address > 0x7f");
   EXPECT_EQ(messages.shown[0].buttons, markup::MB_OK);
-}
-
-TEST_F(BridgeTest, IgnoreFailuresCountsEveryFailureAsSuccess) {
   session.connection.testFlags = kTestIgnoreFailures;
-  library.failuresLeft = 2;
-  std::int16_t value = 0;
+  library.failuresLeft = 3;
   EXPECT_TRUE(RegRead(session, 0x90, 0x00, value, false));
   EXPECT_TRUE(RegWrite(session, 0x90, 0x00, 1, false));
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(library.calls.size(), 2u);
-}
-
-TEST_F(BridgeTest, CountBeyondTheArraysIsRefusedWithoutACall) {
-  const std::array<std::int16_t, 2> registers = {1, 2};
-  std::array<std::uint8_t, 2> data{};
-  std::int16_t count = 3;
-  EXPECT_FALSE(session.Bridge().ReadBoard(7, 0, 2, 0x48, registers, data, count, false));
-  EXPECT_FALSE(session.Bridge().WriteBoard(7, 0, 2, 0x48, registers, data, count, false));
-  count = -1;
-  EXPECT_FALSE(session.Bridge().ReadBoard(7, 0, 2, 0x48, registers, data, count, false));
-  EXPECT_TRUE(library.calls.empty());
-}
-
-TEST_F(BridgeTest, BoardByteGoesToTheBoardBus) {
+  EXPECT_FALSE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));
+  EXPECT_EQ(messages.shown.size(), 1u);
   EXPECT_TRUE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));
-  const auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].busType, 0);
-  EXPECT_EQ(writes[0].deviceAddress, 0);
-  EXPECT_EQ(writes[0].port, 0);
-  EXPECT_EQ(writes[0].registers, (std::vector<std::int16_t>{0x410}));
-  EXPECT_EQ(writes[0].data, (std::vector<std::uint8_t>{0x3C}));
-  library.failuresLeft = 1;
-  EXPECT_FALSE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));  // failures never ignored
+  const auto board = library.calls.back();
+  EXPECT_EQ(board.busType, 0);
+  EXPECT_EQ(board.deviceAddress, 0);
+  EXPECT_EQ(board.port, 0);
+  EXPECT_EQ(board.registers, (Addrs{0x410}));
+  EXPECT_EQ(board.data, (Bytes{0x3C}));
 }
 
 TEST_F(BridgeTest, WriteLogTracesEveryWriteBeforeItIsMade) {
@@ -160,47 +131,41 @@ TEST_F(BridgeTest, WriteLogTracesEveryWriteBeforeItIsMade) {
   library.failuresLeft = 1;
   EXPECT_FALSE(RegWrite(session, 0x48, 0x03, 0, false));
   EXPECT_EQ(kestrova::testing::ReadBytes(logPath), "10=5A \r\n1FF=01 1FF=02 \r\n03=00 \r\n");
+  const std::array<std::int16_t, 2> registers = {0x400, -1};
+  const std::array<std::uint8_t, 2> data = {0xAB, 0x7};
+  EXPECT_EQ(WriteLogLine(registers, data, 9), "400=AB FFFF=07 ");  // never past the arrays
 }
 
-TEST(WriteLogLine, FormatsEachRegisterAndAnEmptyWrite) {
-  const std::array<std::int16_t, 3> registers = {0x5, 0x400, -1};
-  const std::array<std::uint8_t, 3> data = {0x0, 0xAB, 0x7};
-  EXPECT_EQ(WriteLogLine(registers, data, 3), "05=00 400=AB FFFF=07 ");
-  EXPECT_EQ(WriteLogLine(registers, data, 0), "");
-  EXPECT_EQ(WriteLogLine(registers, data, 9), "05=00 400=AB FFFF=07 ");  // never past the arrays
-}
-
-TEST_F(BridgeTest, BoardErrorMessagesPerLink) {
-  ShowBoardError(session);
-  session.connection.link = kLinkSmbus;
-  ShowBoardError(session);
-  session.connection.link = kLinkNone;
-  ShowBoardError(session);
-  session.connection.link = kLinkUsb;
-  session.connection.testFlags = kTestLibraryErrorText;
-  library.errorText = "OpenDevice: No USB device found";
-  ShowBoardError(session);
-  // The placeholder firmware refused for a real board is said without the test bit.
-  session.connection.testFlags = 0;
+TEST_F(BridgeTest, BoardErrorAndVerifyFailureMessages) {
+  const std::string usb = "Check USB connection and select Device again";
   const std::string placeholder =
       "OpenDevice: Placeholder firmware, for the emulated board only: put the board maker's "
       "image at /h/bix/dravik.bi2";
-  library.errorText = placeholder;
-  ShowBoardError(session);
-  ASSERT_EQ(messages.shown.size(), 5u);
-  EXPECT_EQ(messages.shown[4].prompt,
-            "Check USB connection and select Device again\r\n" + placeholder);
-  EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
-  EXPECT_EQ(messages.shown[1].prompt, "Check SMB address or select another Device");
-  EXPECT_EQ(messages.shown[2].prompt, "");
-  EXPECT_EQ(messages.shown[3].prompt,
-            "Check USB connection and select Device again\r\nOpenDevice: No USB device found");
-  for (const auto& shown : messages.shown) {
-    EXPECT_EQ(shown.buttons, markup::MB_OK);
+  struct Case {
+    std::int16_t link;
+    int testFlags;
+    std::string errorText, prompt;
+  };
+  const Case cases[] = {
+      {kLinkUsb, 0, "", usb},
+      {kLinkSmbus, 0, "", "Check SMB address or select another Device"},
+      {kLinkNone, 0, "", ""},
+      {kLinkUsb, kTestLibraryErrorText, "OpenDevice: No USB device found",
+       usb + "\r\nOpenDevice: No USB device found"},
+      // The placeholder firmware refused for a real board is said without the test bit.
+      {kLinkUsb, 0, placeholder, usb + "\r\n" + placeholder},
+  };
+  for (const Case& c : cases) {
+    messages.shown.clear();
+    session.connection.link = c.link;
+    session.connection.testFlags = c.testFlags;
+    library.errorText = c.errorText;
+    ShowBoardError(session);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].prompt, c.prompt);
+    EXPECT_EQ(messages.shown[0].buttons, markup::MB_OK);
   }
-}
-
-TEST_F(BridgeTest, VerifyFailureNamesTheAddressAndStopsContinuous) {
+  messages.shown.clear();
   ShowVerifyFailure(session);
   session.connection.interfaceAddressCaption = "48";
   ShowVerifyFailure(session);
@@ -218,11 +183,17 @@ TEST_F(BridgeTest, VerifyFailureNamesTheAddressAndStopsContinuous) {
   EXPECT_EQ(messages.CallsTo("StopContinuous").size(), 3u);
 }
 
-TEST(LibraryBinding, MissingLibraryFailsTheCallAndSaysWhyOnce) {
+// A library that does not load fails every call, says why in its last
+// error, and the board error shows that once.
+TEST(LibraryBinding, AMissingLibraryFailsTheCallsAndIsShownOnce) {
+  markup::MarkupStore store;
   LibraryBinding binding({"/nonexistent/libdravik.so.0"});
+  test_support::RecordingFrontEnd messages;
+  Session session(store, binding, messages);
+  session.connection.link = kLinkUsb;
+  std::array<std::uint16_t, 2> vidPid = {0x0400, 0x1234};
   DeviceHandle handle = kNoDevice;
-  std::uint16_t vidPid[2] = {0, 0};
-  EXPECT_EQ(binding.OpenDevice(0, "dravik", vidPid, 0, "", &handle), 0);
+  EXPECT_FALSE(session.Bridge().OpenBoard(0, "dravik", vidPid, 0, "", handle));
   EXPECT_EQ(handle, kNoDevice);
   std::int16_t count = 1;
   const std::int16_t reg = 0;
@@ -234,35 +205,18 @@ TEST(LibraryBinding, MissingLibraryFailsTheCallAndSaysWhyOnce) {
   std::array<char, kErrorTextSize> buffer{};
   EXPECT_EQ(binding.LastErrorDevice(buffer.data()), 1);
   EXPECT_EQ(std::string(buffer.data()), binding.BindingError().substr(0, kErrorTextSize - 1));
-  std::string reason;
-  EXPECT_TRUE(binding.TakeUnreportedBindingError(reason));
-  EXPECT_EQ(reason, binding.BindingError());
-  EXPECT_FALSE(binding.TakeUnreportedBindingError(reason));
-}
-
-TEST(LibraryBinding, LibraryWithoutTheExportsIsRefused) {
-  LibraryBinding binding({"libm.so.6"});
-  EXPECT_FALSE(binding.Bind());
-  EXPECT_EQ(binding.BindingError(), "The device library libm.so.6 has no export OpenDevice");
-  EXPECT_EQ(binding.CloseDevice(3), 0);
-  EXPECT_TRUE(binding.LoadedPath().empty());
-}
-
-TEST(LibraryBinding, BoardErrorShowsAMissingLibraryOnce) {
-  markup::MarkupStore store;
-  LibraryBinding binding({"/nonexistent/libdravik.so.0"});
-  test_support::RecordingFrontEnd messages;
-  Session session(store, binding, messages);
-  session.connection.link = kLinkUsb;
-  std::array<std::uint16_t, 2> vidPid = {0x0400, 0x1234};
-  DeviceHandle handle = kNoDevice;
-  EXPECT_FALSE(session.Bridge().OpenBoard(0, "dravik", vidPid, 0, "", handle));
   ShowBoardError(session);
   ShowBoardError(session);
   ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown[0].prompt,
             "Check USB connection and select Device again\r\n" + binding.BindingError());
   EXPECT_EQ(messages.shown[1].prompt, "Check USB connection and select Device again");
+
+  LibraryBinding wrong({"libm.so.6"});
+  EXPECT_FALSE(wrong.Bind());
+  EXPECT_EQ(wrong.BindingError(), "The device library libm.so.6 has no export OpenDevice");
+  EXPECT_EQ(wrong.CloseDevice(3), 0);
+  EXPECT_TRUE(wrong.LoadedPath().empty());
 }
 
 }  // namespace

@@ -13,51 +13,25 @@ using testing::EngineTest;
 using Addrs = std::vector<std::int16_t>;
 using Bytes = std::vector<std::uint8_t>;
 
+// Five hardware entries (four count), an address list, and registers written
+// at start-up: one read back after, one spread over a read and a write
+// address, one further on.
 const char* kPart =
-    "<definition>\r\n"
-    " <part label=\"Sensor\">\r\n"
-    "  <driver>\r\n"
-    "   <add type=\"USB\" label=\"Board\" vid=\"0400\" pid=\"1100\">\r\n"
-    "    <port addr=\"400\" value=\"1\"/>\r\n"
-    "    <port addr=\"401\" value=\"3\"/>\r\n"
-    "   </add>\r\n"
-    "   <add type=\"ich\" label=\"Adapter\" driver=\"/dev/i2c-7\" Part=\"2\"/>\r\n"
-    "   <add type=\"none\" label=\"Simulation\"/>\r\n"
-    "   <add type=\"ich\" label=\"Second adapter\"/>\r\n"
-    "   <add type=\"usb\" label=\"Fifth entry\"/>\r\n"
-    "  </driver>\r\n"
-    "  <interface type=\"i2c\">\r\n"
-    "   <addr value=\"48\" label=\"I2C Address\">\r\n"
-    "    <add type=\"combo\">\r\n"
-    "     <combo label=\"48\"/>\r\n"
-    "     <combo label=\"4A\"/>\r\n"
-    "    </add>\r\n"
-    "   </addr>\r\n"
-    "  </interface>\r\n"
-    "  <register writeonstartup=\"true\" readafterwriteonstartup=\"true\">\r\n"
-    "   <bitfield addr=\"1\" bit=\"7:4\" value=\"2\"/>\r\n"
-    "   <bitfield addr=\"1\" bit=\"3:0\" value=\"5\"/>\r\n"
-    "   <bitfield addr=\"2:82\" bit=\"0\" value=\"1\"/>\r\n"
-    "  </register>\r\n"
-    "  <register>\r\n"
-    "   <bitfield addr=\"3\" bit=\"7:0\" value=\"9\"/>\r\n"
-    "  </register>\r\n"
-    "  <register writeonstartup=\"true\">\r\n"
-    "   <bitfield addr=\"120\" bit=\"6:5\" value=\"3\">\r\n"
-    "    <add type=\"combo\">\r\n"
-    "     <combo label=\"a\"/>\r\n"
-    "    </add>\r\n"
-    "   </bitfield>\r\n"
-    "   <bitfield addr=\"120\" bit=\"1\" value=\"1\"/>\r\n"
-    "  </register>\r\n"
-    " </part>\r\n"
-    "</definition>\r\n";
+    ">driver >>add type=USB label=Board vid=0400 pid=1100 >>>port addr=400 value=1 >>>port "
+    "addr=401 value=3 >>add type=ich label=Adapter driver=/dev/i2c-7 Part=2 >>add type=none "
+    "label=Simulation >>add type=ich label='Second adapter' >>add type=usb label='Fifth entry' "
+    ">interface type=i2c >>addr value=48 label='I2C Address' >>>add type=combo >>>>combo label=48 "
+    ">>>>combo label=4A >register writeonstartup=true readafterwriteonstartup=true >>bitfield "
+    "addr=1 bit=7:4 value=2 >>bitfield addr=1 bit=3:0 value=5 >>bitfield addr=2:82 bit=0 value=1 "
+    ">register >>bitfield addr=3 bit=7:0 value=9 >register writeonstartup=true >>bitfield "
+    "addr=120 bit=6:5 value=3 >>>add type=combo >>>>combo label=a >>bitfield addr=120 bit=1 "
+    "value=1";
 
 class Connection : public EngineTest {
  protected:
   Connection() {
     session.connection = ConnectionValues{};
-    EXPECT_TRUE(store.LoadMarkupText(kPart));
+    EXPECT_TRUE(store.LoadMarkupText(kestrova::testing::PartText(kPart, "label=Sensor")));
     session.OnPartOpened();
     info = ReadPartConnectionInfo(store);
   }

@@ -27,13 +27,6 @@ class EngineTest : public ::testing::Test {
     session.connection.deviceAddress = 0x48;
   }
 
-  // Loads a definition whose registers are given as lines inside `part`.
-  void Load(const std::string& registers) {
-    ASSERT_TRUE(store.LoadMarkupText("<definition>\r\n <part label=\"Test\">\r\n" + registers +
-                                     " </part>\r\n</definition>\r\n"));
-    session.OnPartOpened();
-  }
-
   // Loads a part given in the short form of support/part_text.hpp.
   void Part(std::string_view elements) {
     ASSERT_TRUE(store.LoadMarkupText(kestrova::testing::PartText(elements, "label=Test")));
@@ -51,13 +44,6 @@ class EngineTest : public ::testing::Test {
       text += entry;
     }
     return text;
-  }
-
-  std::vector<std::int16_t> Addresses(const TransferList& list) const {
-    return std::vector<std::int16_t>(list.address.begin(), list.address.begin() + list.count);
-  }
-  std::vector<std::uint8_t> Data(const TransferList& list) const {
-    return std::vector<std::uint8_t>(list.data.begin(), list.data.begin() + list.count);
   }
 
   TransferList Build(Direction direction, Scope scope) {

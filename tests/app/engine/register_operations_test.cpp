@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 
 #include "engine/part_loader.hpp"
-#include "engine/register_access.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/register_view.hpp"
 #include "engine_fixture.hpp"
@@ -14,7 +14,6 @@ namespace kestrova::engine {
 namespace {
 
 using testing::EngineTest;
-using Addrs = std::vector<std::int16_t>;
 using Bytes = std::vector<std::uint8_t>;
 
 const char* kTwoRegisters =
@@ -27,6 +26,7 @@ class Operations : public EngineTest {
     Part(kTwoRegisters);
     library.chip[1] = 0x37;
     library.chip[2] = 0xA1;
+    session.connection.interfaceAddressCaption = "48";
   }
 
   // The user changes the Config register in the panel.
@@ -36,22 +36,130 @@ class Operations : public EngineTest {
     session.images.MarkModified(1, RegisterLine(1), true);
   }
 
-  std::vector<std::string> ReadRegs() const { return messages.CallsTo("SetReadRegsEnabled"); }
-  std::vector<std::string> WriteRegs() const { return messages.CallsTo("SetWriteRegsEnabled"); }
-  std::size_t Stops() const { return messages.CallsTo("StopContinuous").size(); }
+  // What the calls of `function` carried, as "address=data" ("address" for reads).
+  std::string Sent(const std::string& function) const {
+    TransferList sent;
+    for (const auto& call : library.CallsOf(function)) {
+      for (std::size_t i = 0; i < call.registers.size(); ++i) {
+        sent.Append(call.registers[i], i < call.data.size() ? call.data[i] : 0, 0);
+      }
+    }
+    std::string text = Entries(sent);
+    return function == "ReadDevice" ? std::regex_replace(text, std::regex("=.."), "") : text;
+  }
+  std::string Fields() { return Bitfield(1) + " " + Bitfield(2) + " " + Bitfield(3); }
+  std::string Shown() const { return messages.shown.empty() ? "" : messages.shown.back().prompt; }
 };
 
-TEST_F(Operations, ReadUnmodifiedReadsAndAppliesEverything) {
+// A read takes every byte not pending a write and applies it; a failure or a
+// check value that does not match says so.
+TEST_F(Operations, ReadUnmodifiedAppliesWhatTheChipHolds) {
+  const std::string verify =
+      "Registers do not match part\r\nVerify 48, Hardware Connection and Proper Part";
+  struct Case {
+    bool pending;
+    std::uint8_t id;
+    int failures, testFlags;
+    bool ok;
+    const char* reads;
+    const char* fields;
+    std::uint8_t device;  // byte 1 as the device image holds it after
+    std::string message;
+  };
+  const Case cases[] = {
+      {false, 0xA1, 0, 0, true, "1 2", "3 7 A1", 0x37, ""},
+      {true, 0xA1, 0, 0, true, "2", "9 9 A1", 0, ""},
+      {false, 0xA0, 0, 0, true, "1 2", "3 7 A0", 0x37, verify},
+      {false, 0xA0, 0, kTestSkipCheckValue, true, "1 2", "3 7 A0", 0x37, ""},
+      {false, 0xA1, 1, 0, false, "1 2", "2 5 0", 0, "Check USB connection and select Device again"},
+      // Ignored failures: the bytes are what the list held, the shown values.
+      {false, 0xA1, 1, kTestIgnoreFailures | kTestSkipCheckValue, true, "1 2", "2 5 0", 0x25, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fields);
+    SetUp();
+    session.images = RegisterImages{};
+    library.calls.clear();
+    messages.shown.clear();
+    messages.calls.clear();
+    if (c.pending) {
+      EditConfig("9", "9");
+    }
+    library.chip[2] = c.id;
+    library.failuresLeft = c.failures;
+    session.connection.testFlags = c.testFlags;
+    EXPECT_EQ(ReadUnmodified(session), c.ok);
+    EXPECT_EQ(Sent("ReadDevice"), c.reads);
+    EXPECT_EQ(Fields(), c.fields);
+    EXPECT_EQ(Shown(), c.message);
+    EXPECT_EQ(messages.CallsTo("StopContinuous").size(), c.message == verify ? 1u : 0u);
+    EXPECT_EQ(session.images.deviceImage[1], c.device);
+    EXPECT_EQ(messages.CallsTo("SetReadRegsEnabled"),
+              (std::vector<std::string>{"SetReadRegsEnabled 0", "SetReadRegsEnabled 1"}));
+  }
+  // Nothing to read is no transfer.
+  Part(">register label=Config >>bitfield addr=1 bit=7:0 value=2");
+  session.images.MarkModified(1, RegisterLine(1), true);
+  library.calls.clear();
   EXPECT_TRUE(ReadUnmodified(session));
-  const auto reads = library.CallsOf("ReadDevice");
-  ASSERT_EQ(reads.size(), 1u);
-  EXPECT_EQ(reads[0].registers, (Addrs{1, 2}));
-  EXPECT_EQ(Bitfield(1), "3");
-  EXPECT_EQ(Bitfield(2), "7");
-  EXPECT_EQ(Bitfield(3), "A1");
-  EXPECT_EQ(session.images.deviceImage[1], 0x37);
-  EXPECT_EQ(ReadRegs(), (std::vector<std::string>{"SetReadRegsEnabled 0", "SetReadRegsEnabled 1"}));
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(library.calls.empty());
+}
+
+// A write sends the pending changes and reads everything back after it (when
+// asked); declined, the changes go; failed, they stay pending; without a
+// board the shown values become the device's.
+TEST_F(Operations, WriteModifiedSendsOrDropsThePendingChanges) {
+  struct Case {
+    const char* what;
+    bool reallyWrite, readAfterWrite, board;
+    int failures;
+    const char* writes;
+    const char* reads;
+    const char* fields;
+    std::uint8_t device;
+    bool ok, pending;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"written", true, true, true, 0, "1=4C", "1 2", "4 C A1", 0x4C, true, false, ""},
+      {"no read back", true, false, true, 0, "1=4C", "", "4 C 0", 0x4C, true, false, ""},
+      {"declined", false, true, true, 0, "", "", "1 1 0", 0x11, true, false, ""},
+      {"failed", true, true, true, 1, "1=4C", "", "4 C 0", 0x11, false, true,
+       "Check SMB address or select another Device"},
+      {"no board", true, true, false, 0, "", "", "4 C 0", 0x4C, true, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    session.images = RegisterImages{};
+    session.images.deviceImage[1] = 0x11;
+    session.readAfterWrite = c.readAfterWrite;
+    session.connection.link = c.board ? kLinkSmbus : kLinkNone;
+    session.connection.deviceHandle = c.board ? 7 : kNoDevice;
+    session.connection.busType = c.board ? 2 : 11;
+    session.writeOnChange = {true, true};
+    library.chip[1] = 0x4C;
+    library.failuresLeft = c.failures;
+    library.calls.clear();
+    messages.shown.clear();
+    messages.calls.clear();
+    EditConfig("4", "C");
+    EXPECT_EQ(WriteModified(session, c.reallyWrite), c.ok);
+    EXPECT_EQ(Sent("WriteDevice"), c.writes);
+    EXPECT_EQ(Sent("ReadDevice"), c.reads);
+    EXPECT_EQ(Fields(), c.fields);
+    EXPECT_EQ(session.images.deviceImage[1], c.device);
+    EXPECT_EQ(session.images.valueImage[1], c.pending ? 0 : c.device);
+    EXPECT_EQ(session.images.ModifiedAddress(1), c.pending);
+    EXPECT_EQ(session.images.ModifiedLine(RegisterLine(1)), c.pending);
+    EXPECT_EQ(Shown(), c.message);
+    if (c.ok && c.reallyWrite && c.board) {
+      EXPECT_FALSE(session.writeOnChange.writeOnChangeArmed);
+      EXPECT_FALSE(session.writeOnChange.notWriteOnce);
+      EXPECT_EQ(messages.CallsTo("SetWriteRegsEnabled"),
+                std::vector<std::string>{"SetWriteRegsEnabled 0"});
+    }
+  }
 }
 
 // Conditions that look at bytes the read itself brings: Extra shows when
@@ -233,128 +341,6 @@ TEST_F(EngineTest, EveryWriteOfASharedByteCarriesAllItsRegisters) {
   EXPECT_EQ(Bitfield(4), "A");
 }
 
-TEST_F(Operations, ReadUnmodifiedKeepsPendingChanges) {
-  EditConfig("9", "9");
-  EXPECT_TRUE(ReadUnmodified(session));
-  EXPECT_EQ(library.CallsOf("ReadDevice")[0].registers, (Addrs{2}));
-  EXPECT_EQ(Bitfield(1), "9");
-}
-
-TEST_F(Operations, CheckValueMismatchShowsVerifyFailureAndStopsContinuous) {
-  library.chip[2] = 0xA0;
-  session.connection.interfaceAddressCaption = "48";
-  EXPECT_TRUE(ReadUnmodified(session));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt,
-            "Registers do not match part\r\nVerify 48, Hardware Connection and Proper Part");
-  EXPECT_EQ(Stops(), 1u);
-  EXPECT_EQ(Bitfield(3), "A0");
-
-  session.connection.testFlags = kTestSkipCheckValue;
-  EXPECT_TRUE(ReadUnmodified(session));
-  EXPECT_EQ(messages.shown.size(), 1u);
-}
-
-TEST_F(Operations, FailedReadShowsTheBoardErrorAndChangesNothing) {
-  library.failuresLeft = 1;
-  EXPECT_FALSE(ReadUnmodified(session));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
-  EXPECT_EQ(Bitfield(1), "2");
-  EXPECT_EQ(session.images.deviceImage[1], 0);
-  EXPECT_EQ(ReadRegs(), (std::vector<std::string>{"SetReadRegsEnabled 0", "SetReadRegsEnabled 1"}));
-
-  // Ignored failures: the bytes are what the list held, the shown values
-  // (whose ID does not match: that check is not a board failure).
-  session.connection.testFlags = kTestIgnoreFailures | kTestSkipCheckValue;
-  library.failuresLeft = 1;
-  EXPECT_TRUE(ReadUnmodified(session));
-  EXPECT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(Bitfield(1), "2");
-}
-
-TEST_F(Operations, NothingToReadIsNoTransfer) {
-  Part(">register label=Config >>bitfield addr=1 bit=7:0 value=2");
-  session.images.MarkModified(1, RegisterLine(1), true);
-  EXPECT_TRUE(ReadUnmodified(session));
-  EXPECT_TRUE(library.calls.empty());
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(Operations, NoBoardReadChangesNoValue) {
-  session.connection.deviceHandle = kNoDevice;
-  session.connection.link = kLinkNone;
-  session.connection.busType = 11;
-  EXPECT_TRUE(ReadUnmodified(session));
-  EXPECT_TRUE(library.calls.empty());
-  EXPECT_EQ(Bitfield(1), "2");
-  EXPECT_EQ(Bitfield(2), "5");
-  EXPECT_EQ(Bitfield(3), "0");  // no verify failure without hardware either
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(session.images.valueImage[1], 0x25);
-}
-
-TEST_F(Operations, WriteModifiedWritesTheChangesAndReadsBack) {
-  EditConfig("4", "C");
-  session.writeOnChange = {true, true};
-  EXPECT_TRUE(WriteModified(session, true));
-  const auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].registers, (Addrs{1}));
-  EXPECT_EQ(writes[0].data, (Bytes{0x4C}));
-  EXPECT_EQ(session.images.deviceImage[1], 0x4C);
-  EXPECT_FALSE(session.images.ModifiedAddress(1));
-  EXPECT_FALSE(session.images.ModifiedLine(RegisterLine(1)));
-  EXPECT_FALSE(session.writeOnChange.writeOnChangeArmed);
-  EXPECT_FALSE(session.writeOnChange.notWriteOnce);
-  EXPECT_EQ(WriteRegs(), (std::vector<std::string>{"SetWriteRegsEnabled 0"}));
-  // Read After Write: everything is read back.
-  const auto reads = library.CallsOf("ReadDevice");
-  ASSERT_EQ(reads.size(), 1u);
-  EXPECT_EQ(reads[0].registers, (Addrs{1, 2}));
-  EXPECT_EQ(Bitfield(1), "4");
-}
-
-TEST_F(Operations, WithoutReadAfterWriteNothingIsRead) {
-  session.readAfterWrite = false;
-  EditConfig("4", "C");
-  EXPECT_TRUE(WriteModified(session, true));
-  EXPECT_TRUE(library.CallsOf("ReadDevice").empty());
-}
-
-TEST_F(Operations, DecliningThrowsTheChangesAway) {
-  session.images.deviceImage[1] = 0x11;
-  EditConfig("4", "C");
-  EXPECT_TRUE(WriteModified(session, false));
-  EXPECT_TRUE(library.calls.empty());
-  EXPECT_EQ(Bitfield(1), "1");
-  EXPECT_EQ(Bitfield(2), "1");
-  EXPECT_EQ(session.images.valueImage[1], 0x11);
-  EXPECT_FALSE(session.images.ModifiedAddress(1));
-}
-
-TEST_F(Operations, FailedWriteKeepsTheChangesPending) {
-  EditConfig("4", "C");
-  library.failuresLeft = 1;
-  session.connection.link = kLinkSmbus;
-  EXPECT_FALSE(WriteModified(session, true));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "Check SMB address or select another Device");
-  EXPECT_TRUE(session.images.ModifiedAddress(1));
-  EXPECT_TRUE(session.images.ModifiedLine(RegisterLine(1)));
-  EXPECT_EQ(session.images.deviceImage[1], 0);
-}
-
-TEST_F(Operations, NoBoardWriteCopiesTheShownValuesToTheDeviceImage) {
-  session.connection.deviceHandle = kNoDevice;
-  session.connection.link = kLinkNone;
-  EditConfig("4", "C");
-  EXPECT_TRUE(WriteModified(session, true));
-  EXPECT_TRUE(library.calls.empty());
-  EXPECT_EQ(session.images.deviceImage[1], 0x4C);
-  EXPECT_EQ(session.images.valueImage[1], 0x4C);
-}
-
 TEST_F(Operations, PendingListsUseTheConnection) {
   StartupList& writes = session.startupWriteList;
   writes.count = 2;
@@ -364,12 +350,9 @@ TEST_F(Operations, PendingListsUseTheConnection) {
   writes.data[1] = 0xA1;
   writes.busType[0] = writes.busType[1] = 99;  // the connection's values go out
   EXPECT_TRUE(WritePendingList(session));
-  const auto sent = library.CallsOf("WriteDevice");
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].registers, (Addrs{1, 2}));
-  EXPECT_EQ(sent[0].data, (Bytes{0x9A, 0xA1}));
-  EXPECT_EQ(sent[0].busType, 2);
-  EXPECT_EQ(sent[0].deviceAddress, 0x48);
+  EXPECT_EQ(Sent("WriteDevice"), "1=9A 2=A1");
+  EXPECT_EQ(library.calls.at(0).busType, 2);
+  EXPECT_EQ(library.calls.at(0).deviceAddress, 0x48);
   EXPECT_EQ(session.images.deviceImage[1], 0x9A);
   EXPECT_EQ(Bitfield(1), "9");
 
@@ -378,7 +361,7 @@ TEST_F(Operations, PendingListsUseTheConnection) {
   reads.registerAddress[0] = 1;
   library.chip[1] = 0x00;
   EXPECT_TRUE(ReadPendingList(session));
-  EXPECT_EQ(library.CallsOf("ReadDevice").size(), 1u);
+  EXPECT_EQ(Sent("ReadDevice"), "1");
   EXPECT_EQ(Bitfield(1), "9");  // read, not applied
 
   library.failuresLeft = 2;
@@ -394,21 +377,20 @@ TEST_F(Operations, PendingListsUseTheConnection) {
   EXPECT_EQ(library.calls.size(), calls);
 }
 
-TEST_F(Operations, OperationsRestoreTheCursor) {
+TEST_F(Operations, OperationsRestoreTheCursorAndCloseSavesFirst) {
   store.SetXmlFileIndex(4);
   ReadUnmodified(session);
   EXPECT_EQ(store.XmlFileIndex(), 4);
   EditConfig("1", "1");
   store.SetXmlFileIndex(6);
   WriteModified(session, true);
-  EXPECT_EQ(store.XmlFileIndex(), 6);
   UpdateDependentRegisters(session);
   EXPECT_EQ(store.XmlFileIndex(), 6);
   EXPECT_EQ(store.IndexStackDepth(), 0);
-}
 
-TEST_F(Operations, CloseCurrentDeviceStopsSavesAndCloses) {
-  // Saved while the board is still open.
+  // The part settings are saved while the board is still open.
+  library.calls.clear();
+  messages.calls.clear();
   std::size_t callsAtSave = 99;
   messages.onSavePartSettings = [&] { callsAtSave = library.calls.size(); };
   EXPECT_TRUE(CloseCurrentDevice(session));
@@ -417,46 +399,39 @@ TEST_F(Operations, CloseCurrentDeviceStopsSavesAndCloses) {
   ASSERT_EQ(library.calls.size(), 1u);
   EXPECT_EQ(library.calls[0].function, "CloseDevice");
   EXPECT_EQ(library.calls[0].handle, 7);
-  EXPECT_EQ(session.connection.deviceHandle, 7);
   session.connection.deviceHandle = kNoDevice;
   EXPECT_TRUE(CloseCurrentDevice(session));
   EXPECT_EQ(library.calls.size(), 1u);
 }
 
-const char* kDependent =
-    ">register label=Source updatereg=31 >>bitfield addr=30 bit=7:0 value=0 >register label=Target "
-    "updatereg=31 format=0 input=0:255 display=0:510 >>bitfield addr=31 bit=7:0 value=0 >>add "
-    "type=updatereg >>>updatereg addr=30 bit=7:0 type=ignore value=FF >>>updatereg addr=30 bit=7:0 "
-    "type=display value=0";
-
+// Target follows Source on the display scale 0:510 (7 is raw 3.5, rounded
+// up) once Source is changed, unless the ignore rule holds; it then waits
+// to be written.
 TEST_F(EngineTest, DependentRegisterFollowsItsSource) {
-  Part(kDependent);
-  SetBitfield(1, "7");
-  session.images.MarkModified(0x30, RegisterLine(1), true);
-  UpdateDependentRegisters(session);
-  // 7 on the target's display scale 0:510 is raw 3.5, rounded up.
-  EXPECT_EQ(Bitfield(2), "4");
-  EXPECT_EQ(session.images.valueImage[0x31], 4);
-  EXPECT_EQ(session.images.deviceImage[0x31], 0);  // waits to be written
-  EXPECT_TRUE(session.images.ModifiedAddress(0x31));
-  EXPECT_TRUE(session.images.ModifiedLine(RegisterLine(2)));
+  const struct {
+    const char* source;
+    bool changed;
+    const char* target;
+  } cases[] = {{"7", true, "4"}, {"FF", true, "0"}, {"7", false, "0"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    Part(
+        ">register label=Source updatereg=31 >>bitfield addr=30 bit=7:0 value=0 >register "
+        "label=Target updatereg=31 format=0 input=0:255 display=0:510 >>bitfield addr=31 bit=7:0 "
+        "value=0 >>add type=updatereg >>>updatereg addr=30 bit=7:0 type=ignore value=FF "
+        ">>>updatereg addr=30 bit=7:0 type=display value=0");
+    session.images = RegisterImages{};
+    SetBitfield(1, c.source);
+    session.images.MarkModified(0x30, RegisterLine(1), c.changed);
+    UpdateDependentRegisters(session);
+    EXPECT_EQ(Bitfield(2), c.target);
+    const bool follows = std::string(c.target) != "0";
+    EXPECT_EQ(session.images.valueImage[0x31], follows ? 4 : 0);
+    EXPECT_EQ(session.images.deviceImage[0x31], 0);
+    EXPECT_EQ(session.images.ModifiedAddress(0x31), follows);
+    EXPECT_EQ(session.images.ModifiedLine(RegisterLine(2)), follows);
+  }
   EXPECT_TRUE(library.calls.empty());
-}
-
-TEST_F(EngineTest, IgnoreRuleStopsTheUpdate) {
-  Part(kDependent);
-  SetBitfield(1, "FF");
-  session.images.MarkModified(0x30, RegisterLine(1), true);
-  UpdateDependentRegisters(session);
-  EXPECT_EQ(Bitfield(2), "0");
-  EXPECT_FALSE(session.images.ModifiedAddress(0x31));
-}
-
-TEST_F(EngineTest, UnmodifiedSourcesUpdateNothing) {
-  Part(kDependent);
-  SetBitfield(1, "7");
-  UpdateDependentRegisters(session);
-  EXPECT_EQ(Bitfield(2), "0");
 }
 
 }  // namespace

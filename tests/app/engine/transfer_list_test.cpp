@@ -162,25 +162,5 @@ TEST_F(EngineTest, AResultComesBackIntoTheBitFieldsWithoutChangingTheDefinition)
   EXPECT_EQ(Bitfield(2), "F");
 }
 
-TEST_F(EngineTest, ACheckValueMismatchTurnsOkFalseUnlessSwitchedOff) {
-  Part(
-      ">register >>bitfield addr=0 bit=0 value=0 checkvalue=00 >>bitfield addr=0 bit=7:1 value=0 "
-      "checkvalue=2A");
-  TransferList list = Build(Direction::Read, Scope::All);
-  list.data[0] = 0x55;  // bit 0 = 1, bits 7:1 = 2A
-  bool ok = true;
-  EXPECT_TRUE(ApplyTransferResult(session, Direction::Read, list, true, ok));
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(Bitfield(1), "1");  // applied all the same
-  EXPECT_EQ(Bitfield(2), "2A");
-  session.connection.testFlags = kTestSkipCheckValue;
-  EXPECT_TRUE(ApplyTransferResult(session, Direction::Read, list, true, ok));
-  EXPECT_TRUE(ok);
-  session.connection.testFlags = 0;
-  list.data[0] = 0x54;
-  EXPECT_TRUE(ApplyTransferResult(session, Direction::Read, list, true, ok));
-  EXPECT_TRUE(ok);
-}
-
 }  // namespace
 }  // namespace kestrova::engine
