@@ -164,12 +164,11 @@ TEST_F(SettingsFilesTest, FirstUseOfAPartCreatesTheDefaultsFile) {
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(ReadBytes(folder / "part.def"), WithFolder(kDefaultPartFile, folder.path()));
   ExpectMainDocumentKept();
-}
-
-TEST_F(SettingsFilesTest, UserGuideIsTheDefaultManual) {
-  const PartSettings settings =
-      LoadPartSettings(store, folder.path(), "demo", messages, "/usr/share/kestrova/guide.html");
-  EXPECT_EQ(settings.manualFileName, "/usr/share/kestrova/guide.html");
+  // The user guide, where there is one, is the default manual.
+  std::filesystem::create_directory(folder / "other");
+  EXPECT_EQ(LoadPartSettings(store, folder / "other", "demo", messages, "/usr/share/k/guide.html")
+                .manualFileName,
+            "/usr/share/k/guide.html");
 }
 
 TEST_F(SettingsFilesTest, PartSettingsRoundTripWithExactBytes) {

@@ -10,8 +10,6 @@ namespace kestrova::engine {
 namespace {
 
 using testing::EngineTest;
-using Addrs = std::vector<std::int16_t>;
-using Bytes = std::vector<std::uint8_t>;
 
 // Five hardware entries (four count), an address list, and registers written
 // at start-up: one read back after, one spread over a read and a write
@@ -71,56 +69,44 @@ TEST(BusTypeTable, MapsEveryInterfaceOnEveryLink) {
   EXPECT_FALSE(BusTypeFor("i2c", 3));
 }
 
-TEST_F(Connection, UsbOpensTheBoardThenWritesItsPortsInOrder) {
-  const ConnectionResult result = ConnectHardware(session, info, "usb", -1, "/home/k");
-  ASSERT_TRUE(result.opened);
-  EXPECT_EQ(result.windowTitle, "Sensor Board");
-  const auto opens = library.CallsOf("OpenDevice");
-  ASSERT_EQ(opens.size(), 1u);
-  EXPECT_EQ(opens[0].busType, kLinkUsb);  // the recorder keeps the link there
-  EXPECT_EQ(opens[0].driverName, "dravik");
-  EXPECT_EQ(opens[0].firmwarePath, "/home/k/bix/dravik.bix");
-  EXPECT_EQ(opens[0].registers, (Addrs{0x0400, 0x1100}));
-  const auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 2u);
-  EXPECT_EQ(writes[0].busType, 0);
-  EXPECT_EQ(writes[0].deviceAddress, 0);
-  EXPECT_EQ(writes[0].registers, (Addrs{0x400}));
-  EXPECT_EQ(writes[0].data, (Bytes{1}));
-  EXPECT_EQ(writes[1].registers, (Addrs{0x401}));
-  EXPECT_EQ(writes[1].data, (Bytes{3}));
-  EXPECT_EQ(session.connection.link, kLinkUsb);
-  EXPECT_EQ(session.connection.deviceHandle, 7);
-  EXPECT_EQ(session.connection.busType, 2);
-  EXPECT_EQ(session.connection.deviceAddress, 0x48);
-  EXPECT_EQ(session.connection.interfaceAddressCaption, "I2C Address");
-  EXPECT_EQ(result.addressChoice, 0);
-}
-
-TEST_F(Connection, SmbusOpensTheNamedDriverWithItsPort) {
-  const ConnectionResult result = ConnectHardware(session, info, "ich", 0x4A, "/home/k");
-  ASSERT_TRUE(result.opened);
-  const auto opens = library.CallsOf("OpenDevice");
-  ASSERT_EQ(opens.size(), 1u);  // the second "ich" entry opens nothing
-  EXPECT_EQ(opens[0].busType, kLinkSmbus);
-  EXPECT_EQ(opens[0].driverName, "/dev/i2c-7");
-  EXPECT_EQ(opens[0].firmwarePath, "");
-  EXPECT_TRUE(library.CallsOf("WriteDevice").empty());
-  EXPECT_EQ(session.connection.port, 2);
-  EXPECT_EQ(session.connection.busType, 3);
-  // The part settings' address wins over the definition's.
-  EXPECT_EQ(session.connection.deviceAddress, 0x4A);
-  EXPECT_EQ(result.addressChoice, 1);
-}
-
-TEST_F(Connection, OtherEntriesRunWithoutHardware) {
-  const ConnectionResult result = ConnectHardware(session, info, "none", -1, "/home/k");
-  ASSERT_TRUE(result.opened);
-  EXPECT_TRUE(library.calls.empty());
-  EXPECT_EQ(session.connection.link, kLinkNone);
-  EXPECT_EQ(session.connection.deviceHandle, kNoDevice);
-  EXPECT_EQ(session.connection.busType, 11);
-  EXPECT_EQ(result.addressChoice, -1);  // no address list without hardware
+// USB opens the board with its firmware, then writes its ports in order; an
+// "ich" entry opens its named driver (the second opens nothing); other
+// entries run without hardware. The part settings' address wins over the
+// definition's.
+TEST_F(Connection, EachEntryOpensItsHardware) {
+  const struct {
+    const char* driverClass;
+    int address;
+    const char* calls;
+    const char* connection;  // link, handle, bus type, port, device address, caption
+    int addressChoice;
+    const char* title;
+  } cases[] = {
+      {"usb", -1,
+       "OpenDevice -1 0 0 0 400 1100 dravik /home/k/bix/dravik.bix|WriteDevice 7 0 0 0 400=01|"
+       "WriteDevice 7 0 0 0 401=03",
+       "0 7 2 0 48 I2C Address", 0, "Sensor Board"},
+      {"ich", 0x4A, "OpenDevice -1 0 1 0 0 0 /dev/i2c-7 ", "1 7 3 2 4A I2C Address", 1,
+       "Sensor Adapter"},
+      {"none", -1, "", "2 -1 11 0 48 I2C Address", -1, "Sensor Simulation"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.driverClass);
+    library.calls.clear();
+    session.connection = ConnectionValues{};
+    const ConnectionResult result =
+        ConnectHardware(session, info, c.driverClass, c.address, "/home/k");
+    EXPECT_TRUE(result.opened);
+    EXPECT_EQ(result.windowTitle, c.title);
+    EXPECT_EQ(testing::CallsText(library), c.calls);
+    const ConnectionValues& v = session.connection;
+    EXPECT_EQ(std::to_string(v.link) + " " + std::to_string(v.deviceHandle) + " " +
+                  std::to_string(v.busType) + " " + std::to_string(v.port) + " " +
+                  definition::HexText(static_cast<std::uint32_t>(v.deviceAddress)) + " " +
+                  v.interfaceAddressCaption,
+              c.connection);
+    EXPECT_EQ(result.addressChoice, c.addressChoice);
+  }
   EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -145,23 +131,22 @@ TEST_F(Connection, AFailedPortWriteIsAConnectionFailure) {
   EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
 }
 
+// One entry per consecutive address, by write address; reads by read address.
 TEST_F(Connection, StartupListsHoldOneEntryPerConsecutiveAddress) {
   ConnectHardware(session, info, "usb", -1, "/home/k");
   ASSERT_TRUE(CollectStartupLists(session));
+  std::string entries;
   const StartupList& writes = session.startupWriteList;
-  ASSERT_EQ(writes.count, 3);
-  EXPECT_EQ(writes.registerAddress[0], 1);
-  EXPECT_EQ(writes.data[0], 0x25);
-  EXPECT_EQ(writes.registerAddress[1], 0x82);  // the write address
-  EXPECT_EQ(writes.data[1], 0x01);
-  EXPECT_EQ(writes.registerAddress[2], 0x120);
-  EXPECT_EQ(writes.data[2], 0x62);
-  EXPECT_EQ(writes.busType[0], 2);
-  EXPECT_EQ(writes.deviceAddress[2], 0x48);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(writes.count); ++i) {
+    entries += definition::HexText(static_cast<std::uint16_t>(writes.registerAddress[i])) + "=" +
+               definition::Hex2(writes.data[i]) + "@" + std::to_string(writes.busType[i]) + ":" +
+               definition::HexText(static_cast<std::uint16_t>(writes.deviceAddress[i])) + " ";
+  }
   const StartupList& reads = session.startupReadList;
-  ASSERT_EQ(reads.count, 2);
-  EXPECT_EQ(reads.registerAddress[0], 1);
-  EXPECT_EQ(reads.registerAddress[1], 2);  // the read address
+  for (std::size_t i = 0; i < static_cast<std::size_t>(reads.count); ++i) {
+    entries += definition::HexText(static_cast<std::uint16_t>(reads.registerAddress[i])) + " ";
+  }
+  EXPECT_EQ(entries, "1=25@2:48 82=01@2:48 120=62@2:48 1 2 ");
 }
 
 }  // namespace

@@ -103,19 +103,16 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
        "Limit: 300 is outside the display range -256 to 255.9375"},
       {"Period", "8", EditError::OutOfRange, 0, 5, 0x92, ""},
       {"Period", "1,5", EditError::NotNumeric, 0, 5, 0x92, ""},
-      {"Period", "1.5x", EditError::NotNumeric, 0, 5, 0x92, ""},
       {"Period", "", EditError::NotNumeric, 0, 5, 0x92, ""},
       {"Period", "6.5", EditError::None, 13, 5, 0xB6, ""},  // 1 0 1101 10
       {"Mode", "Cycle", EditError::None, 3, 5, 0x93, ""},
       {"Mode", "stop", EditError::None, 1, 5, 0x91, ""},
-      {"Mode", "0x0", EditError::None, 0, 5, 0x90, ""},
       {"Mode", "Pause", EditError::NoSuchChoice, 0, 5, 0x92,
        "Mode: \"Pause\" is not one of \"Run\", \"Stop\", \"Cycle\""},
       {"Ready", "0", EditError::ReadOnly, 0, 5, 0x92, "Ready is read-only"},
       {"Rate", "256", EditError::OutOfRange, 0, 6, 3, ""},
       {"Rate", "255", EditError::None, 255, 0x86, 255, ""},  // the write address too
       {"Extra", "0b111111111", EditError::TooWide, 0, 7, 0x11, ""},
-      {"Extra", "0x1FF", EditError::TooWide, 0, 7, 0x11, ""},
       {"Extra", "-1", EditError::TooWide, 0, 7, 0x11, ""},
       {"Extra", "0b1010", EditError::None, 10, 7, 10, ""},
   };
