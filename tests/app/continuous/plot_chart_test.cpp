@@ -93,30 +93,18 @@ TEST(PlotChart, PlottedValueOfADisplayText) {
 }
 
 TEST(PlotWindows, TilingFillsRowsOfSquareRootManyColumnsAtMostHalfTheScreen) {
-  struct Case {
-    int count;
-    std::vector<WindowGeometry> tiles;
+  const std::pair<int, const char*> cases[] = {
+      {1, "0,100 640x400"},
+      {4, "0,100 640x330 | 640,100 640x330 | 0,430 640x330 | 640,430 640x330"},
+      {5, "0,100 426x330 | 426,100 426x330 | 852,100 426x330 | 0,430 426x330 | 426,430 426x330"},
   };
-  const Case cases[] = {
-      {1, {{0, 100, 640, 400}}},
-      {4, {{0, 100, 640, 330}, {640, 100, 640, 330}, {0, 430, 640, 330}, {640, 430, 640, 330}}},
-      {5,
-       {{0, 100, 426, 330},
-        {426, 100, 426, 330},
-        {852, 100, 426, 330},
-        {0, 430, 426, 330},
-        {426, 430, 426, 330}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.count);
-    const std::vector<WindowGeometry> tiles = TilePlotWindows(c.count, 1280, 800, 100);
-    ASSERT_EQ(tiles.size(), c.tiles.size());
-    for (std::size_t i = 0; i < tiles.size(); ++i) {
-      EXPECT_EQ(tiles[i].left, c.tiles[i].left) << i;
-      EXPECT_EQ(tiles[i].top, c.tiles[i].top) << i;
-      EXPECT_EQ(tiles[i].width, c.tiles[i].width) << i;
-      EXPECT_EQ(tiles[i].height, c.tiles[i].height) << i;
+  for (const auto& [count, tiles] : cases) {
+    std::string shown;
+    for (const WindowGeometry& g : TilePlotWindows(count, 1280, 800, 100)) {
+      shown += (shown.empty() ? "" : " | ") + std::to_string(g.left) + "," + std::to_string(g.top) +
+               " " + std::to_string(g.width) + "x" + std::to_string(g.height);
     }
+    EXPECT_EQ(shown, tiles) << count;
   }
 }
 
