@@ -40,7 +40,7 @@ class RecordingDeviceLibrary : public DeviceLibrary {
     if (!Succeeds()) {
       return 0;
     }
-    *handle = openHandle;
+    *handle = 7;  // the handle the tests' sessions hold
     return 1;
   }
 
@@ -83,10 +83,9 @@ class RecordingDeviceLibrary : public DeviceLibrary {
   }
 
   std::uint8_t LastErrorDevice(char* buffer) override {
-    ++lastErrorCalls;
     std::memset(buffer, 0, kErrorTextSize);
     std::strncpy(buffer, errorText.c_str(), kErrorTextSize - 1);
-    return lastErrorResult;
+    return 1;
   }
 
   // The calls of one function, in order.
@@ -106,11 +105,8 @@ class RecordingDeviceLibrary : public DeviceLibrary {
   // Successive readings of one address, used up before `chip` answers (for
   // registers that change between repeated reads).
   std::map<std::int16_t, std::vector<std::uint8_t>> readings;
-  DeviceHandle openHandle = 7;
   int failuresLeft = 0;  // the next calls that fail
   std::string errorText = "ReadDevice: Device not open";
-  std::uint8_t lastErrorResult = 1;
-  int lastErrorCalls = 0;
 
  private:
   bool Succeeds() {

@@ -45,12 +45,18 @@ class PanelEditing : public ::testing::Test {
     session.connection.busType = 2;
     session.connection.deviceAddress = 0x48;
     session.readAfterWrite = false;
-    EXPECT_TRUE(store.LoadMarkupText(kPart));
-    session.OnPartOpened();
-    EXPECT_TRUE(panel.Load("test"));
-    library.chip = {{1, 0x0F}, {2, 0x00}, {3, 0x00}, {4, 0x00}};
-    EXPECT_TRUE(engine::ReadUnmodified(session));
     frontEnd.onRefreshPanel = [this] { panel.Refresh(0, 0, false); };
+    Restart();
+  }
+  // The part opened afresh on a chip holding 0F 00 00 00, nothing staged.
+  void Restart() {
+    ASSERT_TRUE(store.LoadMarkupText(kPart));
+    session.OnPartOpened();
+    ASSERT_TRUE(panel.Load("test"));
+    session.images = engine::RegisterImages{};
+    library.chip = {{1, 0x0F}, {2, 0x00}, {3, 0x00}, {4, 0x00}};
+    ASSERT_TRUE(engine::ReadUnmodified(session));
+    state = engine::EditState{};
     panel.Refresh(0, 0, false);
     library.calls.clear();
   }
@@ -144,15 +150,8 @@ TEST_F(PanelEditing, ClicksAndChoicesCommitAtOnce) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_TRUE(store.LoadMarkupText(kPart));
-    session.OnPartOpened();
-    session.images = engine::RegisterImages{};
-    library.chip = {{1, 0x0F}, {2, 0x00}, {3, 0x00}, {4, 0x00}};
-    ASSERT_TRUE(engine::ReadUnmodified(session));
-    state = engine::EditState{};
+    Restart();
     state.writeNow = c.writeNow;
-    panel.Refresh(0, 0, false);
-    library.calls.clear();
     c.act(edit);
     EXPECT_EQ(Writes(), c.writes);
     EXPECT_EQ(Row(c.row).byte, c.byte);

@@ -9,6 +9,7 @@
 #include "engine/session.hpp"
 #include "frontend/panel_view.hpp"
 #include "markup/markup_store.hpp"
+#include "support/part_text.hpp"
 #include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
@@ -29,9 +30,9 @@ class Panel : public ::testing::Test {
     session.connection.busType = busType;
     session.OnPartOpened();
   }
+  // Registers in the short form of support/part_text.hpp.
   void LoadText(const std::string& registers, std::int16_t busType = kBusI2cNoHardware) {
-    ASSERT_TRUE(store.LoadMarkupText("<definition>\r\n <part label=\"Test\">\r\n" + registers +
-                                     " </part>\r\n</definition>\r\n"));
+    ASSERT_TRUE(store.LoadMarkupText(kestrova::testing::PartText(registers, "label=Test")));
     Open(engine::kLinkNone, busType);
   }
 
@@ -57,12 +58,12 @@ class Panel : public ::testing::Test {
 // A register at `address` with `fields` one-bit fields.
 std::string Register(int address, int fields, const std::string& attributes = "") {
   const std::string hex = definition::Hex2(static_cast<std::uint32_t>(address));
-  std::string text = "  <register title=\"R" + hex + "\"" + attributes + ">\r\n";
+  std::string text = ">register title=R" + hex + attributes;
   for (int i = 0; i < fields; ++i) {
-    text += "   <bitfield label=\"F" + std::to_string(i) + "\" addr=\"" + hex + "\" bit=\"" +
-            std::to_string(i % 8) + "\" value=\"0\"/>\r\n";
+    text += " >>bitfield label=F" + std::to_string(i) + " addr=" + hex +
+            " bit=" + std::to_string(i % 8) + " value=0";
   }
-  return text + "  </register>\r\n";
+  return text + " ";
 }
 
 TEST_F(Panel, ShippedPartsPageAsTheirRegistersFit) {
@@ -131,25 +132,24 @@ TEST_F(Panel, GroupsCaptionsAndRefusals) {
     std::string problem;
   } cases[] = {
       {"unnamed registers join the first group's name",
-       Register(0, 1) + Register(1, 1, " grouptabname=\"A\"") + Register(2, 1),
+       Register(0, 1) + Register(1, 1, " grouptabname=A") + Register(2, 1),
        {{"A", "00-02"}},
        ""},
       {"a group change ends the page; a repeated name starts another group",
-       Register(0, 1, " grouptabname=\"A\"") + Register(1, 1, " grouptabname=\"B\"") +
-           Register(2, 1, " grouptabname=\"A\""),
+       Register(0, 1, " grouptabname=A") + Register(1, 1, " grouptabname=B") +
+           Register(2, 1, " grouptabname=A"),
        {{"A", "00"}, {"B", "01"}, {"A", "02"}},
        ""},
       {"the group mask shows 1C as 0C",
-       Register(0x1C, 1, " grouptabname=\"G\" groupaddrmask=\"0F\"") + Register(0x1D, 1),
+       Register(0x1C, 1, " grouptabname=G groupaddrmask=0F") + Register(0x1D, 1),
        {{"G", "0C-0D"}},
        ""},
       {"only the read address counts, and text captions do not",
-       "  <register>\r\n   <bitfield addr=\"01:81\" bit=\"0\" value=\"0\"/>\r\n"
-       "   <bitfield addr=\"400\" bit=\"1\" value=\"0\"/>\r\n  </register>\r\n",
+       ">register >>bitfield addr=01:81 bit=0 value=0 >>bitfield addr=400 bit=1 value=0",
        {{"", "01"}},
        ""},
       {"a page of board registers only takes the first caption",
-       "  <register>\r\n   <bitfield addr=\"400\" bit=\"0\" value=\"0\"/>\r\n  </register>\r\n",
+       ">register >>bitfield addr=400 bit=0 value=0",
        {{"", "na"}},
        ""},
       {"a register of 17 shown fields fits no page",
@@ -168,23 +168,14 @@ TEST_F(Panel, GroupsCaptionsAndRefusals) {
 
 TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
   LoadText(
-      "  <register title=\"A\" format=\"hex\" textbox=\"disable\">\r\n"
-      "   <bitfield label=\"Mode\" addr=\"01:81\" bit=\"6:4\" attr=\"RW\" value=\"5\"/>\r\n"
-      "   <bitfield label=\"Flag\" addr=\"01:81\" bit=\"0\" attr=\"R\" value=\"1\"/>\r\n"
-      "  </register>\r\n"
-      "  <register title=\"T\" textbox=\"true\" units=\"C\" format=\"0.00\" input=\"0:255\" "
-      "display=\"-40:87.5\">\r\n"
-      "   <bitfield label=\"Temp\" addr=\"02\" bit=\"7:0\" value=\"10\"/>\r\n"
-      "  </register>\r\n"
-      "  <register title=\"C\" format=\"hex\">\r\n"
-      "   <bitfield label=\"Choice\" addr=\"03\" bit=\"1:0\" value=\"2\">\r\n"
-      "    <add type=\"combo\" timerlock=\"true\">\r\n"
-      "     <combo label=\"low\"/>\r\n     <combo label=\"high\" value=\"2\"/>\r\n"
-      "    </add>\r\n   </bitfield>\r\n"
-      "   <bitfield label=\"Level\" addr=\"03\" bit=\"7:2\" attr=\"R\" scrollbar=\"true\" "
-      "format=\"0\" input=\"0:1023\" display=\"0:1023\" value=\"3\"/>\r\n"
-      "   <bitfield label=\"Gone\" addr=\"03\" bit=\"7\" visible=\"false\" value=\"0\"/>\r\n"
-      "  </register>\r\n",
+      ">register title=A format=hex textbox=disable >>bitfield label=Mode addr=01:81 bit=6:4 "
+      "attr=RW value=5 >>bitfield label=Flag addr=01:81 bit=0 attr=R value=1 >register title=T "
+      "textbox=true units=C format=0.00 input=0:255 display=-40:87.5 >>bitfield label=Temp "
+      "addr=02 bit=7:0 value=10 >register title=C format=hex >>bitfield label=Choice addr=03 "
+      "bit=1:0 value=2 >>>add type=combo timerlock=true >>>>combo label=low >>>>combo label=high "
+      "value=2 >>bitfield label=Level addr=03 bit=7:2 attr=R scrollbar=true format=0 "
+      "input=0:1023 display=0:1023 value=3 >>bitfield label=Gone addr=03 bit=7 visible=false "
+      "value=0",
       kBusMicrowire);
   ASSERT_TRUE(model.Load("part"));
   model.SetTextWidth([](std::string_view text) { return 200 * static_cast<int>(text.size()); });
@@ -250,11 +241,8 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
 
 TEST_F(Panel, RefreshSaysWhenRowsMustBeLaidOutAgain) {
   LoadText(Register(0, 16) +
-           "  <register title=\"H\">\r\n"
-           "   <bitfield label=\"Shown\" addr=\"01\" bit=\"0\" value=\"0\"/>\r\n"
-           "   <bitfield label=\"Hidden\" addr=\"01\" bit=\"1\" value=\"0\">\r\n"
-           "    <hide addr=\"01\" bit=\"0\" value=\"0\"/>\r\n   </bitfield>\r\n"
-           "  </register>\r\n");
+           ">register title=H >>bitfield label=Shown addr=01 bit=0 value=0 >>bitfield "
+           "label=Hidden addr=01 bit=1 value=0 >>>hide addr=01 bit=0 value=0");
   ASSERT_TRUE(model.Load("part"));
   EXPECT_TRUE(model.Refresh(0, 0, false).pageChanged);
   EXPECT_FALSE(model.Refresh(0, 0, false).pageChanged);

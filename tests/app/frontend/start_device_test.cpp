@@ -20,29 +20,29 @@
 #include "frontend/program_start.hpp"
 #include "frontend/start_device.hpp"
 #include "markup/markup_store.hpp"
+#include "support/part_text.hpp"
 #include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::frontend {
 namespace {
 
+using kestrova::testing::PartText;
 using kestrova::testing::ReadBytes;
 using kestrova::testing::TempFolder;
 using kestrova::testing::WriteBytes;
 
+// A part with the given driver entries, an I2C address and one logged register.
 std::string Definition(const std::string& entries) {
-  return "<definition>\r\n <part label=\"Sensor\">\r\n  <driver>\r\n" + entries +
-         "  </driver>\r\n  <interface type=\"i2c\">\r\n"
-         "   <addr value=\"48\" label=\"I2C Address\"/>\r\n  </interface>\r\n"
-         "  <register title=\"A\" log=\"true\" units=\"C\">\r\n"
-         "   <bitfield label=\"A\" addr=\"1\" bit=\"7:0\" value=\"5\"/>\r\n  </register>\r\n"
-         " </part>\r\n</definition>\r\n";
+  return PartText(">driver " + entries +
+                      " >interface type=i2c >>addr value=48 label='I2C Address' >register "
+                      "title=A log=true units=C >>bitfield label=A addr=1 bit=7:0 value=5",
+                  "label=Sensor");
 }
 
 const std::string kThreeEntries = Definition(
-    "   <add type=\"usb\" label=\"Board\" vid=\"0400\" pid=\"1100\"/>\r\n"
-    "   <add type=\"ich\" label=\"Adapter\"/>\r\n"
-    "   <add type=\"sim\" label=\"Simulation\"/>\r\n");
+    ">>add type=usb label=Board vid=0400 pid=1100 >>add type=ich label=Adapter >>add type=sim "
+    "label=Simulation");
 
 class Start : public ::testing::Test {
  protected:
@@ -54,8 +54,7 @@ class Start : public ::testing::Test {
     store.SetRetryWait([](std::chrono::milliseconds) {});
     std::filesystem::create_directories(home / "device");
     WriteBytes(home / "device/sensor", kThreeEntries);
-    WriteBytes(home / "device/plain",
-               Definition("   <add type=\"sim\" label=\"Simulation\"/>\r\n"));
+    WriteBytes(home / "device/plain", Definition(">>add type=sim label=Simulation"));
     start.programFolder = home.path();
     start.deviceName = "sensor";
   }
