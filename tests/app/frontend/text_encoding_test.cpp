@@ -23,5 +23,9 @@ TEST(TextEncoding, OnlyWellFormedUtf8IsKeptAsUtf8) {
   }
 }
 
+TEST(TextEncoding, ColumnsArePaddedByCharactersNotBytes) {
+  EXPECT_EQ(PadRight("\xC3\xA9t\xC3\xA9", 5), "\xC3\xA9t\xC3\xA9  ");
+}
+
 }  // namespace
 }  // namespace kestrova::frontend
