@@ -112,19 +112,18 @@ TEST_F(Dialogs, FileDialogHonoursTheFlagsAndKeepsTheNameOnCancel) {
 }
 
 TEST_F(Dialogs, IfaceBoxAnswersTheChosenEntryOrAnotherDevice) {
-  enum class Leave { Ok, AnotherDevice, Frame };
   struct Case {
     int selected;
-    int click;  // radio button clicked before leaving, or -1
-    Leave leave;
+    int click;            // radio button clicked before leaving, or -1
+    const char* leaveBy;  // the button pressed; "" closes the frame
     int result;
   };
   const Case cases[] = {
-      {1, -1, Leave::Ok, 1},
-      {0, 2, Leave::Ok, 2},
-      {-1, -1, Leave::Ok, 0},  // opened after "Another Device": the first entry
-      {1, -1, Leave::AnotherDevice, -1},
-      {1, 0, Leave::Frame, -1},
+      {1, -1, "OKButton", 1},
+      {0, 2, "OKButton", 2},
+      {-1, -1, "OKButton", 0},  // opened after "Another Device": the first entry
+      {1, -1, "AnotherDeviceButton", -1},
+      {1, 0, "", -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(&c - cases));
@@ -140,16 +139,10 @@ TEST_F(Dialogs, IfaceBoxAnswersTheChosenEntryOrAnotherDevice) {
       if (c.click >= 0) {
         radios[c.click]->click();
       }
-      switch (c.leave) {
-        case Leave::Ok:
-          box.findChild<QPushButton*>("OKButton")->click();
-          break;
-        case Leave::AnotherDevice:
-          box.findChild<QPushButton*>("AnotherDeviceButton")->click();
-          break;
-        case Leave::Frame:
-          box.close();
-          break;
+      if (*c.leaveBy != '\0') {
+        box.findChild<QPushButton*>(c.leaveBy)->click();
+      } else {
+        box.close();
       }
     });
     EXPECT_EQ(box.Choose(), c.result);

