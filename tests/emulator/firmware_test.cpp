@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -146,59 +145,6 @@ TEST_F(FirmwareTest, MalformedPacketsAreIgnoredWithoutResponse) {
   }
   EXPECT_EQ(firmware.PacketsRejected(), std::size(cases));
   EXPECT_EQ(firmware.PacketsExecuted(), 0u);
-}
-
-// Scrambled packets of every length never crash the firmware, never answer
-// more than was asked, and leave it working.
-TEST(FirmwareRobustnessTest, RandomPacketsAreExecutedOrIgnoredSafely) {
-  Buses buses;
-  auto chip = Chip({{0x01, 0x42}});
-  buses.I2c().Attach(0x48, chip);
-  buses.SingleWire().Attach(3, chip);
-  buses.Microwire().Attach(chip);
-  buses.Stream().SetRepeat({1, 2, 3});
-  Firmware firmware(buses);
-  uint64_t state = 0x12345678;
-  auto next = [&state] {
-    state = state * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<uint8_t>(state >> 56);
-  };
-  for (int round = 0; round < 20000; ++round) {
-    std::vector<uint8_t> packet;
-    if (round % 2 == 0) {
-      // Well-formed in shape, random in content.
-      const uint8_t bus = std::array<uint8_t, 7>{0, 1, 2, 4, 5, 7, 255}[next() % 7];
-      const bool write = (next() & 1) != 0;
-      const uint8_t n = static_cast<uint8_t>(1 + next() % 64);
-      const bool headerless = bus == 1 || bus == 5 || bus == 255;
-      const size_t width = bus == 0 ? 2 : 1;
-      const size_t header = headerless ? 0 : (next() % 4 == 0 ? 1 : 1 + width * n);
-      packet = {static_cast<uint8_t>(write ? 1 : 0), bus, static_cast<uint8_t>(header)};
-      for (size_t i = 0; i < header; ++i) {
-        packet.push_back(i == 0 ? static_cast<uint8_t>(next() % 8 + 0x46) : next() % 4);
-      }
-      packet.push_back(n);
-      for (size_t i = 0; write && i < n; ++i) {
-        packet.push_back(next());
-      }
-    } else {
-      packet.resize(next() % 130);
-      for (uint8_t& byte : packet) {
-        byte = next();
-      }
-    }
-    const CommandResult r = firmware.Execute(packet.data(), packet.size());
-    ASSERT_LE(r.response.length, kResponseCapacity);
-    if (r.hasResponse) {
-      ASSERT_LE(r.response.length, packet.size() >= 4 ? packet[3 + packet[2]] : 0u);
-    }
-  }
-  EXPECT_GT(firmware.PacketsExecuted(), 0u);
-  EXPECT_GT(firmware.PacketsRejected(), 0u);
-  const std::vector<uint8_t> read{0, kBusI2c, 2, 0x48, 0x01, 1};
-  const CommandResult r = firmware.Execute(read.data(), read.size());
-  ASSERT_EQ(r.response.length, 1u);
-  EXPECT_EQ(r.response.bytes[0], chip->Byte(0x01));
 }
 
 }  // namespace
