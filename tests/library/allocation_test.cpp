@@ -1,20 +1,20 @@
 // Nothing is allocated per transfer: every allocation of the process is
-// counted while ReadDevice and WriteDevice run over a null link.
+// counted while ReadDevice and WriteDevice run through the USB device layer
+// (both transfer forms, packet trace on) and the SMBus link.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <numeric>
 #include <vector>
 
 #include "counting_new.hpp"
 #include "drivers.hpp"
-#include "fake_board.hpp"
 #include "handle_table.hpp"
+#include "packet_trace.hpp"
 #include "smbus/smbus_driver.hpp"
+#include "usb/fake_board.hpp"
 
 namespace dravik::testing {
 namespace {
@@ -27,71 +27,80 @@ class EchoDriver : public smbus::Driver {
   }
 };
 
-class AllocationTest : public ::testing::Test {
+class AllocationTest : public ::testing::TestWithParam<uint32_t> {
  protected:
   void SetUp() override {
+    folder =
+        std::filesystem::temp_directory_path() / ("dravik-alloc-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    board.deviceDescriptor = usb::testing::DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
+    board.strings = {{1, u"M"}, {2, u"P"}};
+    usb::testing::ConfigBuilder config(1);
+    config.Interface(0, 0, 8);
+    for (const uint8_t address : {0x02, 0x04, 0x06, 0x08, 0x82, 0x84, 0x88, 0x86}) {
+      config.Endpoint(address, 2, 512);
+    }
+    board.configurations = {config.Finish()};
+    board.driverVersion = GetParam();
+    board.recording = false;
+    boards.boards = {&board};
     CloseAllOpenLinksForTesting();
-    SetDeviceFactoryForTesting([] { return std::make_unique<NullDevice>(); });
+    SetUsbDriverClassForTesting(&boards);
     SetSmbusOpenerForTesting([](const char*) { return std::make_unique<EchoDriver>(); });
-    lockPath = (std::filesystem::temp_directory_path() /
-                ("dravik-alloc-lock-" + std::to_string(::getpid())))
-                   .string();
-    ::setenv("DRAVIK_SMBUS_LOCK", lockPath.c_str(), 1);
+    ::setenv("DRAVIK_SMBUS_LOCK", (folder / "lock").c_str(), 1);
+    SetTraceFileForTesting((folder / "trace").c_str());
   }
   void TearDown() override {
     CloseAllOpenLinksForTesting();
-    SetDeviceFactoryForTesting(nullptr);
+    SetUsbDriverClassForTesting(nullptr);
     SetSmbusOpenerForTesting(nullptr);
+    SetTraceFileForTesting(nullptr);
     ::unsetenv("DRAVIK_SMBUS_LOCK");
-    std::filesystem::remove(lockPath);
+    std::filesystem::remove_all(folder);
   }
-  std::string lockPath;
+
+  std::filesystem::path folder;
+  usb::testing::FakeBoard board;
+  usb::testing::FakeDriverClass boards;
 };
 
-TEST_F(AllocationTest, TransfersAllocateNothing) {
+TEST_P(AllocationTest, TransfersAllocateNothing) {
   uint16_t vidPid[2] = {0, 0};
-  DeviceHandle board = -1;
-  ASSERT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &board), 1);
+  DeviceHandle usb = -1;
+  ASSERT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &usb), 1);
   DeviceHandle controller = -1;
   ASSERT_EQ(OpenDevice(LINK_SMBUS, "i2c-", nullptr, 0, nullptr, &controller), 1);
-
   std::vector<int16_t> registers(2048);
-  std::iota(registers.begin(), registers.begin() + 1024, int16_t{0});
-  std::iota(registers.begin() + 1024, registers.end(), int16_t{1024});
+  std::iota(registers.begin(), registers.end(), int16_t{0});
   std::vector<uint8_t> data(2048, 0x11);
+  int16_t size = 1;
+  ASSERT_EQ(ReadDevice(usb, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
 
-  const long before = dravik::testing::AllocationCount();
-  for (int16_t count : {1, 58, 1024}) {
-    int16_t size = count;
-    EXPECT_EQ(ReadDevice(board, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
-    EXPECT_EQ(WriteDevice(board, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
+  const long before = AllocationCount();
+  for (int16_t count : {1, 58, 1024, 2048}) {  // 2048: a chip pass and a board pass, both full
+    size = count;
+    EXPECT_EQ(ReadDevice(usb, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
+    EXPECT_EQ(WriteDevice(usb, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
   }
-  int16_t size = 2048;  // both passes full
-  EXPECT_EQ(ReadDevice(board, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
-  EXPECT_EQ(WriteDevice(board, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
   size = 200;
-  EXPECT_EQ(ReadDevice(board, 0, BUS_STREAM, 0x48, registers.data(), data.data(), &size), 1);
+  EXPECT_EQ(ReadDevice(usb, 0, BUS_STREAM, 0x48, registers.data(), data.data(), &size), 1);
   size = 255;
   EXPECT_EQ(ReadDevice(controller, 0, BUS_SMBUS, 0x48, registers.data(), data.data(), &size), 1);
   EXPECT_EQ(WriteDevice(controller, 0, BUS_SMBUS, 0x48, registers.data(), data.data(), &size), 1);
   // Failures allocate nothing either.
   size = 1;
-  EXPECT_EQ(ReadDevice(board, 0, BUS_MICROWIRE4, 0x48, registers.data(), data.data(), &size), 0);
+  EXPECT_EQ(ReadDevice(usb, 0, BUS_MICROWIRE4, 0x48, registers.data(), data.data(), &size), 0);
   EXPECT_EQ(ReadDevice(12345, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 0);
-  const long during = dravik::testing::AllocationCount() - before;
-  EXPECT_EQ(during, 0);
+  EXPECT_EQ(AllocationCount() - before, 0);
 
-  EXPECT_EQ(CloseDevice(board), 1);
-  EXPECT_EQ(CloseDevice(controller), 1);
-}
-
-TEST_F(AllocationTest, CounterSeesAllocations) {
-  const long before = dravik::testing::AllocationCount();
-  // Kept in a volatile so the compiler may not leave the allocations out.
+  // The counter sees allocations (kept in a volatile so none is left out).
   std::vector<int>* volatile probe = new std::vector<int>(10);
   delete probe;
-  EXPECT_GE(dravik::testing::AllocationCount() - before, 2);
+  EXPECT_GE(AllocationCount() - before, 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(DirectAndBuffered, AllocationTest,
+                         ::testing::Values(0x01050500u, 0x01000000u));
 
 }  // namespace
 }  // namespace dravik::testing

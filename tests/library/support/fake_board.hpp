@@ -90,7 +90,7 @@ class FakeDevice : public usb::Device {
 };
 
 // Endpoints that answer at once and record nothing: the null link of the
-// allocation test and the benchmark. Responses are 0x42 behind a first byte
+// benchmark. Responses are 0x42 behind a first byte
 // one below the length (a stream that ends in its first response).
 class NullDevice : public usb::Device {
  public:

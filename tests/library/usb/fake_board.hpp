@@ -91,7 +91,7 @@ class FakeBoard {
   std::deque<ScriptedAnswer> script;
   std::vector<RecordedRequest> requests;
   bool openFails = false;
-  bool recording = true;  // off: the fake itself allocates nothing per request
+  bool recording = true;  // off: allocates nothing per request and answers every IN whole
 
   std::vector<RecordedRequest> RequestsWith(uint32_t code) const {
     std::vector<RecordedRequest> found;
@@ -210,7 +210,15 @@ class FakeBoard {
     }
     const uint32_t offset = direct ? 0 : kTransferHeaderSize;
     uint32_t moved = 0;
-    if (incoming) {
+    if (incoming && !recording && answer.data.empty()) {
+      // Unscripted and unrecorded: every byte asked for, a stream's length
+      // byte one short of full so that a stream ends in its first response.
+      moved = length;
+      if (moved > 0) {
+        std::memset(out + offset, 0x42, moved);
+        out[offset] = static_cast<uint8_t>(moved > 1 ? moved - 1 : 1);
+      }
+    } else if (incoming) {
       moved = static_cast<uint32_t>(answer.data.size());
       if (moved > 0) {
         std::memcpy(out + offset, answer.data.data(), moved);
