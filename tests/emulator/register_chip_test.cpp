@@ -101,15 +101,6 @@ TEST(TemperatureTest, LsbEncodingClampsToTheValueBits) {
   const TemperatureRegister unsignedReg = TemperatureRegister::FromLsb(1.0, 0, false, {0x10});
   EXPECT_EQ(unsignedReg.RawFor(-5), 0);
   EXPECT_EQ(unsignedReg.RawFor(300), 255);
-  // A 12-bit value left-justified in two bytes: the low byte holds its four
-  // lowest bits at bits 7..4.
-  const TemperatureRegister wide = TemperatureRegister::FromLsb(0.0625, 4, true, {0x00, 0x100});
-  ASSERT_EQ(wide.fields.size(), 2u);
-  EXPECT_EQ(wide.fields[1].rawLow, 0);
-  EXPECT_EQ(wide.fields[1].width, 4);
-  EXPECT_EQ(wide.fields[1].byteLow, 4);
-  EXPECT_EQ(wide.fields[0].rawLow, 4);
-  EXPECT_EQ(wide.rawMax, 2047);
 }
 
 TEST(TemperatureTest, RangesConvertAsTheDisplayFormatDoes) {
