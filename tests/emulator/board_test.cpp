@@ -9,13 +9,17 @@
 #include <vector>
 
 #include "emulator/register_chip.hpp"
-#include "test_packets.hpp"
 
 namespace kestrova::emulator {
 namespace {
 
 constexpr uint8_t kVendorOut = 0x40;
 constexpr uint8_t kVendorIn = 0xC0;
+// Command packets: a read of board register 0x400, a write of 1 to it, a read
+// of register 0 of the I2C chip at 0x48.
+const std::vector<uint8_t> kBoardRead = {0, 0, 3, 0, 0x04, 0x00, 1};
+const std::vector<uint8_t> kBoardWrite = {1, 0, 3, 0, 0x04, 0x00, 1, 1};
+const std::vector<uint8_t> kChipRead = {0, kBusI2c, 2, 0x48, 0, 1};
 
 std::vector<uint8_t> Image(size_t size) {
   std::vector<uint8_t> image(size);
@@ -113,7 +117,7 @@ TEST_P(BoardTest, EveryBootStartsTheBoardRegistersFromTheirPowerUpValues) {
   registers.Write(0x401, 0x22);
   ASSERT_EQ(SetCpuReset(board, true), UsbOutcome::kDone);
   EXPECT_EQ(registers.Read(0x400), 0x11) << "held in reset, the firmware's memory stays";
-  EXPECT_EQ(Send(testing::BoardRead({0x400})), UsbOutcome::kPending) << "nothing runs";
+  EXPECT_EQ(Send(kBoardRead), UsbOutcome::kPending) << "nothing runs";
   ASSERT_EQ(SetCpuReset(board, false), UsbOutcome::kDone);
   EXPECT_EQ(registers.Read(0x400), 0x00);
   EXPECT_EQ(registers.Read(0x401), 0x5A);
@@ -123,18 +127,17 @@ TEST_P(BoardTest, EveryBootStartsTheBoardRegistersFromTheirPowerUpValues) {
 TEST_P(BoardTest, TheFirmwareArmsItsTwoEndpointsAndHoldsTwoResponses) {
   size_t moved = 0;
   uint8_t byte = 0;
-  EXPECT_EQ(Send(testing::BoardRead({0x400})), UsbOutcome::kStall) << "a bare core";
+  EXPECT_EQ(Send(kBoardRead), UsbOutcome::kStall) << "a bare core";
   Boot();
   EXPECT_EQ(board.BulkOut(0x02, &byte, 1, &moved), UsbOutcome::kPending);
   EXPECT_EQ(board.BulkIn(0x86, &byte, 1, &moved), UsbOutcome::kPending);
   EXPECT_EQ(board.BulkOut(0x81, &byte, 1, &moved), UsbOutcome::kStall);
   EXPECT_EQ(board.BulkOut(0x08, &byte, 1, &moved), UsbOutcome::kStall);
-  const std::vector<uint8_t> read = testing::BoardRead({0x400});
-  ASSERT_EQ(Send(read), UsbOutcome::kDone);
-  ASSERT_EQ(Send(read), UsbOutcome::kDone);
-  EXPECT_EQ(Send(read), UsbOutcome::kPending) << "no room for a third response";
+  ASSERT_EQ(Send(kBoardRead), UsbOutcome::kDone);
+  ASSERT_EQ(Send(kBoardRead), UsbOutcome::kDone);
+  EXPECT_EQ(Send(kBoardRead), UsbOutcome::kPending) << "no room for a third response";
   EXPECT_EQ(Receive(), std::vector<uint8_t>{0});
-  EXPECT_EQ(Send(read), UsbOutcome::kDone);
+  EXPECT_EQ(Send(kBoardRead), UsbOutcome::kDone);
   board.Abort(kResponseEndpoint);
   EXPECT_EQ(board.ResponsesQueued(), 0u);
   Receive(UsbOutcome::kPending);
@@ -146,8 +149,8 @@ TEST_P(BoardTest, TheNakFaultCountsChipPacketsOnly) {
   board.GetBuses()->I2c().Attach(0x48, chip);
   Boot();
   board.Faults().Arm(FaultKind::kNak);
-  ASSERT_EQ(Send(testing::BoardWrite({0x400}, {1})), UsbOutcome::kDone);
-  ASSERT_EQ(Send(testing::ChipRead(kBusI2c, 0x48, {0})), UsbOutcome::kDone);
+  ASSERT_EQ(Send(kBoardWrite), UsbOutcome::kDone);
+  ASSERT_EQ(Send(kChipRead), UsbOutcome::kDone);
   EXPECT_TRUE(Receive().empty()) << "a NAK on the first transaction answers nothing";
   EXPECT_EQ(board.GetBuses()->Registers().Read(0x400), 1);
 }

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "emulator/register_chip.hpp"
-#include "test_packets.hpp"
 
 namespace kestrova::emulator {
 namespace {
@@ -21,7 +21,7 @@ namespace codes = dravik::usb;
 // A transfer header as the library lays it out, with `data` behind it.
 std::vector<uint8_t> Block(uint8_t requestType, uint8_t request, uint16_t value, uint8_t endpoint,
                            const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> h(codes::kTransferHeaderSize, 0);
+  std::vector<uint8_t> h(codes::kTransferHeaderSize + data.size(), 0);
   const auto length = static_cast<uint16_t>(data.size());
   const uint8_t fields[] = {
       requestType, request, static_cast<uint8_t>(value),  static_cast<uint8_t>(value >> 8),
@@ -32,7 +32,7 @@ std::vector<uint8_t> Block(uint8_t requestType, uint8_t request, uint16_t value,
   h[30] = data.empty() ? 0 : 38;
   h[34] = static_cast<uint8_t>(length);
   h[35] = static_cast<uint8_t>(length >> 8);
-  h.insert(h.end(), data.begin(), data.end());
+  std::copy(data.begin(), data.end(), h.begin() + codes::kTransferHeaderSize);
   return h;
 }
 
@@ -99,7 +99,7 @@ TEST_F(AdapterTest, BufferedBulkCarriesTheHeaderAndTheDataBothWays) {
   Program();
   auto driver = driverClass.Open(0);
   ASSERT_NE(driver, nullptr);
-  const std::vector<uint8_t> packet = testing::ChipRead(2, 0x48, {1});
+  const std::vector<uint8_t> packet = {0, 2, 2, 0x48, 1, 1};  // register 1 of the chip at 0x48
   ASSERT_EQ(Run(*driver, codes::kIoctlBufferedTransfer, Block(0, 0, 0, 0x01, packet)),
             IoResult::kDone);
   EXPECT_EQ(returned, 38u + packet.size());

@@ -400,32 +400,5 @@ TEST_F(FirmwareTest, RefusesAnIllegalSizeOrAClosedBoardBeforeTheCoreIsReset) {
   EXPECT_TRUE(device.LoadFirmware(0x0400, 0x1120, image.data(), 4096));
 }
 
-TEST_F(FirmwareTest, AFailedRequestEndsTheDownloadWithItsMessage) {
-  struct Case {
-    int answersBefore;  // requests that work before the failing one
-    ScriptedAnswer failure;
-    bool loaded;
-    const char* message;
-    size_t requests;
-  };
-  const Case cases[] = {
-      {0, {IoResult::kDone, {}, 0, 0}, false, "OpenUSB: 8051 reset failed", 1},
-      // A short chunk leaves the core held in reset: no release follows.
-      {2, {IoResult::kDone, {}, 511, 0}, false, "OpenUSB: Code download failed", 3},
-      // A failed release leaves its message, but the download counts.
-      {9, {IoResult::kFailed, {}, -1, 0}, true, "OpenUSB: 8051 reset failed", 10},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.message);
-    Open(0x0110);
-    board.script.assign(static_cast<size_t>(c.answersBefore), ScriptedAnswer{});
-    board.script.push_back(c.failure);
-    std::vector<uint8_t> image = Image(4096);
-    EXPECT_EQ(device.LoadFirmware(0x0400, 0x1120, image.data(), 4096), c.loaded);
-    EXPECT_EQ(LastError(), c.message);
-    EXPECT_EQ(Requests().size(), c.requests);
-  }
-}
-
 }  // namespace
 }  // namespace dravik::usb

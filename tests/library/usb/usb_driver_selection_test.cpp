@@ -22,31 +22,26 @@ class DriverSelectionTest : public ::testing::Test {
   }
 };
 
-TEST_F(DriverSelectionTest, ATestClassWinsOverEverythingAndCreateDeviceUsesIt) {
-  usb::testing::FakeBoard board;
-  usb::testing::FakeDriverClass fake;
-  fake.boards = {&board, &board};
-  SetUsbDriverClassForTesting(&fake);
-  setenv("DRAVIK_EMULATOR", "1", 1);
-  EXPECT_EQ(SelectedUsbDriverClass(), &fake);
-  EXPECT_EQ(usb::CreateDevice()->DeviceCount(), 2);
-}
-
-TEST_F(DriverSelectionTest, WithoutTheEmulatorTheRealBoardsAreReachedThroughLibusb) {
+// Without the emulator the real boards are reached through libusb; with it,
+// the emulator loaded from beside the library; a test's class wins over both.
+TEST_F(DriverSelectionTest, TheBoardsComeFromLibusbTheEmulatorOrATestClass) {
   unsetenv("DRAVIK_EMULATOR");
   EXPECT_EQ(SelectedUsbDriverClass(), &usb::LibusbDriverClass::Instance());
   setenv("DRAVIK_EMULATOR", "0", 1);
   EXPECT_EQ(SelectedUsbDriverClass(), &usb::LibusbDriverClass::Instance());
-}
-
-TEST_F(DriverSelectionTest, TheEmulatorSelectionLoadsTheEmulatorFromBesideTheLibrary) {
   setenv("DRAVIK_EMULATOR", "1", 1);
-  usb::DriverClass* selected = SelectedUsbDriverClass();
-  ASSERT_NE(selected, nullptr);
-  EXPECT_NE(selected, &usb::LibusbDriverClass::Instance());
+  usb::DriverClass* emulated = SelectedUsbDriverClass();
+  ASSERT_NE(emulated, nullptr);
+  EXPECT_NE(emulated, &usb::LibusbDriverClass::Instance());
   if (!EmulatorBuilt()) {
-    EXPECT_EQ(selected->Count(), 0);  // no emulator, so no boards
+    EXPECT_EQ(emulated->Count(), 0);  // no emulator, so no boards
   }
+  usb::testing::FakeBoard board;
+  usb::testing::FakeDriverClass fake;
+  fake.boards = {&board, &board};
+  SetUsbDriverClassForTesting(&fake);
+  EXPECT_EQ(SelectedUsbDriverClass(), &fake);
+  EXPECT_EQ(usb::CreateDevice()->DeviceCount(), 2);
 }
 
 TEST_F(DriverSelectionTest, TheDefaultSmbusNameReachesTheEmulatedControllerOnlyWhenSelected) {
