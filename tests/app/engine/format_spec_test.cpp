@@ -44,6 +44,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
       {hex, true, 255, "FFh"},
       {hex, true, 300, "2Ch"},
       {hex, true, 600, "FFh"},
+      {dec, true, 200, "200"},
       {dec, false, 200, "200"},
       {dec, false, 255, "999"},
       {signedByte, true, 0x80, "-128"},
