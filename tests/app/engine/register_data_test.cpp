@@ -63,23 +63,20 @@ TEST_F(RegisterData, OpenAppliesTheFileAndMarksEverythingChanged) {
   EXPECT_EQ(writes[0].data, (Bytes{0x5C, 0x0B, 0x00}));
 }
 
-TEST_F(RegisterData, AFileThatCannotBeReadChangesNothing) {
+// A file that cannot be read, or holds no entry, changes nothing; a save
+// that fails says so.
+TEST_F(RegisterData, AFileThatCannotBeReadOrWrittenChangesNothing) {
   EXPECT_FALSE(OpenRegisterData(session, edit, folder / "missing.dat"));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "missing.dat"));
   EXPECT_FALSE(edit.writeRegsEnabled);
   EXPECT_FALSE(session.images.ModifiedLine(RegisterLine(1)));
-
   const std::string empty = folder / "empty.dat";
   { std::ofstream(empty, std::ios::binary) << "<definition>\r\n</definition>\r\n"; }
   EXPECT_FALSE(OpenRegisterData(session, edit, empty));
   EXPECT_EQ(Bitfield(1), "A");
-}
-
-TEST_F(RegisterData, ASaveThatFailsIsReported) {
   EXPECT_FALSE(SaveRegisterData(session, folder / "no/such/folder/part.dat"));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt.rfind("File read/write error for ", 0), 0u);
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "missing.dat"));
+  EXPECT_EQ(messages.shown[1].prompt.rfind("File read/write error for ", 0), 0u);
 }
 
 }  // namespace
