@@ -42,14 +42,7 @@ class IndexGuard {
   bool pushed_;
 };
 
-std::optional<std::uint8_t> ByteRead(const engine::TransferList& list, std::int32_t address) {
-  for (int i = list.count - 1; i >= 0; --i) {
-    if (list.address[static_cast<std::size_t>(i)] == address) {
-      return list.data[static_cast<std::size_t>(i)];
-    }
-  }
-  return std::nullopt;
-}
+constexpr std::int16_t kNotRead = -1;
 
 std::string PadTo(std::string text, std::size_t width) {
   if (text.size() < width) {
@@ -63,6 +56,32 @@ std::string PadTo(std::string text, std::size_t width) {
 ContinuousRead::ContinuousRead(engine::Session& session, engine::EditState& edit,
                                DateTimeText& dateTime, Clock& clock, ContinuousFrontEnd& frontEnd)
     : session_(session), edit_(edit), dateTime_(dateTime), clock_(clock), frontEnd_(frontEnd) {}
+
+void ContinuousRead::TakeReadBytes(const engine::TransferList& list) {
+  for (const std::int16_t address : readAddresses_) {
+    readBytes_[static_cast<std::size_t>(address)] = kNotRead;
+  }
+  readAddresses_.clear();
+  if (readBytes_.empty()) {
+    readBytes_.assign(engine::kImageSize, kNotRead);
+  }
+  // A later entry of an address (a repeated read) holds its newer byte.
+  for (int i = 0; i < list.count; ++i) {
+    const std::int16_t address = list.address[static_cast<std::size_t>(i)];
+    if (engine::RegisterImages::InRange(address)) {
+      readBytes_[static_cast<std::size_t>(address)] = list.data[static_cast<std::size_t>(i)];
+      readAddresses_.push_back(address);
+    }
+  }
+}
+
+std::optional<std::uint8_t> ContinuousRead::ReadByteAt(std::int32_t address) const {
+  if (!engine::RegisterImages::InRange(address)) {
+    return std::nullopt;
+  }
+  const std::int16_t byte = readBytes_[static_cast<std::size_t>(address)];
+  return byte == kNotRead ? std::nullopt : std::optional<std::uint8_t>(byte);
+}
 
 std::string ContinuousRead::PadTitle(const std::string& title) {
   return PadTo(title, kLogColumnWidth);
@@ -157,6 +176,7 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
   }
   bool matches = true;
   engine::ApplyTransferResult(session_, engine::Direction::Read, list, true, matches);
+  TakeReadBytes(list);
   if (!matches) {
     engine::ShowVerifyFailure(session_);
   }
@@ -189,7 +209,7 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
     bool anyField = false;
     while (walk.FindNextBitfield()) {
       anyField = true;
-      const auto byte = ByteRead(list, definition::HexToLong(engine::ReadAddress(store)));
+      const auto byte = ReadByteAt(definition::HexToLong(engine::ReadAddress(store)));
       if (!byte) {
         complete = false;
         continue;

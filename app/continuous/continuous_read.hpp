@@ -5,6 +5,7 @@
 // provides the step timer and shows what changed (ContinuousFrontEnd).
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 namespace kestrova::engine {
 class Session;
 struct EditState;
+struct TransferList;
 }  // namespace kestrova::engine
 
 namespace kestrova::continuous {
@@ -119,6 +121,10 @@ class ContinuousRead {
 
  private:
   bool ReadStep(bool allRegisters, std::string& line);
+  // The bytes a step's read list holds, by address, and the byte of one
+  // address (none when the step did not read it).
+  void TakeReadBytes(const engine::TransferList& list);
+  std::optional<std::uint8_t> ReadByteAt(std::int32_t address) const;
   // The registers a log run has columns for: every logged register of the
   // part, hidden or not, so that each row lines up with the title row.
   std::vector<int> LogColumns();
@@ -136,7 +142,9 @@ class ContinuousRead {
   ContinuousFrontEnd& frontEnd_;
   StepSchedule schedule_;
   PlotWindows plots_;
-  std::vector<int> logColumns_;  // register lines, fixed when logging starts
+  std::vector<int> logColumns_;              // register lines, fixed when logging starts
+  std::vector<std::int16_t> readBytes_;      // by address; -1 where the step read nothing
+  std::vector<std::int16_t> readAddresses_;  // the addresses readBytes_ holds
   bool closingPlots_ = false;
 };
 
