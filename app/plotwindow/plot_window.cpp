@@ -67,7 +67,8 @@ class EdgeGraph : public QCPGraph {
 
 // A legend entry that lays its text out once per change instead of twice
 // per drawing (measure, then draw): with 33 entries whose values change at
-// every sample, text layout was most of a window's redraw.
+// every sample, a window's redraw (plot_window_bench) takes about a fifth
+// less than with QCustomPlot's own entry.
 class LegendEntry : public QCPPlottableLegendItem {
  public:
   LegendEntry(QCPLegend* legend, QCPAbstractPlottable* plottable)
