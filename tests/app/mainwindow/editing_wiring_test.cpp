@@ -1,7 +1,8 @@
 // The panel's editing wired to the core, on the emulated board with
 // write.log on (test bit 8) and "Write On Change" ticked: a bit cell click
 // is one write; keystrokes in a value box write nothing
-// until Enter; a box left empty keeps the focus; a locked box is read-only.
+// until Enter; unticked, a click stages and "Write Regs" writes it; a box
+// left empty keeps the focus; a locked box is read-only.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -84,6 +85,18 @@ TEST_F(EditingWiring, AClickWritesOnceAndTypingWritesAtEnter) {
   EXPECT_EQ(WriteLog(), startWrites + QStringList({"02=A8 102=00 ", "03=06 103=40 "}));
   EXPECT_EQ(low->text(), "12.5000");
 
+  // Write On Change off: a click stages the byte and "Write Regs" writes it.
+  QPushButton* writeRegs = window.Controls().writeReg;
+  QTest::mouseClick(window.Controls().writeNow, Qt::LeftButton);
+  EXPECT_FALSE(writeRegs->isEnabled());
+  QTest::mouseClick(grid.Row(RowNamed(window, "Alarm high limit")).regBit[0], Qt::LeftButton);
+  EXPECT_EQ(WriteLog().size(), startWrites.size() + 2);
+  ASSERT_TRUE(writeRegs->isEnabled());
+  QTest::mouseClick(writeRegs, Qt::LeftButton);
+  EXPECT_EQ(WriteLog(),
+            startWrites + QStringList({"02=A8 102=00 ", "03=06 103=40 ", "02=28 102=00 "}));
+  EXPECT_FALSE(writeRegs->isEnabled());
+
   QLineEdit* hex = grid.Row(RowNamed(window, "Alarm low limit")).regValue;
   QTest::mouseClick(hex, Qt::LeftButton);
   hex->selectAll();
@@ -91,7 +104,8 @@ TEST_F(EditingWiring, AClickWritesOnceAndTypingWritesAtEnter) {
   QTest::keyClick(hex, Qt::Key_Tab);
   QApplication::processEvents();
   EXPECT_EQ(QApplication::focusWidget(), hex);
-  EXPECT_EQ(WriteLog().size(), startWrites.size() + 2);
+  EXPECT_EQ(WriteLog().size(), startWrites.size() + 3);
+  EXPECT_FALSE(writeRegs->isEnabled());  // nor staged
 }
 
 // On a three-wire Microwire bus a read-only field's value box is locked:
