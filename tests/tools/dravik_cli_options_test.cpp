@@ -49,10 +49,16 @@ TEST(NumberText, WholeNumbersInRangeOnly) {
   EXPECT_EQ(FormatHex(0xAB, 4), "0x00ab");
 }
 
-Options Parse(std::vector<std::string> arguments) {
+// The parse the program runs: with nothing written it goes on to run with the
+// options returned; else it stops with status 2 and `refusal` on stderr.
+Options Parse(std::vector<const char*> arguments, const std::string& refusal = "") {
+  arguments.insert(arguments.begin(), "dravik-cli");
   Options options;
-  std::string error;
-  EXPECT_TRUE(ParseCommandLine(arguments, &options, &error)) << error;
+  std::ostringstream written;  // stdout and stderr
+  const std::optional<int> status = ParseCommandLine(static_cast<int>(arguments.size()),
+                                                     arguments.data(), options, written, written);
+  EXPECT_EQ(status, refusal.empty() ? std::nullopt : std::optional(2));
+  EXPECT_EQ(written.str(), refusal);
   return options;
 }
 
@@ -100,7 +106,7 @@ TEST(ParseCommandLine, TakesCommandsBusesRegistersAndOptionsAnywhere) {
 
 TEST(ParseCommandLine, RefusesMalformedInputWithTheReason) {
   struct Case {
-    std::vector<std::string> arguments;
+    std::vector<const char*> arguments;
     const char* error;
   };
   const Case cases[] = {
@@ -136,10 +142,7 @@ TEST(ParseCommandLine, RefusesMalformedInputWithTheReason) {
       {{"--driver", "", "open"}, "bad driver name '': empty"},
   };
   for (const Case& c : cases) {
-    Options options;
-    std::string error;
-    EXPECT_FALSE(ParseCommandLine(c.arguments, &options, &error)) << c.error;
-    EXPECT_EQ(error, c.error);
+    Parse(c.arguments, std::string("dravik-cli: ") + c.error + "\nTry 'dravik-cli --help'.\n");
   }
 }
 

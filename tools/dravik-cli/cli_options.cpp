@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
 
 #include "command_line.hpp"
 #include "dravik/dravik.h"
 #include "number_text.hpp"
+#include "tool_report.hpp"
 
 namespace dravik::cli {
 namespace {
@@ -87,6 +87,17 @@ bool AddRegisters(const std::string& text, std::vector<uint16_t>* registers, std
   }
   return true;
 }
+
+// The texts of numbers, taken from the command line and checked by FinishOptions.
+struct OptionTexts {
+  std::string vendorId = "0";
+  std::string productId = "0";
+  std::string port = "0";
+  std::string width = "8";
+  std::string bus;
+  std::string address;
+  std::vector<std::string> words;  // the command's registers or assignments
+};
 
 bool FinishGlobal(const OptionTexts& texts, Options* options, std::string* error) {
   uint32_t number = 0;
@@ -178,8 +189,7 @@ bool FinishTransfer(const std::string& command, const OptionTexts& texts, Option
   return true;
 }
 
-}  // namespace
-
+// The options and commands; the texts of numbers are taken into `texts`.
 void DefineCommandLine(CLI::App& app, Options& options, OptionTexts& texts) {
   kestrova::tools::ApplyCommonRules(app, "dravik-cli");
   app.description(
@@ -244,6 +254,8 @@ void DefineCommandLine(CLI::App& app, Options& options, OptionTexts& texts) {
   transfer("dump", "read registers 0x00 to 0xff", nullptr, nullptr);
 }
 
+// The command and the checked numbers; false with *error set ("bad register
+// 'zz': not a hexadecimal number").
 bool FinishOptions(const CLI::App& app, const OptionTexts& texts, Options* options,
                    std::string* error) {
   if (!FinishGlobal(texts, options, error)) {
@@ -266,25 +278,23 @@ bool FinishOptions(const CLI::App& app, const OptionTexts& texts, Options* optio
   return FinishTransfer(command, texts, options, error);
 }
 
-bool ParseCommandLine(const std::vector<std::string>& arguments, Options* options,
-                      std::string* error) {
+}  // namespace
+
+std::optional<int> ParseCommandLine(int argc, const char* const* argv, Options& options,
+                                    std::ostream& out, std::ostream& err) {
   CLI::App app;
   OptionTexts texts;
-  DefineCommandLine(app, *options, texts);
-  std::vector<const char*> argv = {"dravik-cli"};
-  for (const std::string& argument : arguments) {
-    argv.push_back(argument.c_str());
+  DefineCommandLine(app, options, texts);
+  if (const auto status = kestrova::tools::ParseCommandLine(app, argc, argv, out, err)) {
+    return status;
   }
-  std::ostringstream out;
-  std::ostringstream err;
-  if (kestrova::tools::ParseCommandLine(app, static_cast<int>(argv.size()), argv.data(), out,
-                                        err)) {
-    // The problem without the tool's name and the hint line.
-    const std::string text = err.str();
-    *error = text.substr(text.find(": ") + 2, text.find('\n') - text.find(": ") - 2);
-    return false;
+  std::string error;
+  if (!FinishOptions(app, texts, &options, &error)) {
+    err << app.get_name() << ": " << error << "\n"
+        << "Try '" << app.get_name() << " --help'.\n";
+    return kestrova::tools::kExitUsage;
   }
-  return FinishOptions(app, texts, options, error);
+  return std::nullopt;
 }
 
 bool ParseBusType(const std::string& text, int16_t* busType, std::string* name) {

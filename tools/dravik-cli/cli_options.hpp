@@ -3,12 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
-
-namespace CLI {
-class App;
-}
 
 namespace dravik::cli {
 
@@ -41,28 +39,11 @@ struct Options {
   bool verify = false;              // write: read the registers back and compare
 };
 
-// The options and commands on a CLI11 app; the texts of numbers are taken
-// into `texts` and checked by FinishOptions.
-struct OptionTexts {
-  std::string vendorId = "0";
-  std::string productId = "0";
-  std::string port = "0";
-  std::string width = "8";
-  std::string bus;
-  std::string address;
-  std::vector<std::string> words;  // the command's registers or assignments
-};
-void DefineCommandLine(CLI::App& app, Options& options, OptionTexts& texts);
-
-// The command and the checked numbers; false with *error set ("bad register
-// 'zz': not a hexadecimal number").
-bool FinishOptions(const CLI::App& app, const OptionTexts& texts, Options* options,
-                   std::string* error);
-
-// The whole parse of arguments (program name not included), for tests:
-// false with *error set to the problem.
-bool ParseCommandLine(const std::vector<std::string>& arguments, Options* options,
-                      std::string* error);
+// Parses argv (program name first) into `options`. Empty when the command is
+// to run; else the exit status, with help or the version printed on `out`, or
+// the problem and a hint on `err`.
+std::optional<int> ParseCommandLine(int argc, const char* const* argv, Options& options,
+                                    std::ostream& out, std::ostream& err);
 
 // Bus type code of a name ("i2c") or a hex number ("2"); false when neither.
 bool ParseBusType(const std::string& text, int16_t* busType, std::string* name);

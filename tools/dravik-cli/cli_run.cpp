@@ -8,7 +8,6 @@
 
 #include "adapter_diagnosis.hpp"
 #include "cli_list.hpp"
-#include "command_line.hpp"
 #include "dravik/dravik.h"
 #include "emulated_board_state.hpp"
 #include "number_text.hpp"
@@ -23,7 +22,6 @@ using kestrova::tools::Json;
 using kestrova::tools::kEmulatedSmbusController;
 using kestrova::tools::kExitFailure;
 using kestrova::tools::kExitOk;
-using kestrova::tools::kExitUsage;
 using kestrova::tools::Report;
 
 constexpr const char* kProgram = "dravik-cli";
@@ -449,18 +447,9 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
 }
 
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  CLI::App app;
   Options options;
-  OptionTexts texts;
-  DefineCommandLine(app, options, texts);
-  if (const auto status = kestrova::tools::ParseCommandLine(app, argc, argv, out, err)) {
+  if (const auto status = ParseCommandLine(argc, argv, options, out, err)) {
     return *status;
-  }
-  std::string error;
-  if (!FinishOptions(app, texts, &options, &error)) {
-    err << kProgram << ": " << error << "\n"
-        << "Try '" << kProgram << " --help'.\n";
-    return kExitUsage;
   }
   return Run(options, out, err);
 }
