@@ -2,7 +2,7 @@
 // The plot windows on the screen: one `Plot` per window of the core's plot
 // set, opened and tiled at Start Plot, closed when the core lets one go.
 // Steps may come at 100 Hz; the windows are drawn at most once per display
-// frame, and not while minimised or hidden.
+// frame and at most 30 times a second, and not while minimised or hidden.
 
 #include <QElapsedTimer>
 #include <QObject>
