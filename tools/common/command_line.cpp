@@ -34,11 +34,16 @@ std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* 
     out << version.what() << "\n";
     return kExitOk;
   } catch (const CLI::ParseError& error) {
-    err << app.get_name() << ": " << error.what() << "\n"
-        << "Try '" << app.get_name() << " --help'.\n";
-    return kExitUsage;
+    return RefuseCommandLine(error.what(), app.get_name(), err);
   }
   return std::nullopt;
+}
+
+int RefuseCommandLine(std::string_view problem, std::string_view helpFor, std::ostream& err) {
+  const std::string_view tool = helpFor.substr(0, helpFor.find(' '));
+  err << tool << ": " << problem << "\n"
+      << "Try '" << helpFor << " --help'.\n";
+  return kExitUsage;
 }
 
 }  // namespace kestrova::tools

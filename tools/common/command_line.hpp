@@ -19,6 +19,10 @@ std::string VersionText(std::string_view tool);
 // command line without a command is the tool's to refuse, naming its commands.
 void ApplyCommonRules(CLI::App& app, std::string_view tool);
 
+// A bad command line: "tool: problem" and the hint naming `helpFor`'s help
+// ("Try 'kestrova-cli raw --help'."), on `err`; returns exit status 2.
+int RefuseCommandLine(std::string_view problem, std::string_view helpFor, std::ostream& err);
+
 // Parses the command line. Empty when the command is to run; else the exit
 // status, with help or the version printed on `out`, or the problem on `err`.
 std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* argv,

@@ -290,9 +290,7 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, Options& 
   }
   std::string error;
   if (!FinishOptions(app, texts, &options, &error)) {
-    err << app.get_name() << ": " << error << "\n"
-        << "Try '" << app.get_name() << " --help'.\n";
-    return kestrova::tools::kExitUsage;
+    return kestrova::tools::RefuseCommandLine(error, app.get_name(), err);
   }
   return std::nullopt;
 }

@@ -166,16 +166,13 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CommandLi
     problem = "no command given (parts, check, read, write, save, load, log or raw)";
   }
   if (!problem.empty()) {
-    err << kProgram << ": " << problem << "\n"
-        << "Try '" << kProgram << " --help'.\n";
-    return kExitUsage;
+    return tools::RefuseCommandLine(problem, kProgram, err);
   }
   line.command = chosen.front()->get_name();
   if (line.command == "raw") {
     if (chosen.front()->get_subcommands().empty()) {
-      err << kProgram << ": raw takes read or write\n"
-          << "Try '" << kProgram << " raw --help'.\n";
-      return kExitUsage;
+      return tools::RefuseCommandLine("raw takes read or write", std::string(kProgram) + " raw",
+                                      err);
     }
     line.rawOperation = chosen.front()->get_subcommands().front()->get_name();
   }
