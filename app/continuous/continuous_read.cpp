@@ -42,8 +42,6 @@ class IndexGuard {
   bool pushed_;
 };
 
-constexpr std::int16_t kNotRead = -1;
-
 std::string PadTo(std::string text, std::size_t width) {
   if (text.size() < width) {
     text.append(width - text.size(), ' ');
@@ -58,29 +56,23 @@ ContinuousRead::ContinuousRead(engine::Session& session, engine::EditState& edit
     : session_(session), edit_(edit), dateTime_(dateTime), clock_(clock), frontEnd_(frontEnd) {}
 
 void ContinuousRead::TakeReadBytes(const engine::TransferList& list) {
-  for (const std::int16_t address : readAddresses_) {
-    readBytes_[static_cast<std::size_t>(address)] = kNotRead;
-  }
-  readAddresses_.clear();
-  if (readBytes_.empty()) {
-    readBytes_.assign(engine::kImageSize, kNotRead);
-  }
+  readIndex_.Clear();
   // A later entry of an address (a repeated read) holds its newer byte.
   for (int i = 0; i < list.count; ++i) {
-    const std::int16_t address = list.address[static_cast<std::size_t>(i)];
-    if (engine::RegisterImages::InRange(address)) {
-      readBytes_[static_cast<std::size_t>(address)] = list.data[static_cast<std::size_t>(i)];
-      readAddresses_.push_back(address);
-    }
+    readIndex_.Set(list.address[static_cast<std::size_t>(i)], i);
   }
 }
 
-std::optional<std::uint8_t> ContinuousRead::ReadByteAt(std::int32_t address) const {
+std::optional<std::uint8_t> ContinuousRead::ReadByteAt(const engine::TransferList& list,
+                                                       std::int32_t address) const {
   if (!engine::RegisterImages::InRange(address)) {
     return std::nullopt;
   }
-  const std::int16_t byte = readBytes_[static_cast<std::size_t>(address)];
-  return byte == kNotRead ? std::nullopt : std::optional<std::uint8_t>(byte);
+  const int at = readIndex_.Find(static_cast<std::int16_t>(address));
+  if (at == engine::AddressIndex::kNone) {
+    return std::nullopt;
+  }
+  return list.data[static_cast<std::size_t>(at)];
 }
 
 std::string ContinuousRead::PadTitle(const std::string& title) {
@@ -209,7 +201,7 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
     bool anyField = false;
     while (walk.FindNextBitfield()) {
       anyField = true;
-      const auto byte = ReadByteAt(definition::HexToLong(engine::ReadAddress(store)));
+      const auto byte = ReadByteAt(list, definition::HexToLong(engine::ReadAddress(store)));
       if (!byte) {
         complete = false;
         continue;

@@ -16,6 +16,7 @@
 #include "continuous/date_time_text.hpp"
 #include "continuous/plot_windows.hpp"
 #include "continuous/step_schedule.hpp"
+#include "engine/address_index.hpp"
 
 namespace kestrova::engine {
 class Session;
@@ -121,10 +122,11 @@ class ContinuousRead {
 
  private:
   bool ReadStep(bool allRegisters, std::string& line);
-  // The bytes a step's read list holds, by address, and the byte of one
-  // address (none when the step did not read it).
+  // Where each address stands in a step's read list, and the byte the list
+  // holds for one address (none when the step did not read it).
   void TakeReadBytes(const engine::TransferList& list);
-  std::optional<std::uint8_t> ReadByteAt(std::int32_t address) const;
+  std::optional<std::uint8_t> ReadByteAt(const engine::TransferList& list,
+                                         std::int32_t address) const;
   // The registers a log run has columns for: every logged register of the
   // part, hidden or not, so that each row lines up with the title row.
   std::vector<int> LogColumns();
@@ -142,9 +144,8 @@ class ContinuousRead {
   ContinuousFrontEnd& frontEnd_;
   StepSchedule schedule_;
   PlotWindows plots_;
-  std::vector<int> logColumns_;              // register lines, fixed when logging starts
-  std::vector<std::int16_t> readBytes_;      // by address; -1 where the step read nothing
-  std::vector<std::int16_t> readAddresses_;  // the addresses readBytes_ holds
+  std::vector<int> logColumns_;     // register lines, fixed when logging starts
+  engine::AddressIndex readIndex_;  // the step's read list by address
   bool closingPlots_ = false;
 };
 
