@@ -46,9 +46,7 @@ TEST_F(Dialogs, MessageBoxShowsTheStyleButtonsAndAnswersInTheCoreCodes) {
     QString title;
     QString text;
     QMessageBox::StandardButtons shown;
-    OnNextModal([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      ASSERT_NE(box, nullptr);
+    OnNextModal<QMessageBox>([&](QMessageBox* box) {
       title = box->windowTitle();
       text = box->text();
       shown = box->standardButtons();
@@ -92,9 +90,7 @@ TEST_F(Dialogs, FileDialogHonoursTheFlagsAndKeepsTheNameOnCancel) {
     bool confirms = false;
     QString title;
     QStringList filters;
-    OnNextModal([&](QWidget* modal) {
-      auto* dialog = qobject_cast<QFileDialog*>(modal);
-      ASSERT_NE(dialog, nullptr);
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
       mode = dialog->fileMode();
       confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
       title = dialog->windowTitle();
@@ -130,7 +126,7 @@ TEST_F(Dialogs, IfaceBoxAnswersTheChosenEntryOrAnotherDevice) {
     IfaceBox box;
     box.SetChoices({"Demo USB board", "Demo SMBus adapter", "Demo no hardware"}, c.selected);
     std::vector<bool> visible;
-    OnNextModal([&](QWidget* modal) {
+    OnNextModal<IfaceBox>([&](IfaceBox* modal) {
       ASSERT_EQ(modal, &box);
       const auto radios = box.findChildren<QRadioButton*>("IfaceRadio");
       for (QRadioButton* radio : radios) {

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -67,17 +68,27 @@ inline WindowOptions OnEmulatedBoard(const QString& home,
   return options;
 }
 
-// Runs `act` on the modal dialog the next call shows, once it stands (the
+// Runs `act` on the modal `Dialog` the next call shows, once it stands (the
 // call may run the event loop before: a part's start shows its splash).
-inline void OnNextModal(std::function<void(QWidget*)> act, int delayMs = 0, int triesLeft = 500) {
-  constexpr int kTryEveryMs = 10;
+template <typename Dialog>
+void OnNextModal(std::function<void(Dialog*)> act, int delayMs = 0, int triesLeft = 500) {
   QTimer::singleShot(delayMs, [act = std::move(act), triesLeft] {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr && triesLeft > 0) {
-      OnNextModal(act, kTryEveryMs, triesLeft - 1);
+      OnNextModal<Dialog>(act, 10, triesLeft - 1);
       return;
     }
-    act(modal);
+    auto* dialog = qobject_cast<Dialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    act(dialog);
+  });
+}
+
+// The next file dialog chooses `path`.
+inline void ChooseInNextFileDialog(const QString& path) {
+  OnNextModal<QFileDialog>([path](QFileDialog* dialog) {
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept();
   });
 }
 

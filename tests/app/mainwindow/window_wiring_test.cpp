@@ -1,0 +1,270 @@
+// The window on the emulated board, one test per group of controls: the
+// controls reach the core, and they show what the core decides (the rules
+// themselves are proved in tests/app/frontend and tests/app/continuous).
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <memory>
+
+#include "../continuous/fake_clock.hpp"
+#include "form1.hpp"
+#include "frontend/program_start.hpp"
+#include "plot_windows_view.hpp"
+#include "register_grid.hpp"
+#include "text.hpp"
+#include "widget_test_support.hpp"
+#include "wrapping_tab_strip.hpp"
+
+namespace kestrova::mainwindow {
+namespace {
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+class WindowWiring : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { testing::EnsureApplication(); }
+
+  // The demo part at the chip `address` (decimal) with write.log on (test
+  // bit 8) and "Write On Change" ticked; shown and active.
+  Form1& Open(const QByteArray& address) {
+    const WindowOptions options = testing::OnEmulatedBoard(home.path());
+    std::string error;
+    EXPECT_FALSE(frontend::PrepareProgramFolder(options, error).empty()) << error;
+    WriteFile(home.filePath("dravik.def"),
+              "<definition device=\"demo\" test=\"8\">\r\n</definition>\r\n");
+    QDir(home.path()).mkpath("demo");
+    WriteFile(home.filePath("demo/part.def"),
+              "<definition timer1interval=\"1000\" writenowvalue=\"1\" readafterwritevalue=\"1\" "
+              "interfaceaddr=\"" +
+                  address + "\">\r\n</definition>\r\n");
+    window = std::make_unique<Form1>(options);
+    EXPECT_TRUE(window->Load());
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    return *window;
+  }
+
+  GridRow& RowNamed(const QString& label) {
+    for (int r = 0; r < 16; ++r) {
+      if (window->Controls().grid->Row(r).regName->text() == label) {
+        return window->Controls().grid->Row(r);
+      }
+    }
+    ADD_FAILURE() << label.toStdString();
+    return window->Controls().grid->Row(0);
+  }
+
+  QTemporaryDir home;
+  QTemporaryDir work;
+  std::unique_ptr<Form1> window;
+};
+
+// "Read Regs" and the group and page tabs reach the core; every row of
+// every page shows the core's view; "Save Reg" writes the file and shows
+// its name.
+TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
+  Form1Controls& controls = Open("72").Controls();
+  QTest::mouseClick(controls.readReg, Qt::LeftButton);
+  int pagesSeen = 0;
+  QTabBar* groups = controls.groupTab;
+  ASSERT_TRUE(groups->isVisible());
+  for (int g = 0; g < controls.regTab.size(); ++g) {
+    QTest::mouseClick(groups, Qt::LeftButton, {}, groups->tabRect(g).center());
+    WrappingTabStrip* pages = controls.regTab[g];
+    EXPECT_TRUE(pages->isVisible());
+    for (int p = 0; p < pages->Count(); ++p, ++pagesSeen) {
+      QTest::mouseClick(pages, Qt::LeftButton, {}, pages->TabRect(p).center());
+      const frontend::PanelView& view = window->Panel().View();
+      ASSERT_EQ(view.group * 10 + view.page, g * 10 + p);
+      for (std::size_t r = 0; r < 16; ++r) {
+        SCOPED_TRACE(std::to_string(g) + "/" + std::to_string(p) + " row " + std::to_string(r));
+        GridRow& row = controls.grid->Row(static_cast<int>(r));
+        ASSERT_EQ(row.regName->isVisible(), r < view.rows.size());
+        if (r >= view.rows.size()) {
+          continue;
+        }
+        const frontend::PanelRow& want = view.rows[r];
+        EXPECT_EQ(row.regName->text(), FromCore(want.regName));
+        EXPECT_EQ(row.regAddr->text(), FromCore(want.regAddr).remove('\r'));
+        EXPECT_EQ(row.regAttr->text(), FromCore(want.regAttr));
+        for (std::size_t j = 0; j < 8; ++j) {
+          EXPECT_EQ(row.regBit[j]->text(), FromCore(want.bits[j].caption)) << j;
+        }
+        EXPECT_EQ(row.regValue->isVisible(), want.regValueVisible);
+        EXPECT_EQ(row.bitValue->isVisible(), want.bitValueVisible);
+        EXPECT_EQ(row.bitCombo->isVisible(), want.comboVisible);
+        if (want.regValueVisible) {
+          EXPECT_EQ(row.regValue->text(), FromCore(want.regValue));
+        }
+        if (want.bitValueVisible) {
+          EXPECT_EQ(row.bitValue->text() + row.units->text(), FromCore(want.bitValue + want.units));
+        }
+        if (want.comboVisible) {
+          EXPECT_EQ(row.bitCombo->currentIndex(), want.comboIndex);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(pagesSeen, 5);
+
+  const QString saved = work.filePath("window.dat");
+  testing::ChooseInNextFileDialog(saved);
+  controls.menu.saveReg->trigger();
+  EXPECT_EQ(controls.fileLabel->text(), "window.dat");
+  EXPECT_TRUE(FileBytes(saved).startsWith("<definition>\r\n <reg addr="));
+}
+
+// A bit cell click is one write; keystrokes in a value box write at Enter;
+// unticked "Write On Change", a click stages and "Write Regs" writes it; a
+// box left empty keeps the focus.
+TEST_F(WindowWiring, AClickWritesOnceAndTypingWritesAtEnter) {
+  Form1Controls& controls = Open("73").Controls();  // the chip at 49 is this test's own
+  ASSERT_TRUE(controls.writeNow->isChecked());
+  ASSERT_EQ(window->Session().connection.deviceAddress, 0x49);
+  const auto writes = [&] {
+    return QString(FileBytes(home.filePath("demo/write.log"))).split("\r\n", Qt::SkipEmptyParts);
+  };
+  const QStringList startWrites = writes();  // the part's start-up writes
+
+  // Bit 7 of "Alarm high limit" (28): one write of the register's two bytes.
+  QTest::mouseClick(RowNamed("Alarm high limit").regBit[0], Qt::LeftButton);
+  EXPECT_EQ(writes(), startWrites + QStringList({"02=A8 102=00 "}));
+
+  QLineEdit* low = RowNamed("Alarm low limit").bitValue;
+  QTest::mouseClick(low, Qt::LeftButton);
+  low->selectAll();
+  QTest::keyClicks(low, "12.5");
+  EXPECT_EQ(writes().size(), startWrites.size() + 1);
+  QTest::keyClick(low, Qt::Key_Return);
+  EXPECT_EQ(writes(), startWrites + QStringList({"02=A8 102=00 ", "03=06 103=40 "}));
+  EXPECT_EQ(low->text(), "12.5000");
+
+  QPushButton* writeRegs = controls.writeReg;
+  QTest::mouseClick(controls.writeNow, Qt::LeftButton);
+  EXPECT_FALSE(writeRegs->isEnabled());
+  QTest::mouseClick(RowNamed("Alarm high limit").regBit[0], Qt::LeftButton);
+  ASSERT_TRUE(writeRegs->isEnabled());
+  QTest::mouseClick(writeRegs, Qt::LeftButton);
+  EXPECT_EQ(writes(),
+            startWrites + QStringList({"02=A8 102=00 ", "03=06 103=40 ", "02=28 102=00 "}));
+  EXPECT_FALSE(writeRegs->isEnabled());
+
+  QLineEdit* hex = RowNamed("Alarm low limit").regValue;
+  QTest::mouseClick(hex, Qt::LeftButton);
+  hex->selectAll();
+  QTest::keyClick(hex, Qt::Key_Backspace);
+  QTest::keyClick(hex, Qt::Key_Tab);
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::focusWidget(), hex);
+  EXPECT_EQ(writes().size(), startWrites.size() + 3);
+  EXPECT_FALSE(writeRegs->isEnabled());  // nor staged
+}
+
+// On a three-wire Microwire bus a read-only field's value box is locked.
+TEST_F(WindowWiring, ReadOnlyFieldsOfAThreeWirePartAreLocked) {
+  WindowOptions options;
+  options.home = home.path().toStdString();
+  options.device = "three-wire";
+  options.link = "none";
+  std::string error;
+  ASSERT_FALSE(frontend::PrepareProgramFolder(options, error).empty()) << error;
+  WriteFile(home.filePath("device/three-wire"),
+            FileBytes(home.filePath("device/demo"))
+                .replace("interface type=\"i2c\"", "interface type=\"microwire\""));
+  testing::OnNextModal<QMessageBox>([](QMessageBox* box) {  // "No Hardware Selected."
+    box->button(QMessageBox::No)->click();
+  });
+  window = std::make_unique<Form1>(options);
+  ASSERT_TRUE(window->Load());
+  EXPECT_TRUE(RowNamed("Temperature").bitValue->isReadOnly());
+  EXPECT_FALSE(RowNamed("Alarm high limit").bitValue->isReadOnly());
+}
+
+// The menu's input boxes, the log file dialog, the buttons and the drop-down
+// reach the core, and the controls follow what it does by itself; the log
+// is checked byte for byte and the settings are kept.
+TEST_F(WindowWiring, LogsPlotsAndReadsThroughTheCoreAndKeepsTheSettings) {
+  Form1& form = Open("72");
+  continuous::testing::FakeDateTime dateTime;
+  form.SetDateTimeText(&dateTime);
+  Form1Controls& c = form.Controls();
+  for (const auto& [entry, text] :
+       {std::pair{c.menu.setReadTime, "0.01"}, {c.menu.setLogLimit, "2"}}) {
+    testing::OnNextModal<QInputDialog>([text = QString(text)](QInputDialog* box) {
+      box->setTextValue(text);
+      box->accept();
+    });
+    entry->trigger();
+  }
+  const QString log = work.filePath("run.txt");
+  testing::ChooseInNextFileDialog(log);
+  QTest::mouseClick(c.logData, Qt::LeftButton);
+  EXPECT_EQ(c.logData->text(), "STOP LOG");
+  EXPECT_FALSE(c.menu.setLogLimit->isEnabled());
+  EXPECT_EQ(form.focusWidget(), c.logData);
+  // At its limit logging stops by itself, and the controls say so.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.logData->text() == "Start Log"; }, 5000));
+  EXPECT_TRUE(c.menu.setLogLimit->isEnabled());
+
+  QTest::mouseClick(c.plotData, Qt::LeftButton);
+  EXPECT_EQ(c.plotData->text(), "STOP PLOT");
+  EXPECT_FALSE(c.menu.selectPlot->isEnabled());
+  EXPECT_FALSE(c.plotData->isEnabled());  // until the first step has drawn
+  ASSERT_TRUE(QTest::qWaitFor([&] { return c.plotData->isEnabled(); }, 5000));
+  plotwindow::PlotWindowsView& plots = form.PlotViews();
+  ASSERT_EQ(plots.Count(), 1);  // the demo part's one unit
+  ASSERT_TRUE(QTest::qWaitFor([&] { return plots.Window(0)->isVisible(); }, 2000));
+  QTest::mouseClick(c.plotData, Qt::LeftButton);
+  EXPECT_EQ(plots.Count(), 0);
+  EXPECT_EQ(c.plotData->text(), "Start Plot");
+  EXPECT_TRUE(c.menu.selectPlot->isEnabled());
+
+  c.readContCombo->setFocus();
+  QTest::keyClick(c.readContCombo, Qt::Key_Down);
+  EXPECT_TRUE(form.Reader().state.contReadActive);
+  EXPECT_EQ(form.focusWidget(), c.readContCombo);
+  QTest::keyClick(c.readContCombo, Qt::Key_Up);
+  EXPECT_FALSE(form.Reader().state.contReadActive);
+  form.close();
+
+  // The demo part's registers after its start-up writes, then two rows.
+  EXPECT_EQ(FileBytes(log),
+            "\r\nLogFile = " + log.toUtf8() +
+                "\r\n03.05.2024 10:00:00\r\nAll Registers\r\nTemp=31.5000\r\nConfig=04h\r\n"
+                "AlarmHi=80.0000\r\nAlarmLo=10.0000\r\nCrit=95.0000\r\nStatus=80h\r\nDivider=1\r\n"
+                "Period=0Ah\r\nQuickAl=32h\r\nFineAl=50.0\r\nHyst=02h\r\nCount=0\r\nLock=00h\r\n"
+                "DevID=4Bh\r\nPeak=30.0000\r\nTrim=0.0000\r\nUser1=0\r\nUser2=0\r\nUser3=0\r\n"
+                "Supply=01h\r\nClock=01h\r\nLED=00h\r\nLog Registers\r\n"
+                "10:00:01\tTemp    \tStatus  \tCount   \t\r\n"
+                "10:00:02\t31.5000 \t80h     \t0       \t\r\n"
+                "10:00:03\t31.5000 \t80h     \t0       \t\r\n");
+  const QByteArray settings = FileBytes(home.filePath("demo/part.def"));
+  for (const QByteArray& kept :
+       {"logfilename=\"" + log.toUtf8() + "\"", QByteArray("timer1interval=\"10\""),
+        QByteArray("maxlogcount=\"2\"")}) {
+    EXPECT_TRUE(settings.contains(kept)) << settings.data();
+  }
+}
+
+}  // namespace
+}  // namespace kestrova::mainwindow
