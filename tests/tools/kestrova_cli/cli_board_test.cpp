@@ -15,7 +15,7 @@ const std::string kWrongCount = "ReadDevice: Wrong number of bytes returned";
 class Board : public CliTest {
  protected:
   void SetUp() override {
-    ASSERT_EQ(Cli({"parts"}).status, 0);  // seeds the program folder
+    CliTest::SetUp();
     std::filesystem::create_directories(home.path() + "/scenario");
     const std::string scenario = home.path() + "/scenario/bench.scn";
     WriteBytes(scenario,

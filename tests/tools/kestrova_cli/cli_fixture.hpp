@@ -1,5 +1,8 @@
 #pragma once
-// A fresh program folder per test, and the program run on it.
+// The kestrova-cli program run as a user would, on a fresh program folder per
+// test: arguments, environment, standard output and error captured, exit
+// status; optionally interrupted once a file has grown, or with a file size
+// limit.
 
 #include <gtest/gtest.h>
 
@@ -8,12 +11,31 @@
 #include <vector>
 
 #include "../../app/markup/temp_folder.hpp"
-#include "run_cli.hpp"
 
 namespace kestrova::cli::testing {
 
+struct CliRun {
+  int status = -1;  // exit status; -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+  int notices = 0;  // "no hardware in use" lines taken out of `err` (CliTest)
+};
+
+struct CliOptions {
+  std::vector<std::string> environment;  // "NAME=value" added to the test's own
+  // Sends SIGINT once `interruptWhenFileHas` holds `interruptAfterBytes` bytes.
+  std::string interruptWhenFileHas;
+  std::size_t interruptAfterBytes = 0;
+  // Files larger than this cannot be written, as on a full disk (0: no limit).
+  std::size_t fileSizeLimit = 0;
+};
+
+CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& options = {});
+
 class CliTest : public ::testing::Test {
  protected:
+  void SetUp() override { ASSERT_EQ(Cli({"parts"}).status, 0); }  // seeds the program folder
+
   // Runs kestrova-cli with --home and the given arguments. The notice that
   // no hardware is in use is counted in `notices` and taken out of `err`.
   CliRun Cli(std::vector<std::string> arguments, CliOptions options = {}) {
@@ -30,6 +52,12 @@ class CliTest : public ::testing::Test {
       ++run.notices;
     }
     return run;
+  }
+
+  // The demo part without hardware: arguments go after the part's options.
+  CliRun Demo(std::vector<std::string> arguments, CliOptions options = {}) {
+    arguments.insert(arguments.begin(), {"--device", "demo", "--link", "none"});
+    return Cli(arguments, options);
   }
 
   // Times of day ("10:00:01") become "TIME", dates ("2024-05-03") "DATE".

@@ -11,10 +11,9 @@ namespace {
 using kestrova::testing::ReadBytes;
 using Json = nlohmann::json;
 
-class JsonOutput : public CliTest {};
+using JsonOutput = CliTest;
 
 TEST_F(JsonOutput, EveryCommandPrintsOneDocumentOfTheSharedSchema) {
-  ASSERT_EQ(Cli({"parts"}).status, 0);  // seeds the program folder
   const std::string data = work / "a.dat";
   const std::string notice =
       "no hardware in use (link none): the values come from the part definition, not from a chip";
@@ -31,10 +30,9 @@ TEST_F(JsonOutput, EveryCommandPrintsOneDocumentOfTheSharedSchema) {
   };
   for (const auto& [command, hardware] : cases) {
     SCOPED_TRACE(command.front());
-    std::vector<std::string> arguments = {"--device", "demo", "--link", "none"};
-    arguments.insert(arguments.end(), command.begin(), command.end());
+    std::vector<std::string> arguments = command;
     arguments.push_back("--json");
-    const CliRun run = Cli(arguments);
+    const CliRun run = Demo(arguments);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.notices, hardware ? 1 : 0);
     const Json document = Json::parse(run.out);
@@ -49,8 +47,7 @@ TEST_F(JsonOutput, EveryCommandPrintsOneDocumentOfTheSharedSchema) {
     }
   }
   // A field's engineering value is a number next to its display text.
-  const Json read = Json::parse(
-      Cli({"--json", "--device", "demo", "--link", "none", "write", "Alarm high limit=85.25"}).out);
+  const Json read = Json::parse(Demo({"--json", "write", "Alarm high limit=85.25"}).out);
   const Json& field = read["registers"][0]["fields"][0];
   EXPECT_EQ(field["label"], "Alarm high limit");
   EXPECT_EQ(field["raw"], 0x554);
@@ -62,11 +59,10 @@ TEST_F(JsonOutput, EveryCommandPrintsOneDocumentOfTheSharedSchema) {
 }
 
 TEST_F(JsonOutput, LogToStandardOutputAndFollowed) {
-  const std::vector<std::string> part = {"--device", "demo", "--link", "none", "log"};
   auto log = [&](std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), part.begin(), part.end());
+    arguments.insert(arguments.begin(), "log");
     arguments.insert(arguments.end(), {"--interval", "10", "--count", "2"});
-    return Cli(arguments);
+    return Demo(arguments);
   };
   const std::string row = "TIME\t25.0000 \t80h     \t0       \t";
   CliRun run = log({"-"});

@@ -10,16 +10,7 @@ namespace {
 using kestrova::testing::ReadBytes;
 using kestrova::testing::WriteBytes;
 
-class Offline : public CliTest {
- protected:
-  void SetUp() override { ASSERT_EQ(Cli({"parts"}).status, 0); }  // seeds the program folder
-
-  // Runs the demo part without hardware: arguments go after the part's options.
-  CliRun Demo(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--device", "demo", "--link", "none"});
-    return Cli(arguments);
-  }
-};
+using Offline = CliTest;
 
 const std::string kDegrees =
     "\xC2\xB0"
@@ -59,7 +50,6 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
        "remote-diode-temperature-sensor  i2c            usb,ich,none  Remote-diode temperature "
        "sensor, local and remote\n",
        ""},
-      {{"check", demo}, 0, demo + ": ok\n", ""},
       {{"check", bad, demo, missing},
        1,
        bad + ":4: bitfield attribute addr is missing\n" + bad +
@@ -367,9 +357,8 @@ TEST_F(Offline, LoggingStopsOnCtrlCOrAFullDiskWithTheFileWhole) {
   CliOptions interrupt;
   interrupt.interruptWhenFileHas = file;
   interrupt.interruptAfterBytes = 600;  // header, titles and a few rows
-  const std::vector<std::string> endless = {"--device", "demo",       "--link", "none",    "log",
-                                            file,       "--interval", "10",     "--count", "none"};
-  CliRun run = Cli(endless, interrupt);
+  const std::vector<std::string> endless = {"log", file, "--interval", "10", "--count", "none"};
+  CliRun run = Demo(endless, interrupt);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find(" (interrupted)\n"), std::string::npos) << run.out;
   std::string text = WithoutTimes(ReadBytes(file));
@@ -383,7 +372,7 @@ TEST_F(Offline, LoggingStopsOnCtrlCOrAFullDiskWithTheFileWhole) {
   std::filesystem::remove(file);
   CliOptions full;
   full.fileSizeLimit = 1500;
-  run = Cli(endless, full);
+  run = Demo(endless, full);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "kestrova-cli: File read/write error for " + file + "\n");
   EXPECT_NE(run.out.find(" (error)\n"), std::string::npos) << run.out;
