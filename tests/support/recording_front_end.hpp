@@ -62,36 +62,21 @@ class RecordingFrontEnd : public markup::RecordingMessages<frontend::FrontEnd> {
     Call("OpenDocument " + std::string(target));
     return openSucceeds;
   }
-  void RefreshPanel() override {
-    Call("RefreshPanel");
-    if (onRefreshPanel) {
-      onRefreshPanel();
-    }
-  }
+  void RefreshPanel() override { Call("RefreshPanel", onRefreshPanel); }
   void SetReadRegsEnabled(bool enabled) override {
-    Call(enabled ? "SetReadRegsEnabled 1" : "SetReadRegsEnabled 0");
+    Call("SetReadRegsEnabled " + std::to_string(enabled));
   }
   void SetWriteRegsEnabled(bool enabled) override {
-    Call(enabled ? "SetWriteRegsEnabled 1" : "SetWriteRegsEnabled 0");
+    Call("SetWriteRegsEnabled " + std::to_string(enabled));
   }
-  void StopContinuous() override {
-    Call("StopContinuous");
-    if (onStopContinuous) {
-      onStopContinuous();
-    }
-  }
+  void StopContinuous() override { Call("StopContinuous", onStopContinuous); }
   void ProcessEvents() override { Call("ProcessEvents"); }
   void ArmStepTimer(int delayMs) override { Call("ArmStepTimer " + std::to_string(delayMs)); }
   void ContinuousControlsChanged() override { Call("ContinuousControlsChanged"); }
   void PlotWindowsOpened() override { Call("PlotWindowsOpened"); }
   void PlotWindowClosing(int index) override { Call("PlotWindowClosing " + std::to_string(index)); }
   void PlotWindowsUpdated() override { Call("PlotWindowsUpdated"); }
-  void SavePartSettings() override {
-    Call("SavePartSettings");
-    if (onSavePartSettings) {
-      onSavePartSettings();
-    }
-  }
+  void SavePartSettings() override { Call("SavePartSettings", onSavePartSettings); }
 
   // The recorded calls whose text starts with `name`.
   std::vector<std::string> CallsTo(std::string_view name) const {
@@ -117,7 +102,13 @@ class RecordingFrontEnd : public markup::RecordingMessages<frontend::FrontEnd> {
   std::function<void()> onRefreshPanel;
 
  private:
-  void Call(std::string text) { calls.push_back(std::move(text)); }
+  // Records the call, then runs what the test wired to it.
+  void Call(std::string text, const std::function<void()>& then = {}) {
+    calls.push_back(std::move(text));
+    if (then) {
+      then();
+    }
+  }
 };
 
 }  // namespace kestrova::test_support

@@ -1,49 +1,240 @@
-// The commands around the dialogs: the raw register dialog's boxes and
-// buttons, Manual and View Log, and Open Reg / Save Reg with their prompts
-// and the file-name label.
+// The menu's commands on the core: a part's start (the dialogs in their
+// order, the hardware part.def remembers, the address that wins, a failed
+// open, the offer of a register data file without hardware) and end, the raw
+// register dialog's boxes and buttons, Manual and View Log, and Open Reg /
+// Save Reg with their prompts and the file-name label.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "../markup/temp_folder.hpp"
+#include "continuous/continuous_read.hpp"
+#include "continuous/plot_selection.hpp"
+#include "definition/part_settings.hpp"
+#include "definition/program_folder.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/session.hpp"
+#include "frontend/live_settings.hpp"
 #include "frontend/menu_commands.hpp"
+#include "frontend/panel_view.hpp"
+#include "frontend/program_start.hpp"
 #include "frontend/raw_register.hpp"
 #include "frontend/register_data_commands.hpp"
 #include "frontend/start_device.hpp"
 #include "markup/markup_store.hpp"
+#include "support/part_text.hpp"
 #include "support/recording_device_library.hpp"
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::frontend {
 namespace {
 
+using kestrova::testing::PartText;
 using kestrova::testing::ReadBytes;
 using kestrova::testing::TempFolder;
 using kestrova::testing::WriteBytes;
 
-class Commands : public ::testing::Test {
+// A part with the given driver entries, an I2C address and one logged register.
+std::string Definition(const std::string& entries) {
+  return PartText(">driver " + entries +
+                      " >interface type=i2c >>addr value=48 label='I2C Address' >register "
+                      "title=A log=true units=C >>bitfield label=A addr=1 bit=7:0 value=5",
+                  "label=Sensor");
+}
+
+const std::string kThreeEntries = Definition(
+    ">>add type=usb label=Board vid=0400 pid=1100 >>add type=ich label=Adapter >>add type=sim "
+    "label=Simulation");
+
+class Start : public ::testing::Test {
  protected:
-  Commands() : session(store, library, frontEnd), start(session, frontEnd, edit, nullptr, nullptr) {
-    session.connection.deviceHandle = 7;
-    session.connection.link = engine::kLinkUsb;
-    session.connection.busType = 2;
+  Start()
+      : session(store, library, frontEnd),
+        panel(session),
+        plots(store, frontEnd),
+        start(session, frontEnd, edit, &panel, &plots) {
     store.SetRetryWait([](std::chrono::milliseconds) {});
+    std::filesystem::create_directories(home / "device");
+    WriteBytes(home / "device/sensor", kThreeEntries);
+    WriteBytes(home / "device/plain", Definition(">>add type=sim label=Simulation"));
+    start.programFolder = home.path();
+    start.deviceName = "sensor";
   }
 
-  TempFolder folder;
+  // part.def of the sensor as a run before left it.
+  void Remember(const std::string& driverClass, std::int16_t address) {
+    definition::PartSettings settings = definition::DefaultPartSettings(home / "sensor", "sensor");
+    settings.driverClass = driverClass;
+    settings.interfaceAddr = address;
+    std::filesystem::create_directories(home / "sensor");
+    markup::MarkupStore scratch;
+    ASSERT_TRUE(definition::SavePartSettings(scratch, home / "sensor", settings, frontEnd));
+  }
+
+  TempFolder home;
   markup::MarkupStore store;
   engine::RecordingDeviceLibrary library;
   test_support::RecordingFrontEnd frontEnd;
   engine::Session session;
   engine::EditState edit;
+  PanelModel panel;
+  continuous::PlotSelection plots;
   DeviceStart start;
 };
 
-TEST_F(Commands, RawDialogBoxesAndTransfers) {
+TEST_F(Start, TheRememberedHardwareIsPreselectedAndItsAddressWins) {
+  for (const auto& [remembered, address] :
+       std::vector<std::pair<std::int16_t, std::int16_t>>{{0x4A, 0x4A}, {-1, 0x48}}) {
+    SCOPED_TRACE(address);
+    Remember("ich", remembered);
+    frontEnd.hardwareDialogs.clear();
+    ASSERT_TRUE(start.StartDevice({}));
+    ASSERT_EQ(frontEnd.hardwareDialogs.size(), 1u);
+    EXPECT_EQ(frontEnd.hardwareDialogs[0].title, "Sensor");
+    EXPECT_EQ(frontEnd.hardwareDialogs[0].captions,
+              (std::vector<std::string>{"Sensor Board", "Sensor Adapter", "Sensor Simulation"}));
+    EXPECT_EQ(frontEnd.hardwareDialogs[0].selected, 1);
+    EXPECT_EQ(session.connection.link, engine::kLinkSmbus);
+    EXPECT_EQ(session.connection.busType, 3);
+    EXPECT_EQ(session.connection.deviceAddress, address);
+  }
+  EXPECT_EQ(frontEnd.windowTitle, "Sensor Adapter");
+  EXPECT_EQ(frontEnd.CallsTo("ShowSplash"),
+            std::vector<std::string>(2, "ShowSplash Searching for Sensor Adapter..."));
+  EXPECT_EQ(frontEnd.CallsTo("ShowPanelTabs").size(), 2u);
+  EXPECT_EQ(panel.Pages().groups[0].pages.size(), 1u);
+  EXPECT_EQ(plots.PlotSelectionNumber(), 1);  // the logged register's default plot
+  EXPECT_TRUE(frontEnd.shown.empty());        // hardware present: no offer of a data file
+}
+
+TEST_F(Start, AnotherDeviceThenCancelEnds) {
+  frontEnd.hardwareChoices = {kAnotherDevice};
+  EXPECT_FALSE(start.StartDevice({}));
+  EXPECT_EQ(start.Failure(), StartFailure::Cancelled);
+  ASSERT_EQ(frontEnd.fileDialogs.size(), 1u);
+  EXPECT_EQ(frontEnd.fileDialogs[0].filter, "Device (*)|*");
+  EXPECT_EQ(frontEnd.fileDialogs[0].title, "Open Device");
+  EXPECT_EQ(frontEnd.fileDialogs[0].fileName, home / "device/sensor");
+  EXPECT_EQ(frontEnd.fileDialogs[0].flags, 0x1008u);
+  EXPECT_TRUE(library.calls.empty());
+}
+
+TEST_F(Start, AFailedOpenShowsTheLibrarysTextAndOffersAnotherDevice) {
+  session.connection.testFlags = engine::kTestLibraryErrorText;
+  library.failuresLeft = 1;
+  library.errorText = "OpenDevice: No USB device found";
+  frontEnd.hardwareChoices = {0};
+  frontEnd.fileChoices = {home / "device/plain"};
+  frontEnd.answers = {markup::IDOK, markup::IDNO};
+  ASSERT_TRUE(start.StartDevice({}));
+  EXPECT_EQ(start.deviceName, "plain");
+  EXPECT_EQ(library.CallsOf("OpenDevice").size(), 1u);
+  ASSERT_EQ(frontEnd.shown.size(), 2u);
+  EXPECT_EQ(frontEnd.shown[0].prompt,
+            "Check USB connection and select Device again\r\nOpenDevice: No USB device found");
+  EXPECT_EQ(frontEnd.shown[1].prompt, "No Hardware Selected.\r\nLoad Register Data File?");
+  EXPECT_EQ(frontEnd.shown[1].buttons, markup::MB_YESNO);
+}
+
+TEST_F(Start, NoDeviceAsksForTheFileAndUnknownHardwareOffersADataFile) {
+  start.deviceName = "none";
+  frontEnd.fileChoices = {home / "device/sensor"};
+  frontEnd.hardwareChoices = {2};  // "sim": no hardware
+  ASSERT_TRUE(start.StartDevice({}));
+  EXPECT_EQ(session.connection.busType, 11);
+  EXPECT_EQ(session.connection.deviceHandle, engine::kNoDevice);
+  EXPECT_TRUE(library.calls.empty());
+  ASSERT_EQ(frontEnd.shown.size(), 1u);
+  EXPECT_EQ(frontEnd.shown[0].prompt, "No Hardware Selected.\r\nLoad Register Data File?");
+  // Yes opens the register data dialog.
+  ASSERT_EQ(frontEnd.fileDialogs.size(), 2u);
+  EXPECT_EQ(frontEnd.fileDialogs[0].title, "Open Device");
+  EXPECT_EQ(frontEnd.fileDialogs[1].title, "Open Register Data File");
+  EXPECT_EQ(frontEnd.fileDialogs[1].flags, 0x30500Du);
+  EXPECT_EQ(start.driverClass, "sim");
+}
+
+TEST_F(Start, SettingsLiveInTheRunAndTheStartupFileNamesNoDeviceMeanwhile) {
+  WriteBytes(home / "dravik.def", "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n");
+  const definition::StartupSettings startup = OpenStartupFile(store, home.path(), frontEnd);
+  EXPECT_EQ(startup.deviceName, "sensor");
+  EXPECT_EQ(ReadBytes(home / "dravik.def"),
+            "<definition device=\"none\" test=\"4\">\r\n</definition>\r\n");
+
+  definition::PartSettings remembered = definition::DefaultPartSettings(home / "sensor", "sensor");
+  remembered.driverClass = "sim";
+  remembered.writeNowValue = 0;
+  remembered.timer1Interval = 250;
+  remembered.maxLogCount = 5;
+  std::filesystem::create_directories(home / "sensor");
+  markup::MarkupStore scratch;
+  ASSERT_TRUE(definition::SavePartSettings(scratch, home / "sensor", remembered, frontEnd));
+  continuous::ContinuousState loop;
+  start.continuousState = &loop;
+  frontEnd.onSavePartSettings = [&] { SavePartSettings(start, edit, &loop); };
+  frontEnd.answers = {markup::IDNO};  // no data file
+  ASSERT_TRUE(start.StartDevice({}));
+  EXPECT_FALSE(edit.writeNow);
+  EXPECT_TRUE(session.readAfterWrite);
+  EXPECT_EQ(loop.readInterval, 250);
+  EXPECT_EQ(loop.logLimit, 5);
+  EXPECT_EQ(loop.logFileName, remembered.logFileName);
+
+  // What changes while the part is open is what the end saves.
+  loop.readInterval = 500;
+  edit.writeNow = true;
+  ShutDown(start, edit, true);
+  definition::PartSettings saved = remembered;
+  saved.timer1Interval = 500;
+  saved.writeNowValue = 1;
+  EXPECT_EQ(ReadBytes(home / "sensor/part.def"),
+            definition::PartSettingsStartTag(saved) + "\r\n</definition>\r\n");
+  EXPECT_EQ(ReadBytes(home / "dravik.def"),
+            "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n");
+}
+
+// The end cannot be cancelled: a pending change is written without a
+// question when "Write On Change" is ticked; otherwise the question is asked,
+// and Cancel throws the change away and the end goes on.
+TEST_F(Start, TheEndWritesOrAsksAboutPendingChangesAndAlwaysCloses) {
+  const struct {
+    bool writeNow;
+    std::deque<int> answers;
+    std::vector<std::string> questions;
+    std::size_t writes;
+  } cases[] = {
+      {true, {}, {}, 1},
+      {false, {markup::IDCANCEL}, {"Write Modified Registers?"}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.writeNow);
+    Remember("usb", 0x48);
+    WriteBytes(home / "dravik.def",
+               "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
+    OpenStartupFile(store, home.path(), frontEnd);
+    ASSERT_TRUE(start.StartDevice({}));
+    edit.writeNow = c.writeNow;
+    ASSERT_EQ(engine::StageRegisterByte(session, edit, 1, "22").error, engine::EditError::None);
+    library.calls.clear();
+    frontEnd.shown.clear();
+    frontEnd.answers = c.answers;
+    ShutDown(start, edit, false);
+    std::vector<std::string> questions;
+    for (const auto& shown : frontEnd.shown) {
+      questions.push_back(shown.prompt);
+    }
+    EXPECT_EQ(questions, c.questions);
+    EXPECT_EQ(library.CallsOf("WriteDevice").size(), c.writes);
+    EXPECT_EQ(library.CallsOf("CloseDevice").size(), 1u);
+    EXPECT_EQ(ReadBytes(home / "dravik.def"),
+              "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
+  }
+}
+
+TEST_F(Start, RawDialogBoxesAndTransfers) {
   EXPECT_EQ(RawTypedText("g") + RawTypedText("4a"), "4A");
   EXPECT_EQ(
       RawLeadingZerosRemoved("007") + RawLeadingZerosRemoved("0") + RawLeadingZerosRemoved("x0"),
@@ -55,6 +246,9 @@ TEST_F(Commands, RawDialogBoxesAndTransfers) {
       RawRegisterDialog::NextRegisterAddress("0F") + RawRegisterDialog::NextRegisterAddress("FF"),
       "1000");
 
+  session.connection.deviceHandle = 7;
+  session.connection.link = engine::kLinkUsb;
+  session.connection.busType = 2;
   RawRegisterDialog dialog(session);
   library.chip[0x30] = 0xA2;
   const struct {
@@ -87,11 +281,11 @@ TEST_F(Commands, RawDialogBoxesAndTransfers) {
   EXPECT_EQ(library.calls[0].data, (std::vector<std::uint8_t>{0xFF, 0xFF}));
 }
 
-TEST_F(Commands, ManualAndViewLogOpenThroughTheFrontEnd) {
-  const std::string guide = folder / "guide.pdf";
+TEST_F(Start, ManualAndViewLogOpenThroughTheFrontEnd) {
+  const std::string guide = home / "guide.pdf";
   WriteBytes(guide, "%PDF");
-  WriteBytes(folder / "empty.txt", "");
-  WriteBytes(folder / "run.txt", "1\r\n");
+  WriteBytes(home / "empty.txt", "");
+  WriteBytes(home / "run.txt", "1\r\n");
   const std::string advice =
       "\r\nYou may need to reinstall\r\nAdobe Acrobat Reader 4.05 or later\r\n"
       "Go to the Adobe Acrobat Reader web site now?";
@@ -104,11 +298,11 @@ TEST_F(Commands, ManualAndViewLogOpenThroughTheFrontEnd) {
     std::string message;
   } cases[] = {
       {true, guide, true, {"OpenDocument " + guide}, ""},
-      {true, folder / "gone.pdf", true, {site}, "File not found" + advice},
+      {true, home / "gone.pdf", true, {site}, "File not found" + advice},
       {true, guide, false, {"OpenDocument " + guide, site}, "Unknown error" + advice},
-      {false, folder / "empty.txt", true, {}, kEmptyLogMessage},
-      {false, folder / "none.txt", true, {}, ""},
-      {false, folder / "run.txt", true, {"OpenDocument " + (folder / "run.txt")}, ""},
+      {false, home / "empty.txt", true, {}, kEmptyLogMessage},
+      {false, home / "none.txt", true, {}, ""},
+      {false, home / "run.txt", true, {"OpenDocument " + (home / "run.txt")}, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.chosen);
@@ -125,15 +319,13 @@ TEST_F(Commands, ManualAndViewLogOpenThroughTheFrontEnd) {
   EXPECT_EQ(frontEnd.fileDialogs.back().title, "View Log File");
 }
 
-TEST_F(Commands, OpenRegOffersToSaveFirstAndShowsTheFileName) {
+TEST_F(Start, OpenRegOffersToSaveFirstAndShowsTheFileName) {
   ASSERT_TRUE(store.LoadMarkupText(
-      "<definition>\r\n <part label=\"Test\">\r\n  <register title=\"A\">\r\n"
-      "   <bitfield label=\"A\" addr=\"1\" bit=\"7:0\" value=\"5\"/>\r\n  </register>\r\n"
-      " </part>\r\n</definition>\r\n"));
+      PartText(">register title=A >>bitfield label=A addr=1 bit=7:0 value=5", "label=Test")));
   session.OnPartOpened();
   ASSERT_EQ(engine::SetFieldText(session, edit, 4, "7").error, engine::EditError::None);
-  const std::string saved = folder / "saved.dat";
-  start.settings.regFileName = folder / "old.dat";
+  const std::string saved = home / "saved.dat";
+  start.settings.regFileName = home / "old.dat";
   frontEnd.fileChoices = {saved, saved};
   frontEnd.answers = {markup::IDYES, markup::IDNO};  // save first; then do not write
   ASSERT_TRUE(OpenRegCommand(start, true));
@@ -142,7 +334,7 @@ TEST_F(Commands, OpenRegOffersToSaveFirstAndShowsTheFileName) {
   EXPECT_EQ(frontEnd.shown[1].prompt, "Write Modified Registers?");
   ASSERT_EQ(frontEnd.fileDialogs.size(), 2u);
   EXPECT_EQ(frontEnd.fileDialogs[0].title, "Save Register Data File");
-  EXPECT_EQ(frontEnd.fileDialogs[0].fileName, folder / "old.dat");
+  EXPECT_EQ(frontEnd.fileDialogs[0].fileName, home / "old.dat");
   EXPECT_EQ(frontEnd.fileDialogs[1].title, "Open Register Data File");
   EXPECT_EQ(frontEnd.CallsTo("ShowFileName"),
             (std::vector<std::string>{"ShowFileName saved.dat", "ShowFileName saved.dat"}));
@@ -150,9 +342,9 @@ TEST_F(Commands, OpenRegOffersToSaveFirstAndShowsTheFileName) {
             "<definition>\r\n <reg addr=\"1\" value=\"7\"/>\r\n</definition>\r\n");
 
   // A file that fails is still the part's file, and its name is shown.
-  frontEnd.fileChoices = {folder / "no/such.dat"};
+  frontEnd.fileChoices = {home / "no/such.dat"};
   EXPECT_FALSE(SaveRegCommand(start));
-  EXPECT_EQ(start.settings.regFileName, folder / "no/such.dat");
+  EXPECT_EQ(start.settings.regFileName, home / "no/such.dat");
   EXPECT_EQ(frontEnd.CallsTo("ShowFileName").back(), "ShowFileName such.dat");
 }
 
