@@ -1,5 +1,6 @@
-// Library time of ReadDevice and WriteDevice over a null link (endpoints that
-// answer at once), with every allocation of the process counted.
+// Library time of ReadDevice and WriteDevice over a null link (the tests'
+// scripted board, recording nothing and answering at once, under the USB
+// device layer), with every allocation of the process counted.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -11,8 +12,8 @@
 #include "counting_new.hpp"
 #include "dravik/dravik.h"
 #include "drivers.hpp"
-#include "fake_board.hpp"
 #include "handle_table.hpp"
+#include "library/usb/fake_board.hpp"
 #include "protocol.hpp"
 
 namespace {
@@ -21,9 +22,21 @@ namespace {
 constexpr int kWriteRegistersPerPacket = dravik::protocol::MAX_CHUNK / 2;
 
 DeviceHandle OpenNullBoard() {
+  namespace fake = dravik::usb::testing;
+  static fake::FakeBoard board;
+  static fake::FakeDriverClass boards;
+  board.deviceDescriptor = fake::DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
+  board.strings = {{1, u"M"}, {2, u"P"}};
+  fake::ConfigBuilder config(1);
+  config.Interface(0, 0, 8);
+  for (const uint8_t address : {0x02, 0x04, 0x06, 0x08, 0x82, 0x84, 0x88, 0x86}) {
+    config.Endpoint(address, 2, 512);
+  }
+  board.configurations = {config.Finish()};
+  board.recording = false;
+  boards.boards = {&board};
   dravik::CloseAllOpenLinksForTesting();
-  dravik::SetDeviceFactoryForTesting(
-      [] { return std::make_unique<dravik::testing::NullDevice>(); });
+  dravik::SetUsbDriverClassForTesting(&boards);
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
   OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle);

@@ -62,7 +62,7 @@ TEST_F(ExportsTest, TransferArgumentsAreCheckedInOrderAndNothingIsSent) {
               0);
     EXPECT_EQ(LastError(), r.message);
   }
-  EXPECT_TRUE(state->sent.empty());
+  EXPECT_TRUE(board.sent.empty());
 }
 
 TEST_F(ExportsTest, OpenDeviceArgumentsAreCheckedAndNothingIsStored) {
@@ -102,7 +102,7 @@ TEST_F(ExportsTest, HandlesAreNeverReusedAndOnlyOpenOnesClose) {
   const DeviceHandle first = OpenBoard();
   EXPECT_GT(first, 0);
   EXPECT_EQ(CloseDevice(first), 1) << LastError();
-  EXPECT_TRUE(state->destroyed);
+  EXPECT_TRUE(destroyed);
   EXPECT_EQ(CloseDevice(first), 0);
   EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
   const DeviceHandle second = OpenBoard();
@@ -115,20 +115,8 @@ TEST_F(ExportsTest, HandlesAreNeverReusedAndOnlyOpenOnesClose) {
 }
 
 TEST_F(ExportsTest, NoExceptionCrossesAnExport) {
-  SetDeviceFactoryForTesting(
-      []() -> std::unique_ptr<usb::Device> { throw std::runtime_error("boom"); });
-  uint16_t vidPid[2] = {0, 0};
-  DeviceHandle handle = -1;
-  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 0);
-  EXPECT_EQ(LastError(), "OpenDevice: Internal error");
-
-  class ThrowingDevice : public NullDevice {
-   public:
-    usb::Endpoint* EndpointAt(int) override { throw std::bad_alloc(); }
-    void Close() override { throw std::runtime_error("Failed to close handle to driver."); }
-  };
-  SetDeviceFactoryForTesting([] { return std::make_unique<ThrowingDevice>(); });
-  ASSERT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 1) << LastError();
+  DeviceHandle handle = OpenBoard();
+  throwing = true;  // its endpoints and its Close
   int16_t registers[1] = {0};
   uint8_t data[1] = {0};
   int16_t size = 1;
@@ -141,10 +129,15 @@ TEST_F(ExportsTest, NoExceptionCrossesAnExport) {
   EXPECT_EQ(LastError(), "Failed to close handle to driver.");
   EXPECT_EQ(CloseDevice(handle), 0);
   EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
+
+  SetDeviceFactoryForTesting(
+      []() -> std::unique_ptr<usb::Device> { throw std::runtime_error("boom"); });
+  uint16_t vidPid[2] = {0, 0};
+  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 0);
+  EXPECT_EQ(LastError(), "OpenDevice: Internal error");
 }
 
 TEST_F(ExportsTest, SixteenDevicesAtMost) {
-  state->boards.push_back(RunningBoard(0x0400, 0x1234));
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
   for (int i = 0; i < 16; ++i) {

@@ -62,8 +62,13 @@ TEST(FirmwareFileName, Fx2BoardsReadTheBi2FileAndPathsStayBelow256) {
 
 // Boards: "R" running the firmware or "B" bare, VID:PID, "@" bcdUSB (default
 // 0200), "!" the number of opens that fail before one works.
-std::vector<FakeBoard> Boards(const std::string& text) {
-  std::vector<FakeBoard> boards;
+struct BoardText {
+  Bytes descriptor;
+  int openFailures;
+};
+
+std::vector<BoardText> Boards(const std::string& text) {
+  std::vector<BoardText> boards;
   std::istringstream in(text);
   for (std::string word; in >> word;) {
     const auto number = [&](char mark, unsigned long fallback) {
@@ -73,9 +78,9 @@ std::vector<FakeBoard> Boards(const std::string& text) {
     const auto vendor = static_cast<uint16_t>(std::stoul(word.substr(1, 4), nullptr, 16));
     const auto product = static_cast<uint16_t>(std::stoul(word.substr(6, 4), nullptr, 16));
     const auto bcd = static_cast<uint16_t>(number('@', 0x0200));
-    boards.push_back(word[0] == 'R' ? RunningBoard(vendor, product, bcd)
-                                    : BlankBoard(vendor, product, bcd));
-    boards.back().openFailures = static_cast<int>(number('!', 0));
+    boards.push_back(
+        {word[0] == 'R' ? RunningBoard(vendor, product, bcd) : BareBoard(vendor, product, bcd),
+         static_cast<int>(number('!', 0))});
   }
   return boards;
 }
@@ -87,7 +92,7 @@ struct OpenCase {
   const char* error;   // "" opens; a leading "*": fails with the board left to the caller
   const char* sleeps = "";
   int imageSize = 0;        // bytes downloaded, from dravik.bix (10000) or dravik.bi2 (6000)
-  const char* after = "";   // the boards once a download re-enumerated them
+  const char* after = "";   // the boards once their image started ("": as they were)
   int pollsBeforeBack = 0;  // searches after the download that find one board too many
   uint8_t force = 0;
   const char* firmware = "dravik.bix";  // "": none
@@ -144,6 +149,33 @@ class OpenDeviceTest : public LibraryTest {
     return image;
   }
 
+  // The boards of the text in place of the fixture's.
+  void PlaceBoards(const std::string& text, const std::string& after = "") {
+    const std::vector<BoardText> placed = Boards(text);
+    const std::vector<BoardText> started = Boards(after);
+    present.assign(placed.size(), board);
+    boards.boards.clear();
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+      present[i].deviceDescriptor = placed[i].descriptor;
+      present[i].openFailures = placed[i].openFailures;
+      present[i].bootDescriptor = i < started.size() ? started[i].descriptor : Bytes{};
+      boards.boards.push_back(&present[i]);
+    }
+  }
+
+  // The image downloaded to the board: the data of its 0xA0 writes below the CPU register.
+  static Bytes Downloaded(const usb::testing::FakeBoard& target) {
+    Bytes image;
+    for (const auto& r : target.RequestsWith(usb::kIoctlControlTransfer)) {
+      if (r.Header().bRequest == 0xA0 && r.Header().wValue < 0x7F92) {
+        const Bytes data = r.Data();
+        image.insert(image.end(), data.begin(), data.end());
+      }
+    }
+    return image;
+  }
+
+  std::vector<usb::testing::FakeBoard> present;
   fs::path folder;
 };
 
@@ -152,11 +184,10 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
   const Bytes bi2 = WriteImage("dravik.bi2", 6000, 9);
   for (const OpenCase& c : kOpenCases) {
     SCOPED_TRACE(std::string(c.boards) + " asked " + c.wanted);
-    *state = FakeState{};
     sleeps.clear();
-    state->boards = Boards(c.boards);
-    state->boardsAfterDownload = Boards(c.after);
-    state->pollsBeforeBack = c.pollsBeforeBack;
+    calls.clear();
+    PlaceBoards(c.boards, c.after);
+    boards.pollsBeforeBack = c.pollsBeforeBack;
     const std::string wanted = c.wanted;
     uint16_t vidPid[2] = {static_cast<uint16_t>(std::stoul(wanted.substr(0, 4), nullptr, 16)),
                           static_cast<uint16_t>(std::stoul(wanted.substr(5, 4), nullptr, 16))};
@@ -172,44 +203,43 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
     char learned[16];
     std::snprintf(learned, sizeof learned, "%04X:%04X", vidPid[0], vidPid[1]);
     EXPECT_EQ(learned, wanted.substr(10));
-    std::string calls;
-    for (const std::string& call : state->calls) {
-      calls += (calls.empty() ? "" : ", ") + call;
+    std::string seen;
+    for (const std::string& call : calls) {
+      seen += (seen.empty() ? "" : ", ") + call;
     }
     if (*c.calls != '\0') {
-      EXPECT_EQ(calls, c.calls);
+      EXPECT_EQ(seen, c.calls);
     }
     std::string waits;
     for (const int ms : sleeps) {
       waits += (waits.empty() ? "" : " ") + std::to_string(ms);
     }
     EXPECT_EQ(waits, c.sleeps);
-    if (c.imageSize == 0) {
-      EXPECT_TRUE(state->images.empty());
-    } else {
-      ASSERT_EQ(state->images.size(), 1u);
-      const Bytes& file = c.imageSize == 6000 ? bi2 : bix;
-      EXPECT_EQ(state->images[0], Bytes(file.begin(), file.begin() + c.imageSize));
-    }
+    // The image as read from its file; the board's identity goes in at 0x0F08.
+    const Bytes& file = c.imageSize == 6000 ? bi2 : bix;
+    const Bytes image = present.empty() ? Bytes{} : Downloaded(present[0]);
+    EXPECT_EQ(image.size(), static_cast<std::size_t>(c.imageSize));
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + std::min<int>(c.imageSize, 0x0F08),
+                           file.begin()));
     if (error.empty() || error[0] == '*') {
       EXPECT_GT(handle, 0);
-      EXPECT_FALSE(state->destroyed);
+      EXPECT_FALSE(destroyed);
       EXPECT_EQ(CloseDevice(handle), 1);
     } else {
       EXPECT_EQ(handle, -1);
     }
-    EXPECT_TRUE(state->destroyed);
+    EXPECT_TRUE(destroyed);
   }
 }
 
 TEST_F(OpenDeviceTest, TooLongAFirmwarePathIsRefused) {
-  state->boards = Boards("B0400:1234@0110");
+  PlaceBoards("B0400:1234@0110");
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
   const std::string tooLong = "/" + std::string(255, 'f');
   EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, tooLong.c_str(), &handle), 0);
   EXPECT_EQ(LastError(), "OpenDevice: Firmware path > 255 characters");
-  EXPECT_TRUE(state->images.empty());
+  EXPECT_TRUE(Downloaded(present[0]).empty());
 }
 
 // The shipped placeholder images go to the emulated board only; a real board
@@ -218,15 +248,13 @@ TEST_F(OpenDeviceTest, ThePlaceholderFirmwareReachesOnlyTheEmulatedBoard) {
   const std::string shipped = std::string(KESTROVA_DATA_DIR) + "/bix/dravik.bix";
   for (const bool emulated : {false, true}) {
     SCOPED_TRACE(emulated ? "emulated board" : "real board");
-    *state = FakeState{};
-    state->emulated = emulated;
-    state->boards = Boards("B0400:1234");
-    state->boardsAfterDownload = Boards("R0400:1234");
+    boards.emulated = emulated;
+    PlaceBoards("B0400:1234", "R0400:1234");
     uint16_t vidPid[2] = {0, 0};
     DeviceHandle handle = -1;
     const bool opened = OpenDevice(LINK_USB, "dravik", vidPid, 0, shipped.c_str(), &handle) == 1;
     EXPECT_EQ(opened, emulated);
-    EXPECT_EQ(state->images.size(), emulated ? 1u : 0u);
+    EXPECT_EQ(Downloaded(present[0]).empty(), !emulated);
     if (!emulated) {
       EXPECT_EQ(LastError(),
                 "OpenDevice: Placeholder firmware, for the emulated board only: put the board "
@@ -238,7 +266,6 @@ TEST_F(OpenDeviceTest, ThePlaceholderFirmwareReachesOnlyTheEmulatedBoard) {
 }
 
 TEST_F(OpenDeviceTest, DiagnosticLinesOnlyWithDravikDebug) {
-  state->boards = {RunningBoard(0x0400, 0x1234)};
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
   ::unsetenv("DRAVIK_DEBUG");

@@ -239,13 +239,13 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
     EXPECT_TRUE(!c.fault || LockIsFree(lockPath));
   }
   // A board's handle takes no SMBus transfer either.
-  const DeviceHandle board = OpenBoard();
+  const DeviceHandle usbHandle = OpenBoard();
   int16_t registers[1] = {1};
   uint8_t data[1] = {0};
   int16_t size = 1;
-  EXPECT_EQ(ReadDevice(board, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
+  EXPECT_EQ(ReadDevice(usbHandle, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
   EXPECT_EQ(LastError(), "WriteDevice: Unrecongized Type");
-  EXPECT_TRUE(state->sent.empty());
+  EXPECT_TRUE(board.sent.empty());
   EXPECT_EQ(CloseDevice(handle), 1) << LastError();
   EXPECT_TRUE(log.destroyed);
 }

@@ -1,5 +1,6 @@
-// ReadDevice/WriteDevice on the USB link through the fake board: the packets
-// sent byte for byte, passes and chunks, streams, and every protocol message.
+// ReadDevice/WriteDevice on the USB link through the scripted board: the
+// packets sent byte for byte, passes and chunks, streams, and every protocol
+// message.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -74,8 +75,10 @@ struct Case {
   const char* outcome = "";    // a message, or the bytes a read returns ("": the fake's)
   int size = -1;               // a read's count afterwards (-1: as asked)
   const char* responses = "";  // scripted responses, " / " between them
-  std::function<void(FakeState&)> fault = nullptr;
+  std::function<void(usb::testing::FakeBoard&)> fault = nullptr;  // the board is opened again
 };
+
+const Bytes kEndpoints = {2, 4, 6, 8, 0x82, 0x84, 0x88, 0x86};
 
 const Case kCases[] = {
     {"R 2 48: 0 1 2", "00 02 04 48 00 01 02 03"},
@@ -130,33 +133,48 @@ const Case kCases[] = {
     {"R 5 30: 0 0 0", "*", "ReadDevice: Wrong number of bytes returned", -1, "3 1"},
     // The endpoints and the transfers under the protocol.
     {"R 2 48: 1", "*", "ReadDevice: Wrong number of bytes returned", -1, "",
-     [](FakeState& s) { s.endpointCount = 8; }},
+     [](auto& b) {
+       b.configurations = {EvaluationConfiguration({2, 4, 6, 8, 0x82, 0x84, 0x88})};
+     }},
     {"R 2 48: 1", "*", "ReadDevice: Wrong number of bytes returned", -1, "",
-     [](FakeState& s) { s.responseAddress = 0x02; }},
+     [](auto& b) {
+       b.configurations = {EvaluationConfiguration({2, 4, 6, 8, 0x82, 0x84, 0x88, 0xA})};
+     }},
     {"R 2 48: 1", "*", "ReadDevice: Wrong number of bytes returned", -1, "",
-     [](FakeState& s) { s.receiveFails = true; }},
+     [](auto& b) {
+       b.script = {{}, {usb::IoResult::kFailed, {}, -1, 0}};
+     }},
     {"W 2 48: 1 = 1", "", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](FakeState& s) { s.endpointCount = 1; }},
+     [](auto& b) { b.configurations = {EvaluationConfiguration({})}; }},
     {"W 2 48: 1 = 1", "", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](FakeState& s) { s.commandAddress = 0x81; }},
+     [](auto& b) {
+       b.configurations = {EvaluationConfiguration({0x81, 4, 6, 8, 0x82, 0x84, 0x88, 0x86})};
+     }},
     {"R 2 48: 1", "", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](FakeState& s) { s.commandAttributes = usb::kAttributesInterrupt; }},
+     [](auto& b) { b.configurations = {EvaluationConfiguration(kEndpoints, 3)}; }},
     {"R 2 48: 1", "*", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](FakeState& s) { s.sendShortBy = 1; }},
+     [](auto& b) {
+       b.script = {{usb::IoResult::kDone, {}, 0, 0}};
+     }},
 };
 
 using TransferTest = LibraryTest;
 
 TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
-  const DeviceHandle handle = OpenBoard();
+  DeviceHandle handle = OpenBoard();
+  const usb::testing::FakeBoard clean = board;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.call);
-    const FakeState clean = *state;
     if (c.fault) {
-      c.fault(*state);
+      c.fault(board);
+      const std::deque<usb::testing::ScriptedAnswer> script = std::move(board.script);
+      board.script.clear();
+      CloseDevice(handle);
+      handle = OpenBoard();
+      board.script = script;
     }
     for (const std::string& response : Split(c.responses)) {
-      state->responses.push_back(BytesOf(response));
+      board.responses.push_back(BytesOf(response));
     }
     const bool fails = std::string(c.outcome).find("Device:") != std::string::npos;
     Transfer t{handle, c.call};
@@ -166,8 +184,8 @@ TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
     }
     std::vector<std::string> sent;
     const std::vector<std::string> packets = Split(c.packets);
-    for (std::size_t i = 0; i < state->sent.size(); ++i) {
-      sent.push_back(i < packets.size() && packets[i] == "*" ? "*" : Hex(state->sent[i]));
+    for (std::size_t i = 0; i < board.sent.size(); ++i) {
+      sent.push_back(i < packets.size() && packets[i] == "*" ? "*" : Hex(board.sent[i]));
     }
     EXPECT_EQ(sent, packets);
     if (c.call[0] == 'R') {
@@ -179,14 +197,19 @@ TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
       EXPECT_EQ(Hex(t.data), Hex(expected));
       EXPECT_EQ(t.size, c.size < 0 ? static_cast<int>(t.registers.size()) : c.size);
     }
-    *state = clean;
+    const bool reopen = c.fault != nullptr;
+    board = clean;
+    if (reopen) {
+      CloseDevice(handle);
+      handle = OpenBoard();
+    }
   }
 }
 
 // The count byte of every packet sent.
-std::vector<int> PacketCounts(const FakeState& state) {
+std::vector<int> PacketCounts(const std::vector<Bytes>& sent) {
   std::vector<int> counts;
-  for (const Bytes& packet : state.sent) {
+  for (const Bytes& packet : sent) {
     counts.push_back(packet[3 + packet[2]]);
   }
   return counts;
@@ -217,14 +240,14 @@ TEST_F(TransferTest, ReadRequestsCarry58RegistersAndWritesSpend58BytesOfBudget) 
   const DeviceHandle handle = OpenBoard();
   for (const Chunks& c : cases) {
     SCOPED_TRACE((c.write ? "write " : "read ") + std::to_string(c.count));
-    state->sent.clear();
+    board.sent.clear();
     Bytes first = {58};
     for (uint8_t i = 0; i < 57; ++i) {
       first.push_back(i);
     }
-    state->responses = {first, {4, 0xF0, 0xF1, 0xF2, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+    board.responses = {first, {4, 0xF0, 0xF1, 0xF2, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
     if (c.bus != BUS_STREAM) {
-      state->responses.clear();
+      board.responses.clear();
     }
     std::vector<int16_t> registers = Range(c.count, c.bus == BUS_BOARD ? 1024 : 0);
     Bytes data(registers.size(), 0x5A);
@@ -233,7 +256,7 @@ TEST_F(TransferTest, ReadRequestsCarry58RegistersAndWritesSpend58BytesOfBudget) 
                       : ReadDevice(handle, 0, c.bus, 0x48, registers.data(), data.data(), &size),
               1)
         << LastError();
-    EXPECT_EQ(PacketCounts(*state), c.counts);
+    EXPECT_EQ(PacketCounts(board.sent), c.counts);
     if (c.bus == BUS_STREAM) {
       EXPECT_EQ(size, 60);
       EXPECT_EQ(Hex(Bytes(data.begin() + 55, data.begin() + 61)), "37 38 F0 F1 F2 5A");
@@ -253,29 +276,29 @@ TEST_F(TransferTest, AChunkedWriteCarriesItsShareOfRegistersAndData) {
   std::vector<int16_t> registers = Range(40, 0x10);
   int16_t size = 40;
   ASSERT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
-  ASSERT_EQ(state->sent.size(), 2u);
-  EXPECT_EQ(state->sent[0].size(), 63u);
-  EXPECT_EQ(state->sent[0][2], 30);  // header: address + 29 registers
+  ASSERT_EQ(board.sent.size(), 2u);
+  EXPECT_EQ(board.sent[0].size(), 63u);
+  EXPECT_EQ(board.sent[0][2], 30);  // header: address + 29 registers
   Bytes second = {1, 2, 12, 0x48};
   for (int i = 29; i < 40; ++i) {
     second.push_back(static_cast<uint8_t>(0x10 + i));
   }
   second.push_back(11);
   second.insert(second.end(), data.begin() + 29, data.end());
-  EXPECT_EQ(Hex(state->sent[1]), Hex(second));
+  EXPECT_EQ(Hex(board.sent[1]), Hex(second));
   // A failure at the second packet leaves the first sent.
-  state->sent.clear();
-  state->sendFailsAtPacket = 1;
+  board.sent.clear();
+  board.script = {{}, {usb::IoResult::kFailed, {}, -1, 0}};
   EXPECT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 0);
   EXPECT_EQ(LastError(), "WriteDevice: Wrong number of bytes sent");
-  EXPECT_EQ(state->sent.size(), 2u);
+  EXPECT_EQ(board.sent.size(), 2u);
 }
 
 TEST_F(TransferTest, PassesHold1024EntriesEach) {
   const DeviceHandle handle = OpenBoard();
   std::vector<int16_t> registers = Range(1024);
-  const std::vector<int16_t> board = Range(1024, 1024);
-  registers.insert(registers.end(), board.begin(), board.end());
+  const std::vector<int16_t> boardEntries = Range(1024, 1024);
+  registers.insert(registers.end(), boardEntries.begin(), boardEntries.end());
   Bytes data(2049);
   int16_t size = 2048;
   ASSERT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1)
@@ -283,12 +306,12 @@ TEST_F(TransferTest, PassesHold1024EntriesEach) {
   EXPECT_EQ(data[1023], ChipValue(1023));
   EXPECT_EQ(data[2047], BoardValue(2047));
   // Nothing reaches the caller's buffer before the whole pass came back.
-  state->responses = {Bytes(58, 1), Bytes(1, 2)};
+  board.responses = {Bytes(58, 1), Bytes(1, 2)};
   const Bytes before = data;
   size = 60;
   EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 0);
   EXPECT_EQ(data, before);
-  state->sent.clear();
+  board.sent.clear();
   for (const int16_t bus : {BUS_I2C, BUS_STREAM}) {
     registers.assign(1025, 1024);
     size = 1025;
@@ -297,7 +320,7 @@ TEST_F(TransferTest, PassesHold1024EntriesEach) {
     EXPECT_EQ(WriteDevice(handle, 0, BUS_BOARD, 0, registers.data(), data.data(), &size), 0);
     EXPECT_EQ(LastError(), "WriteDevice: More than 1024 registers in one pass");
   }
-  EXPECT_TRUE(state->sent.empty());
+  EXPECT_TRUE(board.sent.empty());
 }
 
 TEST_F(TransferTest, AWriteWithoutDataSendsOneReadRequestPerPass) {
@@ -306,14 +329,14 @@ TEST_F(TransferTest, AWriteWithoutDataSendsOneReadRequestPerPass) {
   int16_t size = 3;
   ASSERT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), nullptr, &size), 1)
       << LastError();
-  ASSERT_EQ(state->sent.size(), 2u);
-  EXPECT_EQ(Hex(state->sent[0]), "00 02 03 48 03 04 02");
-  EXPECT_EQ(Hex(state->sent[1]), "00 00 03 48 04 00 01");
+  ASSERT_EQ(board.sent.size(), 2u);
+  EXPECT_EQ(Hex(board.sent[0]), "00 02 03 48 03 04 02");
+  EXPECT_EQ(Hex(board.sent[1]), "00 00 03 48 04 00 01");
   registers = Range(59);
   size = 59;
   EXPECT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), nullptr, &size), 0);
   EXPECT_EQ(LastError(), "WriteDevice: Read request > 58 registers");
-  EXPECT_EQ(state->sent.size(), 2u);
+  EXPECT_EQ(board.sent.size(), 2u);
 }
 
 }  // namespace

@@ -1,20 +1,114 @@
 #include "library_fixture.hpp"
 
+#include <cstdio>
+#include <stdexcept>
+
 #include "drivers.hpp"
 #include "handle_table.hpp"
 #include "last_error.hpp"
 #include "sleep.hpp"
 
 namespace dravik::testing {
+namespace {
+
+// The library's own board object over the scripted board, with its calls written down.
+class RecordingDevice : public usb::Device {
+ public:
+  RecordingDevice(usb::DriverClass* boards, std::vector<std::string>& calls, bool& destroyed,
+                  const bool& throwing)
+      : device_(boards), calls_(calls), destroyed_(destroyed), throwing_(throwing) {
+    destroyed_ = false;
+  }
+  ~RecordingDevice() override { destroyed_ = true; }
+
+  uint8_t DeviceCount() override {
+    calls_.push_back("Count");
+    return device_.DeviceCount();
+  }
+  bool Open(uint8_t n) override {
+    calls_.push_back("Open " + std::to_string(n));
+    return device_.Open(n);
+  }
+  void Close() override {
+    if (throwing_) {
+      throw std::runtime_error("Failed to close handle to driver.");
+    }
+    device_.Close();
+  }
+  bool IsOpen() const override { return device_.IsOpen(); }
+  const usb::DeviceDescriptor& Descriptor() const override { return device_.Descriptor(); }
+  bool ResetParentPort() override {
+    calls_.push_back("Reset");
+    return device_.ResetParentPort();
+  }
+  int EndpointCount() const override { return device_.EndpointCount(); }
+  usb::Endpoint* EndpointAt(int index) override {
+    if (throwing_) {
+      throw std::bad_alloc();
+    }
+    return device_.EndpointAt(index);
+  }
+  bool Emulated() const override { return device_.Emulated(); }
+  bool LoadFirmware(uint16_t vendor, uint16_t product, uint8_t* image, int16_t length) override {
+    char line[64];
+    std::snprintf(line, sizeof line, "LoadFirmware %04x %04x %d", vendor, product, length);
+    calls_.push_back(line);
+    return device_.LoadFirmware(vendor, product, image, length);
+  }
+
+ private:
+  usb::UsbDevice device_;
+  std::vector<std::string>& calls_;
+  bool& destroyed_;
+  const bool& throwing_;
+};
+
+}  // namespace
+
+Bytes RunningBoard(uint16_t vendor, uint16_t product, uint16_t bcdUsb) {
+  return usb::testing::DeviceDescriptorBytes(bcdUsb, vendor, product, 1, 2, 1);
+}
+
+Bytes BareBoard(uint16_t vendor, uint16_t product, uint16_t bcdUsb) {
+  return usb::testing::DeviceDescriptorBytes(bcdUsb, vendor, product, 0, 0, 1);
+}
+
+Bytes EvaluationConfiguration(const Bytes& addresses, uint8_t firstAttributes) {
+  usb::testing::ConfigBuilder config(1);
+  config.Interface(0, 0, static_cast<uint8_t>(addresses.size()));
+  for (const uint8_t address : addresses) {
+    config.Endpoint(address, address == addresses[0] ? firstAttributes : 2, 512);
+  }
+  return config.Finish();
+}
+
+std::string Hex(const Bytes& bytes) {
+  std::string text;
+  char item[4];
+  for (uint8_t byte : bytes) {
+    std::snprintf(item, sizeof item, "%s%02X", text.empty() ? "" : " ", byte);
+    text += item;
+  }
+  return text;
+}
+
+LibraryTest::LibraryTest() {
+  board.deviceDescriptor = RunningBoard(0x0400, 0x1234);
+  board.configurations = {EvaluationConfiguration()};
+  board.strings = {{1, u"Maker"}, {2, u"Board"}};
+  boards.boards = {&board};
+}
 
 void LibraryTest::SetUp() {
   ResetLastErrorForTesting();
   CloseAllOpenLinksForTesting();
-  SetDeviceFactoryForTesting([this] { return std::make_unique<FakeDevice>(state); });
+  SetDeviceFactoryForTesting(
+      [this] { return std::make_unique<RecordingDevice>(&boards, calls, destroyed, throwing); });
   SetSleeperForTesting([this](int ms) { sleeps.push_back(ms); });
 }
 
 void LibraryTest::TearDown() {
+  throwing = false;
   CloseAllOpenLinksForTesting();
   SetDeviceFactoryForTesting(nullptr);
   SetSmbusOpenerForTesting(nullptr);
@@ -34,13 +128,11 @@ std::vector<char> LibraryTest::LastErrorBytes() {
 }
 
 DeviceHandle LibraryTest::OpenBoard() {
-  if (state->boards.empty()) {
-    state->boards.push_back(RunningBoard(0x0400, 0x1234));
-  }
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
   EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 1) << LastError();
-  state->calls.clear();
+  calls.clear();
+  board.sent.clear();
   return handle;
 }
 

@@ -1,20 +1,37 @@
 // Common set-up of the library's tests: a fresh last-error text, no open
-// devices, the fake device layer behind OpenDevice and instant sleeps.
+// devices, instant sleeps, and OpenDevice's board object over the scripted
+// board (usb/fake_board.hpp), its calls recorded.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "dravik/dravik.h"
-#include "fake_board.hpp"
+#include "usb/fake_board.hpp"
 
 namespace dravik::testing {
 
+using Bytes = std::vector<uint8_t>;
+using usb::testing::BoardValue;
+using usb::testing::ChipValue;
+
+// The device descriptor of a board running the evaluation firmware (string
+// indexes 1 and 2) or of a bare one (none).
+Bytes RunningBoard(uint16_t vendor, uint16_t product, uint16_t bcdUsb = 0x0200);
+Bytes BareBoard(uint16_t vendor, uint16_t product, uint16_t bcdUsb = 0x0200);
+// The evaluation board's interface: the command endpoint at entry 1, the
+// response endpoint at entry 8 (entries: addresses, bulk but for the first).
+Bytes EvaluationConfiguration(const Bytes& addresses = {0x02, 0x04, 0x06, 0x08, 0x82, 0x84, 0x88,
+                                                        0x86},
+                              uint8_t firstAttributes = 2);
+
+std::string Hex(const Bytes& bytes);
+
 class LibraryTest : public ::testing::Test {
  protected:
+  LibraryTest();
   void SetUp() override;
   void TearDown() override;
 
@@ -23,11 +40,16 @@ class LibraryTest : public ::testing::Test {
   // All 256 bytes of it.
   static std::vector<char> LastErrorBytes();
 
-  // Opens the fake layer's first board (adds a running 0x0400/0x1234 board
-  // when none is set up); fails the test when it does not open.
+  // Opens the board (a running 0400:1234 unless set up otherwise); fails the
+  // test when it does not open.
   DeviceHandle OpenBoard();
 
-  std::shared_ptr<FakeState> state = std::make_shared<FakeState>();
+  usb::testing::FakeBoard board;
+  usb::testing::FakeDriverClass boards;
+  // The board object's calls: "Count", "Open 0", "Reset", "LoadFirmware VID PID LENGTH".
+  std::vector<std::string> calls;
+  bool destroyed = false;  // the board object of the last OpenDevice is gone
+  bool throwing = false;   // its endpoints throw std::bad_alloc, its Close runtime_error
   std::vector<int> sleeps;
 };
 

@@ -1,8 +1,11 @@
-// A scripted board behind the driver interface: answers the standard
-// descriptor requests and driver queries from its model, the other transfers
-// from a script, and records every Control call it receives.
+// The scripted board of the library's tests, behind the driver interface:
+// answers the standard descriptor requests and driver queries from its model,
+// the other transfers from a script, else a read request sent before from its
+// chip (ChipValue) and board (BoardValue) registers; records every Control
+// call and every packet sent. A downloaded image starts when the CPU is let go.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -38,6 +41,14 @@ struct ScriptedAnswer {
   int32_t moved = -1;         // bytes an OUT transfer moves; -1: all
   uint32_t status = 0;        // first status word of the returned header
 };
+
+// The register contents the board answers read requests with.
+inline uint8_t ChipValue(int entry) {
+  return static_cast<uint8_t>(entry * 3 + 1);
+}
+inline uint8_t BoardValue(uint16_t entry) {
+  return static_cast<uint8_t>((entry >> 8) ^ (entry & 0xFF) ^ 0x5A);
+}
 
 inline std::vector<uint8_t> DeviceDescriptorBytes(uint16_t bcdUsb, uint16_t vendor,
                                                   uint16_t product, uint8_t iManufacturer,
@@ -89,8 +100,12 @@ class FakeBoard {
   uint8_t alternateSetting = 0;
   uint32_t busSpeed = 1;
   std::deque<ScriptedAnswer> script;
+  std::deque<std::vector<uint8_t>> responses;  // the next unscripted bulk IN answers
   std::vector<RecordedRequest> requests;
-  bool openFails = false;
+  std::vector<std::vector<uint8_t>> sent;  // the data of every bulk OUT transfer
+  int openFailures = 0;                    // opens that fail before one works
+  std::vector<uint8_t> bootDescriptor;     // once a downloaded image runs (empty: unchanged)
+  bool booted = false;
   bool recording = true;  // off: allocates nothing per request and answers every IN whole
 
   std::vector<RecordedRequest> RequestsWith(uint32_t code) const {
@@ -144,17 +159,25 @@ class FakeBoard {
         if (header.bmRequestType == 0x80 && header.bRequest == 6) {
           return Descriptor(header, out, returned);
         }
+        const bool cpuReleased = header.bRequest == 0xA0 && inLength > kTransferHeaderSize &&
+                                 (header.wValue == 0x7F92 || header.wValue == 0xE600) &&
+                                 in[kTransferHeaderSize] == 0;
+        if (cpuReleased) {
+          booted = true;
+          deviceDescriptor = bootDescriptor.empty() ? deviceDescriptor : bootDescriptor;
+        }
         return Scripted(false, (header.bmRequestType & 0x80) != 0, header.wLength, out, returned,
-                        in);
+                        in, nullptr);
       }
       case kIoctlBufferedTransfer: {
         const TransferHeader header = ReadTransferHeader(in);
         return Scripted(false, (header.endpointAddress & 0x80) != 0, header.bufferLength, out,
-                        returned, in);
+                        returned, in, in + kTransferHeaderSize);
       }
       case kIoctlDirectTransfer: {
         const TransferHeader header = ReadTransferHeader(in);
-        return Scripted(true, (header.endpointAddress & 0x80) != 0, outLength, out, returned, in);
+        return Scripted(true, (header.endpointAddress & 0x80) != 0, outLength, out, returned, in,
+                        out);
       }
       default:
         return IoResult::kFailed;
@@ -201,12 +224,39 @@ class FakeBoard {
     return IoResult::kDone;
   }
 
+  // The last read request sent answered from the registers, padded with 0xEE.
+  std::vector<uint8_t> AnswerLastRequest(uint32_t length) const {
+    std::vector<uint8_t> answer(length, 0xEE);
+    const std::vector<uint8_t>& request = sent.back();
+    const int header = request[2];
+    const int n = request[3 + header];
+    const bool words = request[1] == 0 && header == 2 * n + 1;
+    const bool bytes = (request[1] == 2 || request[1] == 4 || request[1] == 7) && header == n + 1;
+    for (int i = 0; i < n && i < static_cast<int>(length); ++i) {
+      if (words) {
+        answer[i] = BoardValue(static_cast<uint16_t>(request[4 + 2 * i] << 8 | request[5 + 2 * i]));
+      } else if (bytes) {
+        answer[i] = ChipValue(request[4 + i]);
+      }
+    }
+    return answer;
+  }
+
+  // data: what an OUT transfer carries (nullptr for control requests).
   IoResult Scripted(bool direct, bool incoming, uint32_t length, uint8_t* out, uint32_t* returned,
-                    const uint8_t* in) {
+                    const uint8_t* in, const uint8_t* data) {
     ScriptedAnswer answer;
     if (!script.empty()) {
       answer = script.front();
       script.pop_front();
+    } else if (incoming && data != nullptr && recording && !responses.empty()) {
+      answer.data = responses.front();
+      responses.pop_front();
+    } else if (incoming && data != nullptr && recording && !sent.empty()) {
+      answer.data = AnswerLastRequest(length);
+    }
+    if (!incoming && data != nullptr && recording) {
+      sent.emplace_back(data, data + length);
     }
     const uint32_t offset = direct ? 0 : kTransferHeaderSize;
     uint32_t moved = 0;
@@ -221,7 +271,7 @@ class FakeBoard {
     } else if (incoming) {
       moved = static_cast<uint32_t>(answer.data.size());
       if (moved > 0) {
-        std::memcpy(out + offset, answer.data.data(), moved);
+        std::memcpy(out + offset, answer.data.data(), std::min(moved, length));
       }
     } else {
       moved = answer.moved < 0 ? length : static_cast<uint32_t>(answer.moved);
@@ -252,14 +302,26 @@ class FakeDriverClass : public DriverClass {
  public:
   std::vector<FakeBoard*> boards;
   int opens = 0;
-  int Count() override { return static_cast<int>(boards.size()); }
+  bool emulated = false;
+  int pollsBeforeBack = 0;  // counts with one board too many once an image started
+  int Count() override {
+    const bool booting =
+        std::any_of(boards.begin(), boards.end(), [](auto b) { return b->booted; });
+    if (booting && pollsBeforeBack > 0) {
+      --pollsBeforeBack;
+      return static_cast<int>(boards.size()) + 1;
+    }
+    return static_cast<int>(boards.size());
+  }
   std::unique_ptr<Driver> Open(int index) override {
     ++opens;
-    if (index < 0 || index >= Count() || boards[index]->openFails) {
+    if (index < 0 || index >= static_cast<int>(boards.size()) ||
+        boards[index]->openFailures-- > 0) {
       return nullptr;
     }
     return std::make_unique<FakeBoardDriver>(boards[index]);
   }
+  bool Emulated() const override { return emulated; }
 };
 
 }  // namespace dravik::usb::testing

@@ -186,9 +186,8 @@ TEST_F(UsbDeviceTest, OpensOnlyABoardThatAnswersAndResetsItsPortOnlyWhileOpen) {
   EXPECT_FALSE(device.Open(2));
   EXPECT_EQ(driverClass.opens, 2);
 
-  board.openFails = true;
+  board.openFailures = 1;
   EXPECT_FALSE(device.Open(0));
-  board.openFails = false;
   board.deviceDescriptor = {18, 2, 0};  // wrong type, short
   EXPECT_FALSE(device.Open(0));
   board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x3120, 1, 2, 1);
