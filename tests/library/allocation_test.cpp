@@ -11,10 +11,9 @@
 
 #include "counting_new.hpp"
 #include "drivers.hpp"
-#include "handle_table.hpp"
+#include "library_fixture.hpp"
 #include "packet_trace.hpp"
 #include "smbus/smbus_driver.hpp"
-#include "usb/fake_board.hpp"
 
 namespace dravik::testing {
 namespace {
@@ -27,41 +26,27 @@ class EchoDriver : public smbus::Driver {
   }
 };
 
-class AllocationTest : public ::testing::TestWithParam<uint32_t> {
+class AllocationTest : public LibraryTest, public ::testing::WithParamInterface<uint32_t> {
  protected:
   void SetUp() override {
+    LibraryTest::SetUp();
     folder =
         std::filesystem::temp_directory_path() / ("dravik-alloc-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    board.deviceDescriptor = usb::testing::DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
-    board.strings = {{1, u"M"}, {2, u"P"}};
-    usb::testing::ConfigBuilder config(1);
-    config.Interface(0, 0, 8);
-    for (const uint8_t address : {0x02, 0x04, 0x06, 0x08, 0x82, 0x84, 0x88, 0x86}) {
-      config.Endpoint(address, 2, 512);
-    }
-    board.configurations = {config.Finish()};
     board.driverVersion = GetParam();
     board.recording = false;
-    boards.boards = {&board};
-    CloseAllOpenLinksForTesting();
-    SetUsbDriverClassForTesting(&boards);
     SetSmbusOpenerForTesting([](const char*) { return std::make_unique<EchoDriver>(); });
     ::setenv("DRAVIK_SMBUS_LOCK", (folder / "lock").c_str(), 1);
     SetTraceFileForTesting((folder / "trace").c_str());
   }
   void TearDown() override {
-    CloseAllOpenLinksForTesting();
-    SetUsbDriverClassForTesting(nullptr);
-    SetSmbusOpenerForTesting(nullptr);
+    LibraryTest::TearDown();
     SetTraceFileForTesting(nullptr);
     ::unsetenv("DRAVIK_SMBUS_LOCK");
     std::filesystem::remove_all(folder);
   }
 
   std::filesystem::path folder;
-  usb::testing::FakeBoard board;
-  usb::testing::FakeDriverClass boards;
 };
 
 TEST_P(AllocationTest, TransfersAllocateNothing) {

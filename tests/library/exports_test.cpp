@@ -94,26 +94,6 @@ TEST_F(ExportsTest, OpenDeviceArgumentsAreCheckedAndNothingIsStored) {
   }
 }
 
-TEST_F(ExportsTest, HandlesAreNeverReusedAndOnlyOpenOnesClose) {
-  for (DeviceHandle handle : {-1, 0, 1, 12345}) {
-    EXPECT_EQ(CloseDevice(handle), 0);
-    EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
-  }
-  const DeviceHandle first = OpenBoard();
-  EXPECT_GT(first, 0);
-  EXPECT_EQ(CloseDevice(first), 1) << LastError();
-  EXPECT_TRUE(destroyed);
-  EXPECT_EQ(CloseDevice(first), 0);
-  EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
-  const DeviceHandle second = OpenBoard();
-  EXPECT_GT(second, first);
-  int16_t registers[1] = {0};
-  uint8_t data[1] = {0};
-  int16_t size = 1;
-  EXPECT_EQ(ReadDevice(first, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "ReadDevice: Device not open");
-}
-
 TEST_F(ExportsTest, NoExceptionCrossesAnExport) {
   DeviceHandle handle = OpenBoard();
   throwing = true;  // its endpoints and its Close
@@ -137,15 +117,30 @@ TEST_F(ExportsTest, NoExceptionCrossesAnExport) {
   EXPECT_EQ(LastError(), "OpenDevice: Internal error");
 }
 
-TEST_F(ExportsTest, SixteenDevicesAtMost) {
-  uint16_t vidPid[2] = {0, 0};
-  DeviceHandle handle = -1;
-  for (int i = 0; i < 16; ++i) {
-    ASSERT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 1) << i;
+TEST_F(ExportsTest, SixteenOpenDevicesAtMostAndHandlesAreNeverReused) {
+  for (DeviceHandle handle : {-1, 0, 1, 12345}) {
+    EXPECT_EQ(CloseDevice(handle), 0);
+    EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
   }
+  std::vector<DeviceHandle> handles = {0};
+  for (int i = 0; i < 16; ++i) {
+    handles.push_back(OpenBoard());
+    ASSERT_GT(handles.back(), handles[handles.size() - 2]) << i;
+  }
+  uint16_t vidPid[2] = {0, 0};
+  DeviceHandle handle = 0;
   EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 0);
   EXPECT_EQ(LastError(), "OpenDevice: Too many devices open");
   EXPECT_EQ(handle, -1);
+  EXPECT_EQ(CloseDevice(handles[1]), 1) << LastError();
+  EXPECT_EQ(CloseDevice(handles[1]), 0);
+  EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
+  EXPECT_GT(OpenBoard(), handles.back());
+  int16_t registers[1] = {0};
+  uint8_t data[1] = {0};
+  int16_t size = 1;
+  EXPECT_EQ(ReadDevice(handles[1], 0, BUS_I2C, 0x48, registers, data, &size), 0);
+  EXPECT_EQ(LastError(), "ReadDevice: Device not open");
 }
 
 // 256 bytes: a shorter message keeps the tail of a longer one behind its

@@ -62,40 +62,28 @@ Options Parse(std::vector<const char*> arguments, const std::string& refusal = "
   return options;
 }
 
+// What the program's runs on the emulated board do not show already.
 TEST(ParseCommandLine, TakesCommandsBusesRegistersAndOptionsAnywhere) {
-  Options options = Parse({"read", "i2c", "0x48", "0", "10-12", "400"});
-  EXPECT_EQ(options.action, Action::kRead);
-  EXPECT_EQ(options.busType, 2);
-  EXPECT_EQ(options.deviceAddress, 0x48);
-  EXPECT_EQ(options.registers, (std::vector<uint16_t>{0, 0x10, 0x11, 0x12, 0x400}));
-  EXPECT_EQ(options.link, Link::kUsb);
-  EXPECT_FALSE(options.json);
-
-  options = Parse({"--json", "write", "--width", "16", "spi", "c8", "3=beef", "--smbus",
-                   "/dev/i2c-4", "--port", "2", "--emulated"});
+  Options options = Parse({"--json", "write", "--width", "16", "spi", "c8", "3=beef", "--smbus",
+                           "/dev/i2c-4", "--port", "2", "--emulated"});
   EXPECT_EQ(options.action, Action::kWrite);
   EXPECT_EQ(options.busType, 7);
-  EXPECT_EQ(options.width, 16);
+  EXPECT_EQ(options.registers, (std::vector<uint16_t>{3}));
   EXPECT_EQ(options.values, (std::vector<uint16_t>{0xBEEF}));
-  EXPECT_EQ(options.link, Link::kSmbus);
   EXPECT_EQ(options.smbusDevice, "/dev/i2c-4");
   EXPECT_EQ(options.port, 2);
   EXPECT_TRUE(options.emulated);
-  EXPECT_TRUE(options.json);
 
-  options = Parse({"--vid", "0400", "--pid", "0x1100", "--firmware", "/x/d.bix", "--force-firmware",
-                   "--driver", "other", "open"});
-  EXPECT_EQ(options.vendorId, 0x0400);
+  options = Parse({"--pid", "0x1100", "--force-firmware", "--driver", "other", "open"});
   EXPECT_EQ(options.productId, 0x1100);
-  EXPECT_EQ(options.firmwarePath, "/x/d.bix");
   EXPECT_TRUE(options.forceFirmware);
   EXPECT_EQ(options.usbDriverName, "other");
-  EXPECT_EQ(options.action, Action::kOpen);
 
+  EXPECT_EQ(Parse({"read", "i2c", "0x48", "0", "10-12"}).registers,
+            (std::vector<uint16_t>{0, 0x10, 0x11, 0x12}));
   EXPECT_EQ(Parse({"dump", "SingleWire", "3"}).busType, 4);
   EXPECT_EQ(Parse({"read", "ff", "0", "0"}).busName, "qx3test");
   EXPECT_EQ(Parse({"read", "0x9", "0", "0"}).busName, "0x09");
-  EXPECT_EQ(Parse({"read", "stream", "30", "100"}).streamCount, 100);
   EXPECT_EQ(Parse({"read", "board", "0", "ffff"}).registers, (std::vector<uint16_t>{0xFFFF}));
   EXPECT_EQ(Parse({"scan"}).action, Action::kList);
   options = Parse({"write", "--verify", "i2c", "48", "1=2", "--force", "--board", "1-2.3"});

@@ -1,6 +1,6 @@
 // The USB device layer over a scripted board: descriptors, the endpoint list,
-// strings, the direct and buffered transfer forms, time-outs,
-// and the firmware download.
+// strings, the direct and buffered transfer forms, time-outs, the firmware
+// download, and the packet trace of every request (DRAVIK_TRACE).
 #include "usb/usb_device.hpp"
 
 #include <gmock/gmock.h>
@@ -8,8 +8,13 @@
 
 #include <vector>
 
+#include <unistd.h>
+
+#include <fstream>
+
 #include "fake_board.hpp"
 #include "last_error.hpp"
+#include "packet_trace.hpp"
 #include "usb/usb_configuration.hpp"
 #include "usb/usb_endpoint.hpp"
 
@@ -60,6 +65,24 @@ class UsbDeviceTest : public ::testing::Test {
     board.strings = {{1, u"Maker"}, {2, u"Board \u00e9\u4e00"}};
     board.alternateSetting = 1;
     driverClass.boards = {&board};
+    close(mkstemp(tracePath));
+    SetTraceFileForTesting(tracePath);
+  }
+  ~UsbDeviceTest() override {
+    SetTraceFileForTesting(nullptr);
+    unlink(tracePath);
+  }
+
+  // The trace lines written since the last call, without their time stamps.
+  std::vector<std::string> NewTraceLines() {
+    std::ifstream file(tracePath);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+      lines.push_back(line.substr(27));
+    }
+    std::vector<std::string> fresh(lines.begin() + static_cast<long>(traceLinesSeen), lines.end());
+    traceLinesSeen = lines.size();
+    return fresh;
   }
 
   UsbEndpoint* Entry(int index) { return static_cast<UsbEndpoint*>(device.EndpointAt(index)); }
@@ -75,6 +98,8 @@ class UsbDeviceTest : public ::testing::Test {
     return found;
   }
 
+  char tracePath[32] = "/tmp/dravik-trace-XXXXXX";
+  std::size_t traceLinesSeen = 0;
   FakeBoard board;
   FakeDriverClass driverClass;
   UsbDevice device{&driverClass};
@@ -99,6 +124,14 @@ TEST_F(UsbDeviceTest, ReadsTheDeviceDescriptorWithAStandardRequestOfFiveSeconds)
   EXPECT_EQ(std::vector<int>({d.bcdUSB, d.idVendor, d.idProduct, d.bMaxPacketSize0, d.iManufacturer,
                               d.iProduct, d.bNumConfigurations}),
             std::vector<int>({0x0200, 0x0400, 0x3120, 64, 1, 2, 1}));
+  // Traced as the setup packet and the bytes that came back, as every request is.
+  const std::vector<std::string> lines = NewTraceLines();
+  EXPECT_EQ(lines.size(), board.requests.size());
+  EXPECT_THAT(
+      std::vector<std::string>(lines.begin(), lines.begin() + 2),
+      ElementsAre("usb ep=0x00 setup=80.06.0100.0000.0012 in 18/18 [12 01 00 02 ff ff ff 40 00 "
+                  "04 20 31 01 00 01 02 00 01] ok",
+                  "usb ep=0x00 setup=80.06.0300.0000.0002 in 2/2 [04 03] ok"));
 }
 
 TEST_F(UsbDeviceTest, BuildsTheEndpointListFromTheReportedAlternateSettingInDescriptorOrder) {
@@ -211,6 +244,7 @@ TEST_F(UsbDeviceTest, OpensOnlyABoardThatAnswersAndResetsItsPortOnlyWhileOpen) {
 TEST_F(UsbDeviceTest, DirectFormSendsAZeroedHeaderWithTheEndpointAndTheCallersBuffer) {
   ASSERT_TRUE(device.Open(0));
   board.requests.clear();
+  NewTraceLines();
   uint8_t packet[7] = {0, 2, 4, 0x48, 0, 1, 3};
   int32_t length = 7;
   ASSERT_TRUE(device.EndpointAt(1)->XferData(packet, length));
@@ -231,6 +265,8 @@ TEST_F(UsbDeviceTest, DirectFormSendsAZeroedHeaderWithTheEndpointAndTheCallersBu
   EXPECT_THAT(std::vector<uint8_t>(reply, reply + 3), ElementsAre(0x11, 0x22, 0x33));
   EXPECT_EQ(board.requests.back().in[13], 0x86);
   EXPECT_EQ(board.requests.back().outLength, 58u);
+  EXPECT_THAT(NewTraceLines(), ElementsAre("usb ep=0x02 out 7/7 [00 02 04 48 00 01 03] ok",
+                                           "usb ep=0x86 in 3/58 [11 22 33] ok"));
 }
 
 TEST_F(UsbDeviceTest, ADriverOlderThan1_5_5PutsEveryEndpointInTheBufferedForm) {
@@ -270,6 +306,7 @@ TEST_F(UsbDeviceTest, ADriverOlderThan1_5_5PutsEveryEndpointInTheBufferedForm) {
 TEST_F(UsbDeviceTest, ATimeOutAbortsTheEndpointAndTheNextTransferWorks) {
   ASSERT_TRUE(device.Open(0));
   board.requests.clear();
+  NewTraceLines();
   board.script.push_back(ScriptedAnswer{IoResult::kTimeout, {}, -1, 0});
   uint8_t reply[58] = {};
   int32_t length = 58;
@@ -282,6 +319,9 @@ TEST_F(UsbDeviceTest, ATimeOutAbortsTheEndpointAndTheNextTransferWorks) {
   uint8_t packet[3] = {0, 2, 0};
   length = 3;
   EXPECT_TRUE(device.EndpointAt(1)->XferData(packet, length));
+  EXPECT_THAT(NewTraceLines(),
+              ElementsAre("usb ep=0x86 in 0/58 [] timeout", "usb code=0x220044 out 1/1 [86] ok",
+                          "usb ep=0x02 out 3/3 [00 02 00] ok"));
   // On endpoint 0 as well.
   board.requests.clear();
   board.script.push_back(ScriptedAnswer{IoResult::kTimeout, {}, -1, 0});
@@ -298,10 +338,14 @@ TEST_F(UsbDeviceTest, FailsOnAFailedRequestAStatusWordALongAnswerOrAnOversizedBl
   board.script.push_back(ScriptedAnswer{IoResult::kFailed, {}, -1, 0});
   EXPECT_FALSE(device.EndpointAt(1)->XferData(buffer, length));
   EXPECT_EQ(length, 0);
+  NewTraceLines();
   board.script.push_back(ScriptedAnswer{IoResult::kDone, {}, -1, 0xC0000004});
   length = 8;
   EXPECT_FALSE(device.EndpointAt(1)->XferData(buffer, length));
   EXPECT_EQ(Entry(1)->Status(), 0xC0000004u);
+  EXPECT_THAT(
+      NewTraceLines(),
+      ElementsAre("usb ep=0x02 out 8/8 [00 00 00 00 00 00 00 00] status=c0000004,00000000"));
   board.script.push_back(ScriptedAnswer{IoResult::kDone, std::vector<uint8_t>(4, 1), -1, 0});
   length = 2;
   EXPECT_FALSE(device.EndpointAt(8)->XferData(buffer, length));

@@ -10,20 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "fake_board.hpp"
 #include "smbus/traced_driver.hpp"
-#include "usb/usb_device.hpp"
 
 namespace dravik {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::MatchesRegex;
-using usb::testing::ConfigBuilder;
-using usb::testing::DeviceDescriptorBytes;
-using usb::testing::FakeBoard;
-using usb::testing::FakeDriverClass;
-using usb::testing::ScriptedAnswer;
 
 std::string Format(const TraceRecord& record) {
   setenv("TZ", "UTC", 1);
@@ -104,56 +97,6 @@ class PacketTraceFileTest : public ::testing::Test {
 
   std::string path_;
 };
-
-TEST_F(PacketTraceFileTest, TracesEveryRequestOfABoardOpenedWhileTheTraceIsOnInItsForm) {
-  FakeBoard board;
-  board.deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x0400, 0x1120, 0, 0, 1);
-  board.configurations = {
-      ConfigBuilder(1).Interface(0, 0, 2).Endpoint(0x02, 2, 64).Endpoint(0x86, 2, 64).Finish()};
-  FakeDriverClass driverClass;
-  driverClass.boards = {&board};
-  usb::UsbDevice device(&driverClass);
-  ASSERT_TRUE(device.Open(0));
-  std::vector<std::string> lines = Lines();
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.size(), board.requests.size());
-  EXPECT_EQ(lines[0],
-            "usb ep=0x00 setup=80.06.0100.0000.0012 in 18/18 "
-            "[12 01 10 01 ff ff ff 40 00 04 20 11 01 00 00 00 00 01] ok");
-  EXPECT_EQ(lines[1], "usb code=0x220010 in 1/1 [05] ok");
-
-  const size_t before = lines.size();
-  uint8_t packet[4] = {0, 2, 1, 0x48};
-  int32_t length = 4;
-  ASSERT_TRUE(device.EndpointAt(1)->XferData(packet, length));
-  board.script.push_back(ScriptedAnswer{usb::IoResult::kTimeout, {}, -1, 0});
-  uint8_t reply[2] = {};
-  length = 2;
-  EXPECT_FALSE(device.EndpointAt(2)->XferData(reply, length));
-  board.script.push_back(ScriptedAnswer{usb::IoResult::kDone, {0x19, 0x80}, -1, 0});
-  length = 2;
-  ASSERT_TRUE(device.EndpointAt(2)->XferData(reply, length));
-  lines = Lines();
-  ASSERT_EQ(lines.size(), before + 4);
-  EXPECT_THAT(std::vector<std::string>(lines.begin() + before, lines.end()),
-              ElementsAre("usb ep=0x02 out 4/4 [00 02 01 48] ok", "usb ep=0x86 in 0/2 [] timeout",
-                          "usb code=0x220044 out 1/1 [86] ok", "usb ep=0x86 in 2/2 [19 80] ok"));
-
-  // An old driver: the buffered form, with its data and status words.
-  board.driverVersion = 0;
-  ASSERT_TRUE(device.Open(0));
-  const size_t reopened = Lines().size();
-  length = 3;
-  board.script.push_back(ScriptedAnswer{usb::IoResult::kDone, {}, -1, 0xC0000004});
-  EXPECT_FALSE(device.EndpointAt(1)->XferData(packet, length));
-  board.script.push_back(ScriptedAnswer{usb::IoResult::kDone, {0x42}, -1, 0});
-  length = 3;
-  ASSERT_TRUE(device.EndpointAt(2)->XferData(packet, length));
-  lines = Lines();
-  EXPECT_THAT(std::vector<std::string>(lines.begin() + reopened, lines.end()),
-              ElementsAre("usb ep=0x02 out 3/3 [00 02 01] status=c0000004,00000000",
-                          "usb ep=0x86 in 1/3 [42] ok"));
-}
 
 class BlockDriver : public smbus::Driver {
  public:
