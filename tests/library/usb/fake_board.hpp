@@ -302,7 +302,6 @@ class FakeDriverClass : public DriverClass {
  public:
   std::vector<FakeBoard*> boards;
   int opens = 0;
-  bool emulated = false;
   int pollsBeforeBack = 0;  // counts with one board too many once an image started
   int Count() override {
     const bool booting =
@@ -321,7 +320,6 @@ class FakeDriverClass : public DriverClass {
     }
     return std::make_unique<FakeBoardDriver>(boards[index]);
   }
-  bool Emulated() const override { return emulated; }
 };
 
 }  // namespace dravik::usb::testing
