@@ -22,15 +22,11 @@ int RunSmbusChecks(const SmbusTarget& target);
 // wait its 10 s and fail with the lock message (the guest script checks the
 // kernel's SMBus trace for anything sent meanwhile).
 int RunSmbusLockedChecks(const SmbusTarget& target, bool write);
-// Run after the lock holder was killed: the lock is free again at once.
-int RunSmbusLockFreedChecks(const SmbusTarget& target);
 
 // ---- USB: the board gadget through libusb and the kernel's USB host stack.
 // OpenDevice on the bare board: download, re-enumeration, reopening
 // (control: the gadget's control socket).
 int RunUsbOpenChecks(const std::string& firmware, const std::string& control);
-// A chip nobody answers for, the stream bus.
-int RunUsbTransferChecks();
 // The gadget holds back one response: the read times out with the library's
 // message; the board then answers late, and the next transfer still gets its
 // own data.
@@ -40,9 +36,9 @@ int RunUsbTimeoutChecks(const std::string& control);
 // per call: run once over the kernel's USB stack against the board gadget
 // and once against the in-process emulated board (DRAVIK_EMULATOR=1), the two
 // transcripts must read the same. Part "a" covers the transfer kinds and the
-// short and long response faults; part "b" the board dropping off the bus.
-// Only what the calls themselves set is compared: no live temperatures, no
-// stream (the gadget's bench has streamed before).
+// short and long response faults, a chip nobody answers for and the stream
+// (read here first); part "b" the board dropping off the bus. Only what the
+// calls themselves set is compared: no live temperatures.
 struct TranscriptSetup {
   std::string firmware;
   std::string control;  // the gadget's control socket; empty in-process

@@ -17,9 +17,7 @@ constexpr const char* kUsage =
     "  smbus DRIVER NODE CHIP ABSENT      transfers, messages, limits\n"
     "  smbus-locked read|write DRIVER CHIP\n"
     "                                     while another process holds the lock\n"
-    "  smbus-lock-freed DRIVER NODE CHIP  after the holder died\n"
     "  usb-open FIRMWARE CONTROL          download, re-enumeration, reopening\n"
-    "  usb-transfers                      an absent chip, the stream\n"
     "  usb-timeout CONTROL                a held-back response\n"
     "  usb-transcript FIRMWARE CONTROL|in-process a|b\n"
     "                                     every result of a fixed call sequence\n"
@@ -62,14 +60,8 @@ int main(int argc, char** argv) {
   if (command == "smbus-locked" && argc == 5 && (op == "read" || op == "write")) {
     return RunSmbusLockedChecks(SmbusTarget{argv[3], "", Address(argv[4]), 0}, op == "write");
   }
-  if (command == "smbus-lock-freed" && argc == 5) {
-    return RunSmbusLockFreedChecks(SmbusTarget{argv[2], argv[3], Address(argv[4]), 0});
-  }
   if (command == "usb-open" && argc == 4) {
     return RunUsbOpenChecks(argv[2], argv[3]);
-  }
-  if (command == "usb-transfers" && argc == 2) {
-    return RunUsbTransferChecks();
   }
   if (command == "usb-timeout" && argc == 3) {
     return RunUsbTimeoutChecks(argv[2]);
