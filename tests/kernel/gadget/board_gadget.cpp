@@ -26,6 +26,8 @@ constexpr auto kReenumerationDelay = std::chrono::milliseconds(20);
 // How often a board that is off the bus is looked for again.
 constexpr auto kSearchInterval = std::chrono::milliseconds(300);
 constexpr size_t kEventsPerRead = 4;
+// Every command and every response fits one high-speed bulk packet.
+constexpr size_t kBulkPacket = 512;
 
 const char* OutcomeName(UsbOutcome outcome) {
   static const char* const kNames[] = {"done", "stall", "pending", "gone", "overflow"};
@@ -34,18 +36,6 @@ const char* OutcomeName(UsbOutcome outcome) {
 
 uint16_t Word(const std::vector<uint8_t>& bytes, size_t offset) {
   return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-// The ASCII text of a string descriptor (UTF-16LE, one byte per character here).
-std::optional<std::string> StringText(const std::optional<std::vector<uint8_t>>& descriptor) {
-  if (!descriptor || descriptor->size() < 2) {
-    return std::nullopt;
-  }
-  std::string text;
-  for (size_t i = 2; i + 1 < descriptor->size(); i += 2) {
-    text += static_cast<char>((*descriptor)[i]);
-  }
-  return text;
 }
 
 // ep0 I/O in the direction opposite to the request stalls it.
@@ -61,26 +51,20 @@ void Stall(int ep0, bool requestIsIn) {
 }  // namespace
 
 BoardGadget::BoardGadget(emulator::Board& board, std::string udc)
-    : board_(board),
-      udc_(std::move(udc)),
-      coreGadget_("dravik-core", "dravik_core"),
-      firmwareGadget_("dravik-firmware", "dravik_firmware"),
-      coreFfs_("dravik_core", "/dev/ffs-dravik-core"),
-      firmwareFfs_("dravik_firmware", "/dev/ffs-dravik-firmware") {}
+    : board_(board), udc_(std::move(udc)) {}
 
 bool BoardGadget::Start(std::string* error) {
   const emulator::BoardClass boardClass = board_.Class();
-  if (!coreGadget_.Create(error) || !firmwareGadget_.Create(error) ||
-      !coreFfs_.Start(emulator::BuildConfigurationDescriptor(boardClass, false), error) ||
-      !firmwareFfs_.Start(emulator::BuildConfigurationDescriptor(boardClass, true), error)) {
+  if (!core_.Create(emulator::BuildConfigurationDescriptor(boardClass, false), error) ||
+      !firmware_.Create(emulator::BuildConfigurationDescriptor(boardClass, true), error)) {
     return false;
   }
-  if (firmwareFfs_.Endpoint(kCommandEndpoint) < 0 || firmwareFfs_.Endpoint(kResponseEndpoint) < 0) {
+  if (firmware_.Endpoint(kCommandEndpoint) < 0 || firmware_.Endpoint(kResponseEndpoint) < 0) {
     *error = "the firmware's descriptors lack the command or response endpoint";
     return false;
   }
-  std::thread([this] { ServeEp0(coreFfs_, "core"); }).detach();
-  std::thread([this] { ServeEp0(firmwareFfs_, "firmware"); }).detach();
+  std::thread([this] { ServeEp0(core_, "core"); }).detach();
+  std::thread([this] { ServeEp0(firmware_, "firmware"); }).detach();
   std::thread([this] { ServeCommands(); }).detach();
   std::thread([this] { ServeResponses(); }).detach();
   std::thread([this] { Present(); }).detach();
@@ -90,8 +74,8 @@ bool BoardGadget::Start(std::string* error) {
 void BoardGadget::Shutdown() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::string error;
-  coreGadget_.Unbind(&error);
-  firmwareGadget_.Unbind(&error);
+  core_.Unbind(&error);
+  firmware_.Unbind(&error);
 }
 
 void BoardGadget::BoardMayHaveChanged() {
@@ -104,8 +88,8 @@ void BoardGadget::BoardMayHaveChanged() {
 
 // ---- ep0: the requests the kernel forwards (everything but the standard ones)
 
-void BoardGadget::ServeEp0(FfsInstance& ffs, const char* face) {
-  const int ep0 = ffs.Ep0();
+void BoardGadget::ServeEp0(GadgetFace& gadget, const char* face) {
+  const int ep0 = gadget.Ep0();
   usb_functionfs_event events[kEventsPerRead];
   for (;;) {
     const ssize_t n = ::read(ep0, events, sizeof events);
@@ -117,15 +101,10 @@ void BoardGadget::ServeEp0(FfsInstance& ffs, const char* face) {
       continue;
     }
     for (size_t i = 0; i < static_cast<size_t>(n) / sizeof events[0]; ++i) {
-      static const char* const kNames[] = {"bind",  "unbind",  "enable", "disable",
-                                           "setup", "suspend", "resume"};
-      const uint8_t type = events[i].type;
-      if (type != FUNCTIONFS_SETUP) {
-        Log("%s: %s", face, type < 7 ? kNames[type] : "event?");
-        continue;
+      if (events[i].type == FUNCTIONFS_SETUP) {
+        HandleSetup(ep0, reinterpret_cast<const uint8_t*>(&events[i].u.setup), face);
+        BoardMayHaveChanged();
       }
-      HandleSetup(ep0, reinterpret_cast<const uint8_t*>(&events[i].u.setup), face);
-      BoardMayHaveChanged();
     }
   }
 }
@@ -175,9 +154,8 @@ void BoardGadget::HandleSetup(int ep0, const uint8_t* request, const char* face)
 // ---- bulk: commands in on 0x01, responses out on 0x81
 
 void BoardGadget::ServeCommands() {
-  const int fd = firmwareFfs_.Endpoint(kCommandEndpoint);
-  // One read per packet: every command fits one high-speed packet.
-  std::vector<uint8_t> packet(firmwareFfs_.MaxPacket(kCommandEndpoint));
+  const int fd = firmware_.Endpoint(kCommandEndpoint);
+  std::vector<uint8_t> packet(kBulkPacket);
   for (;;) {
     const ssize_t n = ::read(fd, packet.data(), packet.size());
     if (n < 0) {
@@ -202,7 +180,6 @@ void BoardGadget::ServeCommands() {
       // Both response slots are full: wait until the host takes one.
       wake_.wait(lock);
     }
-    ++commandsTaken_;
     lock.unlock();
     if (outcome == UsbOutcome::kGone) {
       Log("command endpoint: the board dropped off the bus");
@@ -215,8 +192,8 @@ void BoardGadget::ServeCommands() {
 }
 
 void BoardGadget::ServeResponses() {
-  const int fd = firmwareFfs_.Endpoint(kResponseEndpoint);
-  std::vector<uint8_t> response(firmwareFfs_.MaxPacket(kResponseEndpoint));
+  const int fd = firmware_.Endpoint(kResponseEndpoint);
+  std::vector<uint8_t> response(kBulkPacket);
   for (;;) {
     size_t moved = 0;
     UsbOutcome outcome;
@@ -243,9 +220,6 @@ void BoardGadget::ServeResponses() {
     // response of a chip that did not acknowledge.
     if (::write(fd, response.data(), moved) < 0) {
       Log("response endpoint: write of %zu bytes: %s", moved, std::strerror(errno));
-    } else {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++responsesSent_;
     }
   }
 }
@@ -270,7 +244,7 @@ void BoardGadget::Present() {
 void BoardGadget::PresentCurrentState() {
   std::unique_lock<std::mutex> lock(mutex_);
   std::string error;
-  if (!coreGadget_.Unbind(&error) || !firmwareGadget_.Unbind(&error)) {
+  if (!core_.Unbind(&error) || !firmware_.Unbind(&error)) {
     Log("unbind: %s", error.c_str());
   }
   if (!board_.Connected()) {
@@ -293,18 +267,18 @@ void BoardGadget::PresentCurrentState() {
   identity.vendorId = Word(device, 8);
   identity.productId = Word(device, 10);
   identity.bcdDevice = Word(device, 12);
+  // The kernel numbers the strings itself, as the board model does.
   if (device[14] != 0) {
-    identity.manufacturer = StringText(board_.StringDescriptor(device[14]));
+    identity.manufacturer = emulator::kManufacturerText;
   }
   if (device[15] != 0) {
-    identity.product = StringText(board_.StringDescriptor(device[15]));
+    identity.product = emulator::kProductText;
   }
-  ConfigfsGadget& face = board_.FirmwareRunning() ? firmwareGadget_ : coreGadget_;
+  GadgetFace& face = board_.FirmwareRunning() ? firmware_ : core_;
   if (!face.SetIdentity(identity, &error) || !face.Bind(udc_, &error)) {
     Log("presenting the board: %s", error.c_str());
     return;
   }
-  ++reenumerations_;
   Log("on the bus as %04x:%04x bcdDevice %04x, %s (strings %u/%u), generation %u",
       identity.vendorId, identity.productId, identity.bcdDevice,
       board_.FirmwareRunning() ? "firmware running" : "bare core", device[14], device[15],
@@ -332,15 +306,11 @@ std::string BoardGadget::Command(const std::string& line) {
     return wasHeld ? "ok" : "error no response is held";
   }
   if (line == "status") {
-    const emulator::BoardIdentity id = board_.PresentedIdentity();
-    char text[320];
+    char text[160];
     std::snprintf(text, sizeof text,
-                  "ok connected=%d firmware=%d cpu_reset=%d generation=%u boots=%u "
-                  "download_requests=%u vid=%04x pid=%04x presented=%u commands=%u "
-                  "responses=%u held=%d",
+                  "ok connected=%d firmware=%d cpu_reset=%d boots=%u download_requests=%u held=%d",
                   board_.Connected(), board_.FirmwareRunning(), board_.CpuHeldInReset(),
-                  board_.Generation(), board_.Boots(), board_.DownloadRequests(), id.vendorId,
-                  id.productId, reenumerations_, commandsTaken_, responsesSent_, responseHeld_);
+                  board_.Boots(), board_.DownloadRequests(), responseHeld_);
     return text;
   }
   return "error unknown command";

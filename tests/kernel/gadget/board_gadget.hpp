@@ -13,9 +13,8 @@
 #include <mutex>
 #include <string>
 
-#include "configfs_gadget.hpp"
 #include "emulator/board.hpp"
-#include "ffs_instance.hpp"
+#include "gadget_face.hpp"
 
 namespace kestrova::kerneltest {
 
@@ -34,7 +33,7 @@ class BoardGadget {
   std::string Command(const std::string& line);
 
  private:
-  void ServeEp0(FfsInstance& ffs, const char* face);
+  void ServeEp0(GadgetFace& face, const char* name);
   void HandleSetup(int ep0, const uint8_t* request, const char* face);
   void ServeCommands();
   void ServeResponses();
@@ -44,10 +43,8 @@ class BoardGadget {
 
   emulator::Board& board_;
   const std::string udc_;
-  ConfigfsGadget coreGadget_;
-  ConfigfsGadget firmwareGadget_;
-  FfsInstance coreFfs_;
-  FfsInstance firmwareFfs_;
+  GadgetFace core_{"dravik-core"};
+  GadgetFace firmware_{"dravik-firmware"};
 
   // Every call into the board and every fault armed goes through this lock.
   std::mutex mutex_;
@@ -57,9 +54,6 @@ class BoardGadget {
   // A response the board held back (the time-out fault): it stays unsent
   // until the host's next command shows the host gave up waiting for it.
   bool responseHeld_ = false;
-  uint32_t responsesSent_ = 0;
-  uint32_t commandsTaken_ = 0;
-  uint32_t reenumerations_ = 0;
 };
 
 }  // namespace kestrova::kerneltest

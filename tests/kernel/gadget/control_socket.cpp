@@ -13,39 +13,29 @@ namespace {
 
 constexpr size_t kMaxLine = 512;
 
-bool Address(const std::string& path, sockaddr_un* address) {
+// A packet socket at path: one message is one line, whole, with no framing.
+int Socket(const std::string& path, sockaddr_un* address) {
   std::memset(address, 0, sizeof *address);
   address->sun_family = AF_UNIX;
   if (path.size() >= sizeof address->sun_path) {
-    return false;
+    errno = ENAMETOOLONG;
+    return -1;
   }
   std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-  return true;
+  return ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
 }
 
-std::string ReadLine(int fd) {
-  std::string line;
-  char c = 0;
-  while (line.size() < kMaxLine && ::read(fd, &c, 1) == 1 && c != '\n') {
-    line += c;
-  }
-  return line;
-}
-
-void WriteLine(int fd, const std::string& text) {
-  const std::string line = text + "\n";
-  [[maybe_unused]] ssize_t r = ::write(fd, line.data(), line.size());
+std::string Receive(int fd) {
+  char line[kMaxLine];
+  const ssize_t n = ::recv(fd, line, sizeof line, 0);
+  return std::string(line, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
 }  // namespace
 
 bool ServeControlSocket(const std::string& path, CommandHandler handler, std::string* error) {
   sockaddr_un address;
-  if (!Address(path, &address)) {
-    *error = "control socket path too long: " + path;
-    return false;
-  }
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = Socket(path, &address);
   ::unlink(path.c_str());
   if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(fd, 4) != 0) {
@@ -55,11 +45,11 @@ bool ServeControlSocket(const std::string& path, CommandHandler handler, std::st
   std::thread([fd, handler = std::move(handler)] {
     for (;;) {
       const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client < 0) {
-        continue;
+      if (client >= 0) {
+        const std::string reply = handler(Receive(client));
+        ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+        ::close(client);
       }
-      WriteLine(client, handler(ReadLine(client)));
-      ::close(client);
     }
   }).detach();
   return true;
@@ -67,19 +57,16 @@ bool ServeControlSocket(const std::string& path, CommandHandler handler, std::st
 
 std::string SendControlCommand(const std::string& path, const std::string& line) {
   sockaddr_un address;
-  if (!Address(path, &address)) {
-    return "error control socket path too long";
-  }
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  const int fd = Socket(path, &address);
+  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) < 0) {
     const std::string reason = std::strerror(errno);
     if (fd >= 0) {
       ::close(fd);
     }
     return "error cannot reach the gadget at " + path + ": " + reason;
   }
-  WriteLine(fd, line);
-  const std::string reply = ReadLine(fd);
+  const std::string reply = Receive(fd);
   ::close(fd);
   return reply;
 }

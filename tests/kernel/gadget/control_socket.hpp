@@ -1,4 +1,4 @@
-// The gadget's control channel: a Unix stream socket taking one text line
+// The gadget's control channel: a Unix packet socket taking one text line
 // per connection and answering one line (see BoardGadget::Command).
 #pragma once
 
