@@ -6,16 +6,13 @@
 // work. (Faults on the way to the board are the library's own tests.)
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "../app/markup/temp_folder.hpp"
 #include "dravik/dravik.h"
 #include "drivers.hpp"
 #include "emulator/emulator.hpp"
@@ -43,11 +40,6 @@ constexpr int kCount = 150;
 constexpr const char* kNotReturned = "ReadDevice: Wrong number of bytes returned";
 constexpr const char* kNotSent = "WriteDevice: Wrong number of bytes sent";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string LastError() {
   char text[DRAVIK_ERROR_TEXT_SIZE];
   LastErrorDevice(text);
@@ -57,18 +49,13 @@ std::string LastError() {
 class FaultSuiteTest : public ::testing::TestWithParam<BoardClass> {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kestrova-faults-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    folder_ = pattern;
     // The largest image: several download requests on either board class.
     imageBytes_.resize(8192);
     for (std::size_t i = 0; i < imageBytes_.size(); ++i) {
       imageBytes_[i] = static_cast<char>(i * 31 + 7);
     }
-    firmware_ = folder_ + "/board.bix";
-    std::ofstream(firmware_, std::ios::binary) << imageBytes_;
-    std::ofstream(folder_ + "/board.bi2", std::ios::binary) << imageBytes_;
-    trace_ = folder_ + "/trace.log";
+    testing::WriteBytes(firmware_, imageBytes_);
+    testing::WriteBytes(folder_ / "board.bi2", imageBytes_);
 
     dravik::ResetLastErrorForTesting();
     dravik::CloseAllOpenLinksForTesting();
@@ -92,12 +79,10 @@ class FaultSuiteTest : public ::testing::TestWithParam<BoardClass> {
     dravik::SetTraceFileForTesting(nullptr);
     // No file was damaged: the firmware image is as written and the trace
     // holds only whole lines.
-    EXPECT_EQ(ReadFile(firmware_), imageBytes_);
-    const std::string trace = ReadFile(trace_);
+    EXPECT_EQ(testing::ReadBytes(firmware_), imageBytes_);
+    const std::string trace = testing::ReadBytes(trace_);
     EXPECT_FALSE(trace.empty());
     EXPECT_EQ(trace.back(), '\n');
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
 
   bool TryOpen(DeviceHandle* handle) {
@@ -140,10 +125,10 @@ class FaultSuiteTest : public ::testing::TestWithParam<BoardClass> {
   Board* board_ = nullptr;
   std::shared_ptr<RegisterChip> chip_ = std::make_shared<RegisterChip>("faults");
   DeviceHandle handle_ = -1;
-  std::string folder_;
-  std::string firmware_;
+  testing::TempFolder folder_;
+  std::string firmware_ = folder_ / "board.bix";
   std::string imageBytes_;
-  std::string trace_;
+  std::string trace_ = folder_ / "trace.log";
 };
 
 // A board that drops off the bus, or whose firmware download fails, is
