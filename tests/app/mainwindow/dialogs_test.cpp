@@ -43,20 +43,14 @@ TEST_F(Dialogs, MessageBoxShowsTheStyleButtonsAndAnswersInTheCoreCodes) {
   owner.setWindowTitle("Kestrova demo temperature sensor USB evaluation board");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.style);
-    QString title;
-    QString text;
-    QMessageBox::StandardButtons shown;
     OnNextModal<QMessageBox>([&](QMessageBox* box) {
-      title = box->windowTitle();
-      text = box->text();
-      shown = box->standardButtons();
+      EXPECT_EQ(box->windowTitle(), owner.windowTitle());
+      EXPECT_EQ(box->text(), "No Hardware Selected.\nLoad Register Data File?");
+      EXPECT_EQ(box->standardButtons(), c.buttons);
       box->button(c.press)->click();
     });
     EXPECT_EQ(ShowMessageBox(&owner, "No Hardware Selected.\r\nLoad Register Data File?", c.style),
               c.result);
-    EXPECT_EQ(title, owner.windowTitle());
-    EXPECT_EQ(text, "No Hardware Selected.\nLoad Register Data File?");
-    EXPECT_EQ(shown, c.buttons);
   }
 }
 
@@ -86,24 +80,16 @@ TEST_F(Dialogs, FileDialogHonoursTheFlagsAndKeepsTheNameOnCancel) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.flags);
     std::string name = "/tmp/kestrova-dialog-test/part.dat";
-    QFileDialog::FileMode mode{};
-    bool confirms = false;
-    QString title;
-    QStringList filters;
     OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
-      mode = dialog->fileMode();
-      confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-      title = dialog->windowTitle();
-      filters = dialog->nameFilters();
+      EXPECT_EQ(dialog->fileMode(), c.mode);
+      EXPECT_EQ(!dialog->testOption(QFileDialog::DontConfirmOverwrite), c.confirmsOverwrite);
+      EXPECT_EQ(dialog->windowTitle(), "Open Register Data File");
+      EXPECT_EQ(dialog->nameFilters(), QStringList({"Register Data files (*.dat)"}));
       dialog->reject();
     });
     EXPECT_FALSE(ShowFileDialog(nullptr, "Register Data files (*.dat)|*.dat",
                                 "Open Register Data File", name, c.flags, c.save));
     EXPECT_EQ(name, "/tmp/kestrova-dialog-test/part.dat");
-    EXPECT_EQ(mode, c.mode);
-    EXPECT_EQ(confirms, c.confirmsOverwrite);
-    EXPECT_EQ(title, "Open Register Data File");
-    EXPECT_EQ(filters, QStringList({"Register Data files (*.dat)"}));
   }
 }
 
