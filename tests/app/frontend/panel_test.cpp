@@ -31,15 +31,12 @@ class Panel : public ::testing::Test {
  protected:
   Panel() : session(store, library, frontEnd), model(session) {}
 
-  void Open(std::int16_t link, std::int16_t busType) {
-    session.connection.link = link;
-    session.connection.busType = busType;
-    session.OnPartOpened();
-  }
-  // Registers in the short form of support/part_text.hpp.
+  // Registers in the short form of support/part_text.hpp, opened without hardware.
   void LoadText(const std::string& registers, std::int16_t busType = kBusI2cNoHardware) {
     ASSERT_TRUE(store.LoadMarkupText(kestrova::testing::PartText(registers, "label=Test")));
-    Open(engine::kLinkNone, busType);
+    session.connection.link = engine::kLinkNone;
+    session.connection.busType = busType;
+    session.OnPartOpened();
   }
 
   // Group captions and, per group, its page captions.
@@ -72,58 +69,14 @@ std::string Register(int address, int fields, const std::string& attributes = ""
   return text + " ";
 }
 
-TEST_F(Panel, ShippedPartsPageAsTheirRegistersFit) {
-  using Groups = std::vector<std::vector<std::string>>;
-  const struct {
-    const char* part;
-    std::int16_t link;
-    Groups groups;  // caption, then page captions
-  } cases[] = {
-      // Pages end before a register that would make 17 rows; the board
-      // registers' group exists on the USB board only; "LED" is no hex caption.
-      {"demo",
-       engine::kLinkUsb,
-       {{"Sensor", "00-03", "04-0D", "0E-11"}, {"Trim bank", "00-03"}, {"Board", "B0-B1"}}},
-      {"demo", engine::kLinkNone, {{"Sensor", "00-03", "04-0D", "0E-11"}, {"Trim bank", "00-03"}}},
-      {"i2c-temperature-sensor-12bit", engine::kLinkNone, {{"", "00-03"}}},
-      // Caps (8 rows) and Config (10 rows) cannot share a page.
-      {"jc42-dimm-temperature-sensor", engine::kLinkNone, {{"", "00", "01-04", "05-08"}}},
-      {"remote-diode-temperature-sensor", engine::kLinkNone, {{"", "00-10", "05-FF"}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.part) + " link " + std::to_string(c.link));
-    ASSERT_TRUE(store.LoadMarkupFile(std::string(KESTROVA_DATA_DIR) + "/device/" + c.part));
-    Open(c.link, kBusI2cUsb);
-    ASSERT_TRUE(model.Load(c.part)) << model.Problem();
-    EXPECT_EQ(Captions(), c.groups);
-    EXPECT_EQ(model.Pages().GroupTabsVisible(), c.groups.size() > 1);
-    for (const PanelGroup& group : model.Pages().groups) {
-      for (const PanelPage& page : group.pages) {
-        EXPECT_LE(page.rows, kPanelRows);
-      }
-    }
-  }
-}
-
-TEST_F(Panel, FourteenPagesTakeTwoTabRowsAndShiftTheGrid) {
-  std::string registers;
-  for (int address = 0; address < 28; ++address) {
-    registers += Register(address, 8);
-  }
-  LoadText(registers);
-  ASSERT_TRUE(model.Load("gen"));
-  ASSERT_EQ(model.Pages().groups.size(), 1u);
-  const PanelGroup& group = model.Pages().groups[0];
-  ASSERT_EQ(group.pages.size(), 14u);
-  EXPECT_EQ(group.pages[0].caption, "00-01");
-  EXPECT_EQ(group.pages[13].caption, "1A-1B");
-  EXPECT_EQ(group.ExtraTabRows(), 1);
+TEST(PanelPages, FourteenPagesTakeTwoTabRowsAndShiftTheGrid) {
   constexpr int kTabHeight = 300;
-  EXPECT_EQ(model.Pages().GridShiftTwips(kTabHeight), kTabHeight + 20);
-  EXPECT_EQ(group.TabStripHeightTwips(kTabHeight), kTabHeight + kTabHeight + 20 + 50);
-
+  PanelPages pages{{PanelGroup{"", std::vector<PanelPage>(14)}}};
+  EXPECT_EQ(pages.groups[0].ExtraTabRows(), 1);
+  EXPECT_EQ(pages.GridShiftTwips(kTabHeight), kTabHeight + 20);
+  EXPECT_EQ(pages.groups[0].TabStripHeightTwips(kTabHeight), kTabHeight + kTabHeight + 20 + 50);
   // Thirteen pages still fit one row; one page lays out no strip at all.
-  PanelPages pages{{PanelGroup{"", std::vector<PanelPage>(13)}}};
+  pages.groups[0].pages.resize(13);
   EXPECT_EQ(pages.groups[0].ExtraTabRows(), 0);
   EXPECT_EQ(pages.GridShiftTwips(kTabHeight), 20);
   pages.groups[0].pages.resize(1);
@@ -140,6 +93,10 @@ TEST_F(Panel, GroupsCaptionsAndRefusals) {
       {"unnamed registers join the first group's name",
        Register(0, 1) + Register(1, 1, " grouptabname=A") + Register(2, 1),
        {{"A", "00-02"}},
+       ""},
+      {"a page ends before a register that would make 17 rows",
+       Register(0, 8) + Register(1, 8) + Register(2, 1),
+       {{"", "00-01", "02"}},
        ""},
       {"a group change ends the page; a repeated name starts another group",
        Register(0, 1, " grouptabname=A") + Register(1, 1, " grouptabname=B") +
@@ -169,6 +126,7 @@ TEST_F(Panel, GroupsCaptionsAndRefusals) {
     EXPECT_EQ(model.Load("part"), c.problem.empty());
     EXPECT_EQ(model.Problem(), c.problem);
     EXPECT_EQ(Captions(), c.groups);
+    EXPECT_EQ(model.Pages().GroupTabsVisible(), c.groups.size() > 1);
   }
 }
 
