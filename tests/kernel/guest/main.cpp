@@ -14,7 +14,7 @@ using namespace kestrova::kerneltest;
 
 constexpr const char* kUsage =
     "usage: dravik-kernel-check COMMAND ARGS\n"
-    "  smbus DRIVER NODE CHIP ABSENT      transfers, messages, limits\n"
+    "  smbus DRIVER NODE CHIP ABSENT      transfers, a 16-bit register, an absent chip\n"
     "  smbus-locked read|write DRIVER CHIP\n"
     "                                     while another process holds the lock\n"
     "  usb-open FIRMWARE CONTROL          download, re-enumeration, reopening\n"
