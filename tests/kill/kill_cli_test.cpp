@@ -20,24 +20,10 @@ namespace {
 
 class KillCliTest : public ProgramKillTest {
  protected:
-  // Starts kestrova-cli on the demo part and the emulated SMBus controller.
-  pid_t Start(const std::vector<std::string>& command) {
-    std::vector<std::string> args = {KESTROVA_BIN_DIR "/kestrova-cli",
-                                     "--home",
-                                     home_.path(),
-                                     "--device",
-                                     "demo",
-                                     "--emulated-board",
-                                     "--link",
-                                     "ich"};
-    args.insert(args.end(), command.begin(), command.end());
-    return Spawn(args);
-  }
-
-  // Runs a command to its end; how long it took (zero when it failed).
+  // Runs a command to its end; how long it took.
   std::chrono::microseconds Run(const std::vector<std::string>& command) {
     const auto start = std::chrono::steady_clock::now();
-    const int status = End(Start(command), 0);
+    const int status = End(Start("kestrova-cli", command), 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command.front();
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                  start);
@@ -102,9 +88,9 @@ TEST_F(KillCliTest, FilesStayWholeWhenTheToolIsKilledAtAnyMoment) {
     if (kind == 1) {
       std::filesystem::remove(partDef);
     }
-    const pid_t pid = Start(kind == 0   ? save
-                            : kind == 1 ? std::vector<std::string>{"read"}
-                                        : logging);
+    const pid_t pid = Start("kestrova-cli", kind == 0   ? save
+                                            : kind == 1 ? std::vector<std::string>{"read"}
+                                                        : logging);
     const std::chrono::microseconds span = kind == 0   ? saveSpan
                                            : kind == 1 ? readSpan
                                                        : std::chrono::seconds(1);

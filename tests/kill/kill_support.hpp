@@ -103,6 +103,15 @@ class ProgramKillTest : public ::testing::Test {
   void SetUp() override { ::setenv("DRAVIK_SMBUS_LOCK", (home_ / "smbus.lock").c_str(), 1); }
   void TearDown() override { ::unsetenv("DRAVIK_SMBUS_LOCK"); }
 
+  // Starts `program` on the demo part and the emulated SMBus controller.
+  pid_t Start(const std::string& program, const std::vector<std::string>& command = {}) {
+    const std::string path = KESTROVA_BIN_DIR "/" + program;
+    std::vector<std::string> args = {path,   "--home",           home_.path(), "--device",
+                                     "demo", "--emulated-board", "--link",     "ich"};
+    args.insert(args.end(), command.begin(), command.end());
+    return Spawn(args);
+  }
+
   TempFolder home_;
 };
 

@@ -19,8 +19,7 @@ TEST_F(KillWindowTest, AnOrderlyEndNamesTheDeviceAndAKillLeavesNone) {
   for (const int signal : {SIGTERM, SIGKILL}) {
     SCOPED_TRACE(signal);
     std::filesystem::remove(startup);
-    const pid_t pid = Spawn({KESTROVA_BIN_DIR "/kestrova", "--home", home_.path(), "--device",
-                             "demo", "--emulated-board", "--link", "ich"});
+    const pid_t pid = Start("kestrova");
     ASSERT_NE(pid, -1);
     ASSERT_TRUE(WaitFor(startup, kNoneStartup));  // loaded: "none" while it runs
     const int status = End(pid, signal);
