@@ -88,25 +88,26 @@ TEST(PartChipTest, TemperaturesFollowTheRangeTheConfigurationSelects) {
     part->chip->BindTemperature(temperature.reg, source, clock);
   }
   RegisterChip& chip = *part->chip;
-  const auto localAndRemote = [&chip] {
-    const int local = chip.ReadByte(0x00);
-    const int remote = chip.ReadByte(0x01) << 3 | chip.ReadByte(0x10) >> 5;
-    return std::pair<int, int>{local, remote};
-  };
-  // Normal range: two's complement degrees, the remote in eighths.
-  source->meanCelsius = 25.0;
-  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{0x19, 25 * 8}));
-  source->meanCelsius = -10.25;
-  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{0xF6, 2048 - 82}));
-  // The range bit (bit 2 of the configuration, written at 09): offset binary
-  // from -64 degrees.
-  chip.WriteByte(0x09, 0x04);
-  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{54, (64 - 10.25) * 8}));
-  source->meanCelsius = 150.0;
-  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{214, 214 * 8}));
-  // Back to the normal range: 150 degrees is beyond it and reads its top.
-  chip.WriteByte(0x09, 0x00);
-  EXPECT_EQ(localAndRemote(), (std::pair<int, int>{0x7F, 1023}));
+  // The range bit is bit 2 of the configuration, written at 09. Normal range:
+  // two's complement degrees, the remote in eighths; beyond it, its top. The
+  // range bit set: offset binary from -64 degrees.
+  const struct {
+    uint8_t configuration;
+    double celsius;
+    int local;
+    int remote;  // in eighths
+  } cases[] = {{0x00, 25.0, 0x19, 200},
+               {0x00, -10.25, 0xF6, 2048 - 82},
+               {0x04, -10.25, 54, 430},
+               {0x04, 150.0, 214, 214 * 8},
+               {0x00, 150.0, 0x7F, 1023}};
+  for (const auto& c : cases) {
+    chip.WriteByte(0x09, c.configuration);
+    source->meanCelsius = c.celsius;
+    EXPECT_EQ(chip.ReadByte(0x00), c.local) << c.celsius;
+    const int high = chip.ReadByte(0x01);  // latches the low byte's reading
+    EXPECT_EQ(high << 3 | chip.ReadByte(0x10) >> 5, c.remote) << c.celsius;
+  }
 }
 
 TEST(PartChipTest, MissingFileAndMissingPartAreReported) {
