@@ -37,7 +37,7 @@ class RecordingDeviceLibrary : public DeviceLibrary {
     call.firmwarePath = firmwarePath;
     call.registers = {static_cast<std::int16_t>(vidPid[0]), static_cast<std::int16_t>(vidPid[1])};
     calls.push_back(call);
-    if (!Succeeds()) {
+    if (!Succeeds(call.function)) {
       return 0;
     }
     *handle = 7;  // the handle the tests' sessions hold
@@ -49,14 +49,14 @@ class RecordingDeviceLibrary : public DeviceLibrary {
     call.function = "CloseDevice";
     call.handle = handle;
     calls.push_back(call);
-    return Succeeds() ? 1 : 0;
+    return Succeeds(call.function) ? 1 : 0;
   }
 
   std::uint8_t ReadDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
                           std::int16_t deviceAddress, const std::int16_t* registers,
                           std::uint8_t* data, std::int16_t* count) override {
     Call call = Transfer("ReadDevice", handle, port, busType, deviceAddress, registers, *count);
-    const bool ok = Succeeds();
+    const bool ok = Succeeds(call.function);
     if (ok) {
       for (int i = 0; i < *count; ++i) {
         data[i] = NextReading(registers[i]);
@@ -73,7 +73,7 @@ class RecordingDeviceLibrary : public DeviceLibrary {
     Call call = Transfer("WriteDevice", handle, port, busType, deviceAddress, registers, *count);
     call.data.assign(data, data + (*count > 0 ? *count : 0));
     calls.push_back(call);
-    if (!Succeeds()) {
+    if (!Succeeds(call.function)) {
       return 0;
     }
     for (int i = 0; i < *count; ++i) {
@@ -105,11 +105,15 @@ class RecordingDeviceLibrary : public DeviceLibrary {
   // Successive readings of one address, used up before `chip` answers (for
   // registers that change between repeated reads).
   std::map<std::int16_t, std::vector<std::uint8_t>> readings;
-  int failuresLeft = 0;  // the next calls that fail
+  int failuresLeft = 0;      // the next calls that fail
+  std::string failingCalls;  // a function whose every call fails
   std::string errorText = "ReadDevice: Device not open";
 
  private:
-  bool Succeeds() {
+  bool Succeeds(const std::string& function) {
+    if (function == failingCalls) {
+      return false;
+    }
     if (failuresLeft > 0) {
       --failuresLeft;
       return false;

@@ -36,7 +36,9 @@ class Connection : public EngineTest {
   PartConnectionInfo info;
 };
 
-TEST_F(Connection, ReadsTheHardwareEntriesUpToFourInLowerCase) {
+// Four hardware entries count, in lower case; the one of the driver class is
+// chosen, else the first.
+TEST_F(Connection, ReadsTheHardwareEntriesAndChoosesOne) {
   EXPECT_TRUE(info.hasPart);
   EXPECT_EQ(info.partLabel, "Sensor");
   ASSERT_EQ(info.hardware.size(), 4u);
@@ -47,9 +49,6 @@ TEST_F(Connection, ReadsTheHardwareEntriesUpToFourInLowerCase) {
   EXPECT_EQ(info.defaultAddress, 0x48);
   EXPECT_EQ(info.addressLabel, "I2C Address");
   EXPECT_EQ(info.addressChoices, (std::vector<std::string>{"48", "4A"}));
-}
-
-TEST_F(Connection, ChoosesTheEntryOfTheDriverClassElseTheFirst) {
   EXPECT_EQ(ChooseHardwareEntry(info.hardware, "ich"), 1);
   EXPECT_EQ(ChooseHardwareEntry(info.hardware, "none"), 2);
   EXPECT_EQ(ChooseHardwareEntry(info.hardware, "no"), 0);
@@ -111,22 +110,10 @@ TEST_F(Connection, EachEntryOpensItsHardware) {
 }
 
 // The board opens but refuses its port writes.
-class PortWritesFail : public RecordingDeviceLibrary {
- public:
-  std::uint8_t WriteDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
-                           std::int16_t deviceAddress, const std::int16_t* registers,
-                           const std::uint8_t* data, std::int16_t* count) override {
-    RecordingDeviceLibrary::WriteDevice(handle, port, busType, deviceAddress, registers, data,
-                                        count);
-    return 0;
-  }
-};
-
 TEST_F(Connection, AFailedPortWriteIsAConnectionFailure) {
-  PortWritesFail failing;
-  Session other(store, failing, messages);
-  EXPECT_FALSE(ConnectHardware(other, info, "usb", -1, "/home/k").opened);
-  EXPECT_EQ(failing.CallsOf("WriteDevice").size(), 1u);  // the second port is not written
+  library.failingCalls = "WriteDevice";
+  EXPECT_FALSE(ConnectHardware(session, info, "usb", -1, "/home/k").opened);
+  EXPECT_EQ(library.CallsOf("WriteDevice").size(), 1u);  // the second port is not written
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
 }
