@@ -50,8 +50,6 @@ TEST(MarkupLoad, KeepsOneTagPerLineIndentedByDepth) {
        "<definition>@1| <part label=\"in/>value\">@2| <register>@3| </register>@4|</definition>@5"},
       {"<definition>\r<a />\n<b />\r\n</definition>",
        "<definition>@1| <a />@2| <b />@3|</definition>@4"},
-      {"<?xml?>\n\n<definition>\n<!-- c -->\n\n<a />\n</definition>\n",
-       "<definition>@3| <a />@6|</definition>@7"},
       {"<definition>\n<a units=\"\xB0\" />\n</definition>\n",
        "<definition>@1| <a units=\"\xB0\" />@2|</definition>@3"},
   };
