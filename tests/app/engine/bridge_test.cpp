@@ -2,39 +2,22 @@
 
 #include <array>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "../markup/temp_folder.hpp"
 #include "engine/board_bridge.hpp"
 #include "engine/library_binding.hpp"
 #include "engine/register_access.hpp"
 #include "engine/register_operations.hpp"
-#include "engine/session.hpp"
 #include "engine_fixture.hpp"
-#include "markup/markup_store.hpp"
-#include "support/recording_device_library.hpp"
-#include "support/recording_front_end.hpp"
 
 namespace kestrova::engine {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class BridgeTest : public ::testing::Test {
+class BridgeTest : public testing::EngineTest {
  protected:
-  BridgeTest() : session(store, library, messages) {
-    session.connection.deviceHandle = 7;
-    session.connection.link = kLinkUsb;
-    session.connection.port = 0x102;  // the library takes the low byte
-    session.connection.busType = 2;
-    session.connection.deviceAddress = 0x48;
-  }
-
-  markup::MarkupStore store;
-  RecordingDeviceLibrary library;
-  test_support::RecordingFrontEnd messages;
-  Session session;
+  BridgeTest() { session.connection.port = 0x102; }  // the library takes the low byte
 };
 
 // A narrow read gives the byte (to the device address given, on the low
@@ -65,25 +48,26 @@ TEST_F(BridgeTest, RegReadAndRegWriteCarryBytesAndWords) {
   EXPECT_EQ(messages.shown[0].prompt, "Register value 300 does not fit 8 bits");
 }
 
-TEST_F(BridgeTest, NoBoardSucceedsWithoutSendingAndLeavesDataAlone) {
+// Without a board nothing is sent and the data stay; a count beyond the
+// arrays is refused without a call.
+TEST_F(BridgeTest, NoBoardOrABadCountSendsNothing) {
   session.connection.deviceHandle = kNoDevice;
   std::int16_t value = 99;
   EXPECT_TRUE(RegRead(session, 0x48, 0x05, value, true));
   EXPECT_EQ(value, 0);
   EXPECT_TRUE(RegWrite(session, 0x48, 0x05, 12, false));
+  EXPECT_TRUE(session.Bridge().CloseBoard(kNoDevice));
   const std::array<std::int16_t, 3> registers = {1, 2, 3};
   std::array<std::uint8_t, 3> data = {0xAA, 0xBB, 0xCC};
-  std::int16_t count = 3;
-  EXPECT_TRUE(session.Bridge().ReadBoard(kNoDevice, 0, 2, 0x48, registers, data, count, false));
+  for (const std::int16_t count : {3, 4, -1}) {
+    std::int16_t n = count;
+    const DeviceHandle handle = count == 3 ? kNoDevice : 7;
+    EXPECT_EQ(session.Bridge().ReadBoard(handle, 0, 2, 0x48, registers, data, n, false),
+              count == 3);
+    EXPECT_EQ(session.Bridge().WriteBoard(handle, 0, 2, 0x48, registers, data, n, false),
+              count == 3);
+  }
   EXPECT_EQ(data, (std::array<std::uint8_t, 3>{0xAA, 0xBB, 0xCC}));
-  EXPECT_TRUE(session.Bridge().CloseBoard(kNoDevice));
-  EXPECT_TRUE(library.calls.empty());
-  // A count beyond the arrays is refused without a call.
-  count = 4;
-  EXPECT_FALSE(session.Bridge().ReadBoard(7, 0, 2, 0x48, registers, data, count, false));
-  EXPECT_FALSE(session.Bridge().WriteBoard(7, 0, 2, 0x48, registers, data, count, false));
-  count = -1;
-  EXPECT_FALSE(session.Bridge().ReadBoard(7, 0, 2, 0x48, registers, data, count, false));
   EXPECT_TRUE(library.calls.empty());
   EXPECT_TRUE(messages.shown.empty());
 }

@@ -46,10 +46,15 @@ class EngineTest : public ::testing::Test {
     session.connection.deviceAddress = 0x48;
   }
 
-  // Loads a part given in the short form of support/part_text.hpp.
+  // Loads a part given in the short form of support/part_text.hpp, as a part
+  // opened afresh: zero byte images, no call or message recorded yet.
   void Part(std::string_view elements) {
     ASSERT_TRUE(store.LoadMarkupText(kestrova::testing::PartText(elements, "label=Test")));
     session.OnPartOpened();
+    session.images = RegisterImages{};
+    library.calls.clear();
+    messages.shown.clear();
+    messages.calls.clear();
   }
 
   // The entries of a list as "address=data" in hexadecimal, blank between.

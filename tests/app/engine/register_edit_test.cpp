@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../markup/temp_folder.hpp"
+#include "engine/register_data.hpp"
 #include "engine/register_operations.hpp"
 #include "engine/register_view.hpp"
 #include "engine_fixture.hpp"
@@ -118,7 +120,6 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.label) + " " + c.text);
-    session.images = RegisterImages{};
     SetUp();
     edit = EditState{};
     const EditOutcome outcome = Set(c.label, c.text);
@@ -216,6 +217,52 @@ TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
   EXPECT_EQ(writes[0].data, (Bytes{0x22}));
   EXPECT_EQ(library.CallsOf("ReadDevice").size(), 2u);  // read after write, then the re-read
   EXPECT_EQ(Row("Extra").displayText, "0b00100010");
+}
+
+// Save Reg writes every register by its write address, without a transfer;
+// Open Reg applies a file (the last entry of an address counts, others keep
+// their values) and marks every register to be written, changed or not.
+TEST_F(RegisterEdit, RegisterDataIsSavedAndOpenedByWriteAddress) {
+  kestrova::testing::TempFolder folder;
+  const std::string path = folder / "part.dat";
+  ASSERT_TRUE(SaveRegisterData(session, path));
+  EXPECT_EQ(
+      kestrova::testing::ReadBytes(path),
+      "<definition>\r\n <reg addr=\"2\" value=\"28\"/>\r\n <reg addr=\"102\" value=\"1\"/>\r\n"
+      " <reg addr=\"5\" value=\"92\"/>\r\n <reg addr=\"86\" value=\"3\"/>\r\n"
+      " <reg addr=\"7\" value=\"11\"/>\r\n</definition>\r\n");
+  kestrova::testing::WriteBytes(
+      path,
+      "<definition>\r\n <reg addr=\"7\" value=\"5C\"/>\r\n <reg addr=\"99\" "
+      "value=\"7\"/>\r\n <reg addr=\"86\" value=\"A\"/>\r\n <reg "
+      "addr=\"86\" value=\"B\"/>\r\n</definition>\r\n");
+  ASSERT_TRUE(OpenRegisterData(session, edit, path));
+  EXPECT_EQ(Bitfield(9), "5C");
+  EXPECT_EQ(Bitfield(8), "B");
+  EXPECT_EQ(Bitfield(1), "28");
+  EXPECT_TRUE(edit.writeRegsEnabled);
+  EXPECT_TRUE(library.calls.empty());
+  ASSERT_TRUE(WriteModified(session, true));
+  const auto writes = library.CallsOf("WriteDevice");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].registers, (Addrs{2, 0x102, 5, 0x86, 7}));
+  EXPECT_EQ(writes[0].data, (Bytes{0x28, 0x01, 0x92, 0x0B, 0x5C}));
+}
+
+// A file that cannot be read, or holds no entry, changes nothing; a save
+// that fails says so.
+TEST_F(RegisterEdit, RegisterDataThatCannotBeReadOrWrittenChangesNothing) {
+  kestrova::testing::TempFolder folder;
+  EXPECT_FALSE(OpenRegisterData(session, edit, folder / "missing.dat"));
+  EXPECT_FALSE(edit.writeRegsEnabled);
+  EXPECT_FALSE(session.images.ModifiedLine(RegisterLine(1)));
+  kestrova::testing::WriteBytes(folder / "empty.dat", "<definition>\r\n</definition>\r\n");
+  EXPECT_FALSE(OpenRegisterData(session, edit, folder / "empty.dat"));
+  EXPECT_EQ(Bitfield(1), "28");
+  EXPECT_FALSE(SaveRegisterData(session, folder / "no/such/folder/part.dat"));
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "missing.dat"));
+  EXPECT_EQ(messages.shown[1].prompt.rfind("File read/write error for ", 0), 0u);
 }
 
 }  // namespace

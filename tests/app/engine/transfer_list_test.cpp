@@ -1,9 +1,14 @@
 // Transfer lists from definitions: which bytes, in which order, with which
-// data; verified pairs, shared bytes, order rules, scopes; and how a result
-// comes back into the bit fields.
+// data; verified pairs, shared bytes, order rules, scopes; how a result comes
+// back into the bit fields; and the limits of a list, which the definition
+// checker reports too.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "definition/checker.hpp"
 #include "definition/numbers.hpp"
+#include "engine/register_operations.hpp"
 #include "engine_fixture.hpp"
 
 namespace kestrova::engine {
@@ -160,6 +165,177 @@ TEST_F(EngineTest, AResultComesBackIntoTheBitFieldsWithoutChangingTheDefinition)
   EXPECT_TRUE(ApplyTransferResult(session, Direction::Write, list, true, ok));
   EXPECT_EQ(Bitfield(1), "0");
   EXPECT_EQ(Bitfield(2), "F");
+}
+
+// `count` one-byte registers from address 0, or verified two-byte ones.
+std::string Registers(int count, bool verifiedPairs = false) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    const std::string addr =
+        definition::HexText(static_cast<std::uint32_t>(verifiedPairs ? 2 * i : i));
+    text += verifiedPairs ? ">register verify=true >>bitfield addr=" + addr +
+                                " bit=15:8 value=0 >>bitfield addr=" +
+                                definition::HexText(static_cast<std::uint32_t>(2 * i + 1)) +
+                                " bit=7:0 value=0 "
+                          : ">register >>bitfield addr=" + addr + " bit=7:0 value=1 ";
+  }
+  return text;
+}
+
+// A list holds 2049 entries; a verified pair takes eight of them on a read
+// and two on a write.
+TEST_F(EngineTest, ListOf2049EntriesIsTheMost) {
+  Part(Registers(2049));
+  EXPECT_EQ(Build(Direction::Read, Scope::All).count, 2049);
+  Part(Registers(2050));
+  TransferList list;
+  EXPECT_FALSE(BuildTransferList(session, Direction::Read, Scope::All, list));
+  EXPECT_EQ(list.count, 0);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  // Register 2050 starts on line 3 + 3 * 2049; its bit field follows.
+  EXPECT_EQ(messages.shown[0].prompt,
+            "Registers cannot be transferred: more than 2049 entries in one transfer "
+            "(line 6151 of the part definition)");
+  EXPECT_FALSE(ReadUnmodified(session));
+  EXPECT_TRUE(library.calls.empty());
+  EXPECT_EQ(definition::CheckDefinition(store, "demo"),
+            std::vector<std::string>{
+                "demo:6151: the registers need more than 2049 entries in one transfer"});
+  Part(Registers(257, true));
+  EXPECT_FALSE(BuildTransferList(session, Direction::Read, Scope::All, list));
+  EXPECT_EQ(Build(Direction::Write, Scope::All).count, 514);
+}
+
+// What a transfer cannot carry is refused before anything is sent, named
+// with its line.
+TEST_F(EngineTest, TransfersRefuseWhatTheyCannotCarry) {
+  const std::string field = "The bit field's ";
+  const std::string notAddress = "\" is not a hexadecimal register address (0..7FFF)";
+  const struct {
+    std::string part;
+    std::string message;
+  } cases[] = {
+      {">register >>bitfield addr=8000 bit=0 value=0", field + "addr \"8000" + notAddress},
+      {">register >>bitfield addr='' bit=0 value=0", field + "addr \"" + notAddress},
+      {">register >>bitfield bit=0 value=0", field + "addr \"" + notAddress},
+      {">register >>bitfield addr=1:G bit=0 value=0", field + "addr \"1:G" + notAddress},
+      {">register >>bitfield addr=1 bit=0", field + "value \"\" is not hexadecimal"},
+      {">register >>bitfield addr=1 bit=0 value=0 checkvalue=x",
+       field + "checkvalue \"x\" is not hexadecimal"},
+      {">register >>hide addr=zz bit=0 value=1 >>bitfield addr=1 bit=0 value=0",
+       "The condition's addr \"zz" + notAddress},
+      {">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=readlast order=256",
+       "The transfer order \"256\" lies outside 1..255 (line 5 of the part definition)"},
+      {">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=writefirst order=0",
+       "The transfer order \"0\" lies outside 1..255 (line 5 of the part definition)"},
+      {">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=writefirst order=1.5",
+       "The transfer order \"1.5\" lies outside 1..255 (line 5 of the part definition)"},
+      // Named at the last field of the byte, wherever the fields stand.
+      {">register >>bitfield addr=5 bit=3:0 value=0 >register >>bitfield addr=6 bit=0 value=0 "
+       ">register >>bitfield addr=5 bit=7:4 value=1F",
+       "Registers cannot be transferred: the bit-field values of address 05 add up to 496, more "
+       "than one byte holds (line 10 of the part definition)"},
+      {">register >>bitfield addr=5 bit=7:0 value=0 >>>add type=writefirst order=1 always=true "
+       "value=300",
+       "Registers cannot be transferred: the first write to address 05 would carry 300, more than "
+       "one byte holds (line 4 of the part definition)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.part);
+    Part(c.part);
+    TransferList list;
+    EXPECT_FALSE(BuildTransferList(session, Direction::Read, Scope::All, list) &&
+                 BuildTransferList(session, Direction::Write, Scope::All, list));
+    ASSERT_FALSE(messages.shown.empty());
+    const std::string expected = c.message.find("(line") == std::string::npos
+                                     ? c.message + " (line 4 of the part definition)"
+                                     : c.message;
+    EXPECT_EQ(messages.shown[0].prompt, expected);
+  }
+  // An order rule beside other additions is fine.
+  Part(
+      ">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=readlast order=255 >>>add "
+      "type=combo");
+  EXPECT_EQ(Build(Direction::Read, Scope::All).count, 1);
+}
+
+// `check` reports, with file and line, every limit a read or write refuses
+// and every limit the value conversions rely on.
+TEST_F(EngineTest, CheckReportsEveryLimitOfTransfersAndConversions) {
+  const std::string f5 = ">register >>bitfield addr=5 bit=7:0 value=0 ";
+  const std::string number = f5 + "textbox=true format=0.0 ";
+  const struct {
+    std::string part;
+    std::string problem;
+    bool transfersRefused;
+  } cases[] = {
+      {">register >>bitfield addr=5 bit=3:0 value=FFF",
+       "demo:4: bitfield attribute value \"FFF\" does not fit 4 bits", true},
+      {">register >>bitfield addr=5 bit=7:4 value=1F",
+       "demo:4: bitfield attribute value \"1F\" does not fit 4 bits", true},
+      {f5 + ">>bitfield addr=5 bit=7:0 value=0",
+       "demo:5: bitfield attribute bit \"7:0\" overlaps another field of the same byte", false},
+      {f5 + ">>bitfield addr=6 bit=0 value=0 >>bitfield addr=5 bit=7:0 value=0",
+       "demo:6: bitfield attribute bit \"7:0\" overlaps another field of the same byte", false},
+      {">register >>bitfield addr=5 bit=12:5 value=0",
+       "demo:4: bitfield attribute bit \"12:5\" crosses a byte boundary", false},
+      {">register >>bitfield addr=5:8000 bit=0 value=0",
+       "demo:4: bitfield attribute addr \"5:8000\" is not a register address (0 to 7FFF)", true},
+      {f5 + "checkvalue=1 >>bitfield addr=6 bit=0 value=0 checkvalue=2",
+       "demo:5: bitfield attribute checkvalue \"2\" does not fit 1 bit", false},
+      {f5 + ">>>hide addr=6 bit=0 value=3", "demo:5: hide attribute value \"3\" does not fit 1 bit",
+       false},
+      {f5 + ">>>add type=readlast order=256",
+       "demo:5: add attribute order \"256\" is not a whole number from 1 to 255", true},
+      {f5 + ">>>add type=readlast order=1 >>bitfield addr=6 bit=0 value=0 >>>add type=readlast "
+            "order=1",
+       "demo:8: add attribute order \"1\" is also the readlast place of line 5", true},
+      {number + "display=0:1",
+       "demo:4: bitfield attribute input is missing (a number format maps input onto display)",
+       false},
+      {number + "input=5:5 display=0:1",
+       "demo:4: bitfield attribute input \"5:5\" spans no values (both ends are equal)", false},
+      {number + "input=0:255 display=x",
+       "demo:4: bitfield attribute display \"x\" is not a number or a range of numbers", false},
+      {number + "input=255:0 display=1:10",
+       "demo:4: bitfield attribute input \"255:0\" is inverted: its low end and the first "
+       "display value must be above 0",
+       false},
+      {number + "input=0:255 display=0:10 displaydivreg=6",
+       "demo:4: bitfield attribute displaydivreg needs displayregmin above 0 (a divider byte of 0 "
+       "leaves no range)",
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.part);
+    Part(c.part);
+    EXPECT_EQ(definition::CheckDefinition(store, "demo"), std::vector<std::string>{c.problem});
+    TransferList list;
+    const bool refused = session.Layout() == nullptr ||
+                         !BuildTransferList(session, Direction::Read, Scope::All, list) ||
+                         !BuildTransferList(session, Direction::Write, Scope::All, list);
+    EXPECT_EQ(refused, c.transfersRefused);
+  }
+}
+
+// Indexes stay inside the images and the list whatever a result holds, and
+// a definition loaded anew is planned anew.
+TEST_F(EngineTest, ResultsStayInsideTheImagesAndTheList) {
+  Part(">register >>bitfield addr=7FFF bit=7:0 value=12");
+  TransferList list = Build(Direction::Read, Scope::All);
+  bool ok = false;
+  EXPECT_TRUE(ApplyTransferResult(session, Direction::Read, list, true, ok));
+  EXPECT_EQ(session.images.valueImage[0x7FFF], 0x12);
+  Part(Registers(3));
+  list = Build(Direction::Read, Scope::All);
+  list.count = 30000;
+  EXPECT_TRUE(ApplyTransferResult(session, Direction::Read, list, true, ok));
+  EXPECT_LE(list.count, kTransferListSize);
+  list.count = -5;
+  EXPECT_TRUE(ApplyTransferResult(session, Direction::Read, list, true, ok));
+  EXPECT_EQ(list.count, 0);
+  ASSERT_TRUE(store.LoadMarkupText(kestrova::testing::PartText(Registers(5))));
+  EXPECT_EQ(Build(Direction::Read, Scope::All).count, 5);
 }
 
 }  // namespace

@@ -1,0 +1,258 @@
+// The value formats: a field's bits within its byte or register value, the
+// conversions between raw values and display texts, address captions, and
+// the format and access of the bit field at the cursor.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "engine/access.hpp"
+#include "engine/address_caption.hpp"
+#include "engine/element_formats.hpp"
+#include "engine/field_bits.hpp"
+#include "engine/format_spec.hpp"
+#include "engine_fixture.hpp"
+#include "markup/markup_store.hpp"
+
+namespace kestrova::engine {
+namespace {
+
+using testing::EngineTest;
+
+// A field's bits from `bit` and `regbit` as a definition writes them: in byte
+// mode within the byte (regbit ignored), else within the register value.
+TEST(FieldBits, ExtractPlaceAndMaskFollowTheWordArithmetic) {
+  struct Case {
+    const char* bit;
+    const char* regbit;
+    bool byteMode;
+    std::int64_t raw, extracted, value, placed, mask;
+  };
+  const Case cases[] = {
+      {"7:4", "", true, 0xA5, 0xA, 3, 0x30, 0xF0},
+      {"3", "", true, 0x08, 1, 1, 0x08, 0x08},
+      {"3", "", true, 0xF7, 0, 1, 0x08, 0x08},
+      {"12:8", "", true, 0xFF, 0x1F, 0x1F, 0x1F, 0x1F},  // bit numbers modulo eight
+      {"12:8", "", false, 0x1F00, 0x1F, 1, 0x100, 0x1F00},
+      {"7:0", "15:4", false, 0xABCD, 0xABC, 0xABC, 0xABC0, 0xFFF0},
+      {"7:0", "15:4", true, 0xABCD, 0xCD, 1, 1, 0xFF},
+      {"3:2", "none", false, 0xFFFF, 0, 3, 0, 0},
+      {"3:2", "none", true, 0x0C, 3, 3, 0x0C, 0x0C},
+      {"15:0", "", false, 0xFFFF, 0xFFFF, 1, 1, 0xFFFF},
+      {"15:0", "", false, 0x12345, 0x2345, 1, 1, 0xFFFF},  // only 16 bits take part
+      {"15", "", false, 0x8000, 1, 1, 0x8000, 0x8000},
+      {"99:-3", "", false, 0x92345678, 0x92345678, 1, 1, 0xFFFFFFFF},  // kept within 31:0
+      {"2:5", "", true, 0xFF, 0, 1, 0x20, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.bit) + " " + c.regbit + (c.byteMode ? " byte" : " register"));
+    markup::MarkupStore store;
+    ASSERT_TRUE(store.LoadMarkupText(std::string("<bitfield bit=\"") + c.bit + "\" regbit=\"" +
+                                     c.regbit + "\"/>"));
+    store.SetXmlFileIndex(1);
+    const FieldBits bits = FieldBitsAt(store, c.byteMode);
+    EXPECT_EQ(ExtractField(c.raw, bits), c.extracted);
+    EXPECT_EQ(PlaceField(c.value, bits), c.placed);
+    EXPECT_EQ(FieldMask(bits), c.mask);
+  }
+}
+
+// A scaled format; the display limit is the display maximum unless given.
+FormatSpec Scaled(const char* format, double inMin, double inMax, double dispMin, double dispMax,
+                  double limit = 0) {
+  FormatSpec spec;
+  spec.format = format;
+  spec.inMin = inMin;
+  spec.inMax = inMax;
+  spec.dispMin = dispMin;
+  spec.dispMax = dispMax;
+  spec.limit = limit != 0 ? limit : dispMax;
+  NormaliseRange(spec);
+  return spec;
+}
+
+// Raw values beyond the range go one span back, then are limited; signed
+// ranges wrap unsigned bytes and give 16-bit two's complement back; halves
+// round up; an inverted input range (high:low) is reciprocal.
+TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
+  const double huge = std::numeric_limits<double>::infinity();
+  const FormatSpec hex = RawFormatSpec("hex");
+  const FormatSpec dec = RawFormatSpec("dec");
+  const FormatSpec signedByte = Scaled("0", -128, 127, -128, 127);
+  const FormatSpec half = Scaled("0.0", 0, 255, 0, 127.5);
+  const FormatSpec halfTo100 = Scaled("0.0", 0, 255, 0, 127.5, 100);
+  const FormatSpec quarter = Scaled("0.00", -512, 511, -128, 127.75);
+  const FormatSpec inverted = Scaled("0.0", 200, 10, 5, 100);
+  struct Case {
+    FormatSpec spec;
+    bool toText;
+    double raw;
+    const char* text;
+  };
+  const Case cases[] = {
+      {hex, true, 255, "FFh"},
+      {hex, true, 300, "2Ch"},
+      {hex, true, 600, "FFh"},
+      {dec, true, 200, "200"},
+      {dec, false, 200, "200"},
+      {dec, false, 255, "999"},
+      {signedByte, true, 0x80, "-128"},
+      {signedByte, true, 0xFF, "-1"},
+      {signedByte, false, 65535, "-1"},
+      {signedByte, false, 65536 - 128, "-128"},
+      {half, true, 1, "0.5"},
+      {half, false, 255, "1000"},
+      {half, false, 0, "-5"},
+      {half, false, 1, "0.25"},
+      {half, false, 0, "0.24"},
+      {halfTo100, true, 255, "100.0"},
+      {halfTo100, false, 200, "127.5"},
+      {quarter, false, 0, "-0.125"},  // -0.5 raw rounds up to 0, not 65536
+      {quarter, false, 65535, "-0.25"},
+      {quarter, false, 65535, "-0.375"},
+      {quarter, true, 1023, "-0.25"},
+      {inverted, true, 10, "100.0"},
+      {inverted, true, 200, "5.0"},
+      {inverted, false, 20, "50"},
+      {inverted, false, 200, "1"},
+      // Degenerate ranges divide by nothing; infinite ends give the lowest raw value.
+      {Scaled("0.0", 5, 5, 0, 10), true, 5, "0.0"},
+      {Scaled("0.0", 0, 255, 3, 3), false, 0, "3"},
+      {Scaled("0.0", 10, 0, 1, 100), true, 0, "100.0"},
+      {Scaled("0.0", 3, 255, -huge, huge), false, 3, "5"},
+      {Scaled("0.0", -huge, huge, -huge, huge), false, 0, "5"},
+      {Scaled("0.0", 0, 255, 0, huge), false, 0, "5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.spec.format) + " " + std::to_string(c.raw) + " " + c.text);
+    if (c.toText) {
+      EXPECT_EQ(RawToDisplayText(c.spec, c.raw), c.text);
+    } else {
+      EXPECT_EQ(DisplayTextToRaw(c.spec, c.text), static_cast<std::int32_t>(c.raw));
+    }
+  }
+  EXPECT_TRUE(inverted.inverted);
+  EXPECT_EQ(inverted.inMin, 10);
+  EXPECT_TRUE(IsRawFormat("hex"));
+  EXPECT_FALSE(IsRawFormat("HEX"));
+  EXPECT_DOUBLE_EQ(ClampRaw(signedByte, 200), -56);
+  const FormatSpec narrow = Scaled("0", 10, 20, 0, 100);
+  EXPECT_DOUBLE_EQ(ClampRaw(narrow, 5), 10);
+  EXPECT_DOUBLE_EQ(ClampRaw(narrow, 15), 15);
+  EXPECT_DOUBLE_EQ(ClampRaw(narrow, 25), 14);  // one span back
+  EXPECT_DOUBLE_EQ(ClampRaw(narrow, 40), 20);
+}
+
+// The read address masked by the group's mask; both addresses when they
+// differ and asked for; "na" for board registers; a displayaddr wins.
+TEST(AddressCaption, FollowsTheAddressesTheMaskAndTheDisplayAddress) {
+  const struct {
+    const char* displayAddr;
+    definition::AddressPair addr;
+    int mask;
+    bool both;
+    const char* caption;
+  } cases[] = {
+      {"", {"2A", "2A"}, 0xFF, true, "2A"},        {"", {"85", "85"}, 0x7F, false, "05"},
+      {"", {"5", "5"}, 0xFF, false, "05"},         {"", {"40", "C0"}, 0xFF, true, "40/\r\nC0"},
+      {"", {"40", "C0"}, 0xFF, false, "40"},       {"", {"40", "40"}, 0xFF, true, "40"},
+      {"", {"40", "C0"}, 0x7F, true, "40/\r\n40"}, {"", {"400", "400"}, 0xFF, true, "na"},
+      {"", {"7FF", "7FF"}, 0xFF, true, "na"},      {"", {"3FF", "3FF"}, 0xFF, true, "FF"},
+      {"1F3", {"400", "400"}, 0xFF, true, "F3"},   {"7", {"10", "10"}, 0xFF, true, "07"},
+      {"CFG", {"10", "10"}, 0xFF, true, "CFG"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AddressCaptionText(c.displayAddr, c.addr, c.mask, c.both), c.caption)
+        << c.addr.read << ":" << c.addr.write << " mask " << c.mask;
+  }
+}
+
+const char* kScaled =
+    ">register >>bitfield addr=1 bit=7:0 value=0 format=hex input=0:1 >>bitfield addr=2 bit=7:0 "
+    "value=0 format=0.0 input=-128:127 display=-64:63.5 displaymax=50 >>bitfield addr=3 bit=7:0 "
+    "value=0 format=0.00 input=255:1 display=1:255";
+const char* kDivided =
+    ">register >>bitfield addr=40 bit=7:0 value=0 format=0.0 input=0:255 display=0:100 "
+    "displaydivreg=41 displayregmin=2 displaymax=40 >>bitfield addr=42 bit=7:0 value=0 "
+    "format=0.0 input=0:255 display=0:100 displaydivreg=43";
+// Of the register's display alternatives the last that holds wins.
+const char* kAlternatives =
+    ">register >>bitfield addr=42 bit=7:0 value=0 format=0 input=0:255 display=0:255 >>add "
+    "type=display input=0:127 display=-10:10 >>>display addr=43 bit=0 value=1 >>>display addr=44 "
+    "bit=7:4 value=A >>add type=combo >>add type=display display=0:1000 >>>display addr=43 bit=1 "
+    "value=1 >register >>add type=display display=0:1";
+
+// The format of the bit field at the cursor, as "format in display limit";
+// raw formats ignore input; a divisor byte below displayregmin counts as
+// displayregmin, one of 0 leaves the range undivided.
+TEST_F(EngineTest, FormatOfTheFieldAtTheCursor) {
+  struct Case {
+    const char* part;
+    int field;
+    std::map<int, std::uint8_t> bytes;
+    const char* format;
+  };
+  const Case cases[] = {
+      {kScaled, 1, {}, "hex 0:255 0:255 255"},
+      {kScaled, 2, {}, "0.0 -128:127 -64:63.5 50"},
+      {kScaled, 3, {}, "0.00 1:255 1:255 255 inverted"},
+      {kDivided, 1, {{0x41, 1}}, "0.0 0:255 0:50 40"},
+      {kDivided, 1, {{0x41, 4}}, "0.0 0:255 0:25 40"},
+      {kDivided, 2, {}, "0.0 0:255 0:100 100"},
+      {kAlternatives, 1, {}, "0 0:255 0:255 255"},
+      {kAlternatives, 1, {{0x43, 1}, {0x44, 0xA0}}, "0 0:127 -10:10 10"},
+      {kAlternatives, 1, {{0x43, 3}, {0x44, 0xA0}}, "0 0:127 0:1000 1000"},
+      {kAlternatives, 1, {{0x43, 3}, {0x44, 0xB0}}, "0 0:255 0:1000 1000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    Part(c.part);
+    for (const auto& [address, byte] : c.bytes) {
+      session.images.valueImage[static_cast<std::size_t>(address)] = byte;
+    }
+    const int line = BitfieldLine(c.field);
+    store.SetXmlFileIndex(line);
+    const FormatSpec spec = GetFormat(store, session.images);
+    std::ostringstream text;
+    text << spec.format << " " << spec.inMin << ":" << spec.inMax << " " << spec.dispMin << ":"
+         << spec.dispMax << " " << spec.limit << (spec.inverted ? " inverted" : "");
+    EXPECT_EQ(text.str(), c.format);
+    EXPECT_EQ(store.XmlFileIndex(), line);
+  }
+}
+
+// Board registers follow `attr`, chip registers can always be written, and
+// a conditional rule opens the field while its text follows the condition.
+TEST_F(EngineTest, AccessOfBitFields) {
+  Part(
+      ">register >>bitfield addr=400 bit=7:0 value=0 attr=R >>bitfield addr=401 bit=7:0 value=0 "
+      "attr=RW >>bitfield addr=402 bit=7:0 value=0 attr=W >>bitfield addr=10 bit=7:0 value=0 "
+      "attr=R >>bitfield addr=403 bit=7:0 value=0 attr=R >>>add type=attr attr=RW >>>>attr addr=5 "
+      "bit=0 value=1 >>bitfield addr=404 bit=7:0 value=0");
+  struct Case {
+    int field;
+    std::uint8_t byte5;
+    std::int16_t link;
+    const char* access;  // readable, writable, text
+  };
+  const Case cases[] = {
+      {1, 0, kLinkUsb, "r- R"}, {2, 0, kLinkUsb, "rw R/W"}, {3, 0, kLinkUsb, "-w W"},
+      {4, 0, kLinkUsb, "rw R"}, {5, 0, kLinkUsb, "rw R"},   {5, 1, kLinkUsb, "rw R/W"},
+      {6, 0, kLinkUsb, "rw "},  {1, 0, kLinkNone, "rw R"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    session.images.valueImage[5] = c.byte5;
+    session.connection.link = c.link;
+    store.SetXmlFileIndex(BitfieldLine(c.field));
+    const Access access = GetAccess(session);
+    EXPECT_EQ(std::string(access.readable ? "r" : "-") + (access.writable ? "w" : "-") + " " +
+                  access.text,
+              c.access);
+  }
+}
+
+}  // namespace
+}  // namespace kestrova::engine
