@@ -6,15 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "../markup/temp_folder.hpp"
-#include "support/message_box_recorder.hpp"
+#include "file_fixture.hpp"
 #include "support/part_text.hpp"
 
 namespace kestrova::definition {
 namespace {
 
 using markup::MarkupStore;
-using markup::MessageBoxRecorder;
 using Problems = std::vector<std::string>;
 
 Problems Check(std::string_view text) {
@@ -133,26 +131,20 @@ TEST(Checker, MessageListsProblemsAndCountsTheRest) {
 
 // Loading shows the problems once and keeps the definition; a file that
 // does not load shows the file error alone.
-TEST(Checker, LoadDefinitionShowsProblemsOnceAndKeepsTheDefinitionLoaded) {
-  kestrova::testing::TempFolder folder;
+using CheckerLoad = testing::FileTest;
+TEST_F(CheckerLoad, LoadDefinitionShowsProblemsOnceAndKeepsTheDefinitionLoaded) {
   const std::string path = folder / "sensor";
-  kestrova::testing::WriteBytes(
-      path,
-      "<definition>\r\n <part>\r\n  <register>\r\n   <bitfield addr=\"1\" bit=\"0\" />\r\n"
-      "  </register>\r\n </part>\r\n</definition>\r\n");
-  MarkupStore store;
-  store.SetRetryWait([](std::chrono::milliseconds) {});
-  MessageBoxRecorder messages;
+  testing::WriteBytes(path, kestrova::testing::PartText(">register >>bitfield addr=1 bit=0"));
   const DefinitionLoad load = LoadDefinition(store, path, messages);
   EXPECT_TRUE(load.loaded);
   EXPECT_EQ(load.problems, Problems{"sensor:4: bitfield attribute value is missing"});
   EXPECT_EQ(store.LineCount(), 7);
   EXPECT_FALSE(LoadDefinition(store, folder / "none", messages).loaded);
-  ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[0].prompt,
+  EXPECT_EQ(Shown(),
             "The definition sensor has 1 problem; registers that use these values may be read or "
-            "written wrongly:\r\nsensor:4: bitfield attribute value is missing");
-  EXPECT_EQ(messages.shown[1].prompt, "File read/write error for " + (folder / "none"));
+            "written wrongly:\r\nsensor:4: bitfield attribute value is missing|File read/write "
+            "error for " +
+                (folder / "none"));
 }
 
 }  // namespace

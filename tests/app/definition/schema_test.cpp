@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace kestrova::definition {
 namespace {
 
@@ -17,14 +19,16 @@ class SchemaTest : public ::testing::Test {
   MarkupStore store;
 };
 
+// Bit numbers out of range of the readers stay in range.
 TEST_F(SchemaTest, PairsSplitAtTheFirstColonAfterUpperCasing) {
-  On("<bitfield addr=\"10:9a\" bit=\"7:4\" input=\"-128:127.5\" display=\"3\" other=\"a:b:c\" />");
+  On("<bitfield addr=\"10:9a\" bit=\"7:4\" input=\"-128:127.5\" display=\"3\" other=\"a:b:c\" "
+     "wide=\"99999999999:-99999999999\" />");
   const AddressPair addr = ReadAddressPair(store);
-  EXPECT_EQ(addr.read, "10");
-  EXPECT_EQ(addr.write, "9A");
+  EXPECT_EQ(addr.read + " " + addr.write, "10 9A");
   const BitRange bit = ReadBitRange(store, "bit");
-  EXPECT_EQ(bit.high, 7);
-  EXPECT_EQ(bit.low, 4);
+  EXPECT_EQ(std::to_string(bit.high) + ":" + std::to_string(bit.low), "7:4");
+  const BitRange wide = ReadBitRange(store, "wide");
+  EXPECT_EQ(std::to_string(wide.high) + ":" + std::to_string(wide.low), "32767:-32768");
   const RealRange input = ReadRealRange(store, "input");
   EXPECT_TRUE(input.present);
   EXPECT_EQ(input.first, -128);
@@ -34,8 +38,7 @@ TEST_F(SchemaTest, PairsSplitAtTheFirstColonAfterUpperCasing) {
   EXPECT_EQ(display.second, 3);
   EXPECT_FALSE(ReadRealRange(store, "missing").present);
   const TextPair other = SplitPair(store, "other");
-  EXPECT_EQ(other.first, "A");
-  EXPECT_EQ(other.second, "B:C");
+  EXPECT_EQ(other.first + " " + other.second, "A B:C");
   On("<bitfield addr=\"2a\" />");
   EXPECT_EQ(ReadAddressPair(store).write, "2A");  // one address reads and writes
 }
@@ -64,49 +67,36 @@ TEST_F(SchemaTest, BitfieldAccessVisibilityAndRegBit) {
   }
 }
 
-TEST_F(SchemaTest, FlagsAreExactlyTrue) {
-  On("<register usb=\"True\" verify=\"true\" log=\"yes\" writeonce=\"true\" />");
-  const RegisterInfo info = ReadRegister(store);
-  EXPECT_FALSE(info.usb);
-  EXPECT_TRUE(info.verify);
-  EXPECT_FALSE(info.log);
-  EXPECT_TRUE(info.writeOnce);
+// Flags are exactly "true"; the group mask needs a group name and hex text.
+TEST_F(SchemaTest, RegisterFlagsAndGroupMask) {
+  On("<register usb=\"True\" verify=\"true\" log=\"yes\" writeonce=\"true\" groupaddrmask=\"0F\" "
+     "/>");
+  RegisterInfo info = ReadRegister(store);
+  EXPECT_EQ(std::to_string(info.usb) + std::to_string(info.verify) + std::to_string(info.log) +
+                std::to_string(info.writeOnce),
+            "0101");
+  EXPECT_EQ(info.groupAddrMask, 0xFF);
+  On("<register grouptabname=\"G\" groupaddrmask=\"0x0F\" textbox=\"true\" />");
+  info = ReadRegister(store);
+  EXPECT_EQ(info.groupAddrMask, 0xFF);
+  EXPECT_EQ(info.textbox, RegisterTextbox::kTrue);
 }
 
-TEST_F(SchemaTest, GroupMaskNeedsGroupNameAndHexText) {
-  On("<register groupaddrmask=\"0F\" />");
-  EXPECT_EQ(ReadRegister(store).groupAddrMask, 0xFF);
-  On("<register grouptabname=\"G\" groupaddrmask=\"0x0F\" />");
-  EXPECT_EQ(ReadRegister(store).groupAddrMask, 0xFF);
-  On("<register grouptabname=\"G\" textbox=\"true\" />");
-  EXPECT_EQ(ReadRegister(store).textbox, RegisterTextbox::kTrue);
-}
-
+// The driver defaults by type; the port only when numeric.
 TEST_F(SchemaTest, DriverEntryDefaultsByType) {
-  On("<add type=\"USB\" label=\"Board\" vid=\"0400\" pid=\"c35a\" />");
-  DriverEntry entry = ReadDriverEntry(store);
-  EXPECT_EQ(entry.type, "usb");
-  EXPECT_EQ(entry.driver, "dravik");
-  EXPECT_EQ(entry.vid, 0x400);
-  EXPECT_EQ(entry.pid, 0xC35A);
-  EXPECT_FALSE(entry.port.has_value());
-  On("<add type=\"ich\" label=\"SMBus\" Part=\"3\" />");
-  entry = ReadDriverEntry(store);
-  EXPECT_EQ(entry.driver, "dravik_i2c");
-  EXPECT_EQ(entry.port, 3);
-  On("<add type=\"ich\" driver=\"/dev/i2c-7\" Part=\"x\" />");
-  entry = ReadDriverEntry(store);
-  EXPECT_EQ(entry.driver, "/dev/i2c-7");
-  EXPECT_FALSE(entry.port.has_value());
-  On("<add type=\"no\" />");
-  EXPECT_EQ(ReadDriverEntry(store).driver, "");
-}
-
-TEST_F(SchemaTest, MalformedBitNumbersStayInRange) {
-  On("<bitfield bit=\"99999999999:-99999999999\" />");
-  const BitRange bit = ReadBitRange(store, "bit");
-  EXPECT_EQ(bit.high, 32767);
-  EXPECT_EQ(bit.low, -32768);
+  const std::pair<const char*, const char*> cases[] = {
+      {"<add type=\"USB\" label=\"Board\" vid=\"0400\" pid=\"c35a\" />", "usb dravik 1024 50010 -"},
+      {"<add type=\"ich\" label=\"SMBus\" Part=\"3\" />", "ich dravik_i2c - - 3"},
+      {"<add type=\"ich\" driver=\"/dev/i2c-7\" Part=\"x\" />", "ich /dev/i2c-7 - - -"},
+      {"<add type=\"no\" />", "no  - - -"},
+  };
+  const auto text = [](std::optional<std::int32_t> n) { return n ? std::to_string(*n) : "-"; };
+  for (const auto& [tag, expected] : cases) {
+    On(tag);
+    const DriverEntry e = ReadDriverEntry(store);
+    EXPECT_EQ(e.type + " " + e.driver + " " + text(e.vid) + " " + text(e.pid) + " " + text(e.port),
+              expected);
+  }
 }
 
 }  // namespace

@@ -3,62 +3,33 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
-#include "../markup/temp_folder.hpp"
 #include "definition/part_settings.hpp"
 #include "definition/startup_file.hpp"
-#include "support/message_box_recorder.hpp"
+#include "file_fixture.hpp"
 
 namespace kestrova::definition {
 namespace {
 
-using kestrova::testing::ReadBytes;
-using kestrova::testing::TempFolder;
-using kestrova::testing::WriteBytes;
-using markup::MarkupStore;
-using markup::MessageBoxRecorder;
+using testing::ReadBytes;
+using testing::WriteBytes;
+using SettingsFilesTest = testing::FileTest;
 
-constexpr std::string_view kDefinition =
-    "<definition>\n <part label=\"Main\">\n  <register />\n </part>\n</definition>\n";
-
-class SettingsFilesTest : public ::testing::Test {
- protected:
-  SettingsFilesTest() {
-    store.SetRetryWait([](std::chrono::milliseconds) {});
-    EXPECT_TRUE(store.LoadMarkupText(kDefinition));
-    store.SetXmlFileIndex(3);
-  }
-
-  // The main document, its cursor and the index stack are as they were.
-  void ExpectMainDocumentKept() {
-    EXPECT_EQ(store.LineCount(), 5);
-    EXPECT_EQ(store.XmlFileIndex(), 3);
-    EXPECT_EQ(store.Line(2), " <part label=\"Main\">");
-    EXPECT_EQ(store.IndexStackDepth(), 0);
-    EXPECT_FALSE(store.HasSideDocument());
-  }
-
-  TempFolder folder;
-  MarkupStore store;
-  MessageBoxRecorder messages;
-};
-
-// --- Startup file ------------------------------------------------------------------
-
-// {f} stands for the startup file's path.
-std::string WithPath(std::string text, const std::string& path) {
-  for (std::size_t at = text.find("{f}"); at != std::string::npos; at = text.find("{f}")) {
-    text.replace(at, 3, path);
+std::string Replaced(std::string text, std::string_view mark, const std::string& by) {
+  for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark)) {
+    text.replace(at, mark.size(), by);
   }
   return text;
 }
 
+constexpr const char* kFolderInItsPlace = "";
+
 // A device named at start-up is replaced by "none" until the program ends
 // well; a missing file is created silently; a bad test mask turns the test
-// features off and says so.
+// features off and says so ({f} is the file's path).
 TEST_F(SettingsFilesTest, StartupFileIsReadAndRewrittenWithNone) {
   const std::string mask = "The startup file {f} has no valid test mask (test=\"";
   const std::string off = "\", hexadecimal 0 to FF); all test features are off.";
@@ -84,21 +55,24 @@ TEST_F(SettingsFilesTest, StartupFileIsReadAndRewrittenWithNone) {
       {"<definition device=\"none\" test=\"-1\">\r\n</definition>\r\n", "none", 0,
        mask + "-1" + off, nullptr},
       {"<definition device=\"none\">\r\n</definition>\r\n", "none", 0, mask + off, nullptr},
+      {kFolderInItsPlace, "none", 0, "File read/write error for {f}", nullptr},
   };
   const std::string path = folder / "dravik.def";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file != nullptr ? c.file : "no file");
-    messages.shown.clear();
-    std::filesystem::remove(path);
-    if (c.file != nullptr) {
+    std::filesystem::remove_all(path);
+    if (c.file == kFolderInItsPlace) {
+      std::filesystem::create_directory(path);
+    } else if (c.file != nullptr) {
       WriteBytes(path, c.file);
     }
     const StartupSettings settings = LoadStartupFile(store, folder.path(), messages);
     EXPECT_EQ(settings.deviceName, c.device);
     EXPECT_EQ(settings.testFlags, c.testFlags);
-    EXPECT_EQ(messages.shown.empty() ? "" : messages.shown[0].prompt, WithPath(c.message, path));
-    EXPECT_LE(messages.shown.size(), 1u);
-    EXPECT_EQ(ReadBytes(path), c.after != nullptr ? c.after : c.file);  // not even re-saved
+    EXPECT_EQ(Shown(), Replaced(c.message, "{f}", path));
+    if (c.file != kFolderInItsPlace) {
+      EXPECT_EQ(ReadBytes(path), c.after != nullptr ? c.after : c.file);  // not even re-saved
+    }
     ExpectMainDocumentKept();
   }
 }
@@ -106,32 +80,28 @@ TEST_F(SettingsFilesTest, StartupFileIsReadAndRewrittenWithNone) {
 // The device is written back at a good end, into a new file if need be; an
 // empty device (a file the program did not write) is never recorded.
 TEST_F(SettingsFilesTest, SaveStartupRecordsTheDevice) {
-  ASSERT_TRUE(SaveStartupFile(store, folder.path(), "sensor", messages));
-  EXPECT_EQ(ReadBytes(folder / "dravik.def"),
-            "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
-  WriteBytes(folder / "dravik.def",
-             "<definition device=\"none\" test=\"13\">\r\n</definition>\r\n");
-  ASSERT_TRUE(SaveStartupFile(store, folder.path(), "demo", messages));
-  EXPECT_EQ(ReadBytes(folder / "dravik.def"),
-            "<definition device=\"demo\" test=\"13\">\r\n</definition>\r\n");
-  ExpectMainDocumentKept();
-  const std::string empty = "<definition device=\"\" test=\"0\">\r\n</definition>\r\n";
-  WriteBytes(folder / "dravik.def", empty);
-  ASSERT_TRUE(SaveStartupFile(store, folder.path(), "demo", messages));
-  EXPECT_EQ(ReadBytes(folder / "dravik.def"), empty);
-  EXPECT_TRUE(messages.shown.empty());
+  const auto file = [](const char* device, const char* test) {
+    return "<definition device=\"" + std::string(device) + "\" test=\"" + test +
+           "\">\r\n</definition>\r\n";
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {"", file("sensor", "0")},
+      {file("none", "13"), file("sensor", "13")},
+      {file("", "0"), file("", "0")},
+  };
+  for (const auto& [before, after] : cases) {
+    std::filesystem::remove(folder / "dravik.def");
+    if (!before.empty()) {
+      WriteBytes(folder / "dravik.def", before);
+    }
+    ASSERT_TRUE(SaveStartupFile(store, folder.path(), "sensor", messages));
+    EXPECT_EQ(ReadBytes(folder / "dravik.def"), after);
+    ExpectMainDocumentKept();
+  }
+  EXPECT_EQ(Shown(), "");
 }
 
-TEST_F(SettingsFilesTest, UnreadableStartupFileShowsTheFileError) {
-  std::filesystem::create_directory(folder / "dravik.def");  // there, but not a file
-  const StartupSettings settings = LoadStartupFile(store, folder.path(), messages);
-  EXPECT_EQ(settings.deviceName, "none");
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "dravik.def"));
-  ExpectMainDocumentKept();
-}
-
-// --- Part settings ----------------------------------------------------------------
+// --- Part settings ({w} is the working folder) -------------------------------------
 
 constexpr std::string_view kDefaultPartFile =
     "<definition driverclass=\"no\" regfilename=\"{w}/demo.dat\" "
@@ -140,15 +110,7 @@ constexpr std::string_view kDefaultPartFile =
     "maxlogcount=\"-1\">\r\n"
     "</definition>\r\n";
 
-std::string WithFolder(std::string_view text, const std::string& folder) {
-  std::string out(text);
-  for (std::size_t at = out.find("{w}"); at != std::string::npos; at = out.find("{w}")) {
-    out.replace(at, 3, folder);
-  }
-  return out;
-}
-
-// The settings as "driver reg manual log interval write read address count".
+// The settings as "driver reg manual log interval write read address count [adapter]".
 std::string Values(const PartSettings& s) {
   return s.driverClass + " " + s.regFileName + " " + s.manualFileName + " " + s.logFileName + " " +
          std::to_string(s.timer1Interval) + " " + std::to_string(s.writeNowValue) + " " +
@@ -156,14 +118,23 @@ std::string Values(const PartSettings& s) {
          std::to_string(s.maxLogCount) + (s.smbusAdapter.empty() ? "" : " " + s.smbusAdapter);
 }
 
+// A part used for the first time, or whose file has no root, gets the
+// defaults, written at once and without a word.
 TEST_F(SettingsFilesTest, FirstUseOfAPartCreatesTheDefaultsFile) {
-  const PartSettings settings = LoadPartSettings(store, folder.path(), "demo", messages);
-  EXPECT_EQ(Values(settings), WithFolder("no {w}/demo.dat {w}/Kestrova Software User's Guide.lnk "
-                                         "{w}/demo.txt 1000 1 1 -1 -1",
-                                         folder.path()));
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(ReadBytes(folder / "part.def"), WithFolder(kDefaultPartFile, folder.path()));
-  ExpectMainDocumentKept();
+  const std::string defaults = Replaced(std::string(kDefaultPartFile), "{w}", folder.path());
+  for (const char* before : {"", "garbage\r\n"}) {
+    WriteBytes(folder / "part.def", before);
+    if (*before == '\0') {
+      std::filesystem::remove(folder / "part.def");
+    }
+    EXPECT_EQ(Values(LoadPartSettings(store, folder.path(), "demo", messages)),
+              Replaced("no {w}/demo.dat {w}/Kestrova Software User's Guide.lnk {w}/demo.txt 1000 "
+                       "1 1 -1 -1",
+                       "{w}", folder.path()));
+    EXPECT_EQ(ReadBytes(folder / "part.def"), defaults);
+    ExpectMainDocumentKept();
+  }
+  EXPECT_EQ(Shown(), "");
   // The user guide, where there is one, is the default manual.
   std::filesystem::create_directory(folder / "other");
   EXPECT_EQ(LoadPartSettings(store, folder / "other", "demo", messages, "/usr/share/k/guide.html")
@@ -193,57 +164,68 @@ TEST_F(SettingsFilesTest, PartSettingsRoundTripWithExactBytes) {
   ExpectMainDocumentKept();
   EXPECT_EQ(Values(LoadPartSettings(store, folder.path(), "demo", messages)), Values(settings));
   ExpectMainDocumentKept();
+  // A text that cannot stand between quotes is written as its default.
+  settings.logFileName = "/logs/a\"b.txt";
+  ASSERT_TRUE(SavePartSettings(store, folder.path(), settings, messages));
+  const std::string device = std::filesystem::path(folder.path()).filename().string();
+  EXPECT_EQ(LoadPartSettings(store, folder.path(), "demo", messages).logFileName,
+            folder / (device + ".txt"));
 }
 
-// Empty or -1 is no log limit; a setting missing or out of range takes its
-// default; a file that loaded is not rewritten, one without root is.
-TEST_F(SettingsFilesTest, BrokenSettingsTakeTheirDefaults) {
+// A numeric setting missing, not a whole number or out of range takes its
+// default, and the problem names the file and attribute; an empty log limit
+// is no limit. A file that loaded is not rewritten.
+TEST_F(SettingsFilesTest, SettingsThatCannotBeUsedTakeTheirDefaults) {
+  const std::string good =
+      "driverclass=\"ich\" timer1interval=\"10\" writenowvalue=\"1\" readafterwritevalue=\"0\" "
+      "interfaceaddr=\"24\" maxlogcount=\"5\"";
+  const std::string whole = " is not a whole number from ";
   const struct {
-    std::string file;
-    std::string values;  // driver, interval, write, read, address, count
-    bool rewritten;
+    std::string attribute;  // in place of the good one
+    const char* values;     // driver, interval, write, read, address, count
+    std::string problem;
   } cases[] = {
-      {"<definition driverclass=\"ich\" timer1interval=\"10\" writenowvalue=\"1\" "
-       "readafterwritevalue=\"0\" interfaceaddr=\"24\" maxlogcount=\"\">\r\n</definition>\r\n",
-       "ich 10 1 0 24 -1", false},
-      {"<definition driverclass=\"\" timer1interval=\"0\" writenowvalue=\"2\" "
-       "readafterwritevalue=\"yes\" interfaceaddr=\"70000\" maxlogcount=\"-7\">\r\n"
-       "</definition>\r\n",
-       "no 1000 1 1 -1 -1", false},
-      {"garbage\r\n", "no 1000 1 1 -1 -1", true},
+      {"", "ich 10 1 0 24 5", ""},
+      {"maxlogcount=\"\"", "ich 10 1 0 24 -1", ""},
+      {"driverclass=\"\"", "no 10 1 0 24 5", ""},
+      {"timer1interval=\"abc\"", "ich 1000 1 0 24 5",
+       "timer1interval \"abc\"" + whole + "10 to 1000; 1000 applies"},
+      {"timer1interval=\"5\"", "ich 1000 1 0 24 5",
+       "timer1interval \"5\"" + whole + "10 to 1000; 1000 applies"},
+      {"timer1interval=\"1001\"", "ich 1000 1 0 24 5",
+       "timer1interval \"1001\"" + whole + "10 to 1000; 1000 applies"},
+      {"writenowvalue=\"2\"", "ich 10 1 0 24 5",
+       "writenowvalue \"2\"" + whole + "0 to 1; 1 applies"},
+      {"readafterwritevalue=\"\"", "ich 10 1 1 24 5", "readafterwritevalue is missing; 1 applies"},
+      {"interfaceaddr=\"4A\"", "ich 10 1 0 -1 5",
+       "interfaceaddr \"4A\"" + whole + "-1 to 32767; -1 applies"},
+      {"interfaceaddr=\"70000\"", "ich 10 1 0 -1 5",
+       "interfaceaddr \"70000\"" + whole + "-1 to 32767; -1 applies"},
+      {"maxlogcount=\"-2\"", "ich 10 1 0 24 -1",
+       "maxlogcount \"-2\"" + whole + "-1 to 2147483647; -1 applies"},
   };
+  const std::string path = folder / "part.def";
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.file);
-    WriteBytes(folder / "part.def", c.file);
-    const PartSettings s = LoadPartSettings(store, folder.path(), "demo", messages);
+    SCOPED_TRACE(c.attribute);
+    std::string attributes = good;
+    if (!c.attribute.empty()) {
+      const std::size_t at = attributes.find(c.attribute.substr(0, c.attribute.find('=') + 2));
+      attributes.replace(at, attributes.find('"', attributes.find('"', at) + 1) + 1 - at,
+                         c.attribute);
+    }
+    const std::string file = "<definition " + attributes + ">\r\n</definition>\r\n";
+    WriteBytes(path, file);
+    std::vector<std::string> problems;
+    const PartSettings s = LoadPartSettings(store, folder.path(), "demo", messages, {}, &problems);
     EXPECT_EQ(s.driverClass + " " + std::to_string(s.timer1Interval) + " " +
                   std::to_string(s.writeNowValue) + " " + std::to_string(s.readAfterWriteValue) +
                   " " + std::to_string(s.interfaceAddr) + " " + std::to_string(s.maxLogCount),
               c.values);
-    EXPECT_EQ(ReadBytes(folder / "part.def"),
-              c.rewritten ? WithFolder(kDefaultPartFile, folder.path()) : c.file);
+    EXPECT_EQ(problems, c.problem.empty() ? std::vector<std::string>{}
+                                          : std::vector<std::string>{path + ": " + c.problem});
+    EXPECT_EQ(ReadBytes(path), file);
   }
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(SettingsFilesTest, TextsThatCannotBeQuotedAreWrittenAsTheirDefaults) {
-  PartSettings settings = DefaultPartSettings(folder.path(), "demo");
-  settings.logFileName = "/logs/a\"b.txt";
-  ASSERT_TRUE(SavePartSettings(store, folder.path(), settings, messages));
-  // The working folder is named after the device, so its defaults are known.
-  const std::string expectedLog =
-      "logfilename=\"" +
-      (folder / (std::filesystem::path(folder.path()).filename().string() + ".txt")) + "\"";
-  EXPECT_NE(ReadBytes(folder / "part.def").find(expectedLog), std::string::npos);
-}
-
-TEST_F(SettingsFilesTest, PartSettingsSaveIntoMissingFolderShowsTheFileError) {
-  const std::string working = folder / "gone";
-  EXPECT_FALSE(SavePartSettings(store, working, DefaultPartSettings(working, "gone"), messages));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt.rfind("File read/write error for " + working + "/part.def", 0),
-            0u);
-  ExpectMainDocumentKept();
+  EXPECT_EQ(Shown(), "");
 }
 
 }  // namespace
