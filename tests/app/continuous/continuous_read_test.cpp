@@ -6,6 +6,7 @@
 
 #include "../engine/engine_fixture.hpp"
 #include "../markup/temp_folder.hpp"
+#include "continuous/plot_log_lines.hpp"
 #include "engine/part_loader.hpp"
 #include "engine/register_edit.hpp"
 #include "fake_clock.hpp"
@@ -174,8 +175,8 @@ TEST_F(Continuous, LogRunsWriteHeaderTitleRowAndRowsUpToTheLimit) {
   EXPECT_EQ(reader.Controls().logCaption, kStartLogCaption);
 }
 
-// Extra is hidden while Mode is odd. Values in the definition: 0, 11, 33;
-// in the chip: Mode as the case says, 20 and 50.
+// Extra is hidden while Mode is odd; in the chip Mode is as the case says,
+// Extra 20 and Temp 50.
 const char* kModeLog =
     ">register log=true title=Mode format=dec >>bitfield addr=1 bit=7:0 value=0 >register log=true "
     "title=Extra format=dec >>hide addr=1 bit=0 value=1 >>bitfield addr=2 bit=7:0 value=B "
@@ -183,62 +184,40 @@ const char* kModeLog =
 
 // Every row has one cell under each title, whatever the conditions do while
 // logging runs; a register hidden at a step, or not read in it, has an empty
-// cell; without a chip each row shows the values the panel shows.
+// cell.
 TEST_F(Continuous, EveryLogRowLinesUpWithItsTitleRow) {
   struct Case {
     const char* what;
-    bool hardware;
     std::vector<std::uint8_t> modes;  // the chip's Mode at each step: header, titles, rows
-    int editAt;                       // before this step Temp is set to 77 in the panel
     const char* rows;
   };
   const Case cases[] = {
       {"hidden while logging",
-       true,
        {0, 0, 0, 1},
-       -1,
-       "10:00:01\tMode    \tExtra   \tTemp    \t\r\n"
        "10:00:02\t0       \t20      \t50      \t\r\n"
        "10:00:03\t1       \t        \t50      \t\r\n"},
       // The step in which Mode changes planned its read while Extra was hidden.
       {"shown while logging",
-       true,
        {1, 1, 1, 0, 0},
-       -1,
-       "10:00:01\tMode    \tExtra   \tTemp    \t\r\n"
        "10:00:02\t1       \t        \t50      \t\r\n"
        "10:00:03\t0       \t        \t50      \t\r\n"
        "10:00:04\t0       \t20      \t50      \t\r\n"},
-      {"edited without hardware",
-       false,
-       {0, 0, 0, 0},
-       3,
-       "10:00:01\tMode    \tExtra   \tTemp    \t\r\n"
-       "10:00:02\t0       \t11      \t33      \t\r\n"
-       "10:00:03\t0       \t11      \t77      \t\r\n"},
   };
+  library.chip = {{2, 20}, {5, 50}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Part(kModeLog);
     ASSERT_TRUE(engine::CollectStartupLists(session));
-    session.images = engine::RegisterImages{};
-    session.connection.deviceHandle = c.hardware ? 7 : engine::kNoDevice;
-    session.connection.link = c.hardware ? engine::kLinkUsb : engine::kLinkNone;
-    library.chip = {{2, 20}, {5, 50}};
     dateTime.times = 0;
-    edit.writeNow = true;
     std::filesystem::remove(path);
     ASSERT_TRUE(reader.StartLogging(path));
     for (std::size_t step = 0; step < c.modes.size(); ++step) {
       library.chip[1] = c.modes[step];
-      if (static_cast<int>(step) == c.editAt) {
-        engine::SetFieldText(session, edit, BitfieldLine(3), "77");
-      }
       Wait(step == 0 ? 500 : 100);
     }
     reader.StopLogging();
     const std::string log = ReadBytes(path);
-    const std::string titles = "Log Registers\r\n";
+    const std::string titles = "Log Registers\r\n10:00:01\tMode    \tExtra   \tTemp    \t\r\n";
     EXPECT_EQ(log.substr(log.find(titles) + titles.size()), c.rows);
   }
 }
@@ -298,27 +277,23 @@ TEST_F(Continuous, LoggingThatCannotStartStartsNothing) {
 }
 
 TEST_F(Continuous, StartLogAsksForTheFileAndStopLogClosesIt) {
-  ContinuousRead& toggled = reader;
-  toggled.state.logFileName = "/old.txt";
-
-  toggled.ToggleLog();  // cancelled
-  EXPECT_FALSE(toggled.state.loggingActive);
+  reader.state.logFileName = "/old.txt";
+  reader.ToggleLog();  // cancelled
+  EXPECT_FALSE(reader.state.loggingActive);
   messages.fileChoices.push_back(path);
-  toggled.ToggleLog();
+  reader.ToggleLog();
   ASSERT_EQ(messages.fileDialogs.size(), 2u);
-  for (const auto& asked : messages.fileDialogs) {
-    EXPECT_EQ(asked.filter, "Log files (*.txt;*.log)|*.txt;*.log|All files (*.*)|*.*");
-    EXPECT_EQ(asked.title, "Open Log File");
-    EXPECT_EQ(asked.fileName, "/old.txt");
-    EXPECT_EQ(asked.flags, 0x30000Eu);
-    EXPECT_FALSE(asked.save);
-  }
-  EXPECT_TRUE(toggled.state.loggingActive);
-  EXPECT_EQ(toggled.state.logFileName, path);
-  EXPECT_EQ(toggled.Controls().logCaption, kStopLogCaption);
-  EXPECT_FALSE(toggled.Controls().setLogLimitEnabled);
-  toggled.ToggleLog();
-  EXPECT_FALSE(toggled.state.loggingActive);
+  const auto& asked = messages.fileDialogs[1];
+  EXPECT_EQ(asked.filter + "|" + asked.title + "|" + asked.fileName,
+            "Log files (*.txt;*.log)|*.txt;*.log|All files (*.*)|*.*|Open Log File|/old.txt");
+  EXPECT_EQ(asked.flags, 0x30000Eu);
+  EXPECT_FALSE(asked.save);
+  EXPECT_TRUE(reader.state.loggingActive);
+  EXPECT_EQ(reader.state.logFileName, path);
+  EXPECT_EQ(reader.Controls().logCaption, kStopLogCaption);
+  EXPECT_FALSE(reader.Controls().setLogLimitEnabled);
+  reader.ToggleLog();
+  EXPECT_FALSE(reader.state.loggingActive);
   EXPECT_FALSE(store.IsLogFileOpen());
 }
 
@@ -335,15 +310,22 @@ Plot PlotOf(const std::string& units, std::vector<std::int16_t> lines) {
   return plot;
 }
 
-TEST_F(Continuous, EveryStepHandsThePlotsTheValuesItRead) {
-  const std::vector<Plot> plots = {PlotOf("C", {kTempLine}),
-                                   PlotOf("n", {kCounterLine, kTempLine})};
+// A plot that is off, or whose registers all are, opens no window; every
+// step hands the windows the values it read; closing the middle window
+// renumbers the next, closing the rest ends plotting, and STOP PLOT closes
+// the windows from the last.
+TEST_F(Continuous, PlotWindowsTakeEveryStepsValuesUntilTheLastCloses) {
+  std::vector<Plot> plots = {PlotOf("a", {kTempLine}), PlotOf("b", {kCounterLine, kTempLine}),
+                             PlotOf("off", {kTempLine}), PlotOf("c", {kCounterLine}),
+                             PlotOf("none on", {kTempLine})};
+  plots[2].enable = false;
+  plots[4].registers[0].enable = false;
   reader.TogglePlot(plots);
   ContinuousControls controls = reader.Controls();
   EXPECT_EQ(controls.plotCaption, kStopPlotCaption);
   EXPECT_FALSE(controls.plotDataEnabled);
   EXPECT_FALSE(controls.selectPlotEnabled);
-  ASSERT_EQ(reader.Plots().PlotWindowCount(), 2);
+  ASSERT_EQ(reader.Plots().PlotWindowCount(), 3);
   EXPECT_FALSE(reader.Plots().Window(0).Shown());
 
   Wait(500);
@@ -356,13 +338,7 @@ TEST_F(Continuous, EveryStepHandsThePlotsTheValuesItRead) {
   EXPECT_EQ(both.Y(0, 0), 7.0);
   EXPECT_EQ(both.Y(1, 0), 25.0);
   EXPECT_EQ(both.LegendText(0), "SampleCounter=7   ");
-}
 
-TEST_F(Continuous, ClosingTheMiddleOfThreeWindowsAndThenTheRestEndsPlotting) {
-  const std::vector<Plot> plots = {PlotOf("a", {kTempLine}), PlotOf("b", {kTempLine}),
-                                   PlotOf("c", {kCounterLine})};
-  reader.TogglePlot(plots);
-  Wait(500);
   reader.RemovePlot(1);
   ASSERT_EQ(reader.Plots().PlotWindowCount(), 2);
   EXPECT_EQ(reader.Plots().Window(1).PlotWindowIndx(), 1);
@@ -380,20 +356,20 @@ TEST_F(Continuous, ClosingTheMiddleOfThreeWindowsAndThenTheRestEndsPlotting) {
 
   reader.TogglePlot(plots);
   frontEnd.closing.clear();
-  reader.TogglePlot(plots);  // STOP PLOT closes the windows from the last
+  reader.TogglePlot(plots);
   EXPECT_EQ(frontEnd.closing, (std::vector<int>{2, 1, 0}));
   EXPECT_FALSE(reader.state.plottingActive);
 }
 
-TEST_F(Continuous, PlottingWithNothingToDrawOpensNoWindowButRuns) {
-  std::vector<Plot> plots = {PlotOf("a", {kTempLine}), PlotOf("b", {kTempLine})};
-  plots[0].enable = false;
-  plots[1].registers[0].enable = false;
-  reader.TogglePlot(plots);
-  EXPECT_EQ(reader.Plots().PlotWindowCount(), 0);
-  EXPECT_TRUE(reader.state.plottingActive);
-  Wait(500);
-  EXPECT_TRUE(reader.Controls().plotDataEnabled);
+// The registers a plot may name: each logged one once, a register of two
+// bytes too, in list order.
+TEST_F(Continuous, PlotLogLinesAreTheLoggedRegistersOnceEach) {
+  EXPECT_EQ(PlotLogLines(session), (std::vector<std::int16_t>{kTempLine, kCounterLine}));
+  Part(
+      ">register title=Config format=hex >>bitfield addr=1 bit=7:0 value=0 >register log=true "
+      "title=Wide textbox=true format=0.0 input=-2048:2047 display=-128:127.9375 >>bitfield "
+      "addr=0 bit=15:8 regbit=11:4 value=0 >>bitfield addr=100 bit=7:4 regbit=3:0 value=0");
+  EXPECT_EQ(PlotLogLines(session), (std::vector<std::int16_t>{6}));
 }
 
 }  // namespace

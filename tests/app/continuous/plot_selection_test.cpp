@@ -165,6 +165,16 @@ TEST_F(PlotSelectionTest, AddCopiesAfterTheIndexAndDeleteMovesLaterPlotsDown) {
   EXPECT_EQ(Plots(), "a 1 | a 1 | c 1");
   EXPECT_EQ(selection.PlotRegisterName(2, 0), "C");
   EXPECT_EQ(selection.PlotSelectionUnits(3), "");
+  // The edits read back as saved.
+  selection.SetPlotRegisterEnable(2, 0, false);
+  ASSERT_TRUE(selection.SavePlotSettings());
+  PlotSelection again(store, messages);
+  again.SetPart(folder.path(), lines);
+  EXPECT_TRUE(again.RestorePlotSettings());
+  EXPECT_EQ(again.PlotSelectionNumber(), 3);
+  EXPECT_FALSE(again.PlotSelectionEnable(0) || again.PlotSelectionEnable(1) ||
+               again.PlotRegisterEnable(2, 0));
+  EXPECT_EQ(again.PlotRegisterXmlFileIndex(2, 0), "9");
   while (selection.PlotSelectionNumber() < kMaxPlots) {
     ASSERT_TRUE(selection.PlotSelectionAdd(0));
   }
@@ -182,32 +192,6 @@ TEST_F(PlotSelectionTest, AddCopiesAfterTheIndexAndDeleteMovesLaterPlotsDown) {
   }
   EXPECT_EQ(Plots(), "a 1");
   EXPECT_TRUE(selection.PlotSelectionEnable(0));
-}
-
-// The edits are read back as saved, and the part's definition and its
-// cursor stay as they were.
-TEST_F(PlotSelectionTest, EditsSurviveSaveAndRestore) {
-  Open(Same(3, "C"));
-  const std::string before = store.SavedText();
-  store.SetXmlFileIndex(7);
-  selection.RestorePlotSettings();
-  selection.SetPlotRegisterEnable(0, 1, false);
-  ASSERT_TRUE(selection.PlotSelectionAdd(0));
-  selection.SetPlotSelectionEnable(1, false);
-  ASSERT_TRUE(selection.SavePlotSettings());
-
-  PlotSelection again(store, messages);
-  again.SetPart(folder.path(), lines);
-  EXPECT_TRUE(again.RestorePlotSettings());
-  ASSERT_EQ(again.PlotSelectionNumber(), 2);
-  EXPECT_EQ(Enables(again, 0), (std::vector<bool>{true, false, true}));
-  EXPECT_FALSE(again.PlotSelectionEnable(1));
-  EXPECT_EQ(again.PlotRegisterXmlFileIndex(1, 2), "9");
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(store.SavedText(), before);
-  EXPECT_EQ(store.XmlFileIndex(), 7);
-  EXPECT_EQ(store.IndexStackDepth(), 0);
-  EXPECT_FALSE(store.HasSideDocument());
 }
 
 TEST_F(PlotSelectionTest, SelectPlotDialogDeletesOnlySharedUnitsAndNoOnCloseRestores) {
@@ -309,30 +293,6 @@ TEST_F(PlotSelectionTest, FilesThatCannotBeTakenAreReplacedByTheDefault) {
     EXPECT_EQ(store.XmlFileIndex(), 7);
     EXPECT_EQ(store.IndexStackDepth(), 0);
   }
-}
-
-TEST_F(PlotSelectionTest, FailedSaveShowsTheFileErrorAndKeepsTheOldFileAndTheSelection) {
-  Open(Same(2, "C"));
-  selection.RestorePlotSettings();
-  const std::string old = ReadBytes(PlotFile());
-  selection.SetPlotRegisterEnable(0, 0, false);
-  store.SetWriteFunction([](int, const char*, std::size_t) -> long {
-    errno = ENOSPC;
-    return -1;
-  });
-  EXPECT_FALSE(selection.SavePlotSettings());
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt.rfind("File read/write error for " + PlotFile(), 0), 0u);
-  EXPECT_EQ(ReadBytes(PlotFile()), old);
-  EXPECT_FALSE(selection.PlotRegisterEnable(0, 0));
-
-  selection.SetPart(folder / "missing-folder", lines);
-  store.SetWriteFunction(nullptr);
-  EXPECT_FALSE(selection.RestorePlotSettings());
-  ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[1].prompt,
-            "File read/write error for " + (folder / "missing-folder") + "/plot.def");
-  EXPECT_EQ(selection.PlotSelectionNumber(), 1);
 }
 
 TEST_F(PlotSelectionTest, TextsThatWouldBreakTheFileAreWrittenSoTheyReadBack) {
