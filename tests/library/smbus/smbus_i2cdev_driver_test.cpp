@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -104,65 +105,58 @@ TEST(I2cDevDriverTest, OpensReadWriteAndNeedsTheByteDataFunctions) {
   EXPECT_EQ(I2cDevDriver::Open(nullptr, calls), nullptr);
 }
 
+// Bytes in hexadecimal, blank-separated.
+std::vector<uint8_t> Bytes(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<uint8_t> bytes;
+  for (std::string word; in >> word;) {
+    bytes.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
+  }
+  return bytes;
+}
+
+std::vector<std::string> Calls(const std::string& text) {
+  std::vector<std::string> calls;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t bar = std::min(text.find(" / ", at), text.size());
+    calls.push_back(text.substr(at, bar - at));
+    at = bar + 3;
+  }
+  return calls;
+}
+
 struct BlockCase {
   const char* name;
   uint32_t code;
-  std::vector<uint8_t> block;
-  std::vector<std::string> calls;
-  std::vector<uint8_t> after;  // empty: refused, nothing called
+  const char* block;
+  const char* calls;  // " / " between them
+  const char* after;  // the block afterwards; "": refused, nothing called or failed
   unsigned long functions = kStubFunctions;
   int failAt = -1;
   bool force = false;
 };
 
 const BlockCase kBlocks[] = {
-    {"EqualEntriesInARowAreOneWord",
-     kIoctlRead,
-     {0x48, 0, 4, 0, 0, 1, 0},
-     {"SLAVE 48", "read word 00 80c8", "read byte-data 01 60", "read byte-data 00 c8"},
-     {0x48, 0, 4, 0xC8, 0x80, 0x60, 0xC8}},
-    {"WithoutWordFunctionsEveryEntryIsAByte",
-     kIoctlRead,
-     {0x48, 0, 2, 1, 1},
-     {"SLAVE 48", "read byte-data 01 60", "read byte-data 01 60"},
-     {0x48, 0, 2, 0x60, 0x60},
+    {"EqualEntriesInARowAreOneWord", kIoctlRead, "48 0 4 0 0 1 0",
+     "SLAVE 48 / read word 00 80c8 / read byte-data 01 60 / read byte-data 00 c8",
+     "48 0 4 C8 80 60 C8"},
+    {"WithoutWordFunctionsEveryEntryIsAByte", kIoctlRead, "48 0 2 1 1",
+     "SLAVE 48 / read byte-data 01 60 / read byte-data 01 60", "48 0 2 60 60", kByteDataOnly},
+    {"NoRegisterReadReceivesBytes", kIoctlReadNoRegister, "48 0 2 FF FF",
+     "SLAVE 48 / receive byte 5a / receive byte 5b", "48 0 2 5A 5B"},
+    {"NoRegisterWriteSendsBytes", kIoctlWriteNoRegister, "48 0 1 FF 33", "SLAVE 48 / send byte 33",
+     "48 0 1 FF 33"},
+    {"NoRegisterCodesNeedTheByteFunctions", kIoctlReadNoRegister, "48 0 1 FF", "", "",
      kByteDataOnly},
-    {"NoRegisterReadReceivesBytes",
-     kIoctlReadNoRegister,
-     {0x48, 0, 2, 0xFF, 0xFF},
-     {"SLAVE 48", "receive byte 5a", "receive byte 5b"},
-     {0x48, 0, 2, 0x5A, 0x5B}},
-    {"NoRegisterWriteSendsBytes",
-     kIoctlWriteNoRegister,
-     {0x48, 0, 1, 0xFF, 0x33},
-     {"SLAVE 48", "send byte 33"},
-     {0x48, 0, 1, 0xFF, 0x33}},
-    {"NoRegisterCodesNeedTheByteFunctions",
-     kIoctlReadNoRegister,
-     {0x48, 0, 1, 0xFF},
-     {},
-     {},
-     kByteDataOnly},
-    {"AFailedCallEndsTheBlock",
-     kIoctlRead,
-     {0x48, 0, 3, 0, 1, 2},
-     {"SLAVE 48", "read byte-data 00 c8", "fails"},
-     {},
-     kStubFunctions,
-     1},
-    {"ReadBlockShortOfItsCount", kIoctlRead, {0x48, 0, 2, 0}, {}, {}},
-    {"WriteBlockShortOfItsData", kIoctlWrite, {0x48, 0, 2, 0, 1, 9}, {}, {}},
-    {"AddressAbove7F", kIoctlRead, {0x80, 0, 1, 0}, {}, {}},
-    {"UnknownCode", 0x226404, {0x48, 0, 1, 0}, {}, {}},
-    {"NoHeader", kIoctlRead, {0x48, 0}, {}, {}},
-    {"AForcedDriverTakesClaimedAddresses",
-     kIoctlRead,
-     {0x18, 0, 1, 1},
-     {"SLAVE_FORCE 18", "read byte-data 01 60"},
-     {0x18, 0, 1, 0x60},
-     kStubFunctions,
-     -1,
-     true},
+    {"AFailedCallEndsTheBlock", kIoctlRead, "48 0 3 0 1 2",
+     "SLAVE 48 / read byte-data 00 c8 / fails", "", kStubFunctions, 1},
+    {"ReadBlockShortOfItsCount", kIoctlRead, "48 0 2 0", "", ""},
+    {"WriteBlockShortOfItsData", kIoctlWrite, "48 0 2 0 1 9", "", ""},
+    {"AddressAbove7F", kIoctlRead, "80 0 1 0", "", ""},
+    {"UnknownCode", 0x226404, "48 0 1 0", "", ""},
+    {"NoHeader", kIoctlRead, "48 0", "", ""},
+    {"AForcedDriverTakesClaimedAddresses", kIoctlRead, "18 0 1 1",
+     "SLAVE_FORCE 18 / read byte-data 01 60", "18 0 1 60", kStubFunctions, -1, true},
 };
 
 class BlockTest : public ::testing::TestWithParam<BlockCase> {};
@@ -175,15 +169,15 @@ TEST_P(BlockTest, BecomesItsSystemCalls) {
   std::unique_ptr<I2cDevDriver> driver = I2cDevDriver::Open("/dev/i2c-0", calls, c.force);
   ASSERT_NE(driver, nullptr);
   calls.calls.clear();
-  std::vector<uint8_t> block = c.block;
+  std::vector<uint8_t> block = Bytes(c.block);
   uint32_t returned = 99;
   const bool ok =
       driver->Control(c.code, block.data(), static_cast<uint32_t>(block.size()), &returned);
-  EXPECT_EQ(ok, !c.after.empty());
+  EXPECT_EQ(ok, *c.after != '\0');
   EXPECT_EQ(returned, ok ? block.size() : 0u);
-  EXPECT_EQ(calls.calls, c.calls);
+  EXPECT_EQ(calls.calls, Calls(c.calls));
   if (ok) {
-    EXPECT_EQ(block, c.after);
+    EXPECT_EQ(block, Bytes(c.after));
   }
 }
 
