@@ -262,24 +262,22 @@ TEST_F(Continuous, AFailedReadStopsEverythingAndLeavesTheFileWhole) {
   EXPECT_EQ(frontEnd.due, -1);
 }
 
-TEST_F(Continuous, LoggingThatCannotStartStartsNothing) {
+// Start Log asks for the file (a cancel starts nothing), and so does a
+// folder that cannot hold it or a cancelled pending write; Stop Log closes it.
+TEST_F(Continuous, StartLogAsksForTheFileAndStopLogClosesIt) {
+  reader.state.logFileName = "/old.txt";
+  reader.ToggleLog();  // cancelled
   EXPECT_FALSE(reader.StartLogging(folder / "no/such/folder/run.txt"));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt,
+  EXPECT_EQ(messages.shown.at(0).prompt,
             "File read/write error for " + (folder / "no/such/folder/run.txt"));
-
   edit.writeRegsEnabled = true;
   messages.answers.push_back(markup::IDCANCEL);
   EXPECT_FALSE(reader.StartLogging(path));
   EXPECT_FALSE(reader.state.loggingActive);
   EXPECT_EQ(frontEnd.due, -1);
   EXPECT_EQ(ReadBytes(path), "");
-}
 
-TEST_F(Continuous, StartLogAsksForTheFileAndStopLogClosesIt) {
-  reader.state.logFileName = "/old.txt";
-  reader.ToggleLog();  // cancelled
-  EXPECT_FALSE(reader.state.loggingActive);
+  edit.writeRegsEnabled = false;
   messages.fileChoices.push_back(path);
   reader.ToggleLog();
   ASSERT_EQ(messages.fileDialogs.size(), 2u);

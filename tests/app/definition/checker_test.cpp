@@ -109,16 +109,6 @@ TEST(Checker, MissingRootOrPart) {
             Problems{"demo:2: definition has no part element; no registers are shown"});
 }
 
-TEST(Checker, GeneratedLinesAreNotMistakenForFileLines) {
-  MarkupStore store;
-  ASSERT_TRUE(store.LoadMarkupText(kClean));
-  store.SetXmlFileIndex(23);  // bit field "a"
-  ASSERT_TRUE(store.AddLine(3, "<bitfield label=\"bad\" />", 0));
-  const Problems problems = CheckDefinition(store, "demo");
-  ASSERT_EQ(problems.size(), 3u);
-  EXPECT_EQ(problems[0], "demo:0: bitfield attribute addr is missing");
-}
-
 TEST(Checker, MessageListsProblemsAndCountsTheRest) {
   const Problems problems = {"demo:1: a", "demo:2: b", "demo:3: c"};
   EXPECT_EQ(DefinitionProblemsMessage("demo", problems, 2),
