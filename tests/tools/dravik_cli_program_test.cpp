@@ -4,12 +4,13 @@
 // between runs in its state file, so only the first run downloads it;
 // --bare-board starts it bare again.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include "kestrova_cli/cli_fixture.hpp"
 
 namespace {
 
@@ -39,9 +40,13 @@ struct Step {
 };
 
 TEST(DravikCliProgram, CommandsPrintTheirResultsAndExitStatus) {
-  char folder[] = "/tmp/dravik-cli-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  std::ofstream(std::string(folder) + "/bench.scn") << kBench;
+  const kestrova::testing::TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  std::ofstream(folder / "bench.scn") << kBench;
+  kestrova::cli::testing::CliOptions options;
+  options.program = "dravik-cli";
+  options.environment = {"DRAVIK_EMULATOR=1", "DRAVIK_EMULATOR_STATE=" + folder / "board",
+                         "DRAVIK_EMULATOR_SCENARIO=" + folder / "bench.scn"};
   const std::string firmware = std::string("--firmware ") + KESTROVA_DATA_DIR + "/bix/dravik.bix";
   const Step steps[] = {
       {"read i2c 48 0x", 2, "",
@@ -96,29 +101,20 @@ TEST(DravikCliProgram, CommandsPrintTheirResultsAndExitStatus) {
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.arguments);
-    const std::string command = "DRAVIK_EMULATOR=1 DRAVIK_EMULATOR_STATE=" + std::string(folder) +
-                                "/board DRAVIK_EMULATOR_SCENARIO=" + folder +
-                                "/bench.scn " KESTROVA_BIN_DIR "/dravik-cli " + step.arguments +
-                                " 2>" + folder + "/err";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[256];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      out.append(buffer, n);
+    std::vector<std::string> arguments;
+    std::istringstream words(step.arguments);
+    for (std::string word; words >> word;) {
+      arguments.push_back(word);
     }
-    const int status = pclose(pipe);
-    std::ifstream errFile(std::string(folder) + "/err");
-    const std::string err{std::istreambuf_iterator<char>(errFile), {}};
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, step.status);
+    const kestrova::cli::testing::CliRun run = kestrova::cli::testing::RunCli(arguments, options);
+    EXPECT_EQ(run.status, step.status);
     if (step.out.starts_with("~")) {
-      EXPECT_NE(out.find(step.out.substr(1)), std::string::npos) << out;
+      EXPECT_NE(run.out.find(step.out.substr(1)), std::string::npos) << run.out;
     } else {
-      EXPECT_EQ(out, step.out);
+      EXPECT_EQ(run.out, step.out);
     }
-    EXPECT_EQ(err, step.err);
+    EXPECT_EQ(run.err, step.err);
   }
-  std::system(("rm -rf " + std::string(folder)).c_str());
 }
 
 }  // namespace

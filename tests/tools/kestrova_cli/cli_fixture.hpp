@@ -1,8 +1,8 @@
 #pragma once
-// The kestrova-cli program run as a user would, on a fresh program folder per
-// test: arguments, environment, standard output and error captured, exit
-// status; optionally interrupted once a file has grown, or with a file size
-// limit.
+// The kestrova-cli program (or another program of the build) run as a user
+// would, on a fresh program folder per test: arguments, environment, standard
+// output and error captured, exit status; optionally interrupted once a file
+// has grown, or with a file size limit.
 
 #include <gtest/gtest.h>
 
@@ -22,6 +22,7 @@ struct CliRun {
 };
 
 struct CliOptions {
+  std::string program = "kestrova-cli";  // a program of the build's bin folder
   std::vector<std::string> environment;  // "NAME=value" added to the test's own
   // Sends SIGINT once `interruptWhenFileHas` holds `interruptAfterBytes` bytes.
   std::string interruptWhenFileHas;

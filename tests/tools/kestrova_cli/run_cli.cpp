@@ -22,7 +22,7 @@ CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& optio
   environment.insert(environment.end(), options.environment.begin(), options.environment.end());
   // Each run starts with a bare emulated board unless the test keeps its state.
   environment.emplace_back("DRAVIK_EMULATOR_STATE=");
-  const std::string program = std::string(KESTROVA_BIN_DIR) + "/kestrova-cli";
+  const std::string program = std::string(KESTROVA_BIN_DIR) + "/" + options.program;
   // Standard output and error go to files of their own.
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
