@@ -6,10 +6,10 @@
 // is swapped, which the host sees as a real unplug and a new device.
 #pragma once
 
-#include <atomic>
+#include <linux/usb/ch9.h>
+
 #include <condition_variable>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 
@@ -20,7 +20,7 @@ namespace kestrova::kerneltest {
 
 class BoardGadget {
  public:
-  BoardGadget(emulator::Board& board, std::string udc);
+  BoardGadget(emulator::Board& board, std::string udc) : board_(board), udc_(std::move(udc)) {}
 
   // Sets up both gadgets and starts serving; the board appears on the bus.
   bool Start(std::string* error);
@@ -34,17 +34,15 @@ class BoardGadget {
 
  private:
   void ServeEp0(GadgetFace& face, const char* name);
-  void HandleSetup(int ep0, const uint8_t* request, const char* face);
+  void HandleSetup(int ep0, const usb_ctrlrequest& request, const char* face);
   void ServeCommands();
   void ServeResponses();
   void Present();
-  void PresentCurrentState();
-  void BoardMayHaveChanged();
 
   emulator::Board& board_;
   const std::string udc_;
-  GadgetFace core_{"dravik-core"};
-  GadgetFace firmware_{"dravik-firmware"};
+  GadgetFace core_{"dravik_core"};
+  GadgetFace firmware_{"dravik_firmware"};
 
   // Every call into the board and every fault armed goes through this lock.
   std::mutex mutex_;

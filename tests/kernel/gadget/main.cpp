@@ -4,57 +4,35 @@
 // bench comes from the same environment as the in-process emulator
 // (DRAVIK_EMULATOR_SCENARIO, DRAVIK_EMULATOR_FAULTS); the first board is served.
 //
-//   dravik-board-gadget [--control SOCKET] [--test-chip ADDRESS]
+//   dravik-board-gadget --control SOCKET --test-chip ADDRESS
 //
 // --test-chip puts a chip of 256 plain read/write registers on the I2C bus
 // at ADDRESS (hex), for round trips when the bench has no chip there.
 //
 // Needs root, configfs mounted at /sys/kernel/config, libcomposite and
 // usb_f_fs loaded and a device controller (the first one is taken: dummy_hcd
-// in the rig). Runs until
-// SIGTERM or SIGINT, then disconnects.
+// in the rig). Runs until SIGTERM or SIGINT, then disconnects.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "board_gadget.hpp"
 #include "control_socket.hpp"
 #include "emulator/environment.hpp"
 #include "emulator/register_chip.hpp"
-#include "gadget_log.hpp"
 
 using namespace kestrova::kerneltest;
-
-namespace {
-
-constexpr const char* kDefaultControl = "/run/dravik-board-gadget.sock";
-
-// 256 registers of one byte, every bit writable, all 0 at start.
-std::shared_ptr<kestrova::emulator::RegisterChip> PlainRegisterChip() {
-  auto chip = std::make_shared<kestrova::emulator::RegisterChip>("test chip");
-  for (uint16_t reg = 0; reg < 0x100; ++reg) {
-    chip->DefineField(reg, reg, 7, 0, 0, true);
-  }
-  return chip;
-}
-
-}  // namespace
+namespace emulator = kestrova::emulator;
 
 int main(int argc, char** argv) {
-  std::string control = kDefaultControl;
-  long testChip = -1;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string arg = argv[i];
-    control = arg == "--control" ? argv[i + 1] : control;
-    testChip = arg == "--test-chip" ? std::strtol(argv[i + 1], nullptr, 16) : testChip;
-  }
-  const auto udc = FirstUdc();
-  if (argc % 2 == 0 || testChip > kestrova::emulator::kMaxI2cAddress || !udc) {
+  const std::string udc = FirstUdc();
+  const long testChip = argc == 5 ? std::strtol(argv[4], nullptr, 16) : -1;
+  if (argc != 5 || std::string(argv[1]) != "--control" || std::string(argv[3]) != "--test-chip" ||
+      testChip < 0 || testChip > emulator::kMaxI2cAddress || udc.empty()) {
     std::fputs(
-        "usage: dravik-board-gadget [--control SOCKET] [--test-chip ADDRESS] (with a USB "
-        "device controller in /sys/class/udc)\n",
+        "usage: dravik-board-gadget --control SOCKET --test-chip ADDRESS (with a USB device "
+        "controller in /sys/class/udc)\n",
         stderr);
     return 2;
   }
@@ -66,29 +44,30 @@ int main(int argc, char** argv) {
   sigaddset(&stop, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
-  auto bench = kestrova::emulator::BuildEmulatorFromEnvironment();
+  auto bench = emulator::BuildEmulatorFromEnvironment();
   if (bench->BoardCount() == 0) {
     std::fputs("dravik-board-gadget: the bench has no board\n", stderr);
     return 1;
   }
-  if (testChip >= 0) {
-    bench->GetBuses()->I2c().Attach(static_cast<uint8_t>(testChip), PlainRegisterChip());
+  // 256 registers of one byte, every bit writable, all 0 at start.
+  auto chip = std::make_shared<emulator::RegisterChip>("test chip");
+  for (uint16_t reg = 0; reg < 0x100; ++reg) {
+    chip->DefineField(reg, reg, 7, 0, 0, true);
   }
-  BoardGadget gadget(bench->BoardAt(0), *udc);
+  bench->GetBuses()->I2c().Attach(static_cast<uint8_t>(testChip), chip);
+  BoardGadget gadget(bench->BoardAt(0), udc);
   std::string error;
   if (!gadget.Start(&error) ||
       !ServeControlSocket(
-          control, [&gadget](const std::string& line) { return gadget.Command(line); }, &error)) {
+          argv[2], [&gadget](const std::string& line) { return gadget.Command(line); }, &error)) {
     std::fprintf(stderr, "dravik-board-gadget: %s\n", error.c_str());
     gadget.Shutdown();
     return 1;
   }
-  Log("serving on %s, control socket %s", udc->c_str(), control.c_str());
+  std::fprintf(stderr, "serving on %s, control socket %s\n", udc.c_str(), argv[2]);
 
   int signal = 0;
   sigwait(&stop, &signal);
-  Log("stopping on signal %d", signal);
   gadget.Shutdown();
-  std::fflush(stderr);
   std::_Exit(0);
 }
