@@ -94,11 +94,10 @@ class FakeBoard {
  public:
   std::vector<uint8_t> deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x0400, 0x1120, 0, 0, 1);
   std::vector<std::vector<uint8_t>> configurations;
-  std::vector<uint16_t> languages = {0x0409};
+  std::u16string languages = u"\u0409";  // the language list of string 0
   std::map<uint8_t, std::u16string> strings;
   uint32_t driverVersion = 0x01050500;
   uint8_t alternateSetting = 0;
-  uint32_t busSpeed = 1;
   std::deque<ScriptedAnswer> script;
   std::deque<std::vector<uint8_t>> responses;  // the next unscripted bulk IN answers
   std::vector<RecordedRequest> requests;
@@ -131,26 +130,13 @@ class FakeBoard {
     *returned = 0;
     switch (code) {
       case kIoctlDriverVersion:
-        return Word(driverVersion, out, outLength, returned);
-      case kIoctlStackVersion:
-        return Word(0x00020000, out, outLength, returned);
-      case kIoctlBusSpeed:
-        return Word(busSpeed, out, outLength, returned);
+        WriteLe32(out, driverVersion);
+        *returned = 4;
+        return IoResult::kDone;
       case kIoctlAltInterface:
         out[0] = alternateSetting;
         *returned = 1;
         return IoResult::kDone;
-      case kIoctlUsbAddress:
-        out[0] = 5;
-        *returned = 1;
-        return IoResult::kDone;
-      case kIoctlDeviceName:
-      case kIoctlFriendlyName: {
-        const char* name = code == kIoctlDeviceName ? "/dev/bus/usb/001/005" : "Fake board";
-        std::strncpy(reinterpret_cast<char*>(out), name, outLength);
-        *returned = static_cast<uint32_t>(std::strlen(name) + 1);
-        return IoResult::kDone;
-      }
       case kIoctlAbortPipe:
       case kIoctlResetParentPort:
         return IoResult::kDone;
@@ -179,21 +165,12 @@ class FakeBoard {
         return Scripted(true, (header.endpointAddress & 0x80) != 0, outLength, out, returned, in,
                         out);
       }
-      default:
+      default:  // the driver's other queries go unanswered
         return IoResult::kFailed;
     }
   }
 
  private:
-  static IoResult Word(uint32_t value, uint8_t* out, uint32_t outLength, uint32_t* returned) {
-    if (outLength < 4) {
-      return IoResult::kFailed;
-    }
-    WriteLe32(out, value);
-    *returned = 4;
-    return IoResult::kDone;
-  }
-
   IoResult Descriptor(const TransferHeader& header, uint8_t* out, uint32_t* returned) {
     std::vector<uint8_t> bytes;
     const uint8_t type = static_cast<uint8_t>(header.wValue >> 8);
@@ -202,14 +179,8 @@ class FakeBoard {
       bytes = deviceDescriptor;
     } else if (type == 2 && index < configurations.size()) {
       bytes = configurations[index];
-    } else if (type == 3 && index == 0) {
-      bytes = {static_cast<uint8_t>(2 + 2 * languages.size()), 3};
-      for (uint16_t language : languages) {
-        bytes.push_back(static_cast<uint8_t>(language));
-        bytes.push_back(static_cast<uint8_t>(language >> 8));
-      }
-    } else if (type == 3 && strings.count(index) != 0) {
-      const std::u16string& text = strings[index];
+    } else if (type == 3 && (index == 0 || strings.count(index) != 0)) {
+      const std::u16string& text = index == 0 ? languages : strings[index];
       bytes = {static_cast<uint8_t>(2 + 2 * text.size()), 3};
       for (char16_t c : text) {
         bytes.push_back(static_cast<uint8_t>(c));
