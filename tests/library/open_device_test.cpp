@@ -47,12 +47,9 @@ TEST(MatchesVidPid, WildcardsExactAndRenumberedProducts) {
   }
 }
 
-TEST(FirmwareFileName, Fx2BoardsReadTheBi2FileAndPathsStayBelow256) {
+// Which file a board class reads is shown by the downloads below.
+TEST(FirmwareFileName, PathsStayBelow256Characters) {
   char name[kFirmwareNameBufferSize];
-  ASSERT_TRUE(FirmwareFileName("/x/bix/dravik.bix", 0x0200, name));
-  EXPECT_STREQ(name, "/x/bix/dravik.bi2");
-  ASSERT_TRUE(FirmwareFileName("/x/bix/dravik.bix", 0x0110, name));
-  EXPECT_STREQ(name, "/x/bix/dravik.bix");
   ASSERT_TRUE(FirmwareFileName("", 0x0200, name));
   EXPECT_STREQ(name, "");
   const std::string longest(255, 'p');
@@ -85,13 +82,33 @@ std::vector<BoardText> Boards(const std::string& text) {
   return boards;
 }
 
+using Requests = std::vector<std::pair<uint16_t, Bytes>>;
+
+// A download to a board of this descriptor: its CPU held, the image with the
+// board's identity at 0x0F08 in chunks of its class, the CPU let go.
+Requests Download(Bytes image, const Bytes& descriptor) {
+  const bool fullSpeed = descriptor[3] < 2;  // bcdUSB below 0200
+  const uint16_t cpu = fullSpeed ? 0x7F92 : 0xE600;
+  const std::size_t chunk = fullSpeed ? 512 : 4096;
+  std::copy(descriptor.begin() + 8, descriptor.begin() + 12, image.begin() + 0x0F08);
+  Requests expected = {{cpu, {1}}};
+  for (std::size_t at = 0; at < image.size(); at += chunk) {
+    expected.emplace_back(
+        at, Bytes(image.begin() + static_cast<long>(at),
+                  image.begin() + static_cast<long>(std::min(image.size(), at + chunk))));
+  }
+  expected.emplace_back(cpu, Bytes{0});
+  return expected;
+}
+
 struct OpenCase {
   const char* boards;
   const char* wanted;  // VID:PID asked for, then what vidPid holds afterwards
   const char* calls;   // "" when not checked
   const char* error;   // "" opens; a leading "*": fails with the board left to the caller
   const char* sleeps = "";
-  int imageSize = 0;        // bytes downloaded, from dravik.bix (10000) or dravik.bi2 (6000)
+  int imageSize = 0;        // bytes downloaded: from dravik.bi2 (6000), least.bix (4096) or
+                            // dravik.bix (10000 bytes, the first 8192 of them)
   const char* after = "";   // the boards once their image started ("": as they were)
   int pollsBeforeBack = 0;  // searches after the download that find one board too many
   uint8_t force = 0;
@@ -131,6 +148,10 @@ const OpenCase kOpenCases[] = {
      "", 0, "", 0, 0, KESTROVA_DATA_DIR "/bix/dravik.bix"},
     {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000 500 500 500", 8192, "R0400:1234@0110",
      3},
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000", 4096, "R0400:1234@0110", 0, 0,
+     "least.bix"},
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", "*LoadFirmware: Illegal code size", "", 0, "", 0,
+     0, "short.bix"},
     {"B0400:1234@0110", "0000:0000 0400:1234", "", kNotBack, kPolls21, 8192, "", 1000},
     // The image did not start: the bare core is all there is on the bus.
     {"B0400:1234@0110", "0000:0000 0400:1234", "", kNotBack, kPolls21, 8192},
@@ -172,16 +193,15 @@ class OpenDeviceTest : public LibraryTest {
     }
   }
 
-  // The image downloaded to the board: the data of its 0xA0 writes below the CPU register.
-  static Bytes Downloaded(const usb::testing::FakeBoard& target) {
-    Bytes image;
+  // The 0xA0 writes a board got: address and data.
+  static Requests FirmwareRequests(const usb::testing::FakeBoard& target) {
+    Requests found;
     for (const auto& r : target.RequestsWith(usb::kIoctlControlTransfer)) {
-      if (r.Header().bRequest == 0xA0 && r.Header().wValue < 0x7F92) {
-        const Bytes data = r.Data();
-        image.insert(image.end(), data.begin(), data.end());
+      if (r.Header().bRequest == 0xA0) {
+        found.emplace_back(r.Header().wValue, r.Data());
       }
     }
-    return image;
+    return found;
   }
 
   std::vector<usb::testing::FakeBoard> present;
@@ -191,6 +211,8 @@ class OpenDeviceTest : public LibraryTest {
 TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
   const Bytes bix = WriteImage("dravik.bix", 10000, 3);
   const Bytes bi2 = WriteImage("dravik.bi2", 6000, 9);
+  const Bytes least = WriteImage("least.bix", 4096, 5);
+  WriteImage("short.bix", 4095, 5);
   for (const OpenCase& c : kOpenCases) {
     SCOPED_TRACE(std::string(c.boards) + " asked " + c.wanted);
     sleeps.clear();
@@ -224,12 +246,11 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
       waits += (waits.empty() ? "" : " ") + std::to_string(ms);
     }
     EXPECT_EQ(waits, c.sleeps);
-    // The image as read from its file; the board's identity goes in at 0x0F08.
-    const Bytes& file = c.imageSize == 6000 ? bi2 : bix;
-    const Bytes image = present.empty() ? Bytes{} : Downloaded(present[0]);
-    EXPECT_EQ(image.size(), static_cast<std::size_t>(c.imageSize));
-    EXPECT_TRUE(std::equal(image.begin(), image.begin() + std::min<int>(c.imageSize, 0x0F08),
-                           file.begin()));
+    const Bytes& file = c.imageSize == 6000 ? bi2 : c.imageSize == 4096 ? least : bix;
+    EXPECT_EQ(present.empty() ? Requests{} : FirmwareRequests(present[0]),
+              c.imageSize == 0 ? Requests{}
+                               : Download(Bytes(file.begin(), file.begin() + c.imageSize),
+                                          Boards(c.boards)[0].descriptor));
     if (error.empty() || error[0] == '*') {
       EXPECT_GT(handle, 0);
       EXPECT_FALSE(destroyed);

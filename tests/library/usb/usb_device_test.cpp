@@ -227,6 +227,8 @@ TEST_F(UsbDeviceTest, OpensOnlyABoardThatAnswersAndResetsItsPortOnlyWhileOpen) {
   EXPECT_FALSE(device.IsOpen());
   EXPECT_EQ(device.EndpointAt(0), nullptr);
   EXPECT_FALSE(device.ResetParentPort());
+  EXPECT_FALSE(device.LoadFirmware(0x0400, 0x1120, nullptr, 4096));
+  EXPECT_EQ(LastError(), "LoadFirmware: Device not open");
   ASSERT_TRUE(device.Open(1));
   board.requests.clear();
   second.requests.clear();
@@ -343,88 +345,6 @@ TEST_F(UsbDeviceTest, FailsOnAFailedRequestAStatusWordALongAnswerOrAnOversizedBl
   length = -1;
   EXPECT_FALSE(device.EndpointAt(1)->XferData(big.data(), length));
   EXPECT_TRUE(board.requests.empty());
-}
-
-// The 0xA0 vendor requests: CPU held, chunks, CPU released.
-struct FirmwareRequest {
-  uint8_t requestType;
-  uint16_t address;
-  std::vector<uint8_t> data;
-  bool operator==(const FirmwareRequest&) const = default;
-};
-
-class FirmwareTest : public UsbDeviceTest {
- protected:
-  void Open(uint16_t bcdUsb) {
-    board.deviceDescriptor = DeviceDescriptorBytes(bcdUsb, 0x04B4, 0x2131, 0, 0, 1);
-    board.configurations = {ConfigBuilder(1).Interface(0, 0, 1).Endpoint(0x82, 2, 64).Finish()};
-    ASSERT_TRUE(device.Open(0));
-    board.requests.clear();
-    ResetLastErrorForTesting();
-  }
-
-  std::vector<FirmwareRequest> Requests() const {
-    std::vector<FirmwareRequest> found;
-    for (const RecordedRequest& r : board.RequestsWith(kIoctlControlTransfer)) {
-      if (r.Header().bRequest == 0xA0) {
-        found.push_back({r.Header().bmRequestType, r.Header().wValue, r.Data()});
-      }
-    }
-    return found;
-  }
-
-  static std::vector<uint8_t> Image(size_t size) {
-    std::vector<uint8_t> image(size);
-    for (size_t i = 0; i < size; ++i) {
-      image[i] = static_cast<uint8_t>(i * 7 + 3);
-    }
-    return image;
-  }
-};
-
-TEST_F(FirmwareTest, TheImageGoesInChunksOfTheBoardClassWithItsIdentityPatchedIn) {
-  struct Case {
-    uint16_t bcdUsb;
-    uint16_t cpuControl;
-    size_t chunk;
-    size_t size;
-  };
-  for (const Case& c : {Case{0x0110, 0x7F92, 512, 5000}, Case{0x0200, 0xE600, 4096, 8192}}) {
-    SCOPED_TRACE(c.chunk);
-    Open(c.bcdUsb);
-    std::vector<uint8_t> image = Image(c.size);
-    ASSERT_TRUE(device.LoadFirmware(0x0400, 0x1120, image.data(), static_cast<int16_t>(c.size)));
-    // Low bytes first at 0x0F08; nothing else changed.
-    std::vector<uint8_t> patched = Image(c.size);
-    patched[0x0F08] = 0x00;
-    patched[0x0F09] = 0x04;
-    patched[0x0F0A] = 0x20;
-    patched[0x0F0B] = 0x11;
-    EXPECT_EQ(image, patched);
-    std::vector<FirmwareRequest> expected = {{0x40, c.cpuControl, {1}}};
-    for (size_t offset = 0; offset < c.size; offset += c.chunk) {
-      const size_t end = std::min(c.size, offset + c.chunk);
-      expected.push_back({0x40, static_cast<uint16_t>(offset),
-                          std::vector<uint8_t>(patched.begin() + offset, patched.begin() + end)});
-    }
-    expected.push_back({0x40, c.cpuControl, {0}});
-    EXPECT_TRUE(Requests() == expected);
-  }
-}
-
-TEST_F(FirmwareTest, RefusesAnIllegalSizeOrAClosedBoardBeforeTheCoreIsReset) {
-  std::vector<uint8_t> image = Image(8193);
-  EXPECT_FALSE(device.LoadFirmware(0x0400, 0x1120, image.data(), 4096));
-  EXPECT_EQ(LastError(), "LoadFirmware: Device not open");
-  Open(0x0110);
-  for (const int16_t size : {4095, 8193, -4096}) {
-    EXPECT_FALSE(device.LoadFirmware(0x0400, 0x1120, image.data(), size));
-    EXPECT_EQ(LastError(), "LoadFirmware: Illegal code size");
-  }
-  EXPECT_FALSE(device.LoadFirmware(0x0400, 0x1120, nullptr, 4096));
-  EXPECT_TRUE(board.requests.empty());
-  EXPECT_EQ(image, Image(8193));  // not patched either
-  EXPECT_TRUE(device.LoadFirmware(0x0400, 0x1120, image.data(), 4096));
 }
 
 }  // namespace
