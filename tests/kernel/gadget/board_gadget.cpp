@@ -54,9 +54,8 @@ bool BoardGadget::Start(std::string* error) {
 
 void BoardGadget::Shutdown() {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::string error;
-  core_.Unbind(&error);
-  firmware_.Unbind(&error);
+  core_.Unbind();
+  firmware_.Unbind();
 }
 
 // ---- ep0: the requests the kernel forwards (everything but the standard ones)
@@ -187,10 +186,8 @@ void BoardGadget::Present() {
     lock.unlock();
     std::this_thread::sleep_for(kReenumerationDelay);
     lock.lock();
-    std::string error;
-    if (!core_.Unbind(&error) || !firmware_.Unbind(&error)) {
-      std::fprintf(stderr, "unbind: %s\n", error.c_str());
-    }
+    core_.Unbind();
+    firmware_.Unbind();
     if (!board_.Connected()) {
       // Off the bus (re-enumerating, or unplugged): look again a moment
       // later, as a host's search for boards would, until it shows up.
@@ -204,6 +201,7 @@ void BoardGadget::Present() {
     }
     presentedGeneration_ = board_.Generation();
     GadgetFace& face = board_.FirmwareRunning() ? firmware_ : core_;
+    std::string error;
     if (!face.Bind(board_.DeviceDescriptor(), udc_, &error)) {
       std::fprintf(stderr, "presenting the board: %s\n", error.c_str());
     } else {

@@ -154,16 +154,12 @@ bool GadgetFace::Bind(const std::vector<uint8_t>& device, const std::string& udc
   } else if (::rmdir(strings.c_str()) != 0 && errno != ENOENT) {
     return Fail(error, "rmdir " + strings);
   }
-  bound_ = WriteAttribute(root + "UDC", udc, error);
-  return bound_;
+  return WriteAttribute(root + "UDC", udc, error);
 }
 
-bool GadgetFace::Unbind(std::string* error) {
-  if (!bound_) {
-    return true;
-  }
-  bound_ = false;
-  return WriteAttribute(kGadgetRoot + name_ + "/UDC", "", error);
+void GadgetFace::Unbind() {
+  std::string notBound;
+  WriteAttribute(kGadgetRoot + name_ + "/UDC", "", &notBound);
 }
 
 std::string FirstUdc() {

@@ -26,8 +26,8 @@ class GadgetFace {
   // Gives the gadget the fields and strings of the board's device
   // descriptor and binds it to the device controller udc.
   bool Bind(const std::vector<uint8_t>& device, const std::string& udc, std::string* error);
-  // Disconnects from the host; nothing happens when not bound.
-  bool Unbind(std::string* error);
+  // Disconnects from the host; the kernel refuses it when not bound.
+  void Unbind();
 
   int Ep0() const { return ep0_; }
   // The file of the endpoint with this board address.
@@ -35,7 +35,6 @@ class GadgetFace {
 
  private:
   std::string name_;
-  bool bound_ = false;
   int ep0_ = -1;
   std::map<uint8_t, int> endpoints_;
 };
