@@ -120,11 +120,27 @@ TEST(PartChipTest, MissingFileAndMissingPartAreReported) {
   EXPECT_EQ(error, empty + ": no part element");
 }
 
-TEST(ScenarioTest, ChipsBoardsSourcesStreamAndBoardRegisters) {
+// Every kind of element, and the problems of bad ones, each naming its
+// line: the rest still loads.
+TEST(ScenarioTest, LoadsEveryElementAndNamesTheLineOfEachProblem) {
   TempFolder folder;
   const std::string path =
       Write(folder, "test.scn",
             "<definition>\r\n"
+            " <chip device=\"nosuchpart\"/>\r\n"
+            " <chip device=\"../etc/passwd\"/>\r\n"
+            " <chip device=\"demo\" addr=\"zz\"/>\r\n"
+            " <chip device=\"demo\" bus=\"can\"/>\r\n"
+            " <chip device=\"demo\"/>\r\n"
+            " <chip device=\"demo\"/>\r\n"
+            " <chip device=\"demo\" addr=\"90\"/>\r\n"
+            " <chip device=\"demo\" addr=\"40\" source=\"missing\"/>\r\n"
+            " <board class=\"superspeed\"/>\r\n"
+            " <stream hex=\"1 2 300\"/>\r\n"
+            " <boardreg addr=\"10000\" value=\"1\"/>\r\n"
+            " <temperature name=\"t\" mean=\"warm\"/>\r\n"
+            " <temperature name=\"u\" seed=\"-1\"/>\r\n"
+            " <board reenumerate=\"100000000\"/>\r\n"
             " <temperature name=\"hot\" mean=\"100\" amplitude=\"0\" noise=\"0\"/>\r\n"
             " <chip file=\"" +
                 std::string(KESTROVA_DATA_DIR) +
@@ -139,50 +155,6 @@ TEST(ScenarioTest, ChipsBoardsSourcesStreamAndBoardRegisters) {
                 " <stream hex=\"01 02 FF\"/>\r\n"
                 " <boardreg addr=\"1234\" value=\"5A\"/>\r\n"
                 "</definition>\r\n");
-  Emulator emulator;
-  std::vector<std::string> problems;
-  ASSERT_TRUE(LoadScenario(path, kShippedData, emulator, problems));
-  EXPECT_TRUE(problems.empty()) << problems.front();
-  RegisterChip& chip = ChipAt(emulator, 0x4A);
-  EXPECT_EQ(chip.ReadByte(0x005), 0x77);
-  // 100 C is raw 1600 (1/16 C steps): regbit 12:5 in the high byte, 4:0 in bits 7:3.
-  EXPECT_EQ(chip.ReadByte(0x000), 0x32);
-  EXPECT_EQ(chip.ReadByte(0x100), 0x00);
-  EXPECT_EQ(chip.ReadByte(0x020), 0x64) << "explicit binding: 200 half degrees << 7";
-  EXPECT_NE(emulator.GetBuses()->Spi().ChipAt(0xC8), nullptr);
-  EXPECT_NE(emulator.GetBuses()->Microwire().Occupant(), nullptr);
-  uint8_t window[2];
-  emulator.GetBuses()->Microwire().Read(window, 2);
-  EXPECT_EQ(window[0], 0x0C);
-  EXPECT_EQ(window[1], 0x80);
-  ASSERT_EQ(emulator.BoardCount(), 2u);
-  EXPECT_EQ(emulator.BoardAt(0).Class(), BoardClass::kFullSpeed);
-  EXPECT_EQ(emulator.BoardAt(0).PresentedIdentity().productId, 0x1100);
-  EXPECT_EQ(emulator.BoardAt(1).PresentedIdentity().productId, 0x3100);
-  EXPECT_FALSE(emulator.BoardAt(1).ReplugsOnSearch());
-  EXPECT_EQ(emulator.GetBuses()->Stream().Available(), 3u);
-  EXPECT_EQ(emulator.GetBuses()->Registers().Read(0x1234), 0x5A);
-}
-
-TEST(ScenarioTest, ProblemsNameTheLineAndTheRestStillLoads) {
-  TempFolder folder;
-  const std::string path = Write(folder, "bad.scn",
-                                 "<definition>\r\n"
-                                 " <chip device=\"nosuchpart\"/>\r\n"
-                                 " <chip device=\"../etc/passwd\"/>\r\n"
-                                 " <chip device=\"demo\" addr=\"zz\"/>\r\n"
-                                 " <chip device=\"demo\" bus=\"can\"/>\r\n"
-                                 " <chip device=\"demo\"/>\r\n"
-                                 " <chip device=\"demo\"/>\r\n"
-                                 " <chip device=\"demo\" addr=\"90\"/>\r\n"
-                                 " <chip device=\"demo\" addr=\"40\" source=\"missing\"/>\r\n"
-                                 " <board class=\"superspeed\"/>\r\n"
-                                 " <stream hex=\"1 2 300\"/>\r\n"
-                                 " <boardreg addr=\"10000\" value=\"1\"/>\r\n"
-                                 " <temperature name=\"t\" mean=\"warm\"/>\r\n"
-                                 " <temperature name=\"u\" seed=\"-1\"/>\r\n"
-                                 " <board reenumerate=\"100000000\"/>\r\n"
-                                 "</definition>\r\n");
   Emulator emulator;
   std::vector<std::string> problems;
   ASSERT_TRUE(LoadScenario(path, kShippedData, emulator, problems));
@@ -202,9 +174,27 @@ TEST(ScenarioTest, ProblemsNameTheLineAndTheRestStillLoads) {
       path + ":12: boardreg needs an addr up to FFFF and a value up to FF",
   };
   EXPECT_EQ(problems, expected);
-  EXPECT_EQ(emulator.BoardCount(), 2u);
   EXPECT_NE(emulator.GetBuses()->I2c().ChipAt(0x48), nullptr);
   EXPECT_NE(emulator.GetBuses()->I2c().ChipAt(0x40), nullptr);
+  RegisterChip& chip = ChipAt(emulator, 0x4A);
+  EXPECT_EQ(chip.ReadByte(0x005), 0x77);
+  // 100 C is raw 1600 (1/16 C steps): regbit 12:5 in the high byte, 4:0 in bits 7:3.
+  EXPECT_EQ(chip.ReadByte(0x000), 0x32);
+  EXPECT_EQ(chip.ReadByte(0x100), 0x00);
+  EXPECT_EQ(chip.ReadByte(0x020), 0x64) << "explicit binding: 200 half degrees << 7";
+  EXPECT_NE(emulator.GetBuses()->Spi().ChipAt(0xC8), nullptr);
+  uint8_t window[2];
+  emulator.GetBuses()->Microwire().Read(window, 2);
+  EXPECT_EQ(window[0], 0x0C);
+  EXPECT_EQ(window[1], 0x80);
+  // The two bad boards are boards with what they could read.
+  ASSERT_EQ(emulator.BoardCount(), 4u);
+  EXPECT_EQ(emulator.BoardAt(2).Class(), BoardClass::kFullSpeed);
+  EXPECT_EQ(emulator.BoardAt(2).PresentedIdentity().productId, 0x1100);
+  EXPECT_EQ(emulator.BoardAt(3).PresentedIdentity().productId, 0x3100);
+  EXPECT_FALSE(emulator.BoardAt(3).ReplugsOnSearch());
+  EXPECT_EQ(emulator.GetBuses()->Stream().Available(), 3u);
+  EXPECT_EQ(emulator.GetBuses()->Registers().Read(0x1234), 0x5A);
 }
 
 // The bench falls back step by step: the shipped default scenario, every
