@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "emulator/addressed_bus.hpp"
+#include "emulator/part_chip.hpp"
 
 namespace kestrova::emulator {
 namespace {
@@ -86,6 +87,40 @@ TEST(RegisterChipTest, TemperatureSpreadsOverFieldsByTheirRegisterBits) {
   chip.BindTemperature(reg, Steady(-0.0625), StoppedClock());  // raw -1: all thirteen bits set
   EXPECT_EQ(chip.ReadByte(0x000), 0xFF);
   EXPECT_EQ(chip.ReadByte(0x100), 0xFA);
+}
+
+TEST(PartChipTest, TemperaturesFollowTheRangeTheConfigurationSelects) {
+  std::string error;
+  const auto part = LoadPartChip(
+      std::string(KESTROVA_DATA_DIR) + "/device/remote-diode-temperature-sensor", &error);
+  ASSERT_TRUE(part) << error;
+  ASSERT_EQ(part->temperatures.size(), 2u);
+  const auto source = Steady(0);
+  const auto clock = StoppedClock();
+  for (const PartTemperature& temperature : part->temperatures) {
+    part->chip->BindTemperature(temperature.reg, source, clock);
+  }
+  RegisterChip& chip = *part->chip;
+  // The range bit is bit 2 of the configuration, written at 09. Normal range:
+  // two's complement degrees, the remote in eighths; beyond it, its top. The
+  // range bit set: offset binary from -64 degrees.
+  const struct {
+    uint8_t configuration;
+    double celsius;
+    int local;
+    int remote;  // in eighths
+  } cases[] = {{0x00, 25.0, 0x19, 200},
+               {0x00, -10.25, 0xF6, 2048 - 82},
+               {0x04, -10.25, 54, 430},
+               {0x04, 150.0, 214, 214 * 8},
+               {0x00, 150.0, 0x7F, 1023}};
+  for (const auto& c : cases) {
+    chip.WriteByte(0x09, c.configuration);
+    source->meanCelsius = c.celsius;
+    EXPECT_EQ(chip.ReadByte(0x00), c.local) << c.celsius;
+    const int high = chip.ReadByte(0x01);  // latches the low byte's reading
+    EXPECT_EQ(high << 3 | chip.ReadByte(0x10) >> 5, c.remote) << c.celsius;
+  }
 }
 
 TEST(TemperatureTest, SineAndNoiseRepeatForTheSameTimeAndSeed) {

@@ -73,43 +73,6 @@ TEST(PartChipTest, SeparateWriteAddressesAndReadOnlyBitsComeFromTheDefinition) {
   EXPECT_EQ(part->boardRegisters[0], (std::pair<uint16_t, uint8_t>{0x400, 0x02}));
 }
 
-TEST(PartChipTest, TemperaturesFollowTheRangeTheConfigurationSelects) {
-  std::string error;
-  const auto part = LoadPartChip(
-      std::string(KESTROVA_DATA_DIR) + "/device/remote-diode-temperature-sensor", &error);
-  ASSERT_TRUE(part) << error;
-  ASSERT_EQ(part->temperatures.size(), 2u);
-  auto source = std::make_shared<TemperatureSource>();
-  source->amplitudeCelsius = 0;
-  source->noiseCelsius = 0;
-  auto clock = std::make_shared<SimClock>();
-  clock->SetManual(0);
-  for (const PartTemperature& temperature : part->temperatures) {
-    part->chip->BindTemperature(temperature.reg, source, clock);
-  }
-  RegisterChip& chip = *part->chip;
-  // The range bit is bit 2 of the configuration, written at 09. Normal range:
-  // two's complement degrees, the remote in eighths; beyond it, its top. The
-  // range bit set: offset binary from -64 degrees.
-  const struct {
-    uint8_t configuration;
-    double celsius;
-    int local;
-    int remote;  // in eighths
-  } cases[] = {{0x00, 25.0, 0x19, 200},
-               {0x00, -10.25, 0xF6, 2048 - 82},
-               {0x04, -10.25, 54, 430},
-               {0x04, 150.0, 214, 214 * 8},
-               {0x00, 150.0, 0x7F, 1023}};
-  for (const auto& c : cases) {
-    chip.WriteByte(0x09, c.configuration);
-    source->meanCelsius = c.celsius;
-    EXPECT_EQ(chip.ReadByte(0x00), c.local) << c.celsius;
-    const int high = chip.ReadByte(0x01);  // latches the low byte's reading
-    EXPECT_EQ(high << 3 | chip.ReadByte(0x10) >> 5, c.remote) << c.celsius;
-  }
-}
-
 TEST(PartChipTest, MissingFileAndMissingPartAreReported) {
   TempFolder folder;
   std::string error;
