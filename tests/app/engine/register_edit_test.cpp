@@ -69,31 +69,13 @@ class RegisterEdit : public EngineTest {
   EditState edit;
 };
 
-TEST_F(RegisterEdit, ARegisterValueSpreadsOverItsBytes) {
-  const EditOutcome outcome = Set("Limit", "-10.5");
-  ASSERT_EQ(outcome.error, EditError::None) << outcome.message;
-  EXPECT_EQ(Bitfield(1), "FA");  // -168 = 1 1111 0101 1000: bits 12:5, then 4:0
-  EXPECT_EQ(Bitfield(2), "18");
-  EXPECT_EQ(Bitfield(3), "1");  // not part of the register value: kept
-  EXPECT_EQ(session.images.valueImage[2], 0xFA);
-  EXPECT_EQ(session.images.valueImage[0x102], 0xC1);
-  EXPECT_TRUE(session.images.ModifiedAddress(2));
-  EXPECT_TRUE(session.images.ModifiedAddress(0x102));
-  EXPECT_TRUE(edit.writeRegsEnabled);
-  EXPECT_TRUE(library.calls.empty());  // not written: Write On Change is off
-
-  ASSERT_TRUE(WriteModified(session, true));
-  const auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].registers, (Addrs{2, 0x102}));
-  EXPECT_EQ(writes[0].data, (Bytes{0xFA, 0xC1}));
-}
-
 // A text goes in by its field's format, choices by label (any case) or
-// value; what does not fit is refused and changes nothing.
+// value, a register byte ("byte" and its address) in hexadecimal; a
+// register value spreads over its bytes; what does not fit is refused and
+// changes nothing.
 TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
   struct Case {
-    const char* label;
+    std::string label;
     const char* text;
     EditError error;
     std::int64_t raw;     // when set
@@ -101,6 +83,9 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
     const char* message;  // when refused, if not empty
   };
   const Case cases[] = {
+      // -168 = 1 1111 0101 1000: bits 12:5 to byte 02, 4:0 to 102 beside the kept flag
+      {"Limit", "-10.5", EditError::None, 65368, 2, 0xFA, ""},
+      {"Limit", "-10.5", EditError::None, 65368, 0x102, 0xC1, ""},
       {"Limit", "300", EditError::OutOfRange, 0, 2, 0x28,
        "Limit: 300 is outside the display range -256 to 255.9375"},
       {"Period", "8", EditError::OutOfRange, 0, 5, 0x92, ""},
@@ -117,12 +102,20 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
       {"Extra", "0b111111111", EditError::TooWide, 0, 7, 0x11, ""},
       {"Extra", "-1", EditError::TooWide, 0, 7, 0x11, ""},
       {"Extra", "0b1010", EditError::None, 10, 7, 10, ""},
+      {"byte 102", "f9", EditError::None, 0xF9, 0x102, 0xF9, ""},
+      {"byte 102", "1FF", EditError::NotHex, 0, 0x102, 0x01, ""},
+      {"byte 102", "g", EditError::NotHex, 0, 0x102, 0x01, ""},
+      {"byte 99", "1", EditError::NoSuchField, 0, 0x99, 0,
+       "the part has no register at address 99"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.label) + " " + c.text);
+    SCOPED_TRACE(c.label + " " + c.text);
     SetUp();
     edit = EditState{};
-    const EditOutcome outcome = Set(c.label, c.text);
+    const EditOutcome outcome =
+        c.label.starts_with("byte ")
+            ? SetRegisterByte(session, edit, std::stoi(c.label.substr(5), nullptr, 16), c.text)
+            : Set(c.label, c.text);
     EXPECT_EQ(outcome.error, c.error);
     if (c.error == EditError::None) {
       EXPECT_EQ(outcome.raw, c.raw);
@@ -178,17 +171,6 @@ TEST_F(RegisterEdit, TypedNumbersConvertByTheirValue) {
   }
 }
 
-TEST_F(RegisterEdit, RegisterBytesAreSetByAddress) {
-  EXPECT_EQ(SetRegisterByte(session, edit, 0x102, "f9").error, EditError::None);
-  EXPECT_EQ(Bitfield(2), "1F");
-  EXPECT_EQ(Bitfield(3), "1");
-  EXPECT_EQ(SetRegisterByte(session, edit, 0x102, "1FF").error, EditError::NotHex);
-  EXPECT_EQ(SetRegisterByte(session, edit, 0x102, "g").error, EditError::NotHex);
-  EXPECT_EQ(SetRegisterByte(session, edit, 0x99, "1").error, EditError::NoSuchField);
-  EXPECT_EQ(SetRegisterByte(session, edit, 0x99, "1").message,
-            "the part has no register at address 99");
-}
-
 TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
   EXPECT_EQ(PendingWritePrompt(session, edit), markup::IDNO);  // nothing pending: no question
   EXPECT_TRUE(messages.shown.empty());
@@ -221,9 +203,20 @@ TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
 
 // Save Reg writes every register by its write address, without a transfer;
 // Open Reg applies a file (the last entry of an address counts, others keep
-// their values) and marks every register to be written, changed or not.
+// their values) and marks every register to be written, changed or not. A
+// file that cannot be read, or holds no entry, changes nothing; a save that
+// fails says so.
 TEST_F(RegisterEdit, RegisterDataIsSavedAndOpenedByWriteAddress) {
   kestrova::testing::TempFolder folder;
+  EXPECT_FALSE(OpenRegisterData(session, edit, folder / "missing.dat"));
+  EXPECT_FALSE(edit.writeRegsEnabled);
+  EXPECT_FALSE(session.images.ModifiedLine(RegisterLine(1)));
+  kestrova::testing::WriteBytes(folder / "empty.dat", "<definition>\r\n</definition>\r\n");
+  EXPECT_FALSE(OpenRegisterData(session, edit, folder / "empty.dat"));
+  EXPECT_FALSE(SaveRegisterData(session, folder / "no/such/folder/part.dat"));
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "missing.dat"));
+  EXPECT_EQ(messages.shown[1].prompt.rfind("File read/write error for ", 0), 0u);
   const std::string path = folder / "part.dat";
   ASSERT_TRUE(SaveRegisterData(session, path));
   EXPECT_EQ(
@@ -247,22 +240,6 @@ TEST_F(RegisterEdit, RegisterDataIsSavedAndOpenedByWriteAddress) {
   ASSERT_EQ(writes.size(), 1u);
   EXPECT_EQ(writes[0].registers, (Addrs{2, 0x102, 5, 0x86, 7}));
   EXPECT_EQ(writes[0].data, (Bytes{0x28, 0x01, 0x92, 0x0B, 0x5C}));
-}
-
-// A file that cannot be read, or holds no entry, changes nothing; a save
-// that fails says so.
-TEST_F(RegisterEdit, RegisterDataThatCannotBeReadOrWrittenChangesNothing) {
-  kestrova::testing::TempFolder folder;
-  EXPECT_FALSE(OpenRegisterData(session, edit, folder / "missing.dat"));
-  EXPECT_FALSE(edit.writeRegsEnabled);
-  EXPECT_FALSE(session.images.ModifiedLine(RegisterLine(1)));
-  kestrova::testing::WriteBytes(folder / "empty.dat", "<definition>\r\n</definition>\r\n");
-  EXPECT_FALSE(OpenRegisterData(session, edit, folder / "empty.dat"));
-  EXPECT_EQ(Bitfield(1), "28");
-  EXPECT_FALSE(SaveRegisterData(session, folder / "no/such/folder/part.dat"));
-  ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[0].prompt, "File read/write error for " + (folder / "missing.dat"));
-  EXPECT_EQ(messages.shown[1].prompt.rfind("File read/write error for ", 0), 0u);
 }
 
 }  // namespace
