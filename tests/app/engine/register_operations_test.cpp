@@ -205,7 +205,8 @@ const char* kSharedBytes =
 
 // Byte 05 holds High and Low with Other between them; byte 01 holds Mode,
 // written first as 1 and last with its value, and Alert further on; byte 09
-// holds Target, which follows Source, and Flags; Cond shows while High is not
+// holds Target, which follows Source (display 0:30, halves up) unless
+// Source is FF, and Flags; Cond shows while High is not
 // 0. Mode, High, Other and Low are written at start-up, Alert is not.
 const char* kSharedApart =
     ">register title=Mode writeonstartup=true >>bitfield addr=1 bit=1:0 value=0 >>>add "
@@ -214,8 +215,9 @@ const char* kSharedApart =
     "writeonstartup=true >>bitfield addr=6 bit=7:0 value=0 >register title=Low writeonstartup=true "
     ">>bitfield addr=5 bit=3:0 value=0 >register title=Alert >>bitfield addr=1 bit=7:4 value=0 "
     ">register title=Source updatereg=9 >>bitfield addr=8 bit=7:0 value=0 >register title=Target "
-    "updatereg=9 format=0 input=0:15 display=0:15 >>bitfield addr=9 bit=3:0 value=0 >>add "
-    "type=updatereg >>>updatereg addr=8 bit=3:0 type=display value=0 >register title=Flags "
+    "updatereg=9 format=0 input=0:15 display=0:30 >>bitfield addr=9 bit=3:0 value=0 >>add "
+    "type=updatereg >>>updatereg addr=8 bit=7:0 type=ignore value=FF >>>updatereg addr=8 bit=3:0 "
+    "type=display value=0 >register title=Flags "
     ">>bitfield addr=9 bit=7:4 value=0 >register title=Cond >>hide addr=5 bit=7:4 value=0 "
     ">>bitfield addr=C bit=7:0 value=0";
 
@@ -237,7 +239,8 @@ TEST_F(Operations, EveryWriteOfASharedByteCarriesAllItsRegisters) {
       {"the later register", kSharedApart, {{4, "2"}}, "5=32"},
       {"both", kSharedApart, {{2, "4"}, {4, "2"}}, "5=42"},
       {"beside a field with order rules", kSharedApart, {{5, "3"}, {3, "5"}}, "1=31 6=05 1=32"},
-      {"a dependent register", kSharedApart, {{6, "5"}}, "8=05 9=C5"},
+      {"a dependent register", kSharedApart, {{6, "5"}}, "8=05 9=C3"},
+      {"an ignored source value", kSharedApart, {{-8, "FF"}}, "8=FF"},
       {"a condition on the byte", kSharedApart, {{9, "7"}, {4, "2"}}, "5=32 C=07"},
       {"everything", kSharedApart, {}, "1=21 6=01 5=3A 8=00 9=C7 C=00 1=22", "", true},
       {"the start-up writes", kSharedApart, {}, "1=22 6=01 5=3A", "", false, true},
@@ -349,36 +352,6 @@ TEST_F(Operations, OperationsRestoreTheCursorAndCloseSavesFirst) {
   session.connection.deviceHandle = kNoDevice;
   EXPECT_TRUE(CloseCurrentDevice(session));
   EXPECT_EQ(library.calls.size(), 1u);
-}
-
-// Target follows Source on the display scale 0:510 (7 is raw 3.5, rounded
-// up) once Source is changed, unless the ignore rule holds; it then waits
-// to be written.
-TEST_F(EngineTest, DependentRegisterFollowsItsSource) {
-  const struct {
-    const char* source;
-    bool changed;
-    const char* target;
-  } cases[] = {{"7", true, "4"}, {"FF", true, "0"}, {"7", false, "0"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.source);
-    Part(
-        ">register label=Source updatereg=31 >>bitfield addr=30 bit=7:0 value=0 >register "
-        "label=Target updatereg=31 format=0 input=0:255 display=0:510 >>bitfield addr=31 bit=7:0 "
-        "value=0 >>add type=updatereg >>>updatereg addr=30 bit=7:0 type=ignore value=FF "
-        ">>>updatereg addr=30 bit=7:0 type=display value=0");
-    session.images = RegisterImages{};
-    SetBitfield(1, c.source);
-    session.images.MarkModified(0x30, RegisterLine(1), c.changed);
-    UpdateDependentRegisters(session);
-    EXPECT_EQ(Bitfield(2), c.target);
-    const bool follows = std::string(c.target) != "0";
-    EXPECT_EQ(session.images.valueImage[0x31], follows ? 4 : 0);
-    EXPECT_EQ(session.images.deviceImage[0x31], 0);
-    EXPECT_EQ(session.images.ModifiedAddress(0x31), follows);
-    EXPECT_EQ(session.images.ModifiedLine(RegisterLine(2)), follows);
-  }
-  EXPECT_TRUE(library.calls.empty());
 }
 
 }  // namespace
