@@ -3,7 +3,7 @@
 // the bytes written per register address like a chip would, answers reads from
 // them, and fails on request with a scripted error text.
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -30,14 +30,11 @@ class RecordingDeviceLibrary : public DeviceLibrary {
 
   std::uint8_t OpenDevice(std::int16_t link, const char* driverName, std::uint16_t* vidPid,
                           std::uint8_t, const char* firmwarePath, DeviceHandle* handle) override {
-    Call call;
-    call.function = "OpenDevice";
-    call.busType = link;
-    call.driverName = driverName;
-    call.firmwarePath = firmwarePath;
-    call.registers = {static_cast<std::int16_t>(vidPid[0]), static_cast<std::int16_t>(vidPid[1])};
-    calls.push_back(call);
-    if (!Succeeds(call.function)) {
+    const auto vid = static_cast<std::int16_t>(vidPid[0]);
+    const auto pid = static_cast<std::int16_t>(vidPid[1]);
+    calls.push_back(
+        {"OpenDevice", kNoDevice, 0, link, 0, {vid, pid}, {}, driverName, firmwarePath});
+    if (!Succeeds("OpenDevice")) {
       return 0;
     }
     *handle = 7;  // the handle the tests' sessions hold
@@ -45,41 +42,22 @@ class RecordingDeviceLibrary : public DeviceLibrary {
   }
 
   std::uint8_t CloseDevice(DeviceHandle handle) override {
-    Call call;
-    call.function = "CloseDevice";
-    call.handle = handle;
-    calls.push_back(call);
-    return Succeeds(call.function) ? 1 : 0;
+    calls.push_back({"CloseDevice", handle, 0, 0, 0, {}, {}, {}, {}});
+    return Succeeds("CloseDevice") ? 1 : 0;
   }
 
   std::uint8_t ReadDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
                           std::int16_t deviceAddress, const std::int16_t* registers,
                           std::uint8_t* data, std::int16_t* count) override {
-    Call call = Transfer("ReadDevice", handle, port, busType, deviceAddress, registers, *count);
-    const bool ok = Succeeds(call.function);
-    if (ok) {
-      for (int i = 0; i < *count; ++i) {
-        data[i] = NextReading(registers[i]);
-      }
-    }
-    call.data.assign(data, data + (*count > 0 ? *count : 0));
-    calls.push_back(call);
-    return ok ? 1 : 0;
+    return Transfer({"ReadDevice", handle, port, busType, deviceAddress, {}, {}, {}, {}}, registers,
+                    data, *count, data);
   }
 
   std::uint8_t WriteDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
                            std::int16_t deviceAddress, const std::int16_t* registers,
                            const std::uint8_t* data, std::int16_t* count) override {
-    Call call = Transfer("WriteDevice", handle, port, busType, deviceAddress, registers, *count);
-    call.data.assign(data, data + (*count > 0 ? *count : 0));
-    calls.push_back(call);
-    if (!Succeeds(call.function)) {
-      return 0;
-    }
-    for (int i = 0; i < *count; ++i) {
-      chip[registers[i]] = data[i];
-    }
-    return 1;
+    return Transfer({"WriteDevice", handle, port, busType, deviceAddress, {}, {}, {}, {}},
+                    registers, data, *count);
   }
 
   std::uint8_t LastErrorDevice(char* buffer) override {
@@ -131,17 +109,22 @@ class RecordingDeviceLibrary : public DeviceLibrary {
     return chip[address];
   }
 
-  static Call Transfer(const char* function, DeviceHandle handle, std::uint8_t port,
-                       std::int16_t busType, std::int16_t deviceAddress,
-                       const std::int16_t* registers, std::int16_t count) {
-    Call call;
-    call.function = function;
-    call.handle = handle;
-    call.port = port;
-    call.busType = busType;
-    call.deviceAddress = deviceAddress;
-    call.registers.assign(registers, registers + (count > 0 ? count : 0));
-    return call;
+  // Records a transfer of `count` registers: a read (`readInto` given) is
+  // answered from the chip, a write changes it; a failed call does neither.
+  std::uint8_t Transfer(Call call, const std::int16_t* registers, const std::uint8_t* data,
+                        std::int16_t count, std::uint8_t* readInto = nullptr) {
+    const bool ok = Succeeds(call.function);
+    for (int i = 0; ok && i < count; ++i) {
+      if (readInto != nullptr) {
+        readInto[i] = NextReading(registers[i]);
+      } else {
+        chip[registers[i]] = data[i];
+      }
+    }
+    call.registers.assign(registers, registers + std::max<int>(count, 0));
+    call.data.assign(data, data + std::max<int>(count, 0));
+    calls.push_back(call);
+    return ok ? 1 : 0;
   }
 };
 
