@@ -1,5 +1,7 @@
 // kestrova-cli on the shipped parts without hardware (--link none): output,
-// files and exit status, and every kind of bad usage.
+// --json documents, files and exit status, and every kind of bad usage.
+#include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli_fixture.hpp"
@@ -9,6 +11,7 @@ namespace {
 
 using kestrova::testing::ReadBytes;
 using kestrova::testing::WriteBytes;
+using Json = nlohmann::json;
 
 using Offline = CliTest;
 
@@ -24,6 +27,23 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
              "   <bitfield label=\"A\" bit=\"7:0\" value=\"0\"/>\r\n"
              "   <bitfield label=\"B\" addr=\"1\" bit=\"7:0\" value=\"XY\"/>\r\n"
              "  </register>\r\n </part>\r\n</definition>\r\n");
+  const std::string evil = work / "evil";
+  WriteBytes(evil,
+             "<definition>\r\n <part label=\"P\x1B[2J\">\r\n  <register title=\"T\x07\" "
+             "grouptabname=\"G\" groupaddrmask=\"\x9B\">\r\n   <bitfield label=\"L\x1B]0;x\x07\" "
+             "addr=\"1\" bit=\"7:0\" value=\"1\"/>\r\n  </register>\r\n </part>\r\n"
+             "</definition>\r\n");
+  // Its part.def holds a value that cannot be used (which, and the defaults,
+  // is proved with the files): a warning names the file.
+  std::filesystem::create_directories(home / "evil");
+  WriteBytes(home / "evil/part.def",
+             "<definition timer1interval=\"1000\" writenowvalue=\"1\" readafterwritevalue=\"1\" "
+             "interfaceaddr=\"4A\">\r\n</definition>\r\n");
+  // File names are passed on as they are, whatever their characters.
+  const std::string saved = work / "r\xC3\xA9glages \xE2\x84\x96 1.dat";
+  const std::string data = work / "data.dat";
+  WriteBytes(data, "<definition>\r\n <reg addr=\"81\" value=\"2A\"/>\r\n</definition>\r\n");
+  const std::string question = "kestrova-cli: Write Modified Registers? ";
   const std::string demo = home / "device/demo";
   const std::string missing = work / "missing";
   // The startup file's device opens; the file is left as it is (only the
@@ -32,32 +52,25 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
   WriteBytes(home / "dravik.def", startup);
   struct Case {
     std::vector<std::string> arguments;
-    int status;
     std::string out;
-    std::string err;
     bool whole = true;
+    std::string err = "";
+    int status = 0;
   };
   const Case cases[] = {
       {{"parts"},
-       0,
        "NAME                             INTERFACE      HARDWARE      LABEL\n"
        "demo                             i2c            usb,ich,none  Kestrova demo temperature "
-       "sensor\n"
-       "i2c-temperature-sensor-12bit     i2c            usb,ich,none  I2C temperature sensor, 9 to "
-       "12 bits\n"
-       "jc42-dimm-temperature-sensor     i2c            usb,ich,none  DIMM temperature sensor "
-       "(JC-42.4)\n"
-       "remote-diode-temperature-sensor  i2c            usb,ich,none  Remote-diode temperature "
-       "sensor, local and remote\n",
-       ""},
+       "sensor\n",
+       false},
       {{"check", bad, demo, missing},
-       1,
        bad + ":4: bitfield attribute addr is missing\n" + bad +
            ":5: bitfield attribute value \"XY\" is not hexadecimal\n" + demo + ": ok\n" + missing +
            ": cannot read the file (Cannot open " + missing + ": No such file or directory)\n",
-       ""},
+       true,
+       "",
+       1},
       {{"--link", "none", "read", "Temp", "Rate divider"},
-       0,
        "00    Temp       00=0C 100=80  25.0000 " + kDegrees +
            "\n"
            "  00    R    Temperature                      0x190    25.0000 " +
@@ -68,12 +81,10 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
            "  00    R    High alarm flag                  0x00     0b0\n"
            "  00    R    Low alarm flag                   0x00     0b0\n"
            "06/86 Divider    06=01  1\n"
-           "  06/86 R/W  Rate divider                     0x01     1\n",
-       ""},
+           "  06/86 R/W  Rate divider                     0x01     1\n"},
       // Options also after the command word; the notice that no hardware is
       // in use is a warning of the document as well as a line on standard error.
       {{"--device", "demo", "read", "DevID", "--link", "none", "--json"},
-       0,
        "{\"tool\":\"kestrova-cli\",\"command\":\"read\",\"device\":\"demo\",\"part\":"
        "\"Kestrova demo temperature sensor\",\"hardware\":{\"link\":\"none\",\"inUse\":"
        "false},\"busType\":11,\"address\":72,\"registers\":[{\"title\":\"DevID\",\"group\":"
@@ -83,24 +94,56 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
        "\"writeAddress\":15,\"access\":\"R\",\"readOnly\":true,\"control\":\"bits\","
        "\"raw\":75,\"value\":75,\"display\":\"0b01001011\",\"units\":\"\"}]}],\"ok\":true,"
        "\"errors\":[],\"warnings\":[\"no hardware in use (link none): the values come from the "
-       "part definition, not from a chip\"]}\n",
-       ""},
+       "part definition, not from a chip\"]}\n"},
       // Fields by display value, registers by byte.
-      {{"--device", "demo", "--link", "none", "write", "Alarm high limit=85.5", "0x81=7F"},
-       0,
+      {{"--link", "none", "write", "Alarm high limit=85.5", "0x81=7F"},
        "  02    R/W  Alarm high limit low bits        0x18     0b11000\n01    User1      81=7F  "
        "127\n",
-       "",
        false},
-      {{"--device", "demo", "--link", "none", "write", "--limit", "Alarm high limit=300"},
-       0,
+      {{"--link", "none", "write", "--limit", "Alarm high limit=300"},
        "255.9375",
-       "kestrova-cli: warning: Alarm high limit: 300 was limited to the display range\n",
+       false,
+       "kestrova-cli: warning: Alarm high limit: 300 was limited to the display range\n"},
+      // A field's engineering value is a number next to its display text.
+      {{"--link", "none", "--json", "write", "Alarm high limit=85.25"},
+       "\"control\":\"textbox\",\"raw\":1364,\"value\":85.25,\"display\":\"85.2500\",\"units\":\"" +
+           kDegrees + "\"}",
        false},
-      {{"--device", "demo", "--link", "none", "raw", "read", "05"}, 0, "48 05 = 00\n", ""},
-      {{"--help"}, 0, "Usage: kestrova-cli [OPTIONS] [COMMAND]\n", "", false},
-      {{"raw", "write", "-h"}, 0, "Usage: kestrova-cli raw write [OPTIONS] REG VALUE\n", "", false},
-      {{"--version"}, 0, "kestrova-cli " KESTROVA_VERSION "\n", ""},
+      // Registers that follow the ones written are written and listed too:
+      // FineAl follows QuickAl unless "Fine alarm control" says otherwise.
+      {{"--link", "none", "write", "Quick alarm=60"},
+       "09    FineAl     09=78  60.0 " + kDegrees,
+       false},
+      {{"--link", "none", "write", "Fine alarm control=Set separately", "Quick alarm=60",
+        "Fine alarm=10"},
+       "09    FineAl     09=14  10.0 " + kDegrees,
+       false},
+      // Control characters of a definition's texts reach the terminal escaped;
+      // the values its part.def cannot use are warned of.
+      {{"--definition", evil, "--link", "none", "read"},
+       "01    T\\x07      01=01  01h\n"
+       "  01    R/W  L\\x1B]0;x\\x07                    0x01     0b00000001\n",
+       true,
+       "kestrova-cli: warning: " + home.path() +
+           "/evil/part.def: interfaceaddr \"4A\" is not a whole number from -1 to 32767; -1 "
+           "applies\nkestrova-cli: warning: evil:3: register attribute groupaddrmask \"\\x9B\" is "
+           "not "
+           "hexadecimal\n"},
+      {{"--link", "none", "save", saved}, "saved " + saved + "\n"},
+      {{"--link", "none", "load", data},
+       "01    User1      81=2A  42\n",
+       false,
+       question + "No (not written; --write writes them)\n"},
+      {{"--link", "none", "load", "--write", data}, "81=2A", false, question + "Yes\n"},
+      {{"--link", "none", "load", missing},
+       "",
+       true,
+       "kestrova-cli: File read/write error for " + missing + "\n",
+       1},
+      {{"--link", "none", "raw", "read", "05"}, "48 05 = 00\n"},
+      {{"--help"}, "Usage: kestrova-cli [OPTIONS] [COMMAND]\n", false},
+      {{"raw", "write", "-h"}, "Usage: kestrova-cli raw write [OPTIONS] REG VALUE\n", false},
+      {{"--version"}, "kestrova-cli " KESTROVA_VERSION "\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments.back());
@@ -114,10 +157,13 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
     EXPECT_EQ(run.err, c.err);
   }
   EXPECT_EQ(ReadBytes(home / "dravik.def"), startup);
+  // The data file's bytes are proved where they are made.
+  EXPECT_NE(ReadBytes(saved).find(" <reg addr=\"81\" value=\"0\"/>\r\n"), std::string::npos);
 }
 
 TEST_F(Offline, BadUsageExitsWithTwoAndPrintsNothing) {
   const std::string unexpected = "The following argument was not expected: ";
+  const std::string replaced = "\"Fine alarm=10\" would be overwritten: FineAl follows QuickAl";
   // A definition named after one of the program folder's own entries (which
   // names those are is proved with the program folder).
   WriteBytes(work / "device", ReadBytes(home / "device/demo"));
@@ -152,6 +198,9 @@ TEST_F(Offline, BadUsageExitsWithTwoAndPrintsNothing) {
       {{"write", "Nope=1"}, "unknown bit field \"Nope\"\n"},
       {{"write", "0x81=1FF"}, "register 81: \"1FF\" is not a byte in hexadecimal (00 to FF)\n"},
       {{"write", "0x81"}, "\"0x81\" is not FIELD=VALUE\n"},
+      // An explicit value that a following register's update would replace.
+      {{"write", "Fine alarm=10"}, replaced + "\n"},
+      {{"write", "Quick alarm=60", "Fine alarm=10"}, replaced + " (\"Quick alarm=60\")\n"},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const auto& [arguments, message] = cases[i];
@@ -162,97 +211,6 @@ TEST_F(Offline, BadUsageExitsWithTwoAndPrintsNothing) {
     EXPECT_EQ(run.err.rfind("kestrova-cli: " + message, 0), 0u) << run.err;
   }
   EXPECT_FALSE(std::filesystem::exists(home / "device/part.def"));  // the folder is left alone
-}
-
-// Values of part.def and dravik.def that cannot be used (which, and their
-// defaults, is proved with the files): a warning names the file, and the
-// default applies (the chip address falls back to the definition's 48).
-TEST_F(Offline, BadSettingsValuesFallBackWithAWarning) {
-  Demo({"read"});  // creates part.def
-  const std::string partDef = home / "demo/part.def";
-  std::string text = ReadBytes(partDef);
-  text.replace(text.find("interfaceaddr=\"-1\""), 18, "interfaceaddr=\"4A\"");
-  WriteBytes(partDef, text);
-  WriteBytes(home / "dravik.def", "<definition device=\"demo\" test=\"ZZ\">\r\n</definition>\r\n");
-  const CliRun run = Cli({"--link", "none", "--json", "read", "Temp"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "kestrova-cli: warning: The startup file " + home.path() +
-                         "/dravik.def has no valid test mask (test=\"ZZ\", hexadecimal 0 to FF); "
-                         "all test features are off.\nkestrova-cli: warning: " +
-                         partDef +
-                         ": interfaceaddr \"4A\" is not a whole number from -1 to 32767; -1 "
-                         "applies\n");
-  EXPECT_NE(run.out.find("\"address\":72,"), std::string::npos) << run.out;
-}
-
-// Control characters of a definition's texts reach the terminal escaped.
-TEST_F(Offline, ControlCharactersAreEscaped) {
-  const std::string evil = work / "evil";
-  WriteBytes(evil,
-             "<definition>\r\n <part label=\"P\x1B[2J\">\r\n  <register title=\"T\x07\" "
-             "grouptabname=\"G\" groupaddrmask=\"\x9B\">\r\n   <bitfield label=\"L\x1B]0;x\x07\" "
-             "addr=\"1\" bit=\"7:0\" value=\"1\"/>\r\n  </register>\r\n </part>\r\n"
-             "</definition>\r\n");
-  const CliRun read = Cli({"--definition", evil, "--link", "none", "read"});
-  EXPECT_EQ(read.out,
-            "01    T\\x07      01=01  01h\n"
-            "  01    R/W  L\\x1B]0;x\\x07                    0x01     0b00000001\n");
-  EXPECT_EQ(read.err,
-            "kestrova-cli: warning: evil:3: register attribute groupaddrmask \"\\x9B\" is not "
-            "hexadecimal\n");
-}
-
-// FineAl follows Quick alarm (updatereg) unless "Fine alarm control" says
-// otherwise: every register written is listed, and an explicit value that
-// the dependent update would replace refuses the command.
-TEST_F(Offline, WriteListsDependentsAndRefusesValuesTheyWouldReplace) {
-  const std::string replaced =
-      "kestrova-cli: \"Fine alarm=10\" would be overwritten: FineAl follows QuickAl";
-  const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
-      {{"Quick alarm=60"}, "QuickAl FineAl ", ""},
-      {{"Fine alarm=10"}, "", replaced + "\n"},
-      {{"Quick alarm=60", "Fine alarm=10"}, "", replaced + " (\"Quick alarm=60\")\n"},
-      {{"Fine alarm control=Set separately", "Quick alarm=60", "Fine alarm=10"},
-       "QuickAl FineAl ",
-       ""},
-  };
-  for (const auto& [assignments, titles, error] : cases) {
-    std::vector<std::string> arguments = {"write"};
-    arguments.insert(arguments.end(), assignments.begin(), assignments.end());
-    const CliRun run = Demo(arguments);
-    EXPECT_EQ(run.status, error.empty() ? 0 : 2) << assignments.back();
-    EXPECT_EQ(run.err, error);
-    std::string listed;
-    std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);) {
-      listed += line[0] != ' ' ? line.substr(6, line.find(' ', 6) - 6) + " " : "";
-    }
-    EXPECT_EQ(listed, titles) << run.out;
-  }
-}
-
-TEST_F(Offline, SaveAndLoadRegisterDataFiles) {
-  // File names are passed on as they are, whatever their characters.
-  const std::string file = work / "r\xC3\xA9glages \xE2\x84\x96 1.dat";
-  CliRun run = Demo({"save", file});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "saved " + file + "\n");
-  // The data file's bytes are proved where they are made.
-  EXPECT_NE(ReadBytes(file).find(" <reg addr=\"81\" value=\"0\"/>\r\n"), std::string::npos);
-
-  WriteBytes(file, "<definition>\r\n <reg addr=\"81\" value=\"2A\"/>\r\n</definition>\r\n");
-  const std::string question = "kestrova-cli: Write Modified Registers? ";
-  for (const bool write : {false, true}) {
-    run = Demo(write ? std::vector<std::string>{"load", "--write", file}
-                     : std::vector<std::string>{"load", file});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, question + (write ? "Yes\n" : "No (not written; --write writes them)\n"));
-    EXPECT_NE(run.out.find("01    User1      81=2A  42\n"), std::string::npos) << run.out;
-  }
-  run = Demo({"load", file + "x"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "kestrova-cli: File read/write error for " + file + "x\n");
-  EXPECT_EQ(run.out, "");
 }
 
 // The SMBus adapter by number, by path or through part.def's smbusadapter;
@@ -292,27 +250,92 @@ TEST_F(Offline, TheAdapterIsNamedAndWhyItFailsIsSaid) {
   }
 }
 
+// Every command prints one --json document of the schema both tools share
+// (whole for read above); the notice that no hardware is in use is said once.
+TEST_F(Offline, EveryCommandPrintsOneJsonDocument) {
+  const std::string data = work / "a.dat";
+  // Whether the command opens the part, and so gives the notice.
+  const std::vector<std::pair<std::vector<std::string>, bool>> cases = {
+      {{"parts"}, false},
+      {{"check", home / "device/demo"}, false},
+      {{"write", "User byte 1=7"}, true},
+      {{"save", data}, true},
+      {{"load", data}, true},
+      {{"log", work / "a.txt", "--count", "1", "--interval", "10"}, true},
+      {{"raw", "write", "81", "07"}, true},
+  };
+  for (const auto& [command, hardware] : cases) {
+    SCOPED_TRACE(command.front());
+    std::vector<std::string> arguments = command;
+    arguments.push_back("--json");
+    const CliRun run = Demo(arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.notices, hardware ? 1 : 0);
+    const Json document = Json::parse(run.out);
+    EXPECT_EQ(document["tool"], "kestrova-cli");
+    EXPECT_EQ(document["command"], command.front());
+    EXPECT_EQ(document["ok"], true);
+    EXPECT_EQ(document["warnings"].size(), hardware ? 1u : 0u);
+  }
+}
+
 // The log's bytes are proved where they are made (continuous reading): here
-// the options, the count and a second run appending with its own header.
-TEST_F(Offline, LogWritesTheWindowsLogFormat) {
+// the options and the count, followed row by row (as text or documents), a
+// second run appending with its own header, and the log on standard output.
+TEST_F(Offline, LogRunsToItsCountFollowedAppendedOrOnStandardOutput) {
   const std::string file = work / "run.txt";
-  CliRun run = Demo({"log", file, "--interval", "10", "--count", "2"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "logged 2 rows to " + file + " (limit)\n");
+  auto log = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "log");
+    arguments.insert(arguments.end(), {"--interval", "10"});
+    return Demo(arguments);
+  };
   const std::string titles = "Log Registers\r\nTIME\tTemp    \tStatus  \tCount   \t\r\n";
   const std::string row = "TIME\t25.0000 \t80h     \t0       \t\r\n";
+  CliRun run = log({file, "--count", "2", "--follow"});
+  EXPECT_EQ(run.status, 0) << run.err;
   const std::string first = WithoutTimes(ReadBytes(file));
   EXPECT_EQ(
       first.rfind("\r\nLogFile = " + file + "\r\nDATE TIME\r\nAll Registers\r\nTemp=25.0000", 0),
       0u);
   EXPECT_EQ(first.substr(first.size() - titles.size() - 2 * row.size()), titles + row + row);
+  // The file's lines as they are taken, with the terminal's line ends.
+  std::string lines = first;
+  for (std::size_t at = lines.find('\r'); at != std::string::npos; at = lines.find('\r')) {
+    lines.erase(at, 1);
+  }
+  EXPECT_EQ(WithoutTimes(run.out), lines + "logged 2 rows to " + file + " (limit)\n");
 
-  run = Demo({"log", file, "--interval", "10", "--count", "0", "--all"});
+  run = log({file, "--count", "0", "--all"});
   EXPECT_EQ(run.out, "logged 0 rows to " + file + " (limit)\n");
   const std::string both = WithoutTimes(ReadBytes(file));
   EXPECT_EQ(both.substr(0, first.size()), first);
   EXPECT_EQ(both.substr(first.size()).rfind("\r\nLogFile = ", 0), 0u);
   EXPECT_EQ(both.substr(both.size() - titles.size()), titles);
+
+  run = log({"-", "--count", "2"});
+  EXPECT_EQ(run.err, "logged 2 rows to /dev/stdout (limit)\n");
+  const std::string shown = WithoutTimes(run.out);
+  EXPECT_EQ(shown.rfind("\r\nLogFile = /dev/stdout\r\n", 0), 0u) << run.out;
+  EXPECT_EQ(shown.substr(shown.size() - 2 * row.size()), row + row);
+
+  run = log({file, "--count", "2", "--follow", "--json"});
+  std::istringstream out(run.out);
+  std::vector<Json> documents;
+  for (std::string line; std::getline(out, line);) {
+    documents.push_back(Json::parse(line));
+  }
+  ASSERT_EQ(documents.size(), 3u);  // two rows, then the command's document
+  for (int i = 0; i < 2; ++i) {
+    const Json& taken = documents[static_cast<std::size_t>(i)];
+    EXPECT_TRUE(taken["epochMs"].is_number_integer());
+    EXPECT_TRUE(std::regex_match(taken["time"].get<std::string>(),
+                                 std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\\.[0-9]{3}")));
+    EXPECT_EQ(
+        taken["registers"][0],
+        Json({{"title", "Temp"}, {"value", 25}, {"display", "25.0000"}, {"units", kDegrees}}));
+    EXPECT_EQ(taken["registers"].size(), 3u);
+  }
+  EXPECT_EQ(documents[2]["rows"], 2);
 }
 
 // Logging without end stops on Ctrl-C with every row whole, and on a full
