@@ -4,7 +4,6 @@
 // cells, drop-downs and scroll bars commit at once).
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -328,45 +327,39 @@ TEST_F(PanelEditing, KeystrokesStageAndOnlyTheCommitWrites) {
 }
 
 TEST_F(PanelEditing, ClicksAndChoicesCommitAtOnce) {
+  enum Act { Click, ClickThenEnter, Choose, Scroll };
   const struct {
     const char* what;
     bool writeNow;
-    std::function<void(PanelEdit&)> act;
+    Act act;
+    int at;     // the bit cell, else the row
+    int value;  // the item chosen or the scroll bar's value
     WriteList writes;
     int row;            // the first row of the register acted on
     std::uint8_t byte;  // its byte afterwards
   } cases[] = {
-      {"bit 0 of Low", true, [](PanelEdit& e) { e.BitClicked(8 + 7); }, {{{1, 0x0E}}}, 0, 0x0E},
-      {"bit 7 outside Low", true, [](PanelEdit& e) { e.BitClicked(8 + 0); }, {}, 0, 0x0F},
-      {"bit 5 of Mode, unarmed", false, [](PanelEdit& e) { e.BitClicked(2); }, {}, 0, 0x2F},
-      {"Mode Two in 5:4 of 0F",
-       true,
-       [](PanelEdit& e) { e.ComboChosen(0, 2); },
-       {{{1, 0x2F}}},
-       0,
-       0x2F},
-      {"write-once waits for Enter", true, [](PanelEdit& e) { e.BitClicked(16); }, {}, 2, 0x80},
-      {"then Enter",
-       true,
-       [](PanelEdit& e) {
-         e.BitClicked(16);
-         e.ConfirmRegValue(2, "80", true);
-       },
-       {{{2, 0x80}}},
-       2,
-       0x80},
-      {"signed scroll bar at -56",
-       true,
-       [](PanelEdit& e) { e.ScrollMoved(4, -56); },
-       {{{4, 0xC8}}},
-       4,
-       0xC8},
+      {"bit 0 of Low", true, Click, 8 + 7, 0, {{{1, 0x0E}}}, 0, 0x0E},
+      {"bit 7 outside Low", true, Click, 8 + 0, 0, {}, 0, 0x0F},
+      {"bit 5 of Mode, unarmed", false, Click, 2, 0, {}, 0, 0x2F},
+      {"Mode Two in 5:4 of 0F", true, Choose, 0, 2, {{{1, 0x2F}}}, 0, 0x2F},
+      {"write-once waits for Enter", true, Click, 16, 0, {}, 2, 0x80},
+      {"then Enter", true, ClickThenEnter, 16, 0, {{{2, 0x80}}}, 2, 0x80},
+      {"signed scroll bar at -56", true, Scroll, 4, -56, {{{4, 0xC8}}}, 4, 0xC8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Restart();
     state.writeNow = c.writeNow;
-    c.act(edit);
+    if (c.act == Choose) {
+      edit.ComboChosen(c.at, c.value);
+    } else if (c.act == Scroll) {
+      edit.ScrollMoved(c.at, c.value);
+    } else {
+      edit.BitClicked(c.at);
+    }
+    if (c.act == ClickThenEnter) {
+      edit.ConfirmRegValue(c.row, "80", true);
+    }
     EXPECT_EQ(Writes(), c.writes);
     EXPECT_EQ(Row(c.row).byte, c.byte);
   }
