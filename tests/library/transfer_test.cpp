@@ -13,12 +13,18 @@
 namespace dravik::testing {
 namespace {
 
-// Hexadecimal numbers separated by blanks; "-1" is -1.
+// Hexadecimal numbers separated by blanks; "-1" is -1, "10..13" is 10 11 12 13.
 std::vector<long> Numbers(const std::string& text) {
   std::istringstream in(text);
   std::vector<long> numbers;
   for (std::string word; in >> word;) {
-    numbers.push_back(std::strtol(word.c_str(), nullptr, 16));
+    const long first = std::strtol(word.c_str(), nullptr, 16);
+    const std::size_t dots = word.find("..");
+    const long last =
+        dots == std::string::npos ? first : std::strtol(word.c_str() + dots + 2, nullptr, 16);
+    for (long n = first; n <= last; ++n) {
+      numbers.push_back(n);
+    }
   }
   return numbers;
 }
@@ -42,7 +48,8 @@ std::vector<std::string> Split(const std::string& text) {
 }
 
 // One call: "R|W BUS ADDRESS: REGISTERS [= DATA]" in hexadecimal, BUS the
-// bus-type code. Every call goes to port 0x77, which the board never sees.
+// bus-type code; a write with nothing after "=" passes no data. Every call
+// goes to port 0x77, which the board never sees.
 struct Transfer {
   DeviceHandle handle;
   std::string call;
@@ -62,7 +69,8 @@ struct Transfer {
     const auto address = static_cast<int16_t>(head[1]);
     if (call[0] == 'W') {
       data = BytesOf(call.substr(equals + 1));
-      return WriteDevice(handle, 0x77, bus, address, registers.data(), data.data(), &size);
+      return WriteDevice(handle, 0x77, bus, address, registers.data(),
+                         data.empty() ? nullptr : data.data(), &size);
     }
     data.assign(registers.size(), 0xCC);
     return ReadDevice(handle, 0x77, bus, address, registers.data(), data.data(), &size);
@@ -97,6 +105,15 @@ const Case kCases[] = {
     {"W 2 48: 400 5 401 6 = A0 A1 A2 A3",
      "01 02 03 48 05 06 02 A1 A3 / 01 00 05 48 04 00 04 01 02 A0 A2"},
     {"W 2 48: 5 400 = B0 B1", "01 02 02 48 05 01 B0 / 01 00 03 48 04 00 01 B1"},
+    // Chunks carry their share of registers and data; a write without data sends read requests.
+    {"W 2 48: 10..37 = 80..A7", "01 02 1E 48 10..2C 1D 80..9C / 01 02 0C 48 2D..37 0B 9D..A7"},
+    {"W 2 48: 3 400 4 =", "00 02 03 48 03 04 02 / 00 00 03 48 04 00 01"},
+    {"W 2 48: 0..3A =", "", "WriteDevice: Read request > 58 registers"},
+    {"R 2 48: 400..800", "", "ReadDevice: More than 1024 registers in one pass"},
+    {"R 5 48: 400..800", "", "ReadDevice: More than 1024 registers in one pass"},
+    {"W 0 0: 400..800 = 0..400", "", "WriteDevice: More than 1024 registers in one pass"},
+    // Nothing reaches the caller's buffer before the whole pass came back.
+    {"R 2 48: 0..3B", "* / *", "ReadDevice: Wrong number of bytes returned", -1, "1..3A / 2"},
     // "No register address" names the chip's registers only.
     {"W 2 50: -1 -1 = D0 D1", "01 02 01 50 02 D0 D1"},
     {"R 2 50: -1 -1 -1", "00 02 01 50 03", "EE EE EE"},
@@ -144,6 +161,10 @@ const Case kCases[] = {
      [](auto& b) {
        b.script = {{}, {usb::IoResult::kFailed, {}, -1, 0}};
      }},
+    {"W 2 48: 10..37 = 80..A7", "* / *", "WriteDevice: Wrong number of bytes sent", -1, "",
+     [](auto& b) {
+       b.script = {{}, {usb::IoResult::kFailed, {}, -1, 0}};
+     }},
     {"W 2 48: 1 = 1", "", "WriteDevice: Wrong number of bytes sent", -1, "",
      [](auto& b) { b.configurations = {EvaluationConfiguration({})}; }},
     {"W 2 48: 1 = 1", "", "WriteDevice: Wrong number of bytes sent", -1, "",
@@ -182,8 +203,11 @@ TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
     if (fails) {
       EXPECT_EQ(LastError(), c.outcome);
     }
+    std::vector<std::string> packets;
+    for (const std::string& packet : Split(c.packets)) {
+      packets.push_back(packet == "*" ? "*" : Hex(BytesOf(packet)));
+    }
     std::vector<std::string> sent;
-    const std::vector<std::string> packets = Split(c.packets);
     for (std::size_t i = 0; i < board.sent.size(); ++i) {
       sent.push_back(i < packets.size() && packets[i] == "*" ? "*" : Hex(board.sent[i]));
     }
@@ -230,11 +254,18 @@ TEST_F(TransferTest, ReadRequestsCarry58RegistersAndWritesSpend58BytesOfBudget) 
   };
   std::vector<int> thousand(17, 58);
   thousand.push_back(1024 - 17 * 58);
+  std::vector<int> twoPasses = thousand;  // the chip entries, then the board's
+  twoPasses.insert(twoPasses.end(), thousand.begin(), thousand.end());
   const Chunks cases[] = {
-      {false, BUS_I2C, 58, {58}},         {false, BUS_I2C, 59, {58, 1}},
-      {false, BUS_I2C, 117, {58, 58, 1}}, {false, BUS_I2C, 1024, thousand},
-      {true, BUS_I2C, 58, {29, 29}},      {true, BUS_I2C, 117, {29, 29, 29, 29, 1}},
-      {true, BUS_BOARD, 20, {19, 1}},     {false, BUS_BOARD, 58, {58}},  // the longest packet
+      {false, BUS_I2C, 58, {58}},
+      {false, BUS_I2C, 59, {58, 1}},
+      {false, BUS_I2C, 117, {58, 58, 1}},
+      {false, BUS_I2C, 1024, thousand},
+      {false, BUS_I2C, 2048, twoPasses},
+      {true, BUS_I2C, 58, {29, 29}},
+      {true, BUS_I2C, 117, {29, 29, 29, 29, 1}},
+      {true, BUS_BOARD, 20, {19, 1}},
+      {false, BUS_BOARD, 58, {58}},  // the longest packet
       {false, BUS_STREAM, 70, {58, 13}},
   };
   const DeviceHandle handle = OpenBoard();
@@ -262,81 +293,12 @@ TEST_F(TransferTest, ReadRequestsCarry58RegistersAndWritesSpend58BytesOfBudget) 
       EXPECT_EQ(Hex(Bytes(data.begin() + 55, data.begin() + 61)), "37 38 F0 F1 F2 5A");
     } else if (!c.write) {
       for (std::size_t i = 0; i < registers.size(); ++i) {
-        ASSERT_EQ(data[i], c.bus == BUS_BOARD ? BoardValue(registers[i]) : ChipValue(registers[i]))
+        ASSERT_EQ(data[i], registers[i] >= BOARD_REGISTER_BASE ? BoardValue(registers[i])
+                                                               : ChipValue(registers[i]))
             << i;
       }
     }
   }
-}
-
-TEST_F(TransferTest, AChunkedWriteCarriesItsShareOfRegistersAndData) {
-  const DeviceHandle handle = OpenBoard();
-  Bytes data(40);
-  std::iota(data.begin(), data.end(), uint8_t{0x80});
-  std::vector<int16_t> registers = Range(40, 0x10);
-  int16_t size = 40;
-  ASSERT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1);
-  ASSERT_EQ(board.sent.size(), 2u);
-  EXPECT_EQ(board.sent[0].size(), 63u);
-  EXPECT_EQ(board.sent[0][2], 30);  // header: address + 29 registers
-  Bytes second = {1, 2, 12, 0x48};
-  for (int i = 29; i < 40; ++i) {
-    second.push_back(static_cast<uint8_t>(0x10 + i));
-  }
-  second.push_back(11);
-  second.insert(second.end(), data.begin() + 29, data.end());
-  EXPECT_EQ(Hex(board.sent[1]), Hex(second));
-  // A failure at the second packet leaves the first sent.
-  board.sent.clear();
-  board.script = {{}, {usb::IoResult::kFailed, {}, -1, 0}};
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Wrong number of bytes sent");
-  EXPECT_EQ(board.sent.size(), 2u);
-}
-
-TEST_F(TransferTest, PassesHold1024EntriesEach) {
-  const DeviceHandle handle = OpenBoard();
-  std::vector<int16_t> registers = Range(1024);
-  const std::vector<int16_t> boardEntries = Range(1024, 1024);
-  registers.insert(registers.end(), boardEntries.begin(), boardEntries.end());
-  Bytes data(2049);
-  int16_t size = 2048;
-  ASSERT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 1)
-      << LastError();
-  EXPECT_EQ(data[1023], ChipValue(1023));
-  EXPECT_EQ(data[2047], BoardValue(2047));
-  // Nothing reaches the caller's buffer before the whole pass came back.
-  board.responses = {Bytes(58, 1), Bytes(1, 2)};
-  const Bytes before = data;
-  size = 60;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers.data(), data.data(), &size), 0);
-  EXPECT_EQ(data, before);
-  board.sent.clear();
-  for (const int16_t bus : {BUS_I2C, BUS_STREAM}) {
-    registers.assign(1025, 1024);
-    size = 1025;
-    EXPECT_EQ(ReadDevice(handle, 0, bus, 0x48, registers.data(), data.data(), &size), 0);
-    EXPECT_EQ(LastError(), "ReadDevice: More than 1024 registers in one pass");
-    EXPECT_EQ(WriteDevice(handle, 0, BUS_BOARD, 0, registers.data(), data.data(), &size), 0);
-    EXPECT_EQ(LastError(), "WriteDevice: More than 1024 registers in one pass");
-  }
-  EXPECT_TRUE(board.sent.empty());
-}
-
-TEST_F(TransferTest, AWriteWithoutDataSendsOneReadRequestPerPass) {
-  const DeviceHandle handle = OpenBoard();
-  std::vector<int16_t> registers = {3, 1024, 4};
-  int16_t size = 3;
-  ASSERT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), nullptr, &size), 1)
-      << LastError();
-  ASSERT_EQ(board.sent.size(), 2u);
-  EXPECT_EQ(Hex(board.sent[0]), "00 02 03 48 03 04 02");
-  EXPECT_EQ(Hex(board.sent[1]), "00 00 03 48 04 00 01");
-  registers = Range(59);
-  size = 59;
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers.data(), nullptr, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Read request > 58 registers");
-  EXPECT_EQ(board.sent.size(), 2u);
 }
 
 }  // namespace
