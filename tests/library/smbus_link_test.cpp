@@ -91,38 +91,41 @@ class SmbusLinkTest : public LibraryTest {
 
 TEST_F(SmbusLinkTest, OpensTheDriverPathOfTheName) {
   const std::string longest(250, 'n');
-  const DeviceHandle first = OpenSmbus("i2c-");
-  const DeviceHandle second = OpenSmbus("/dev/i2c-7");
-  OpenSmbus("dravik_i2c");
-  OpenSmbus(longest.c_str());
-  OpenSmbus("12");
-  EXPECT_EQ(log.opened, (std::vector<std::string>{"/dev/i2c-0", "/dev/i2c-7", "/dev/dravik_i2c0",
-                                                  "/dev/" + longest + "0", "/dev/i2c-12"}));
-  EXPECT_GT(first, 0);
-  EXPECT_NE(first, second);
-
   struct Case {
     std::string name;
-    bool refuse;
-    const char* lock;
-    const char* message;
+    std::string result;  // the driver path opened, or the message
+    bool refuse = false;
+    const char* lock = nullptr;
   };
   const Case cases[] = {
-      {longest + "n", false, nullptr, "OpenDevice: DriverName > 250 characters"},
-      {"i2c-", true, nullptr, "OpenDevice: Can't open dravik ICH driver"},
-      {"i2c-", false, "/nonexistent-folder/lock", "OpenDevice: Can't create ICH Mutex"},
+      {"i2c-", "/dev/i2c-0"},
+      {"/dev/i2c-7", "/dev/i2c-7"},
+      {"dravik_i2c", "/dev/dravik_i2c0"},
+      {longest, "/dev/" + longest + "0"},
+      {"12", "/dev/i2c-12"},
+      {longest + "n", "OpenDevice: DriverName > 250 characters"},
+      {"i2c-", "OpenDevice: Can't open dravik ICH driver", true},
+      {"i2c-", "OpenDevice: Can't create ICH Mutex", false, "/nonexistent-folder/lock"},
   };
+  DeviceHandle last = 0;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     refuseOpen = c.refuse;
     if (c.lock != nullptr) {
       ::setenv("DRAVIK_SMBUS_LOCK", c.lock, 1);
     }
+    log.opened.clear();
     DeviceHandle handle = 55;
-    EXPECT_EQ(OpenDevice(LINK_SMBUS, c.name.c_str(), nullptr, 0, nullptr, &handle), 0);
-    EXPECT_EQ(LastError(), c.message);
-    EXPECT_EQ(handle, -1);
+    if (OpenDevice(LINK_SMBUS, c.name.c_str(), nullptr, 0, nullptr, &handle) == 1) {
+      EXPECT_EQ(log.opened, std::vector<std::string>{c.result});
+      EXPECT_GT(handle, last);
+      last = handle;
+    } else {
+      EXPECT_EQ(LastError(), c.result);
+      EXPECT_EQ(handle, -1);
+      EXPECT_EQ(log.opened.size(), c.refuse ? 1u : 0u);
+    }
   }
-  EXPECT_EQ(log.opened.size(), 6u) << "only the refused driver was asked for";
 }
 
 TEST_F(SmbusLinkTest, LockFileDefaultsToRunLockOrTheTempFolder) {
@@ -238,14 +241,6 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
     EXPECT_EQ(log.blocks.empty(), !c.fault);
     EXPECT_TRUE(!c.fault || LockIsFree(lockPath));
   }
-  // A board's handle takes no SMBus transfer either.
-  const DeviceHandle usbHandle = OpenBoard();
-  int16_t registers[1] = {1};
-  uint8_t data[1] = {0};
-  int16_t size = 1;
-  EXPECT_EQ(ReadDevice(usbHandle, 0, BUS_SMBUS, 0x48, registers, data, &size), 0);
-  EXPECT_EQ(LastError(), "WriteDevice: Unrecongized Type");
-  EXPECT_TRUE(board.sent.empty());
   EXPECT_EQ(CloseDevice(handle), 1) << LastError();
   EXPECT_TRUE(log.destroyed);
 }
