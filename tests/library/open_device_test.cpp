@@ -76,8 +76,7 @@ std::vector<BoardText> Boards(const std::string& text) {
     const auto product = static_cast<uint16_t>(std::stoul(word.substr(6, 4), nullptr, 16));
     const auto bcd = static_cast<uint16_t>(number('@', 0x0200));
     boards.push_back(
-        {word[0] == 'R' ? RunningBoard(vendor, product, bcd) : BareBoard(vendor, product, bcd),
-         static_cast<int>(number('!', 0))});
+        {BoardDescriptor(word[0] == 'R', vendor, product, bcd), static_cast<int>(number('!', 0))});
   }
   return boards;
 }

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "drivers.hpp"
@@ -184,6 +183,8 @@ TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
   }
 }
 
+enum Fault { kNone, kFails, kShort };  // the driver call fails, or moves a byte too few
+
 TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
   struct Case {
     bool write;
@@ -191,25 +192,23 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
     int16_t address;
     int16_t count;
     bool nullData;
-    std::function<void(DriverLog&)> fault;
+    Fault fault;
     const char* message;
   };
   const Case cases[] = {
-      {false, BUS_SMBUS, 0x48, 256, false, nullptr, "ReadDevice: DataSize > 0xff"},
-      {true, BUS_SMBUS, 0x48, 256, false, nullptr, "WriteDevice: DataSize > 0xff"},
-      {false, BUS_SMBUS, 128, 1, false, nullptr, "ReadDevice: I2C Address > 0x7f"},
-      {true, BUS_SMBUS, -1, 1, false, nullptr, "WriteDevice: I2C Address > 0x7f"},
-      {false, BUS_SMBUS, 0x7FFF, 1, false, nullptr, "ReadDevice: I2C Address > 0x7f"},
-      {false, BUS_I2C, 0x48, 1, false, nullptr, "WriteDevice: Unrecongized Type"},
-      {true, BUS_BOARD, 0x48, 1, false, nullptr, "WriteDevice: Unrecongized Type"},
-      {true, BUS_SMBUS, 0x48, 1, true, nullptr, "WriteDevice: Data is NULL"},
-      {false, BUS_SMBUS, 0x48, 1, false, [](DriverLog& l) { l.fails = true; },
-       "ReadDevice: Dravik driver read failed"},
-      {true, BUS_SMBUS, 0x48, 1, false, [](DriverLog& l) { l.fails = true; },
-       "WriteDevice: Dravik driver write failed"},
-      {false, BUS_SMBUS, 0x48, 1, false, [](DriverLog& l) { l.returnedDelta = -1; },
+      {false, BUS_SMBUS, 0x48, 256, false, kNone, "ReadDevice: DataSize > 0xff"},
+      {true, BUS_SMBUS, 0x48, 256, false, kNone, "WriteDevice: DataSize > 0xff"},
+      {false, BUS_SMBUS, 128, 1, false, kNone, "ReadDevice: I2C Address > 0x7f"},
+      {true, BUS_SMBUS, -1, 1, false, kNone, "WriteDevice: I2C Address > 0x7f"},
+      {false, BUS_SMBUS, 0x7FFF, 1, false, kNone, "ReadDevice: I2C Address > 0x7f"},
+      {false, BUS_I2C, 0x48, 1, false, kNone, "WriteDevice: Unrecongized Type"},
+      {true, BUS_BOARD, 0x48, 1, false, kNone, "WriteDevice: Unrecongized Type"},
+      {true, BUS_SMBUS, 0x48, 1, true, kNone, "WriteDevice: Data is NULL"},
+      {false, BUS_SMBUS, 0x48, 1, false, kFails, "ReadDevice: Dravik driver read failed"},
+      {true, BUS_SMBUS, 0x48, 1, false, kFails, "WriteDevice: Dravik driver write failed"},
+      {false, BUS_SMBUS, 0x48, 1, false, kShort,
        "ReadDevice: Wrong number of bytes read from Dravik driver"},
-      {true, BUS_SMBUS, 0x48, 1, false, [](DriverLog& l) { l.returnedDelta = -1; },
+      {true, BUS_SMBUS, 0x48, 1, false, kShort,
        "WriteDevice: Wrong number of bytes sent to Dravik driver"},
   };
   const DeviceHandle handle = OpenSmbus();
@@ -219,15 +218,12 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
   ASSERT_EQ(::flock(holder, LOCK_EX), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
-    if (c.fault) {
-      if (holder >= 0) {
-        ::close(holder);
-        holder = -1;
-      }
-      log.fails = false;
-      log.returnedDelta = 0;
-      c.fault(log);
+    if (c.fault != kNone && holder >= 0) {
+      ::close(holder);
+      holder = -1;
     }
+    log.fails = c.fault == kFails;
+    log.returnedDelta = c.fault == kShort ? -1 : 0;
     std::vector<int16_t> registers(256, 1);
     Bytes data(256, 0x99);
     int16_t size = c.count;
@@ -238,8 +234,8 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
               0);
     EXPECT_EQ(LastError(), c.message);
     EXPECT_EQ(data[0], 0x99);
-    EXPECT_EQ(log.blocks.empty(), !c.fault);
-    EXPECT_TRUE(!c.fault || LockIsFree(lockPath));
+    EXPECT_EQ(log.blocks.empty(), c.fault == kNone);
+    EXPECT_TRUE(c.fault == kNone || LockIsFree(lockPath));
   }
   EXPECT_EQ(CloseDevice(handle), 1) << LastError();
   EXPECT_TRUE(log.destroyed);

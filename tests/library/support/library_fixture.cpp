@@ -65,12 +65,9 @@ class RecordingDevice : public usb::Device {
 
 }  // namespace
 
-Bytes RunningBoard(uint16_t vendor, uint16_t product, uint16_t bcdUsb) {
-  return usb::testing::DeviceDescriptorBytes(bcdUsb, vendor, product, 1, 2, 1);
-}
-
-Bytes BareBoard(uint16_t vendor, uint16_t product, uint16_t bcdUsb) {
-  return usb::testing::DeviceDescriptorBytes(bcdUsb, vendor, product, 0, 0, 1);
+Bytes BoardDescriptor(bool running, uint16_t vendor, uint16_t product, uint16_t bcdUsb) {
+  return usb::testing::DeviceDescriptorBytes(bcdUsb, vendor, product, running ? 1 : 0,
+                                             running ? 2 : 0, 1);
 }
 
 Bytes EvaluationConfiguration(const Bytes& addresses, uint8_t firstAttributes) {
@@ -93,7 +90,7 @@ std::string Hex(const Bytes& bytes) {
 }
 
 LibraryTest::LibraryTest() {
-  board.deviceDescriptor = RunningBoard(0x0400, 0x1234);
+  board.deviceDescriptor = BoardDescriptor(true, 0x0400, 0x1234);
   board.configurations = {EvaluationConfiguration()};
   board.strings = {{1, u"Maker"}, {2, u"Board"}};
   boards.boards = {&board};
