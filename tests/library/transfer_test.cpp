@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <numeric>
 #include <sstream>
 
@@ -79,14 +78,19 @@ struct Transfer {
 
 struct Case {
   const char* call;
-  const char* packets;         // sent, " / " between packets; "*" any packet
-  const char* outcome = "";    // a message, or the bytes a read returns ("": the fake's)
-  int size = -1;               // a read's count afterwards (-1: as asked)
-  const char* responses = "";  // scripted responses, " / " between them
-  std::function<void(usb::testing::FakeBoard&)> fault = nullptr;  // the board is opened again
+  const char* packets;              // sent, " / " between packets; "*" any packet
+  const char* outcome = "";         // a message, or the bytes a read returns ("": the fake's)
+  int size = -1;                    // a read's count afterwards (-1: as asked)
+  const char* responses = "";       // scripted responses, " / " between them
+  const char* endpoints = nullptr;  // addresses of the interface's endpoints, when not the usual
+  uint8_t firstAttributes = 2;      // those of its first endpoint
+  std::deque<usb::testing::ScriptedAnswer> script = {};
 };
 
-const Bytes kEndpoints = {2, 4, 6, 8, 0x82, 0x84, 0x88, 0x86};
+const char* const kShortRead = "ReadDevice: Wrong number of bytes returned";
+const char* const kNotSent = "WriteDevice: Wrong number of bytes sent";
+const std::deque<usb::testing::ScriptedAnswer> kSecondFails = {{},
+                                                               {usb::IoResult::kFailed, {}, -1, 0}};
 
 const Case kCases[] = {
     {"R 2 48: 0 1 2", "00 02 04 48 00 01 02 03"},
@@ -148,35 +152,15 @@ const Case kCases[] = {
     {"R 5 30: 0", "00 05 00 01",
      "ReadDevice: Stream response to a one-byte request carries no data", -1, "1"},
     {"R 5 30: 0 0 0", "*", "ReadDevice: Wrong number of bytes returned", -1, "3 1"},
-    // The endpoints and the transfers under the protocol.
-    {"R 2 48: 1", "*", "ReadDevice: Wrong number of bytes returned", -1, "",
-     [](auto& b) {
-       b.configurations = {EvaluationConfiguration({2, 4, 6, 8, 0x82, 0x84, 0x88})};
-     }},
-    {"R 2 48: 1", "*", "ReadDevice: Wrong number of bytes returned", -1, "",
-     [](auto& b) {
-       b.configurations = {EvaluationConfiguration({2, 4, 6, 8, 0x82, 0x84, 0x88, 0xA})};
-     }},
-    {"R 2 48: 1", "*", "ReadDevice: Wrong number of bytes returned", -1, "",
-     [](auto& b) {
-       b.script = {{}, {usb::IoResult::kFailed, {}, -1, 0}};
-     }},
-    {"W 2 48: 10..37 = 80..A7", "* / *", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](auto& b) {
-       b.script = {{}, {usb::IoResult::kFailed, {}, -1, 0}};
-     }},
-    {"W 2 48: 1 = 1", "", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](auto& b) { b.configurations = {EvaluationConfiguration({})}; }},
-    {"W 2 48: 1 = 1", "", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](auto& b) {
-       b.configurations = {EvaluationConfiguration({0x81, 4, 6, 8, 0x82, 0x84, 0x88, 0x86})};
-     }},
-    {"R 2 48: 1", "", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](auto& b) { b.configurations = {EvaluationConfiguration(kEndpoints, 3)}; }},
-    {"R 2 48: 1", "*", "WriteDevice: Wrong number of bytes sent", -1, "",
-     [](auto& b) {
-       b.script = {{usb::IoResult::kDone, {}, 0, 0}};
-     }},
+    // The endpoints and the transfers under the protocol (the board opened again).
+    {"R 2 48: 1", "*", kShortRead, -1, "", "2 4 6 8 82 84 88"},
+    {"R 2 48: 1", "*", kShortRead, -1, "", "2 4 6 8 82 84 88 A"},
+    {"R 2 48: 1", "*", kShortRead, -1, "", nullptr, 2, kSecondFails},
+    {"W 2 48: 10..37 = 80..A7", "* / *", kNotSent, -1, "", nullptr, 2, kSecondFails},
+    {"W 2 48: 1 = 1", "", kNotSent, -1, "", ""},
+    {"W 2 48: 1 = 1", "", kNotSent, -1, "", "81 4 6 8 82 84 88 86"},
+    {"R 2 48: 1", "", kNotSent, -1, "", "2 4 6 8 82 84 88 86", 3},
+    {"R 2 48: 1", "*", kNotSent, -1, "", nullptr, 2, {{usb::IoResult::kDone, {}, 0, 0}}},
 };
 
 using TransferTest = LibraryTest;
@@ -186,14 +170,12 @@ TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
   const usb::testing::FakeBoard clean = board;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.call);
-    if (c.fault) {
-      c.fault(board);
-      const std::deque<usb::testing::ScriptedAnswer> script = std::move(board.script);
-      board.script.clear();
+    if (c.endpoints != nullptr) {
+      board.configurations = {EvaluationConfiguration(BytesOf(c.endpoints), c.firstAttributes)};
       CloseDevice(handle);
       handle = OpenBoard();
-      board.script = script;
     }
+    board.script = c.script;
     for (const std::string& response : Split(c.responses)) {
       board.responses.push_back(BytesOf(response));
     }
@@ -221,9 +203,8 @@ TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
       EXPECT_EQ(Hex(t.data), Hex(expected));
       EXPECT_EQ(t.size, c.size < 0 ? static_cast<int>(t.registers.size()) : c.size);
     }
-    const bool reopen = c.fault != nullptr;
     board = clean;
-    if (reopen) {
+    if (c.endpoints != nullptr) {
       CloseDevice(handle);
       handle = OpenBoard();
     }
@@ -272,13 +253,9 @@ TEST_F(TransferTest, ReadRequestsCarry58RegistersAndWritesSpend58BytesOfBudget) 
   for (const Chunks& c : cases) {
     SCOPED_TRACE((c.write ? "write " : "read ") + std::to_string(c.count));
     board.sent.clear();
-    Bytes first = {58};
-    for (uint8_t i = 0; i < 57; ++i) {
-      first.push_back(i);
-    }
-    board.responses = {first, {4, 0xF0, 0xF1, 0xF2, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
-    if (c.bus != BUS_STREAM) {
-      board.responses.clear();
+    board.responses.clear();
+    if (c.bus == BUS_STREAM) {
+      board.responses = {BytesOf("3A 0..38"), BytesOf("4 F0 F1 F2 0 0 0 0 0 0 0 0 0")};
     }
     std::vector<int16_t> registers = Range(c.count, c.bus == BUS_BOARD ? 1024 : 0);
     Bytes data(registers.size(), 0x5A);
