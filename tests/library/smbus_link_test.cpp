@@ -151,13 +151,7 @@ TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
       {false, 0, 0x48, {0, 1}, {0x40, 0x41}, 0x226400, "48 00 02 00 01"},
       // Board entries are not the controller's: skipped, their bytes left alone.
       {false, 3, 0x20, {5, 1024, 6}, {0x45, 0xCC, 0x46}, 0x226400, "20 03 02 05 06"},
-      {true,
-       1,
-       0x7F,
-       {0x10, 2000, 0x11, -1},
-       {0xA0, 0xA1, 0xA2, 0xA3},
-       0x22A404,
-       "7F 01 03 10 11 FF A0 A2 A3"},
+      {true, 1, 0x7F, {0x10, 2000, 0x11, -1}, {1, 2, 3, 4}, 0x22A404, "7F 01 03 10 11 FF 01 03 04"},
       // A first entry of -1 selects the codes without a register address.
       {true, 0, 0x4C, {-1, -1}, {0x31, 0x32}, 0x22A40C, "4C 00 02 FF FF 31 32"},
       {false, 0, 0x4C, {-1, -1}, {0x3F, 0x3F}, 0x226408, "4C 00 02 FF FF"},

@@ -89,6 +89,7 @@ TEST(DravikCliProgram, CommandsPrintTheirResultsAndExitStatus) {
        kUsbJson + "\"address\":80,\"width\":8,\"ok\":false,\"errors\":[\"" + kNoAnswer +
            "\"],\"warnings\":[]}\n",
        "dravik-cli: " + kNoAnswer + "\n"},
+      {"write i2c 80 1=2", 1, "", "dravik-cli: WriteDevice: Device Address too large\n"},
       {"--help", 0, "~Usage: dravik-cli [OPTIONS] [COMMAND]\n", ""},
       {"write -h", 0, "~--verify", ""},
       {"--version", 0, "dravik-cli 0.1.0\n", ""},
