@@ -85,11 +85,28 @@ class Start : public ::testing::Test {
   DeviceStart start;
 };
 
-TEST_F(Start, TheRememberedHardwareIsPreselectedAndItsAddressWins) {
-  for (const auto& [remembered, address] :
-       std::vector<std::pair<std::int16_t, std::int16_t>>{{0x4A, 0x4A}, {-1, 0x48}}) {
-    SCOPED_TRACE(address);
-    Remember("ich", remembered);
+// The remembered hardware is preselected and its address wins. The end
+// cannot be cancelled: a pending change is written without a question when
+// "Write On Change" is ticked; otherwise the question is asked, and Cancel
+// throws the change away and the end goes on.
+TEST_F(Start, TheRememberedHardwareIsPreselectedAndTheEndWritesOrAsks) {
+  const std::string startup = "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n";
+  const struct {
+    std::int16_t remembered;
+    std::int16_t address;
+    bool writeNow;
+    std::deque<int> answers;
+    std::vector<std::string> questions;
+    std::size_t writes;
+  } cases[] = {
+      {0x4A, 0x4A, true, {}, {}, 1},
+      {-1, 0x48, false, {markup::IDCANCEL}, {"Write Modified Registers?"}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    Remember("ich", c.remembered);
+    WriteBytes(home / "dravik.def", startup);
+    OpenStartupFile(store, home.path(), frontEnd);
     frontEnd.hardwareDialogs.clear();
     ASSERT_TRUE(start.StartDevice({}));
     ASSERT_EQ(frontEnd.hardwareDialogs.size(), 1u);
@@ -99,7 +116,23 @@ TEST_F(Start, TheRememberedHardwareIsPreselectedAndItsAddressWins) {
     EXPECT_EQ(frontEnd.hardwareDialogs[0].selected, 1);
     EXPECT_EQ(session.connection.link, engine::kLinkSmbus);
     EXPECT_EQ(session.connection.busType, 3);
-    EXPECT_EQ(session.connection.deviceAddress, address);
+    EXPECT_EQ(session.connection.deviceAddress, c.address);
+    EXPECT_TRUE(frontEnd.shown.empty());  // hardware present: no offer of a data file
+
+    edit.writeNow = c.writeNow;
+    ASSERT_EQ(engine::StageRegisterByte(session, edit, 1, "22").error, engine::EditError::None);
+    library.calls.clear();
+    frontEnd.answers = c.answers;
+    ShutDown(start, edit, false);
+    std::vector<std::string> questions;
+    for (const auto& shown : frontEnd.shown) {
+      questions.push_back(shown.prompt);
+    }
+    frontEnd.shown.clear();
+    EXPECT_EQ(questions, c.questions);
+    EXPECT_EQ(library.CallsOf("WriteDevice").size(), c.writes);
+    EXPECT_EQ(library.CallsOf("CloseDevice").size(), 1u);
+    EXPECT_EQ(ReadBytes(home / "dravik.def"), startup);
   }
   EXPECT_EQ(frontEnd.windowTitle, "Sensor Adapter");
   EXPECT_EQ(frontEnd.CallsTo("ShowSplash"),
@@ -107,7 +140,6 @@ TEST_F(Start, TheRememberedHardwareIsPreselectedAndItsAddressWins) {
   EXPECT_EQ(frontEnd.CallsTo("ShowPanelTabs").size(), 2u);
   EXPECT_EQ(panel.Pages().groups[0].pages.size(), 1u);
   EXPECT_EQ(plots.PlotSelectionNumber(), 1);  // the logged register's default plot
-  EXPECT_TRUE(frontEnd.shown.empty());        // hardware present: no offer of a data file
 }
 
 TEST_F(Start, AnotherDeviceThenCancelEnds) {
@@ -194,44 +226,6 @@ TEST_F(Start, SettingsLiveInTheRunAndTheStartupFileNamesNoDeviceMeanwhile) {
             definition::PartSettingsStartTag(saved) + "\r\n</definition>\r\n");
   EXPECT_EQ(ReadBytes(home / "dravik.def"),
             "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n");
-}
-
-// The end cannot be cancelled: a pending change is written without a
-// question when "Write On Change" is ticked; otherwise the question is asked,
-// and Cancel throws the change away and the end goes on.
-TEST_F(Start, TheEndWritesOrAsksAboutPendingChangesAndAlwaysCloses) {
-  const struct {
-    bool writeNow;
-    std::deque<int> answers;
-    std::vector<std::string> questions;
-    std::size_t writes;
-  } cases[] = {
-      {true, {}, {}, 1},
-      {false, {markup::IDCANCEL}, {"Write Modified Registers?"}, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.writeNow);
-    Remember("usb", 0x48);
-    WriteBytes(home / "dravik.def",
-               "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
-    OpenStartupFile(store, home.path(), frontEnd);
-    ASSERT_TRUE(start.StartDevice({}));
-    edit.writeNow = c.writeNow;
-    ASSERT_EQ(engine::StageRegisterByte(session, edit, 1, "22").error, engine::EditError::None);
-    library.calls.clear();
-    frontEnd.shown.clear();
-    frontEnd.answers = c.answers;
-    ShutDown(start, edit, false);
-    std::vector<std::string> questions;
-    for (const auto& shown : frontEnd.shown) {
-      questions.push_back(shown.prompt);
-    }
-    EXPECT_EQ(questions, c.questions);
-    EXPECT_EQ(library.CallsOf("WriteDevice").size(), c.writes);
-    EXPECT_EQ(library.CallsOf("CloseDevice").size(), 1u);
-    EXPECT_EQ(ReadBytes(home / "dravik.def"),
-              "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n");
-  }
 }
 
 TEST_F(Start, RawDialogBoxesAndTransfers) {
