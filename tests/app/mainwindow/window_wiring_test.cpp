@@ -182,9 +182,7 @@ TEST_F(WindowWiring, AClickWritesOnceAndTypingWritesAtEnter) {
 
 // On a three-wire Microwire bus a read-only field's value box is locked.
 TEST_F(WindowWiring, ReadOnlyFieldsOfAThreeWirePartAreLocked) {
-  WindowOptions options;
-  options.home = home.path().toStdString();
-  options.device = "three-wire";
+  WindowOptions options = testing::OnEmulatedBoard(home.path(), "three-wire");
   options.link = "none";
   std::string error;
   ASSERT_FALSE(frontend::PrepareProgramFolder(options, error).empty()) << error;
