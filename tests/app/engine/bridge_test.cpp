@@ -111,6 +111,8 @@ TEST_F(BridgeTest, WriteLogTracesEveryWriteBeforeItIsMade) {
   EXPECT_EQ(WriteLogLine(registers, data, 9), "400=AB FFFF=07 ");  // never past the arrays
 }
 
+// The plain USB and SMBus texts and the verify failure with the chip
+// address are shown by the register operations' tests.
 TEST_F(BridgeTest, BoardErrorAndVerifyFailureMessages) {
   const std::string usb = "Check USB connection and select Device again";
   const std::string placeholder =
@@ -122,8 +124,6 @@ TEST_F(BridgeTest, BoardErrorAndVerifyFailureMessages) {
     std::string errorText, prompt;
   };
   const Case cases[] = {
-      {kLinkUsb, 0, "", usb},
-      {kLinkSmbus, 0, "", "Check SMB address or select another Device"},
       {kLinkNone, 0, "", ""},
       {kLinkUsb, kTestLibraryErrorText, "OpenDevice: No USB device found",
        usb + "\r\nOpenDevice: No USB device found"},
@@ -142,20 +142,16 @@ TEST_F(BridgeTest, BoardErrorAndVerifyFailureMessages) {
   }
   messages.shown.clear();
   ShowVerifyFailure(session);
-  session.connection.interfaceAddressCaption = "48";
-  ShowVerifyFailure(session);
   for (const std::int16_t noHardware : {10, 11, 12, 14, 15}) {
     session.connection.busType = noHardware;
     ShowVerifyFailure(session);
   }
   session.connection.busType = 13;  // a part without chip still checks
   ShowVerifyFailure(session);
-  ASSERT_EQ(messages.shown.size(), 3u);
+  ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown[0].prompt,
             "Registers do not match part\r\nVerify Hardware Connection and Proper Part");
-  EXPECT_EQ(messages.shown[1].prompt,
-            "Registers do not match part\r\nVerify 48, Hardware Connection and Proper Part");
-  EXPECT_EQ(messages.CallsTo("StopContinuous").size(), 3u);
+  EXPECT_EQ(messages.CallsTo("StopContinuous").size(), 2u);
 }
 
 // A library that does not load fails every call, says why in its last

@@ -103,13 +103,13 @@ class EngineTest : public ::testing::Test {
   }
 
   // The `value` of the n-th bit field.
-  std::string Bitfield(int nth, const std::string& attribute = "value") {
+  std::string Bitfield(int nth) {
     const int line = BitfieldLine(nth);
     if (line == 0) {
       return "<missing>";
     }
     store.SetXmlFileIndex(line);
-    return store.GetAttribute(attribute);
+    return store.GetAttribute("value");
   }
 
   void SetBitfield(int nth, const std::string& value) {
