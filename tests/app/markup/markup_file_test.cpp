@@ -50,23 +50,28 @@ class MarkupFileTest : public ::testing::Test {
 };
 
 // One tag per line, one space per depth, CR LF, Latin-1 bytes kept; a saved
-// file leaves the store no longer modified.
-TEST_F(MarkupFileTest, SaveWritesTheStoredLinesWithCrLf) {
-  const std::string path = folder / "demo";
-  WriteBytes(path,
+// file leaves the store no longer modified. A link stays a link to its
+// target, which keeps its permissions.
+TEST_F(MarkupFileTest, SaveWritesTheStoredLinesWithCrLfIntoTheLinkTarget) {
+  const std::string target = folder / "target.def";
+  WriteBytes(target,
              "<?xml version=\"1.0\"?>\n<definition>\n\t<part label=\"Demo\">\n"
              "\t\t<register units=\"\xB0"
              "C\" addr=\"10\" />\n\t</part>\n</definition>\n");
-  ASSERT_TRUE(store.LoadMarkupFile(path));
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  std::filesystem::create_symlink(target, folder / "link.def");
+  ASSERT_TRUE(store.LoadMarkupFile(folder / "link.def"));
   store.SetXmlFileIndex(3);
   ASSERT_TRUE(store.SetAttribute("addr", "11", true));
-  const std::string saved = folder / "saved";
-  ASSERT_TRUE(store.SaveMarkupFile(saved));
+  ASSERT_TRUE(store.SaveMarkupFile(folder / "link.def"));
   EXPECT_FALSE(store.IsModified());
-  const std::string bytes =
-      "<definition>\r\n <part label=\"Demo\">\r\n  <register units=\"\xB0"
-      "C\" addr=\"11\" />\r\n </part>\r\n</definition>\r\n";
-  EXPECT_EQ(ReadBytes(saved), bytes);
+  EXPECT_EQ(ReadBytes(target),
+            "<definition>\r\n <part label=\"Demo\">\r\n  <register units=\"\xB0"
+            "C\" addr=\"11\" />\r\n </part>\r\n</definition>\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.def"));
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST_F(MarkupFileTest, AFileThatDoesNotOpenIsTriedTenTimes50MsApartAndTheStoreKept) {
@@ -120,20 +125,6 @@ TEST_F(MarkupFileTest, AFailedSaveKeepsTheOldFileWholeAndLeavesNoOther) {
   EXPECT_FALSE(store.LastErrorWasOpenFailure());
   EXPECT_NE(store.LastError().find("No space left on device"), std::string::npos);
   EXPECT_NE(store.LastError().find(path), std::string::npos);
-}
-
-TEST_F(MarkupFileTest, SaveKeepsPermissionsAndReplacesLinkTarget) {
-  const std::string target = folder / "target.def";
-  WriteBytes(target, "old");
-  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-  std::filesystem::create_symlink(target, folder / "link.def");
-  ASSERT_TRUE(store.LoadMarkupText("<definition>\n</definition>\n"));
-  ASSERT_TRUE(store.SaveMarkupFile(folder / "link.def"));
-  EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.def"));
-  EXPECT_EQ(ReadBytes(target), "<definition>\r\n</definition>\r\n");
-  struct stat st {};
-  ASSERT_EQ(::stat(target.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 // A device, pipe or socket is written in place, never replaced by a file,
