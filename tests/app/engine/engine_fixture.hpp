@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,12 +59,9 @@ class EngineTest : public ::testing::Test {
   // The entries of a list as "address=data" in hexadecimal, blank between.
   static std::string Entries(const TransferList& list) {
     std::string text;
-    char entry[16];
-    for (int i = 0; i < list.count; ++i) {
-      const auto at = static_cast<std::size_t>(i);
-      std::snprintf(entry, sizeof entry, "%s%X=%02X", i == 0 ? "" : " ", list.address[at],
-                    list.data[at]);
-      text += entry;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(list.count); ++i) {
+      text += (i == 0 ? "" : " ") + definition::HexText(list.address[i]) + "=" +
+              definition::Hex2(list.data[i]);
     }
     return text;
   }
