@@ -14,7 +14,7 @@ namespace {
 // The library's own board object over the scripted board, with its calls written down.
 class RecordingDevice : public usb::Device {
  public:
-  RecordingDevice(usb::DriverClass* boards, std::vector<std::string>& calls, bool& destroyed,
+  RecordingDevice(usb::DriverClass* boards, std::string& calls, bool& destroyed,
                   const bool& throwing)
       : device_(boards), calls_(calls), destroyed_(destroyed), throwing_(throwing) {
     destroyed_ = false;
@@ -22,11 +22,11 @@ class RecordingDevice : public usb::Device {
   ~RecordingDevice() override { destroyed_ = true; }
 
   uint8_t DeviceCount() override {
-    calls_.push_back("Count");
+    Call("Count");
     return device_.DeviceCount();
   }
   bool Open(uint8_t n) override {
-    calls_.push_back("Open " + std::to_string(n));
+    Call("Open " + std::to_string(n));
     return device_.Open(n);
   }
   void Close() override {
@@ -38,7 +38,7 @@ class RecordingDevice : public usb::Device {
   bool IsOpen() const override { return device_.IsOpen(); }
   const usb::DeviceDescriptor& Descriptor() const override { return device_.Descriptor(); }
   bool ResetParentPort() override {
-    calls_.push_back("Reset");
+    Call("Reset");
     return device_.ResetParentPort();
   }
   int EndpointCount() const override { return device_.EndpointCount(); }
@@ -52,13 +52,15 @@ class RecordingDevice : public usb::Device {
   bool LoadFirmware(uint16_t vendor, uint16_t product, uint8_t* image, int16_t length) override {
     char line[64];
     std::snprintf(line, sizeof line, "LoadFirmware %04x %04x %d", vendor, product, length);
-    calls_.push_back(line);
+    Call(line);
     return device_.LoadFirmware(vendor, product, image, length);
   }
 
  private:
+  void Call(const std::string& call) { calls_ += (calls_.empty() ? "" : ", ") + call; }
+
   usb::UsbDevice device_;
-  std::vector<std::string>& calls_;
+  std::string& calls_;
   bool& destroyed_;
   const bool& throwing_;
 };
@@ -101,7 +103,8 @@ void LibraryTest::SetUp() {
   CloseAllOpenLinksForTesting();
   SetDeviceFactoryForTesting(
       [this] { return std::make_unique<RecordingDevice>(&boards, calls, destroyed, throwing); });
-  SetSleeperForTesting([this](int ms) { sleeps.push_back(ms); });
+  SetSleeperForTesting(
+      [this](int ms) { sleeps += (sleeps.empty() ? "" : " ") + std::to_string(ms); });
 }
 
 void LibraryTest::TearDown() {

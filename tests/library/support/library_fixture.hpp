@@ -45,11 +45,11 @@ class LibraryTest : public ::testing::Test {
 
   usb::testing::FakeBoard board;
   usb::testing::FakeDriverClass boards;
-  // The board object's calls: "Count", "Open 0", "Reset", "LoadFirmware VID PID LENGTH".
-  std::vector<std::string> calls;
+  // The board object's calls: "Count, Open 0, Reset, LoadFirmware VID PID LENGTH".
+  std::string calls;
   bool destroyed = false;  // the board object of the last OpenDevice is gone
   bool throwing = false;   // its endpoints throw std::bad_alloc, its Close runtime_error
-  std::vector<int> sleeps;
+  std::string sleeps;      // the milliseconds slept, blank between
 };
 
 }  // namespace dravik::testing
