@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "file_fixture.hpp"
 #include "support/part_text.hpp"
 
 namespace kestrova::definition {
@@ -117,24 +115,6 @@ TEST(Checker, MessageListsProblemsAndCountsTheRest) {
   EXPECT_EQ(DefinitionProblemsMessage("demo", {"demo:1: a"}),
             "The definition demo has 1 problem; registers that use these values may be read or "
             "written wrongly:\r\ndemo:1: a");
-}
-
-// Loading shows the problems once and keeps the definition; a file that
-// does not load shows the file error alone.
-using CheckerLoad = testing::FileTest;
-TEST_F(CheckerLoad, LoadDefinitionShowsProblemsOnceAndKeepsTheDefinitionLoaded) {
-  const std::string path = folder / "sensor";
-  testing::WriteBytes(path, kestrova::testing::PartText(">register >>bitfield addr=1 bit=0"));
-  const DefinitionLoad load = LoadDefinition(store, path, messages);
-  EXPECT_TRUE(load.loaded);
-  EXPECT_EQ(load.problems, Problems{"sensor:4: bitfield attribute value is missing"});
-  EXPECT_EQ(store.LineCount(), 7);
-  EXPECT_FALSE(LoadDefinition(store, folder / "none", messages).loaded);
-  EXPECT_EQ(Shown(),
-            "The definition sensor has 1 problem; registers that use these values may be read or "
-            "written wrongly:\r\nsensor:4: bitfield attribute value is missing|File read/write "
-            "error for " +
-                (folder / "none"));
 }
 
 }  // namespace

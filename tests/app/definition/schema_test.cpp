@@ -1,13 +1,59 @@
+// The numbers of definition files and the attributes built from them.
 #include "definition/schema.hpp"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+
+#include "definition/numbers.hpp"
 
 namespace kestrova::definition {
 namespace {
 
-using markup::MarkupStore;
+// One to eight hex digits of either case, nothing else; eight wrap into the
+// signed 32-bit range. Written back in upper case, Hex2 with two digits at least.
+TEST(Numbers, HexIsOneToEightDigitsAndNothingElse) {
+  const std::pair<const char*, std::optional<std::int32_t>> hex[] = {
+      {"0", 0},         {"1f", 0x1F}, {"400", 1024}, {"7FFFFFFF", 0x7FFFFFFF},
+      {"FFFFFFFF", -1}, {"", {}},     {" 1", {}},    {"1 ", {}},
+      {"0x1F", {}},     {"&H1F", {}}, {"-1", {}},    {"+1", {}},
+      {"1G", {}},       {"1:2", {}},  {"1.0", {}},   {"00000000A", {}},
+  };
+  for (const auto& [text, value] : hex) {
+    EXPECT_EQ(ParseHex(text), value) << text;
+    EXPECT_EQ(IsHexText(text), value.has_value()) << text;
+    EXPECT_EQ(HexToLong(text), value.value_or(0)) << text;
+  }
+  EXPECT_EQ(HexText(0) + " " + HexText(0x1F) + " " + HexText(0xFFFFFFFFu), "0 1F FFFFFFFF");
+  EXPECT_EQ(Hex2(0) + " " + Hex2(10) + " " + Hex2(0x1F) + " " + Hex2(0x100), "00 0A 1F 100");
+}
+
+// Leading numbers read spaces, sign, digits and fraction and ignore the
+// rest, exactly as written; whole numbers must be the whole text.
+TEST(Numbers, LeadingAndWholeNumbers) {
+  const std::pair<const char*, double> leading[] = {
+      {"7", 7},       {"  15abc", 15}, {"-128", -128}, {"+3", 3},    {"127.5", 127.5},
+      {"-.5x", -0.5}, {"5.", 5},       {"1e3", 1},     {"0.3", 0.3}, {"1,5", 1},
+      {"", 0},        {"abc", 0},      {"-", 0},       {".", 0},
+  };
+  for (const auto& [text, value] : leading) {
+    EXPECT_EQ(LeadingNumber(text), value) << text;
+    EXPECT_EQ(HasLeadingNumber(text), value != 0 || *text == '0') << text;
+  }
+  EXPECT_FALSE(HasLeadingNumber("-."));
+  const std::pair<const char*, std::optional<std::int64_t>> integers[] = {
+      {"1000", 1000}, {" -1 ", -1}, {"+5", 5},   {"", {}},
+      {"-", {}},      {"1.5", {}},  {"12a", {}}, {"99999999999999999999", {}},
+  };
+  for (const auto& [text, value] : integers) {
+    EXPECT_EQ(ParseDecimalInteger(text), value) << text;
+  }
+  EXPECT_EQ(ParseDecimal(" 3.5 "), 3.5);
+  EXPECT_EQ(ParseDecimal("3x"), std::nullopt);
+  EXPECT_EQ(ParseDecimal(""), std::nullopt);
+  EXPECT_EQ(UpperCase("ab:Cd\xE9") + LowerCase("USB\xC9"), "AB:CD\xE9usb\xC9");
+}
 
 // A store whose line 2 is `tag`, with the cursor on it.
 class SchemaTest : public ::testing::Test {
@@ -16,26 +62,26 @@ class SchemaTest : public ::testing::Test {
     ASSERT_TRUE(store.LoadMarkupText("<definition>\n" + tag + "\n</definition>\n"));
     store.SetXmlFileIndex(2);
   }
-  MarkupStore store;
+  markup::MarkupStore store;
 };
 
-// Bit numbers out of range of the readers stay in range.
+// Pairs split at the first colon after upper-casing; bit numbers out of
+// range of the readers stay in range.
 TEST_F(SchemaTest, PairsSplitAtTheFirstColonAfterUpperCasing) {
   On("<bitfield addr=\"10:9a\" bit=\"7:4\" input=\"-128:127.5\" display=\"3\" other=\"a:b:c\" "
      "wide=\"99999999999:-99999999999\" />");
   const AddressPair addr = ReadAddressPair(store);
   EXPECT_EQ(addr.read + " " + addr.write, "10 9A");
   const BitRange bit = ReadBitRange(store, "bit");
-  EXPECT_EQ(std::to_string(bit.high) + ":" + std::to_string(bit.low), "7:4");
   const BitRange wide = ReadBitRange(store, "wide");
-  EXPECT_EQ(std::to_string(wide.high) + ":" + std::to_string(wide.low), "32767:-32768");
+  EXPECT_EQ(std::to_string(bit.high) + ":" + std::to_string(bit.low) + " " +
+                std::to_string(wide.high) + ":" + std::to_string(wide.low),
+            "7:4 32767:-32768");
   const RealRange input = ReadRealRange(store, "input");
-  EXPECT_TRUE(input.present);
-  EXPECT_EQ(input.first, -128);
-  EXPECT_EQ(input.second, 127.5);
   const RealRange display = ReadRealRange(store, "display");
-  EXPECT_EQ(display.first, 3);
-  EXPECT_EQ(display.second, 3);
+  EXPECT_TRUE(input.present);
+  EXPECT_EQ(std::vector<double>({input.first, input.second, display.first, display.second}),
+            std::vector<double>({-128, 127.5, 3, 3}));
   EXPECT_FALSE(ReadRealRange(store, "missing").present);
   const TextPair other = SplitPair(store, "other");
   EXPECT_EQ(other.first + " " + other.second, "A B:C");
@@ -73,9 +119,8 @@ TEST_F(SchemaTest, RegisterFlagsAndGroupMask) {
      "/>");
   RegisterInfo info = ReadRegister(store);
   EXPECT_EQ(std::to_string(info.usb) + std::to_string(info.verify) + std::to_string(info.log) +
-                std::to_string(info.writeOnce),
-            "0101");
-  EXPECT_EQ(info.groupAddrMask, 0xFF);
+                std::to_string(info.writeOnce) + " " + std::to_string(info.groupAddrMask),
+            "0101 255");
   On("<register grouptabname=\"G\" groupaddrmask=\"0x0F\" textbox=\"true\" />");
   info = ReadRegister(store);
   EXPECT_EQ(info.groupAddrMask, 0xFF);

@@ -50,23 +50,6 @@ class WalkTest : public ::testing::Test {
     return seen;
   }
 
-  WalkOptions Hiding() {
-    WalkOptions options;
-    options.applyHiding = true;
-    options.values = &values;
-    return options;
-  }
-  static WalkOptions OtherLink() {
-    WalkOptions options;
-    options.usbLink = false;
-    return options;
-  }
-  static WalkOptions Groups(std::function<void(std::string_view)> hook) {
-    WalkOptions options;
-    options.onGroup = std::move(hook);
-    return options;
-  }
-
   MarkupStore store;
   std::map<std::int32_t, std::uint8_t> image;
   ByteImageConditionValues values{[this](std::int32_t address) { return image[address]; }};
@@ -75,34 +58,38 @@ class WalkTest : public ::testing::Test {
 
 // Without hiding every register and field is visited; with it, conditions
 // follow the current field value (only the field's bits count); USB-only
-// registers are skipped on other links.
-TEST_F(WalkTest, RegistersAndFieldsFollowConditionsAndLink) {
+// registers are skipped on other links. The group hook runs per named group
+// and may move the cursor; a register without a group name keeps the mask of
+// the group before it, a non-hex mask is FF.
+TEST_F(WalkTest, RegistersAndFieldsFollowConditionsLinkAndGroups) {
   const std::string all =
       "|mode;hidden by mode;shown only in mode 2;|board;|hidden register;|second;";
+  std::vector<std::string> groups;
+  const auto group = [&](std::string_view name) {
+    groups.emplace_back(name);
+    store.SetXmlFileIndex(1);
+  };
+  const WalkOptions hiding{.applyHiding = true, .values = &values, .onGroup = {}};
   const struct {
     std::uint8_t mode;
     WalkOptions options;
     std::string seen;
   } cases[] = {
       {0x00, {}, all},
-      {0x00, Hiding(), "|mode;hidden by mode;|board;|hidden register;|second;"},
-      {0xFE, Hiding(), "|mode;shown only in mode 2;|board;|hidden register;|second;"},
-      {0x03, Hiding(), "|mode;hidden by mode;|board;|second;"},
-      {0x00, OtherLink(), "|mode;hidden by mode;shown only in mode 2;|hidden register;|second;"},
-      // A group hook may move the cursor.
-      {0x00, Groups([this](std::string_view) { store.SetXmlFileIndex(1); }), all},
+      {0x00, hiding, "|mode;hidden by mode;|board;|hidden register;|second;"},
+      {0xFE, hiding, "|mode;shown only in mode 2;|board;|hidden register;|second;"},
+      {0x03, hiding, "|mode;hidden by mode;|board;|second;"},
+      {0x00,
+       {.usbLink = false, .onGroup = {}},
+       "|mode;hidden by mode;shown only in mode 2;|hidden register;|second;"},
+      {0x00, {.onGroup = group}, all},
   };
   for (const auto& c : cases) {
     image[1] = c.mode;
+    masks.clear();
     EXPECT_EQ(Walk(c.options), c.seen) << int{c.mode};
   }
-}
-
-TEST_F(WalkTest, GroupHookRunsPerNamedGroupAndMaskFallsBackToFF) {
-  std::vector<std::string> groups;
-  Walk(Groups([&groups](std::string_view name) { groups.emplace_back(name); }));
   EXPECT_EQ(groups, (std::vector<std::string>{"Main", "Second"}));
-  // 7F from the first group, kept by registers without a group name; FF for a non-hex mask.
   EXPECT_EQ(masks, (std::vector<std::int32_t>{0x7F, 0x7F, 0x7F, 0xFF}));
 }
 
