@@ -84,11 +84,29 @@ class PlotSelectionTest : public ::testing::Test {
   std::vector<std::int16_t> lines;
 };
 
-TEST_F(PlotSelectionTest, MissingFileBuildsTheDefaultPerUnitAndWritesItAtOnce) {
-  Open({{"Temp", kDegreesC}, {"Supply", "V"}, {"Status", ""}, {"Remote", kDegreesC}});
-  EXPECT_FALSE(selection.RestorePlotSettings());
+// A missing file gets the default, written at once and without a word: a
+// plot per unit, in list order (a part without logged units gets none). Six
+// registers at most show in one plot: more of one unit are split over copies
+// of the plot, each showing its six, before the next unit's plot.
+TEST_F(PlotSelectionTest, MissingFileGetsTheDefaultPerUnitSplitInSixes) {
+  std::vector<LoggedRegister> aThenV = Same(7, "A");
+  aThenV.push_back({"Next", "V"});
+  const std::pair<std::vector<LoggedRegister>, std::string> cases[] = {
+      {{{"Status", ""}}, ""},
+      {Same(7, "mV"), "mV 1111110 | mV 0000001"},
+      {Same(14, "C"), "C 11111100000000 | C 00000011111100 | C 00000000000011"},
+      {aThenV, "A 1111110 | A 0000001 | Volt 1"},
+      {{{"Temp", kDegreesC}, {"Supply", "V"}, {"Status", ""}, {"Remote", kDegreesC}},
+       kDegreesC + " 11 | Volt 1"},
+  };
+  for (const auto& [regs, plots] : cases) {
+    SCOPED_TRACE(plots);
+    std::filesystem::remove(PlotFile());
+    Open(regs);
+    EXPECT_FALSE(selection.RestorePlotSettings());
+    EXPECT_EQ(Plots(), plots);
+  }
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(Plots(), kDegreesC + " 11 | Volt 1");
   EXPECT_EQ(selection.PlotRegisterXmlFileIndex(0, 1), "12");
   EXPECT_EQ(ReadBytes(PlotFile()),
             "<definition>\r\n"
@@ -101,36 +119,7 @@ TEST_F(PlotSelectionTest, MissingFileBuildsTheDefaultPerUnitAndWritesItAtOnce) {
             "  <register enable=\"True\" xmlfileindex=\"&H6\" name=\"Supply\"/>\r\n"
             " </plot>\r\n"
             "</definition>\r\n");
-  // A part without logged units gets an empty selection.
-  std::filesystem::remove(PlotFile());
-  Open({{"Status", ""}});
-  EXPECT_FALSE(selection.RestorePlotSettings());
-  EXPECT_EQ(ReadBytes(PlotFile()), "<definition>\r\n</definition>\r\n");
-  EXPECT_EQ(selection.PlotSelectionNumber(), 0);
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-// Six registers at most show in one plot: more of one unit are split over
-// copies of the plot, each showing its six, before the next unit's plot;
-// the tables stop at 33 registers and 33 plots.
-TEST_F(PlotSelectionTest, DefaultSplitsUnitsOfMoreThanSixOverCopies) {
-  struct Case {
-    std::vector<LoggedRegister> regs;
-    std::string plots;
-  };
-  std::vector<LoggedRegister> aThenV = Same(7, "A");
-  aThenV.push_back({"Next", "V"});
-  const Case cases[] = {
-      {Same(7, "mV"), "mV 1111110 | mV 0000001"},
-      {Same(14, "C"), "C 11111100000000 | C 00000011111100 | C 00000000000011"},
-      {aThenV, "A 1111110 | A 0000001 | Volt 1"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.plots);
-    Open(c.regs);
-    selection.BuildDefaultSelection();
-    EXPECT_EQ(Plots(), c.plots);
-  }
+  // The tables stop at 33 registers and 33 plots.
   Open(Same(40, "C"));  // 33 kept, in copies showing 0-5, ..., 30-32
   selection.BuildDefaultSelection();
   ASSERT_EQ(selection.PlotSelectionNumber(), 6);
@@ -148,18 +137,18 @@ TEST_F(PlotSelectionTest, DefaultSplitsUnitsOfMoreThanSixOverCopies) {
   EXPECT_EQ(Plots(), "C 11");
 }
 
+// Add copies a plot after it, delete moves the later plots down; the edits
+// read back as saved, texts that would break the file included.
 TEST_F(PlotSelectionTest, AddCopiesAfterTheIndexAndDeleteMovesLaterPlotsDown) {
-  Open({{"A", "a"}, {"B", "b"}, {"C", "c"}});
+  Open({{"A", "a"}, {"B", "b"}, {"a<b>c", "x/>y"}});
   selection.BuildDefaultSelection();
   selection.SetPlotSelectionEnable(0, false);
   ASSERT_TRUE(selection.PlotSelectionAdd(0));
-  EXPECT_EQ(Plots(), "a 1 | a 1 | b 1 | c 1");
+  EXPECT_EQ(Plots(), "a 1 | a 1 | b 1 | x/>y 1");
   EXPECT_FALSE(selection.PlotSelectionEnable(1));
   ASSERT_TRUE(selection.PlotSelectionDelete(2));
-  EXPECT_EQ(Plots(), "a 1 | a 1 | c 1");
-  EXPECT_EQ(selection.PlotRegisterName(2, 0), "C");
+  EXPECT_EQ(Plots(), "a 1 | a 1 | x/>y 1");
   EXPECT_EQ(selection.PlotSelectionUnits(3), "");
-  // The edits read back as saved.
   selection.SetPlotRegisterEnable(2, 0, false);
   ASSERT_TRUE(selection.SavePlotSettings());
   PlotSelection again(store, messages);
@@ -169,6 +158,8 @@ TEST_F(PlotSelectionTest, AddCopiesAfterTheIndexAndDeleteMovesLaterPlotsDown) {
   EXPECT_FALSE(again.PlotSelectionEnable(0) || again.PlotSelectionEnable(1) ||
                again.PlotRegisterEnable(2, 0));
   EXPECT_EQ(again.PlotRegisterXmlFileIndex(2, 0), "9");
+  EXPECT_EQ(again.PlotSelectionUnits(2) + " " + again.PlotRegisterName(2, 0), "x/ >y a<b>c");
+  EXPECT_TRUE(messages.shown.empty());
   while (selection.PlotSelectionNumber() < kMaxPlots) {
     ASSERT_TRUE(selection.PlotSelectionAdd(0));
   }
@@ -280,16 +271,6 @@ TEST_F(PlotSelectionTest, FilesThatCannotBeTakenAreReplacedByTheDefault) {
     EXPECT_EQ(store.XmlFileIndex(), 7);
     EXPECT_EQ(store.IndexStackDepth(), 0);
   }
-}
-
-TEST_F(PlotSelectionTest, TextsThatWouldBreakTheFileAreWrittenSoTheyReadBack) {
-  Open({{"a<b>c", "x/>y"}});
-  selection.BuildDefaultSelection();
-  ASSERT_TRUE(selection.SavePlotSettings());
-  EXPECT_TRUE(selection.RestorePlotSettings());
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(selection.PlotSelectionUnits(0), "x/ >y");
-  EXPECT_EQ(selection.PlotRegisterName(0, 0), "a<b>c");
 }
 
 TEST(PlotSettingsNumbersTest, LineNumbersAndBooleans) {
