@@ -183,17 +183,15 @@ TEST_F(FileTest, FirstUseOfAPartCreatesTheDefaultsFile) {
       std::filesystem::remove(folder / "part.def");
     }
     const PartSettings s = LoadPartSettings(store, folder.path(), "demo", messages);
-    EXPECT_EQ(Values(s) + " " + s.regFileName + " " + s.manualFileName + " " + s.logFileName,
-              Replaced("no 1000 1 1 -1 -1 {w}/demo.dat {w}/Kestrova Software User's Guide.lnk "
-                       "{w}/demo.txt",
-                       "{w}", folder.path()));
-    EXPECT_EQ(ReadBytes(folder / "part.def"),
-              Replaced("<definition driverclass=\"no\" regfilename=\"{w}/demo.dat\" "
-                       "manualfilename=\"{w}/Kestrova Software User's Guide.lnk\" "
-                       "logfilename=\"{w}/demo.txt\" timer1interval=\"1000\" writenowvalue=\"1\" "
-                       "readafterwritevalue=\"1\" interfaceaddr=\"-1\" maxlogcount=\"-1\">\r\n"
-                       "</definition>\r\n",
-                       "{w}", folder.path()));
+    const std::string defaults = Replaced(
+        "<definition driverclass=\"no\" regfilename=\"{w}/demo.dat\" "
+        "manualfilename=\"{w}/Kestrova Software User's Guide.lnk\" "
+        "logfilename=\"{w}/demo.txt\" timer1interval=\"1000\" writenowvalue=\"1\" "
+        "readafterwritevalue=\"1\" interfaceaddr=\"-1\" maxlogcount=\"-1\">\r\n"
+        "</definition>\r\n",
+        "{w}", folder.path());
+    EXPECT_EQ(ReadBytes(folder / "part.def"), defaults);
+    EXPECT_EQ(PartSettingsStartTag(s) + "\r\n</definition>\r\n", defaults);  // as loaded
     ExpectMainDocumentKept();
   }
   EXPECT_EQ(Shown(), "");
