@@ -59,19 +59,16 @@ class MockLibusb : public LibusbApi {
   MOCK_METHOD(uint32_t, Version, (), (override));
 };
 
-libusb_device_descriptor Device(uint16_t vendor, uint8_t deviceClass = 0xFF) {
-  libusb_device_descriptor d{};
-  d.bDeviceClass = deviceClass;
-  d.idVendor = vendor;
-  return d;
-}
-
+// libusb's device list: boards of the two default vendors and of 0x1234, and
+// a hub of a board vendor; device i sits at port path 1-(i+1).2.
 class LibusbDriverTest : public ::testing::Test {
  protected:
-  // libusb's device list holds these; device i sits at port path 1-(i+1).2.
-  void Serve(const std::vector<libusb_device_descriptor>& devices) {
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-      descriptors_[i] = devices[i];
+  LibusbDriverTest() {
+    const uint16_t vendors[kDevices] = {0x0400, 0x04B4, 0x1234, 0x0400};
+    const uint8_t classes[kDevices] = {0xFF, 0xFF, 0xFF, LIBUSB_CLASS_HUB};
+    for (int i = 0; i < kDevices; ++i) {
+      descriptors_[i].idVendor = vendors[i];
+      descriptors_[i].bDeviceClass = classes[i];
       list_[i] = reinterpret_cast<libusb_device*>(&descriptors_[i]);
       ON_CALL(api, GetDeviceDescriptor(list_[i], _))
           .WillByDefault(DoAll(SetArgPointee<1>(descriptors_[i]), Return(0)));
@@ -79,17 +76,17 @@ class LibusbDriverTest : public ::testing::Test {
           .WillByDefault(DoAll(SetArrayArgument<1>(kPorts[i], kPorts[i] + 2), Return(2)));
     }
     ON_CALL(api, GetDeviceList(_, _))
-        .WillByDefault(
-            DoAll(SetArgPointee<1>(list_), Return(static_cast<ssize_t>(devices.size()))));
+        .WillByDefault(DoAll(SetArgPointee<1>(list_), Return(kDevices)));
     ON_CALL(api, GetBusNumber(_)).WillByDefault(Return(1));
   }
 
   NiceMock<MockLibusb> api;
 
  private:
-  libusb_device_descriptor descriptors_[4];
-  libusb_device* list_[4];
-  static constexpr uint8_t kPorts[4][2] = {{1, 2}, {2, 2}, {3, 2}, {4, 2}};
+  static constexpr int kDevices = 4;
+  static constexpr uint8_t kPorts[kDevices][2] = {{1, 2}, {2, 2}, {3, 2}, {4, 2}};
+  libusb_device_descriptor descriptors_[kDevices] = {};
+  libusb_device* list_[kDevices];
 };
 
 TEST(BoardVendorListTest, StartsWithTheDefaultsAndAddsWellFormedHexEntries) {
@@ -101,7 +98,6 @@ TEST(BoardVendorListTest, StartsWithTheDefaultsAndAddsWellFormedHexEntries) {
 
 // Boards of the vendor list (hubs never), or the one at the port asked for.
 TEST_F(LibusbDriverTest, CountsTheBoardsOfTheVendorListOrOfThePortAndGivesEveryReferenceBack) {
-  Serve({Device(0x0400), Device(0x04B4), Device(0x1234), Device(0x0400, LIBUSB_CLASS_HUB)});
   const struct {
     const char* vendors;
     const char* port;
@@ -118,9 +114,8 @@ TEST_F(LibusbDriverTest, CountsTheBoardsOfTheVendorListOrOfThePortAndGivesEveryR
 }
 
 TEST_F(LibusbDriverTest, ABoardThatCannotBeOpenedOrClaimedIsGivenBack) {
-  Serve({Device(0x0400)});
   LibusbDriverClass boards(api, BoardVendorList(nullptr));
-  EXPECT_EQ(boards.Open(1), nullptr);  // one board only
+  EXPECT_EQ(boards.Open(2), nullptr);  // two boards only
   EXPECT_CALL(api, ClaimInterface(_, 0)).WillOnce(Return(LIBUSB_ERROR_BUSY));
   EXPECT_CALL(api, Close(_)).Times(1);
   EXPECT_EQ(boards.Open(0), nullptr);
