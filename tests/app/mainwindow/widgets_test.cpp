@@ -85,16 +85,18 @@ TEST_F(Dialogs, FileDialogHonoursTheFlagsAndKeepsTheNameOnCancel) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.flags);
     std::string name = "/tmp/kestrova-dialog-test/part.dat";
+    QString title;  // stays empty unless the dialog stood
     OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
       EXPECT_EQ(dialog->fileMode(), c.mode);
       EXPECT_EQ(!dialog->testOption(QFileDialog::DontConfirmOverwrite), c.confirmsOverwrite);
-      EXPECT_EQ(dialog->windowTitle(), "Open Register Data File");
+      title = dialog->windowTitle();
       EXPECT_EQ(dialog->nameFilters(), QStringList({"Register Data files (*.dat)"}));
       dialog->reject();
     });
     EXPECT_FALSE(ShowFileDialog(nullptr, "Register Data files (*.dat)|*.dat",
                                 "Open Register Data File", name, c.flags, c.save));
     EXPECT_EQ(name, "/tmp/kestrova-dialog-test/part.dat");
+    EXPECT_EQ(title, "Open Register Data File");
   }
 }
 
