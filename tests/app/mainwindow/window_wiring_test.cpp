@@ -254,6 +254,7 @@ TEST_F(WindowWiring, LogsPlotsAndReadsThroughTheCoreAndKeepsTheSettings) {
   const QByteArray settings = FileBytes(home.filePath("demo/part.def"));
   EXPECT_TRUE(settings.contains("logfilename=\"" + log.toUtf8() + "\" timer1interval=\"10\""))
       << settings.data();
+  EXPECT_TRUE(settings.contains("maxlogcount=\"2\"")) << settings.data();
 }
 
 }  // namespace
