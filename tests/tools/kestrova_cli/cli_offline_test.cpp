@@ -313,12 +313,14 @@ TEST_F(Offline, LogRunsToItsCountFollowedAppendedOrOnStandardOutput) {
   EXPECT_EQ(both.substr(both.size() - titles.size()), titles);
 
   run = log({"-", "--count", "2"});
+  EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "logged 2 rows to /dev/stdout (limit)\n");
   const std::string shown = WithoutTimes(run.out);
   EXPECT_EQ(shown.rfind("\r\nLogFile = /dev/stdout\r\n", 0), 0u) << run.out;
   EXPECT_EQ(shown.substr(shown.size() - 2 * row.size()), row + row);
 
   run = log({file, "--count", "2", "--follow", "--json"});
+  EXPECT_EQ(run.status, 0) << run.err;
   std::istringstream out(run.out);
   std::vector<Json> documents;
   for (std::string line; std::getline(out, line);) {
