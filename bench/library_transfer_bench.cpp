@@ -27,12 +27,7 @@ DeviceHandle OpenNullBoard() {
   static fake::FakeDriverClass boards;
   board.deviceDescriptor = fake::DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
   board.strings = {{1, u"M"}, {2, u"P"}};
-  fake::ConfigBuilder config(1);
-  config.Interface(0, 0, 8);
-  for (const uint8_t address : {0x02, 0x04, 0x06, 0x08, 0x82, 0x84, 0x88, 0x86}) {
-    config.Endpoint(address, 2, 512);
-  }
-  board.configurations = {config.Finish()};
+  board.configurations = {fake::EvaluationConfiguration()};
   board.recording = false;
   boards.boards = {&board};
   dravik::CloseAllOpenLinksForTesting();

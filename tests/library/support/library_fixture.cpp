@@ -72,15 +72,6 @@ Bytes BoardDescriptor(bool running, uint16_t vendor, uint16_t product, uint16_t 
                                              running ? 2 : 0, 1);
 }
 
-Bytes EvaluationConfiguration(const Bytes& addresses, uint8_t firstAttributes) {
-  usb::testing::ConfigBuilder config(1);
-  config.Interface(0, 0, static_cast<uint8_t>(addresses.size()));
-  for (const uint8_t address : addresses) {
-    config.Endpoint(address, address == addresses[0] ? firstAttributes : 2, 512);
-  }
-  return config.Finish();
-}
-
 std::string Hex(const Bytes& bytes) {
   std::string text;
   char item[4];

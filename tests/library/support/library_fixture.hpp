@@ -16,15 +16,11 @@ namespace dravik::testing {
 using Bytes = std::vector<uint8_t>;
 using usb::testing::BoardValue;
 using usb::testing::ChipValue;
+using usb::testing::EvaluationConfiguration;
 
 // The device descriptor of a board running the evaluation firmware (string
 // indexes 1 and 2) or of a bare one (none).
 Bytes BoardDescriptor(bool running, uint16_t vendor, uint16_t product, uint16_t bcdUsb = 0x0200);
-// The evaluation board's interface: the command endpoint at entry 1, the
-// response endpoint at entry 8 (entries: addresses, bulk but for the first).
-Bytes EvaluationConfiguration(const Bytes& addresses = {0x02, 0x04, 0x06, 0x08, 0x82, 0x84, 0x88,
-                                                        0x86},
-                              uint8_t firstAttributes = 2);
 
 std::string Hex(const Bytes& bytes);
 

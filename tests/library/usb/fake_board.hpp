@@ -90,6 +90,19 @@ class ConfigBuilder {
   std::vector<uint8_t> bytes_;
 };
 
+// The evaluation board's interface: the command endpoint at entry 1, the
+// response endpoint at entry 8 (entries: addresses, bulk but for the first).
+inline std::vector<uint8_t> EvaluationConfiguration(
+    const std::vector<uint8_t>& addresses = {0x02, 0x04, 0x06, 0x08, 0x82, 0x84, 0x88, 0x86},
+    uint8_t firstAttributes = 2) {
+  ConfigBuilder config(1);
+  config.Interface(0, 0, static_cast<uint8_t>(addresses.size()));
+  for (const uint8_t address : addresses) {
+    config.Endpoint(address, address == addresses[0] ? firstAttributes : 2, 512);
+  }
+  return config.Finish();
+}
+
 class FakeBoard {
  public:
   std::vector<uint8_t> deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x0400, 0x1120, 0, 0, 1);
