@@ -178,9 +178,9 @@ std::string Values(const PartSettings& s) {
 // the user guide, where there is one, is the default manual.
 TEST_F(FileTest, FirstUseOfAPartCreatesTheDefaultsFile) {
   for (const char* before : {"", "garbage\r\n"}) {
-    WriteBytes(folder / "part.def", before);
-    if (*before == '\0') {
-      std::filesystem::remove(folder / "part.def");
+    std::filesystem::remove(folder / "part.def");
+    if (*before != '\0') {
+      WriteBytes(folder / "part.def", before);
     }
     const PartSettings s = LoadPartSettings(store, folder.path(), "demo", messages);
     const std::string defaults = Replaced(
