@@ -127,16 +127,6 @@ TEST_F(SmbusLinkTest, OpensTheDriverPathOfTheName) {
   }
 }
 
-TEST_F(SmbusLinkTest, LockFileDefaultsToRunLockOrTheTempFolder) {
-  ::unsetenv("DRAVIK_SMBUS_LOCK");
-  const std::string path = smbus::LockFilePath();
-  if (::access("/run/lock", W_OK) == 0) {
-    EXPECT_EQ(path, "/run/lock/Access_SMBUS.HTP.Method");
-  } else {
-    EXPECT_EQ(fs::path(path).filename(), "Access_SMBUS.HTP.Method");
-  }
-}
-
 TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
   struct Case {
     bool write;
