@@ -1,20 +1,21 @@
 // The USB device layer over a scripted board: descriptors, the endpoint list,
-// strings, the direct and buffered transfer forms, time-outs, the firmware
-// download, and the packet trace of every request (DRAVIK_TRACE).
+// strings, the direct and buffered transfer forms, time-outs, and the packet
+// trace of every request (DRAVIK_TRACE) and of the SMBus blocks.
 #include "usb/usb_device.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <vector>
-
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
+#include <vector>
 
 #include "fake_board.hpp"
 #include "last_error.hpp"
 #include "packet_trace.hpp"
+#include "smbus/traced_driver.hpp"
 #include "usb/usb_configuration.hpp"
 #include "usb/usb_endpoint.hpp"
 
@@ -105,7 +106,16 @@ class UsbDeviceTest : public ::testing::Test {
   UsbDevice device{&driverClass};
 };
 
-TEST_F(UsbDeviceTest, ReadsTheDeviceDescriptorWithAStandardRequestOfFiveSeconds) {
+// Opening reads the device descriptor with a standard request of 5 s, at most
+// two configurations (header first, then whole), the endpoint list of the
+// reported alternate setting in descriptor order, and the strings in US
+// English or else the first listed language.
+TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
+  board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x3120, 1, 2, 3);
+  board.configurations = {EvaluationConfiguration(),
+                          ConfigBuilder(2).Interface(0, 0, 1).Endpoint(0x82, 3, 8).Finish(),
+                          ConfigBuilder(3).Interface(0, 0, 0).Finish()};
+  board.languages = {0x0407, 0x0409};
   ASSERT_TRUE(device.Open(0));
   const RecordedRequest& first = board.requests.at(0);
   EXPECT_EQ(first.code, kIoctlControlTransfer);
@@ -123,19 +133,23 @@ TEST_F(UsbDeviceTest, ReadsTheDeviceDescriptorWithAStandardRequestOfFiveSeconds)
   const DeviceDescriptor& d = device.Descriptor();
   EXPECT_EQ(std::vector<int>({d.bcdUSB, d.idVendor, d.idProduct, d.bMaxPacketSize0, d.iManufacturer,
                               d.iProduct, d.bNumConfigurations}),
-            std::vector<int>({0x0200, 0x0400, 0x3120, 64, 1, 2, 1}));
+            std::vector<int>({0x0200, 0x0400, 0x3120, 64, 1, 2, 3}));
   // Traced as the setup packet and the bytes that came back, as every request is.
   const std::vector<std::string> lines = NewTraceLines();
   EXPECT_EQ(lines.size(), board.requests.size());
   EXPECT_THAT(
       std::vector<std::string>(lines.begin(), lines.begin() + 2),
       ElementsAre("usb ep=0x00 setup=80.06.0100.0000.0012 in 18/18 [12 01 00 02 ff ff ff 40 00 "
-                  "04 20 31 01 00 01 02 00 01] ok",
-                  "usb ep=0x00 setup=80.06.0300.0000.0002 in 2/2 [04 03] ok"));
-}
+                  "04 20 31 01 00 01 02 00 03] ok",
+                  "usb ep=0x00 setup=80.06.0300.0000.0002 in 2/2 [06 03] ok"));
 
-TEST_F(UsbDeviceTest, BuildsTheEndpointListFromTheReportedAlternateSettingInDescriptorOrder) {
-  ASSERT_TRUE(device.Open(0));
+  const auto total0 = static_cast<uint16_t>(board.configurations[0].size());
+  EXPECT_EQ(DescriptorRequests(2),
+            (Pairs{{0x0200, 9}, {0x0200, total0}, {0x0201, 9}, {0x0201, 25}}));
+  EXPECT_EQ(device.ConfigCount(), 2);
+  EXPECT_EQ(device.Configuration(1)->InterfaceAt(0)->EndpointAt(0)->Address(), 0x82);
+  EXPECT_EQ(device.Configuration(2), nullptr);
+
   EXPECT_EQ(device.AltIntfc(), 1);
   ASSERT_EQ(device.EndpointCount(), 9);
   EXPECT_EQ(device.EndpointAt(0), device.ControlEndPt());
@@ -150,35 +164,10 @@ TEST_F(UsbDeviceTest, BuildsTheEndpointListFromTheReportedAlternateSettingInDesc
   EXPECT_THAT(attributes, ElementsAre(0, 2, 3, 2, 1, 2, 3, 1, 2));
   EXPECT_EQ(device.EndpointAt(9), nullptr);
   EXPECT_EQ(device.EndpointAt(-1), nullptr);
-  EXPECT_EQ((std::vector<Endpoint*>{device.BulkOutEndPt(), device.BulkInEndPt(),
-                                    device.InterruptOutEndPt(), device.InterruptInEndPt(),
-                                    device.IsocOutEndPt(), device.IsocInEndPt()}),
-            (std::vector<Endpoint*>{Entry(1), Entry(5), Entry(2), Entry(6), Entry(4), Entry(7)}));
   EXPECT_EQ(Entry(2)->Interval(), 4);
   EXPECT_EQ(Entry(4)->MaxPktSize(), 3072u);  // (bits 0 to 10) x (1 + bits 11 and 12)
   EXPECT_EQ(Entry(7)->MaxPktSize(), 1023u);
-}
 
-TEST_F(UsbDeviceTest, ReadsAtMostTwoConfigurationsHeaderFirstThenWhole) {
-  board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x3120, 0, 0, 3);
-  board.configurations = {EvaluationConfiguration(),
-                          ConfigBuilder(2).Interface(0, 0, 1).Endpoint(0x82, 3, 8).Finish(),
-                          ConfigBuilder(3).Interface(0, 0, 0).Finish()};
-  ASSERT_TRUE(device.Open(0));
-  const auto total0 = static_cast<uint16_t>(board.configurations[0].size());
-  EXPECT_EQ(DescriptorRequests(2),
-            (Pairs{{0x0200, 9}, {0x0200, total0}, {0x0201, 9}, {0x0201, 25}}));
-  EXPECT_EQ(device.ConfigCount(), 2);
-  ASSERT_NE(device.Configuration(1), nullptr);
-  EXPECT_EQ(device.Configuration(1)->ConfigurationValue(), 2);
-  EXPECT_EQ(device.Configuration(1)->InterfaceAt(0)->EndpointAt(0)->Address(), 0x82);
-  EXPECT_EQ(device.Configuration(2), nullptr);
-  EXPECT_EQ(device.EndpointCount(), 9);  // the list still comes from the first
-}
-
-TEST_F(UsbDeviceTest, ReadsStringsInUsEnglishOrTheFirstListedLanguage) {
-  board.languages = {0x0407, 0x0409};
-  ASSERT_TRUE(device.Open(0));
   EXPECT_STREQ(device.Manufacturer(), "Maker");
   EXPECT_STREQ(device.Product(), "Board \xe9?");
   // First two bytes for the length, then the whole descriptor.
@@ -186,13 +175,10 @@ TEST_F(UsbDeviceTest, ReadsStringsInUsEnglishOrTheFirstListedLanguage) {
       DescriptorRequests(3),
       (Pairs{{0x0300, 2}, {0x0300, 6}, {0x0301, 2}, {0x0301, 12}, {0x0302, 2}, {0x0302, 18}}));
   EXPECT_EQ(DescriptorRequests(3, true).back(), (std::pair<uint16_t, uint16_t>{0x0302, 0x0409}));
-
   board.requests.clear();
   board.languages = {0x0407, 0x040C};
   ASSERT_TRUE(device.Open(0));
   EXPECT_EQ(DescriptorRequests(3, true).back(), (std::pair<uint16_t, uint16_t>{0x0302, 0x0407}));
-  EXPECT_STREQ(device.Manufacturer(), "Maker");
-
   // An unprogrammed board is asked for none.
   board.requests.clear();
   board.deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x04B4, 0x2131, 0, 0, 1);
@@ -342,6 +328,73 @@ TEST_F(UsbDeviceTest, FailsOnAFailedRequestAStatusWordALongAnswerOrAnOversizedBl
   length = -1;
   EXPECT_FALSE(device.EndpointAt(1)->XferData(big.data(), length));
   EXPECT_TRUE(board.requests.empty());
+}
+
+TEST(PacketTraceFormatTest, CutsTheBytesAfterTheLimitAndNeverOverrunsTheBuffer) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  const timespec when{1796598508, 123456789};  // 2026-12-06 23:08:28.123456 UTC
+  static char line[kTraceLineCapacity];
+  const auto format = [&](const TraceRecord& record) {
+    return std::string(line, FormatTraceLine(line, sizeof line, record, when));
+  };
+  std::vector<uint8_t> bytes(kTraceMaxBytes + 10, 0xAB);
+  TraceRecord record;
+  record.target = "ep=0x86";
+  record.direction = "in";
+  record.moved = record.asked = static_cast<uint32_t>(bytes.size());
+  record.bytes = bytes.data();
+  record.byteCount = bytes.size();
+  record.result = TraceResult::kFailed;
+  const std::string text = format(record);
+  EXPECT_TRUE(text.starts_with("2026-12-06 23:08:28.123456 usb ep=0x86 in 4106/4106 [ab ab "));
+  EXPECT_TRUE(text.ends_with(" ab ab ...] failed\n")) << text.substr(text.size() - 40);
+  EXPECT_EQ(text.size(), 27 + std::string("usb ep=0x86 in 4106/4106 [").size() +
+                             3 * kTraceMaxBytes - 1 + std::string(" ...] failed\n").size());
+  char small[40];
+  const size_t length = FormatTraceLine(small, sizeof small, record, timespec{0, 0});
+  EXPECT_LT(length, sizeof small);
+  EXPECT_EQ(small[length], '\0');
+  // Both status words of a failed request.
+  record.result = TraceResult::kStatus;
+  record.byteCount = record.moved = 0;
+  record.status = 0xC0000004;
+  record.usbdStatus = 1;
+  EXPECT_EQ(format(record),
+            "2026-12-06 23:08:28.123456 usb ep=0x86 in 0/4106 [] status=c0000004,00000001\n");
+}
+
+class BlockDriver : public smbus::Driver {
+ public:
+  bool ok = true;
+  bool Control(uint32_t, uint8_t* block, uint32_t length, uint32_t* returned) override {
+    block[3] = 0x19;
+    *returned = ok ? length : 0;
+    return ok;
+  }
+};
+
+// SMBus blocks are traced as they came back; with the trace off (or its file
+// not to be opened) nothing is written.
+TEST_F(UsbDeviceTest, SmbusBlocksAreTracedAsTheyCameBackWhileTheTraceIsOn) {
+  auto inner = std::make_unique<BlockDriver>();
+  BlockDriver* raw = inner.get();
+  smbus::TracedDriver driver(std::move(inner));
+  uint8_t block[4] = {0x48, 0, 1, 0};
+  uint32_t returned = 0;
+  EXPECT_TRUE(driver.Control(smbus::kIoctlRead, block, 4, &returned));
+  EXPECT_EQ(returned, 4u);
+  raw->ok = false;
+  uint8_t write[5] = {0x48, 0, 1, 1, 0x60};
+  EXPECT_FALSE(driver.Control(smbus::kIoctlWrite, write, 5, &returned));
+  SetTraceFileForTesting("/nonexistent-folder/trace.txt");
+  EXPECT_FALSE(TraceEnabled());
+  driver.Control(smbus::kIoctlRead, block, 4, &returned);  // not traced
+  SetTraceFileForTesting(nullptr);
+  EXPECT_FALSE(TraceEnabled());
+  TraceTransfer(TraceRecord{});  // harmless
+  EXPECT_THAT(NewTraceLines(), ElementsAre("smbus code=0x226400 in 4/4 [48 00 01 19] ok",
+                                           "smbus code=0x22a404 out 0/5 [48 00 01 19 60] failed"));
 }
 
 }  // namespace
