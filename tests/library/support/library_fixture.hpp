@@ -14,8 +14,6 @@
 namespace dravik::testing {
 
 using Bytes = std::vector<uint8_t>;
-using usb::testing::BoardValue;
-using usb::testing::ChipValue;
 using usb::testing::EvaluationConfiguration;
 
 // The device descriptor of a board running the evaluation firmware (string

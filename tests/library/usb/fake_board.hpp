@@ -1,8 +1,10 @@
 // The scripted board of the library's tests, behind the driver interface:
 // answers the standard descriptor requests and driver queries from its model,
-// the other transfers from a script, else a read request sent before from its
-// chip (ChipValue) and board (BoardValue) registers; records every Control
-// call and every packet sent. A downloaded image starts when the CPU is let go.
+// the other transfers from a script, then from its queue of responses, else a
+// bulk IN with every byte asked for (the first one the count less one, at
+// least 1, so that a stream ends in its first response; then 0x42). Records
+// every Control call and every packet sent. A downloaded image starts when
+// the CPU is let go.
 #pragma once
 
 #include <algorithm>
@@ -41,14 +43,6 @@ struct ScriptedAnswer {
   int32_t moved = -1;         // bytes an OUT transfer moves; -1: all
   uint32_t status = 0;        // first status word of the returned header
 };
-
-// The register contents the board answers read requests with.
-inline uint8_t ChipValue(int entry) {
-  return static_cast<uint8_t>(entry * 3 + 1);
-}
-inline uint8_t BoardValue(uint16_t entry) {
-  return static_cast<uint8_t>((entry >> 8) ^ (entry & 0xFF) ^ 0x5A);
-}
 
 inline std::vector<uint8_t> DeviceDescriptorBytes(uint16_t bcdUsb, uint16_t vendor,
                                                   uint16_t product, uint8_t iManufacturer,
@@ -118,7 +112,7 @@ class FakeBoard {
   int openFailures = 0;                    // opens that fail before one works
   std::vector<uint8_t> bootDescriptor;     // once a downloaded image runs (empty: unchanged)
   bool booted = false;
-  bool recording = true;  // off: allocates nothing per request and answers every IN whole
+  bool recording = true;  // off: allocates nothing per request
 
   std::vector<RecordedRequest> RequestsWith(uint32_t code) const {
     std::vector<RecordedRequest> found;
@@ -208,45 +202,24 @@ class FakeBoard {
     return IoResult::kDone;
   }
 
-  // The last read request sent answered from the registers, padded with 0xEE.
-  std::vector<uint8_t> AnswerLastRequest(uint32_t length) const {
-    std::vector<uint8_t> answer(length, 0xEE);
-    const std::vector<uint8_t>& request = sent.back();
-    const int header = request[2];
-    const int n = request[3 + header];
-    const bool words = request[1] == 0 && header == 2 * n + 1;
-    const bool bytes = (request[1] == 2 || request[1] == 4 || request[1] == 7) && header == n + 1;
-    for (int i = 0; i < n && i < static_cast<int>(length); ++i) {
-      if (words) {
-        answer[i] = BoardValue(static_cast<uint16_t>(request[4 + 2 * i] << 8 | request[5 + 2 * i]));
-      } else if (bytes) {
-        answer[i] = ChipValue(request[4 + i]);
-      }
-    }
-    return answer;
-  }
-
   // data: what an OUT transfer carries (nullptr for control requests).
   IoResult Scripted(bool direct, bool incoming, uint32_t length, uint8_t* out, uint32_t* returned,
                     const uint8_t* in, const uint8_t* data) {
     ScriptedAnswer answer;
+    const bool unscripted = incoming && data != nullptr && script.empty() && responses.empty();
     if (!script.empty()) {
       answer = script.front();
       script.pop_front();
-    } else if (incoming && data != nullptr && recording && !responses.empty()) {
+    } else if (incoming && data != nullptr && !responses.empty()) {
       answer.data = responses.front();
       responses.pop_front();
-    } else if (incoming && data != nullptr && recording && !sent.empty()) {
-      answer.data = AnswerLastRequest(length);
     }
     if (!incoming && data != nullptr && recording) {
       sent.emplace_back(data, data + length);
     }
     const uint32_t offset = direct ? 0 : kTransferHeaderSize;
     uint32_t moved = 0;
-    if (incoming && !recording && answer.data.empty()) {
-      // Unscripted and unrecorded: every byte asked for, a stream's length
-      // byte one short of full so that a stream ends in its first response.
+    if (unscripted) {
       moved = length;
       if (moved > 0) {
         std::memset(out + offset, 0x42, moved);
