@@ -1,18 +1,21 @@
 // OpenDevice on the USB link: board matching, vidPid learning, the firmware
-// check and download, the .bi2 rule, re-enumeration polling, diagnostics.
+// check and download, the .bi2 rule, re-enumeration polling, diagnostics. The
+// boards are the emulator's (a faithful board: it boots the image downloaded
+// and re-enumerates with the identity at 0x0F08).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "emulator/emulator.hpp"
 #include "library_fixture.hpp"
 #include "open_device.hpp"
+#include "usb/transfer_header.hpp"
 
 namespace dravik::testing {
 namespace {
@@ -29,48 +32,48 @@ TEST(FirmwareFileName, PathsStayBelow256Characters) {
   EXPECT_FALSE(FirmwareFileName((longest + "p").c_str(), 0x0110, name));
 }
 
-// Boards: "R" running the firmware or "B" bare, VID:PID, "@" bcdUSB (default
-// 0200), "!" the number of opens that fail before one works.
-struct BoardText {
-  Bytes descriptor;
-  int openFailures;
+namespace emu = kestrova::emulator;
+
+// The image with the board's identity at 0x0F08, as the download writes it.
+Bytes WithIdentity(Bytes image, uint16_t vendor, uint16_t product) {
+  usb::WriteLe16(&image[0x0F08], vendor);
+  usb::WriteLe16(&image[0x0F0A], product);
+  return image;
+}
+
+// The emulated boards of a row: "R" running the firmware or "B" bare, VID:PID,
+// "@0110" a full-speed board (else high-speed), "!" the number of opens that
+// fail before one works. Not taken for the emulated board, so a placeholder
+// image is refused as on a real one.
+class Boards : public usb::DriverClass {
+ public:
+  explicit Boards(const std::string& text) {
+    std::istringstream in(text);
+    for (std::string word; in >> word;) {
+      const auto hex = [&](std::size_t at) {
+        return static_cast<uint16_t>(std::stoul(word.substr(at, 4), nullptr, 16));
+      };
+      identities.push_back({hex(1), hex(6)});
+      const bool full = word.find("@0110") != std::string::npos;
+      emu::Board& board = emulator.AddBoard(
+          full ? emu::BoardClass::kFullSpeed : emu::BoardClass::kHighSpeed, identities.back());
+      if (word[0] == 'R') {
+        board.BootFrom(WithIdentity(Bytes(4096), hex(1), hex(6)));
+      }
+      const std::size_t mark = word.find('!');
+      openFailures.push_back(mark == std::string::npos ? 0 : std::stoi(word.substr(mark + 1)));
+    }
+  }
+  int Count() override { return emulator.UsbClass().Count(); }
+  std::unique_ptr<usb::Driver> Open(int index) override {
+    return openFailures.at(static_cast<std::size_t>(index))-- > 0 ? nullptr
+                                                                  : emulator.UsbClass().Open(index);
+  }
+
+  emu::Emulator emulator;
+  std::vector<emu::BoardIdentity> identities;
+  std::vector<int> openFailures;
 };
-
-std::vector<BoardText> Boards(const std::string& text) {
-  std::vector<BoardText> boards;
-  std::istringstream in(text);
-  for (std::string word; in >> word;) {
-    const auto number = [&](char mark, unsigned long fallback) {
-      const std::size_t at = word.find(mark);
-      return at == std::string::npos ? fallback : std::stoul(word.substr(at + 1), nullptr, 16);
-    };
-    const auto vendor = static_cast<uint16_t>(std::stoul(word.substr(1, 4), nullptr, 16));
-    const auto product = static_cast<uint16_t>(std::stoul(word.substr(6, 4), nullptr, 16));
-    const auto bcd = static_cast<uint16_t>(number('@', 0x0200));
-    boards.push_back(
-        {BoardDescriptor(word[0] == 'R', vendor, product, bcd), static_cast<int>(number('!', 0))});
-  }
-  return boards;
-}
-
-using Requests = std::vector<std::pair<uint16_t, Bytes>>;
-
-// A download to a board of this descriptor: its CPU held, the image with the
-// board's identity at 0x0F08 in chunks of its class, the CPU let go.
-Requests Download(Bytes image, const Bytes& descriptor) {
-  const bool fullSpeed = descriptor[3] < 2;  // bcdUSB below 0200
-  const uint16_t cpu = fullSpeed ? 0x7F92 : 0xE600;
-  const std::size_t chunk = fullSpeed ? 512 : 4096;
-  std::copy(descriptor.begin() + 8, descriptor.begin() + 12, image.begin() + 0x0F08);
-  Requests expected = {{cpu, {1}}};
-  for (std::size_t at = 0; at < image.size(); at += chunk) {
-    expected.emplace_back(
-        at, Bytes(image.begin() + static_cast<long>(at),
-                  image.begin() + static_cast<long>(std::min(image.size(), at + chunk))));
-  }
-  expected.emplace_back(cpu, Bytes{0});
-  return expected;
-}
 
 struct OpenCase {
   const char* boards;
@@ -78,10 +81,9 @@ struct OpenCase {
   const char* calls;   // "" when not checked
   const char* error;   // "" opens; a leading "*": fails with the board left to the caller
   const char* sleeps = "";
-  int imageSize = 0;        // bytes downloaded: from dravik.bi2 (6000), least.bix (4096) or
-                            // dravik.bix (10000 bytes, the first 8192 of them)
-  const char* after = "";   // the boards once their image started ("": as they were)
-  int pollsBeforeBack = 0;  // searches after the download that find one board too many
+  int imageSize = 0;      // bytes downloaded: from dravik.bi2 (6000), least.bix (4096) or
+                          // dravik.bix (10000 bytes, the first 8192 of them)
+  uint32_t searches = 0;  // searches after the boot that do not find the board yet
   uint8_t force = 0;
   const char* firmware = "dravik.bix";  // "": none
 };
@@ -108,33 +110,29 @@ const OpenCase kOpenCases[] = {
     // A board that does not open is reset and tried once more, then passed over.
     {"R0400:1234!1", "0000:0000 0400:1234", "Count, Open 0, Reset, Open 0", ""},
     {"R0400:1111!2 R0400:2222", "0000:0000 0400:2222", "Count, Open 0, Reset, Open 0, Open 1", ""},
-    {"R0400:1234", "0000:0000 0400:1234", "", "*Error, CodeFileName is NULL", "", 0, "", 0, 1, ""},
+    {"R0400:1234", "0000:0000 0400:1234", "", "*Error, CodeFileName is NULL", "", 0, 0, 1, ""},
     {"B0400:1234", "0400:1234 0400:1234",
-     "Count, Open 0, LoadFirmware 0400 1234 6000, Count, Open 0", "", "1000", 6000, "R0400:1234"},
-    {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000", 8192, "R0400:1234@0110"},
+     "Count, Open 0, LoadFirmware 0400 1234 6000, Count, Open 0", "", "1000", 6000},
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000", 8192},
     {"R0400:3100", "0400:1100 0400:1100",
-     "Count, Open 0, LoadFirmware 0400 3100 6000, Count, Open 0", "", "1000", 6000, "", 0, 1},
-    {"B0400:1234@0110", "0000:0000 0400:1234", "", "* error opening firmware file", "", 0, "", 0, 0,
+     "Count, Open 0, LoadFirmware 0400 3100 6000, Count, Open 0", "", "1000", 6000, 0, 1},
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", "* error opening firmware file", "", 0, 0, 0,
      "missing.bix"},
-    {"B0400:1234@0110", "0000:0000 0400:1234", "", "*error reading firmware file", "", 0, "", 0, 0,
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", "*error reading firmware file", "", 0, 0, 0,
      "folder.bix"},
     {"B0400:1234@0110", "0000:0000 0400:1234", "", "*OpenDevice: Firmware path > 255 characters",
-     "", 0, "", 0, 0, kTooLong.c_str()},
+     "", 0, 0, 0, kTooLong.c_str()},
     // The shipped placeholder image is for the emulated board only; the message names the
     // file the board maker's image goes to.
     {"B0400:1234", "0000:0000 0400:1234", "",
      "*OpenDevice: Placeholder firmware, for the emulated board only: put the board maker's image "
      "at " KESTROVA_DATA_DIR "/bix/dravik.bi2",
-     "", 0, "", 0, 0, KESTROVA_DATA_DIR "/bix/dravik.bix"},
-    {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000 500 500 500", 8192, "R0400:1234@0110",
-     3},
-    {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000", 4096, "R0400:1234@0110", 0, 0,
-     "least.bix"},
-    {"B0400:1234@0110", "0000:0000 0400:1234", "", "*LoadFirmware: Illegal code size", "", 0, "", 0,
-     0, "short.bix"},
-    {"B0400:1234@0110", "0000:0000 0400:1234", "", kNotBack, kPolls21, 8192, "", 1000},
-    // The image did not start: the bare core is all there is on the bus.
-    {"B0400:1234@0110", "0000:0000 0400:1234", "", kNotBack, kPolls21, 8192},
+     "", 0, 0, 0, KESTROVA_DATA_DIR "/bix/dravik.bix"},
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000 500 500 500", 8192, 3},
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000", 4096, 0, 0, "least.bix"},
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", "*LoadFirmware: Illegal code size", "", 0, 0, 0,
+     "short.bix"},
+    {"B0400:1234@0110", "0000:0000 0400:1234", "", kNotBack, kPolls21, 8192, 1000},
 };
 
 class OpenDeviceTest : public LibraryTest {
@@ -159,32 +157,6 @@ class OpenDeviceTest : public LibraryTest {
     return image;
   }
 
-  // The boards of the text in place of the fixture's.
-  void PlaceBoards(const std::string& text, const std::string& after = "") {
-    const std::vector<BoardText> placed = Boards(text);
-    const std::vector<BoardText> started = Boards(after);
-    present.assign(placed.size(), board);
-    boards.boards.clear();
-    for (std::size_t i = 0; i < placed.size(); ++i) {
-      present[i].deviceDescriptor = placed[i].descriptor;
-      present[i].openFailures = placed[i].openFailures;
-      present[i].bootDescriptor = i < started.size() ? started[i].descriptor : Bytes{};
-      boards.boards.push_back(&present[i]);
-    }
-  }
-
-  // The 0xA0 writes a board got: address and data.
-  static Requests FirmwareRequests(const usb::testing::FakeBoard& target) {
-    Requests found;
-    for (const auto& r : target.RequestsWith(usb::kIoctlControlTransfer)) {
-      if (r.Header().bRequest == 0xA0) {
-        found.emplace_back(r.Header().wValue, r.Data());
-      }
-    }
-    return found;
-  }
-
-  std::vector<usb::testing::FakeBoard> present;
   fs::path folder;
 };
 
@@ -197,8 +169,13 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
     SCOPED_TRACE(std::string(c.boards) + " asked " + c.wanted);
     sleeps.clear();
     calls.clear();
-    PlaceBoards(c.boards, c.after);
-    boards.pollsBeforeBack = c.pollsBeforeBack;
+    Boards present(c.boards);
+    driverClass = &present;
+    emu::Board* first = present.identities.empty() ? nullptr : &present.emulator.BoardAt(0);
+    const uint32_t boots = first != nullptr ? first->Boots() : 0;
+    if (first != nullptr) {
+      first->SetReEnumerationSearches(c.searches);
+    }
     const std::string wanted = c.wanted;
     uint16_t vidPid[2] = {static_cast<uint16_t>(std::stoul(wanted.substr(0, 4), nullptr, 16)),
                           static_cast<uint16_t>(std::stoul(wanted.substr(5, 4), nullptr, 16))};
@@ -218,11 +195,19 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
       EXPECT_EQ(calls, c.calls);
     }
     EXPECT_EQ(sleeps, c.sleeps);
-    const Bytes& file = c.imageSize == 6000 ? bi2 : c.imageSize == 4096 ? least : bix;
-    EXPECT_EQ(present.empty() ? Requests{} : FirmwareRequests(present[0]),
-              c.imageSize == 0 ? Requests{}
-                               : Download(Bytes(file.begin(), file.begin() + c.imageSize),
-                                          Boards(c.boards)[0].descriptor));
+    if (first != nullptr) {
+      // The image of the file with the board's identity, in chunks of its class.
+      const Bytes& file = c.imageSize == 6000 ? bi2 : c.imageSize == 4096 ? least : bix;
+      const uint32_t chunk = emu::TraitsOf(first->Class()).downloadChunk;
+      EXPECT_EQ(first->Boots(), boots + (c.imageSize > 0 ? 1 : 0));
+      EXPECT_EQ(first->DownloadRequests(), (c.imageSize + chunk - 1) / chunk);
+      if (c.imageSize > 0) {
+        EXPECT_EQ(
+            Hex(first->BootedImage()),
+            Hex(WithIdentity(Bytes(file.begin(), file.begin() + c.imageSize),
+                             present.identities[0].vendorId, present.identities[0].productId)));
+      }
+    }
     if (error.empty() || error[0] == '*') {
       EXPECT_GT(handle, 0);
       EXPECT_FALSE(destroyed);
@@ -232,6 +217,7 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
     }
     EXPECT_TRUE(destroyed);
   }
+  driverClass = &boards;
 }
 
 TEST_F(OpenDeviceTest, DiagnosticLinesOnlyWithDravikDebug) {

@@ -154,7 +154,7 @@ const Case kCases[] = {
     {"R 5 30: 0", "00 05 00 01",
      "ReadDevice: Stream response to a one-byte request carries no data", -1, "1"},
     {"R 5 30: 0 0 0", "*", "ReadDevice: Wrong number of bytes returned", -1, "3 1"},
-    // The endpoints and the transfers under the protocol (the board opened again).
+    // The endpoints and the transfers under the protocol.
     {"R 2 48: 1", "*", kShortRead, -1, "", "2 4 6 8 82 84 88"},
     {"R 2 48: 1", "*", kShortRead, -1, "", "2 4 6 8 82 84 88 A"},
     {"R 2 48: 1", "*", kShortRead, -1, "", nullptr, 2, kSecondFails},
@@ -168,15 +168,14 @@ const Case kCases[] = {
 using TransferTest = LibraryTest;
 
 TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
-  DeviceHandle handle = OpenBoard();
   const usb::testing::FakeBoard clean = board;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.call);
+    board = clean;
     if (c.endpoints != nullptr) {
       board.configurations = {EvaluationConfiguration(BytesOf(c.endpoints), c.firstAttributes)};
-      CloseDevice(handle);
-      handle = OpenBoard();
     }
+    const DeviceHandle handle = OpenBoard();
     board.script = c.script;
     for (const std::string& response : Split(c.responses)) {
       board.responses.push_back(BytesOf(response));
@@ -200,11 +199,7 @@ TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
       EXPECT_EQ(Hex(t.data), Hex(fails ? Bytes(t.registers.size(), 0xCC) : BytesOf(c.outcome)));
       EXPECT_EQ(t.size, c.size < 0 ? static_cast<int>(t.registers.size()) : c.size);
     }
-    board = clean;
-    if (c.endpoints != nullptr) {
-      CloseDevice(handle);
-      handle = OpenBoard();
-    }
+    CloseDevice(handle);
   }
 }
 

@@ -67,11 +67,6 @@ class RecordingDevice : public usb::Device {
 
 }  // namespace
 
-Bytes BoardDescriptor(bool running, uint16_t vendor, uint16_t product, uint16_t bcdUsb) {
-  return usb::testing::DeviceDescriptorBytes(bcdUsb, vendor, product, running ? 1 : 0,
-                                             running ? 2 : 0, 1);
-}
-
 std::string Hex(const Bytes& bytes) {
   std::string text;
   char item[4];
@@ -83,7 +78,8 @@ std::string Hex(const Bytes& bytes) {
 }
 
 LibraryTest::LibraryTest() {
-  board.deviceDescriptor = BoardDescriptor(true, 0x0400, 0x1234);
+  // A board running the evaluation firmware: string indexes 1 and 2.
+  board.deviceDescriptor = usb::testing::DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
   board.configurations = {EvaluationConfiguration()};
   board.strings = {{1, u"Maker"}, {2, u"Board"}};
   boards.boards = {&board};
@@ -92,8 +88,9 @@ LibraryTest::LibraryTest() {
 void LibraryTest::SetUp() {
   ResetLastErrorForTesting();
   CloseAllOpenLinksForTesting();
-  SetDeviceFactoryForTesting(
-      [this] { return std::make_unique<RecordingDevice>(&boards, calls, destroyed, throwing); });
+  SetDeviceFactoryForTesting([this] {
+    return std::make_unique<RecordingDevice>(driverClass, calls, destroyed, throwing);
+  });
   SetSleeperForTesting(
       [this](int ms) { sleeps += (sleeps.empty() ? "" : " ") + std::to_string(ms); });
 }

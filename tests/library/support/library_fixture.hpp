@@ -16,10 +16,6 @@ namespace dravik::testing {
 using Bytes = std::vector<uint8_t>;
 using usb::testing::EvaluationConfiguration;
 
-// The device descriptor of a board running the evaluation firmware (string
-// indexes 1 and 2) or of a bare one (none).
-Bytes BoardDescriptor(bool running, uint16_t vendor, uint16_t product, uint16_t bcdUsb = 0x0200);
-
 std::string Hex(const Bytes& bytes);
 
 class LibraryTest : public ::testing::Test {
@@ -39,6 +35,7 @@ class LibraryTest : public ::testing::Test {
 
   usb::testing::FakeBoard board;
   usb::testing::FakeDriverClass boards;
+  usb::DriverClass* driverClass = &boards;  // the boards OpenDevice's board object sees
   // The board object's calls: "Count, Open 0, Reset, LoadFirmware VID PID LENGTH".
   std::string calls;
   bool destroyed = false;  // the board object of the last OpenDevice is gone

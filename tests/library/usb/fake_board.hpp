@@ -3,8 +3,7 @@
 // the other transfers from a script, then from its queue of responses, else a
 // bulk IN with every byte asked for (the first one the count less one, at
 // least 1, so that a stream ends in its first response; then 0x42). Records
-// every Control call and every packet sent. A downloaded image starts when
-// the CPU is let go.
+// every Control call and every packet sent.
 #pragma once
 
 #include <algorithm>
@@ -28,12 +27,6 @@ struct RecordedRequest {
   uint32_t timeoutMs = 0;
   // The transfer header of a transfer code, decoded from in.
   TransferHeader Header() const { return ReadTransferHeader(in.data()); }
-  // The data behind the header (block forms).
-  std::vector<uint8_t> Data() const {
-    return in.size() > kTransferHeaderSize
-               ? std::vector<uint8_t>(in.begin() + kTransferHeaderSize, in.end())
-               : std::vector<uint8_t>{};
-  }
 };
 
 // How one scripted transfer ends.
@@ -110,19 +103,7 @@ class FakeBoard {
   std::vector<RecordedRequest> requests;
   std::vector<std::vector<uint8_t>> sent;  // the data of every bulk OUT transfer
   int openFailures = 0;                    // opens that fail before one works
-  std::vector<uint8_t> bootDescriptor;     // once a downloaded image runs (empty: unchanged)
-  bool booted = false;
-  bool recording = true;  // off: allocates nothing per request
-
-  std::vector<RecordedRequest> RequestsWith(uint32_t code) const {
-    std::vector<RecordedRequest> found;
-    for (const auto& r : requests) {
-      if (r.code == code) {
-        found.push_back(r);
-      }
-    }
-    return found;
-  }
+  bool recording = true;                   // off: allocates nothing per request
 
   IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
                    uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) {
@@ -151,13 +132,6 @@ class FakeBoard {
         const TransferHeader header = ReadTransferHeader(in);
         if (header.bmRequestType == 0x80 && header.bRequest == 6) {
           return Descriptor(header, out, returned);
-        }
-        const bool cpuReleased = header.bRequest == 0xA0 && inLength > kTransferHeaderSize &&
-                                 (header.wValue == 0x7F92 || header.wValue == 0xE600) &&
-                                 in[kTransferHeaderSize] == 0;
-        if (cpuReleased) {
-          booted = true;
-          deviceDescriptor = bootDescriptor.empty() ? deviceDescriptor : bootDescriptor;
         }
         return Scripted(false, (header.bmRequestType & 0x80) != 0, header.wLength, out, returned,
                         in, nullptr);
@@ -258,19 +232,8 @@ class FakeBoardDriver : public Driver {
 class FakeDriverClass : public DriverClass {
  public:
   std::vector<FakeBoard*> boards;
-  int opens = 0;
-  int pollsBeforeBack = 0;  // counts with one board too many once an image started
-  int Count() override {
-    const bool booting =
-        std::any_of(boards.begin(), boards.end(), [](auto b) { return b->booted; });
-    if (booting && pollsBeforeBack > 0) {
-      --pollsBeforeBack;
-      return static_cast<int>(boards.size()) + 1;
-    }
-    return static_cast<int>(boards.size());
-  }
+  int Count() override { return static_cast<int>(boards.size()); }
   std::unique_ptr<Driver> Open(int index) override {
-    ++opens;
     if (index < 0 || index >= static_cast<int>(boards.size()) ||
         boards[index]->openFailures-- > 0) {
       return nullptr;

@@ -91,8 +91,8 @@ class UsbDeviceTest : public ::testing::Test {
   // wValue and wLength (or wIndex) of the GET_DESCRIPTOR requests of one type.
   Pairs DescriptorRequests(uint8_t type, bool index = false) const {
     Pairs found;
-    for (const RecordedRequest& r : board.RequestsWith(kIoctlControlTransfer)) {
-      if ((r.Header().wValue >> 8) == type) {
+    for (const RecordedRequest& r : board.requests) {
+      if (r.code == kIoctlControlTransfer && (r.Header().wValue >> 8) == type) {
         found.emplace_back(r.Header().wValue, index ? r.Header().wIndex : r.Header().wLength);
       }
     }
@@ -187,21 +187,9 @@ TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
   EXPECT_STREQ(device.Manufacturer(), "");
 }
 
+// (Opening another board closes the open one, and a board that does not open
+// is passed over: the open table of the library's tests.)
 TEST_F(UsbDeviceTest, OpensOnlyABoardThatAnswersAndResetsItsPortOnlyWhileOpen) {
-  FakeBoard second;
-  second.deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x04B4, 0x8613, 0, 0, 1);
-  second.configurations = {ConfigBuilder(1).Interface(0, 0, 1).Endpoint(0x02, 2, 64).Finish()};
-  driverClass.boards.push_back(&second);
-  ASSERT_TRUE(device.Open(0));
-  ASSERT_TRUE(device.Open(1));  // opening again closes first
-  EXPECT_EQ(device.DeviceNumber(), 1);
-  EXPECT_EQ(device.EndpointCount(), 2);
-  EXPECT_STREQ(device.Manufacturer(), "");
-  EXPECT_FALSE(device.Open(2));
-  EXPECT_EQ(driverClass.opens, 2);
-
-  board.openFailures = 1;
-  EXPECT_FALSE(device.Open(0));
   board.deviceDescriptor = {18, 2, 0};  // wrong type, short
   EXPECT_FALSE(device.Open(0));
   board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x3120, 1, 2, 1);
@@ -212,12 +200,12 @@ TEST_F(UsbDeviceTest, OpensOnlyABoardThatAnswersAndResetsItsPortOnlyWhileOpen) {
   EXPECT_FALSE(device.ResetParentPort());
   EXPECT_FALSE(device.LoadFirmware(0x0400, 0x1120, nullptr, 4096));
   EXPECT_EQ(LastError(), "LoadFirmware: Device not open");
-  ASSERT_TRUE(device.Open(1));
+  board.configurations = {EvaluationConfiguration()};
+  ASSERT_TRUE(device.Open(0));
   board.requests.clear();
-  second.requests.clear();
   EXPECT_TRUE(device.ResetParentPort());
-  ASSERT_EQ(second.requests.size(), 1u);
-  EXPECT_EQ(second.requests[0].code, kIoctlResetParentPort);
+  ASSERT_EQ(board.requests.size(), 1u);
+  EXPECT_EQ(board.requests[0].code, kIoctlResetParentPort);
 }
 
 // From driver 1.5.5 on the data endpoints take the direct form: a zeroed
