@@ -3,35 +3,12 @@
 // message.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <numeric>
-#include <sstream>
 
 #include "library_fixture.hpp"
 
 namespace dravik::testing {
 namespace {
-
-// Hexadecimal numbers separated by blanks; "-1" is -1, "10..13" is 10 11 12 13.
-std::vector<long> Numbers(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<long> numbers;
-  for (std::string word; in >> word;) {
-    const long first = std::strtol(word.c_str(), nullptr, 16);
-    const std::size_t dots = word.find("..");
-    const long last =
-        dots == std::string::npos ? first : std::strtol(word.c_str() + dots + 2, nullptr, 16);
-    for (long n = first; n <= last; ++n) {
-      numbers.push_back(n);
-    }
-  }
-  return numbers;
-}
-
-Bytes BytesOf(const std::string& text) {
-  const std::vector<long> numbers = Numbers(text);
-  return Bytes(numbers.begin(), numbers.end());
-}
 
 std::vector<std::string> Split(const std::string& text) {
   std::vector<std::string> parts;

@@ -10,9 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "library_fixture.hpp"
 
 namespace dravik::smbus {
 namespace {
@@ -74,15 +75,7 @@ TEST(I2cDevDriverTest, OpensOnlyAdaptersWithByteDataAndClosesWhatItOpened) {
   EXPECT_EQ(I2cDevDriver::Open(nullptr, i2c), nullptr);
 }
 
-// Bytes in hexadecimal, blank-separated.
-std::vector<uint8_t> Bytes(const char* text) {
-  std::istringstream in(text);
-  std::vector<uint8_t> bytes;
-  for (std::string word; in >> word;) {
-    bytes.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
-  }
-  return bytes;
-}
+using dravik::testing::BytesOf;
 
 TEST(I2cDevDriverTest, BlocksBecomeTheirSmbusCallsOrAreRefused) {
   const struct {
@@ -118,7 +111,7 @@ TEST(I2cDevDriverTest, BlocksBecomeTheirSmbusCallsOrAreRefused) {
     i2c.failAt = c.failAt;
     std::unique_ptr<I2cDevDriver> driver = I2cDevDriver::Open("/dev/i2c-0", i2c);
     ASSERT_NE(driver, nullptr);
-    std::vector<uint8_t> block = Bytes(c.block);
+    std::vector<uint8_t> block = BytesOf(c.block);
     uint32_t returned = 99;
     const bool ok =
         driver->Control(c.code, block.data(), static_cast<uint32_t>(block.size()), &returned);
@@ -126,7 +119,7 @@ TEST(I2cDevDriverTest, BlocksBecomeTheirSmbusCallsOrAreRefused) {
     EXPECT_EQ(returned, ok ? block.size() : 0u);
     EXPECT_EQ(i2c.calls, c.calls);
     if (ok) {
-      EXPECT_EQ(block, Bytes(c.after));
+      EXPECT_EQ(block, BytesOf(c.after));
     }
   }
 }

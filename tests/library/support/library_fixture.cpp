@@ -1,6 +1,8 @@
 #include "library_fixture.hpp"
 
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 #include "drivers.hpp"
@@ -75,6 +77,26 @@ std::string Hex(const Bytes& bytes) {
     text += item;
   }
   return text;
+}
+
+std::vector<long> Numbers(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<long> numbers;
+  for (std::string word; in >> word;) {
+    const long first = std::strtol(word.c_str(), nullptr, 16);
+    const std::size_t dots = word.find("..");
+    const long last =
+        dots == std::string::npos ? first : std::strtol(word.c_str() + dots + 2, nullptr, 16);
+    for (long n = first; n <= last; ++n) {
+      numbers.push_back(n);
+    }
+  }
+  return numbers;
+}
+
+Bytes BytesOf(const std::string& text) {
+  const std::vector<long> numbers = Numbers(text);
+  return Bytes(numbers.begin(), numbers.end());
 }
 
 LibraryTest::LibraryTest() {

@@ -17,6 +17,9 @@ using Bytes = std::vector<uint8_t>;
 using usb::testing::EvaluationConfiguration;
 
 std::string Hex(const Bytes& bytes);
+// Hexadecimal numbers separated by blanks; "-1" is -1, "10..13" is 10 11 12 13.
+std::vector<long> Numbers(const std::string& text);
+Bytes BytesOf(const std::string& text);
 
 class LibraryTest : public ::testing::Test {
  protected:
