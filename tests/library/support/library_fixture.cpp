@@ -2,8 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <sstream>
-#include <stdexcept>
 
 #include "drivers.hpp"
 #include "handle_table.hpp"
@@ -13,58 +13,54 @@
 namespace dravik::testing {
 namespace {
 
-// The library's own board object over the scripted board, with its calls written down.
-class RecordingDevice : public usb::Device {
+// The library's own board object, with its calls written down (the count
+// inside Open is Open's own).
+class RecordingDevice : public usb::UsbDevice {
  public:
   RecordingDevice(usb::DriverClass* boards, std::string& calls, bool& destroyed,
                   const bool& throwing)
-      : device_(boards), calls_(calls), destroyed_(destroyed), throwing_(throwing) {
+      : UsbDevice(boards), calls_(calls), destroyed_(destroyed), throwing_(throwing) {
     destroyed_ = false;
   }
   ~RecordingDevice() override { destroyed_ = true; }
 
   uint8_t DeviceCount() override {
-    Call("Count");
-    return device_.DeviceCount();
+    Call(opening_ ? "" : "Count");
+    return UsbDevice::DeviceCount();
   }
   bool Open(uint8_t n) override {
     Call("Open " + std::to_string(n));
-    return device_.Open(n);
+    opening_ = true;
+    const bool opened = UsbDevice::Open(n);
+    opening_ = false;
+    return opened;
   }
-  void Close() override {
-    if (throwing_) {
-      throw std::runtime_error("Failed to close handle to driver.");
-    }
-    device_.Close();
-  }
-  bool IsOpen() const override { return device_.IsOpen(); }
-  const usb::DeviceDescriptor& Descriptor() const override { return device_.Descriptor(); }
   bool ResetParentPort() override {
     Call("Reset");
-    return device_.ResetParentPort();
+    return UsbDevice::ResetParentPort();
   }
-  int EndpointCount() const override { return device_.EndpointCount(); }
   usb::Endpoint* EndpointAt(int index) override {
     if (throwing_) {
       throw std::bad_alloc();
     }
-    return device_.EndpointAt(index);
+    return UsbDevice::EndpointAt(index);
   }
-  bool Emulated() const override { return device_.Emulated(); }
   bool LoadFirmware(uint16_t vendor, uint16_t product, uint8_t* image, int16_t length) override {
     char line[64];
     std::snprintf(line, sizeof line, "LoadFirmware %04x %04x %d", vendor, product, length);
     Call(line);
-    return device_.LoadFirmware(vendor, product, image, length);
+    return UsbDevice::LoadFirmware(vendor, product, image, length);
   }
 
  private:
-  void Call(const std::string& call) { calls_ += (calls_.empty() ? "" : ", ") + call; }
+  void Call(const std::string& call) {
+    calls_ += call.empty() ? "" : (calls_.empty() ? "" : ", ") + call;
+  }
 
-  usb::UsbDevice device_;
   std::string& calls_;
   bool& destroyed_;
   const bool& throwing_;
+  bool opening_ = false;
 };
 
 }  // namespace

@@ -42,7 +42,7 @@ class LibraryTest : public ::testing::Test {
   // The board object's calls: "Count, Open 0, Reset, LoadFirmware VID PID LENGTH".
   std::string calls;
   bool destroyed = false;  // the board object of the last OpenDevice is gone
-  bool throwing = false;   // its endpoints throw std::bad_alloc, its Close runtime_error
+  bool throwing = false;   // its endpoints throw std::bad_alloc
   std::string sleeps;      // the milliseconds slept, blank between
 };
 
