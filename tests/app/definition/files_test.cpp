@@ -93,41 +93,48 @@ class FileTest : public ::testing::Test {
   const std::string dataPath = folder / "regs.dat";
 };
 
-constexpr const char* kFolderInItsPlace = "";
-
 // A device named at start-up is replaced by "none" until the program ends
-// well; a missing file is created silently; a bad test mask turns the test
-// features off and says so ({f} is the file's path).
-TEST_F(FileTest, StartupFileIsReadAndRewrittenWithNone) {
+// well, when the device is written back; a missing file is created silently;
+// a bad test mask turns the test features off and says so; an empty device
+// (a file the program did not write) is never recorded ({f} is the file's
+// path).
+TEST_F(FileTest, StartupFileIsReadRewrittenWithNoneAndRecordsTheDeviceAtTheEnd) {
+  const std::string kNoFile = "no file";
+  const std::string kFolderInItsPlace = "a folder";
   const std::string mask = "The startup file {f} has no valid test mask (test=\"";
   const std::string off = "\", hexadecimal 0 to FF); all test features are off.";
+  const auto file = [](const char* device, const char* test) {
+    return "<definition device=\"" + std::string(device) + "\" test=\"" + test +
+           "\">\r\n</definition>\r\n";
+  };
   const struct {
-    const char* file;  // nullptr: none there
+    std::string file;  // kNoFile or kFolderInItsPlace: none there, a folder in its place
     const char* device;
     int testFlags;
     std::string message;
-    const char* after;  // the file afterwards; nullptr: unchanged
+    std::string after;  // the file afterwards; "": unchanged
+    std::string saved;  // the file once "sensor" is saved, or the message
   } cases[] = {
-      {"<definition device=\"demo\" test=\"13\">\r\n</definition>\r\n", "demo", 0x13, "",
-       "<definition device=\"none\" test=\"13\">\r\n</definition>\r\n"},
+      {file("demo", "13"), "demo", 0x13, "", file("none", "13"), file("sensor", "13")},
       {"<definition test=\"1\" device=\"none\">\n</definition>\n", "none", TEST_RAW_REGISTER_MENU,
-       "", nullptr},
-      {nullptr, "none", 0, "", "<definition device=\"none\" test=\"0\">\r\n</definition>\r\n"},
-      {"<definition device=\"\" test=\"0\">\r\n</definition>\r\n", "none", 0, "", nullptr},
-      {"<definition device=\"none\">\r\n</definition>\r\n", "none", 0, mask + off, nullptr},
-      {"<definition device=\"none\" test=\"1FF\">\r\n</definition>\r\n", "none", 0,
-       mask + "1FF" + off, nullptr},
-      {"<definition device=\"none\" test=\"FFFFFFFF\">\r\n</definition>\r\n", "none", 0,
-       mask + "FFFFFFFF" + off, nullptr},
-      {kFolderInItsPlace, "none", 0, "File read/write error for {f}", nullptr},
+       "", "", "<definition test=\"1\" device=\"sensor\">\r\n</definition>\r\n"},
+      {kNoFile, "none", 0, "", file("none", "0"), file("sensor", "0")},
+      {file("", "0"), "none", 0, "", "", file("", "0")},
+      {"<definition device=\"none\">\r\n</definition>\r\n", "none", 0, mask + off, "",
+       "<definition device=\"sensor\">\r\n</definition>\r\n"},
+      {file("none", "1FF"), "none", 0, mask + "1FF" + off, "", file("sensor", "1FF")},
+      {file("none", "FFFFFFFF"), "none", 0, mask + "FFFFFFFF" + off, "",
+       file("sensor", "FFFFFFFF")},
+      {kFolderInItsPlace, "none", 0, "File read/write error for {f}", "",
+       "File read/write error for {f}"},
   };
   const std::string path = folder / "dravik.def";
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.file != nullptr ? c.file : "no file");
+    SCOPED_TRACE(c.file);
     std::filesystem::remove_all(path);
     if (c.file == kFolderInItsPlace) {
       std::filesystem::create_directory(path);
-    } else if (c.file != nullptr) {
+    } else if (c.file != kNoFile) {
       WriteBytes(path, c.file);
     }
     const StartupSettings settings = LoadStartupFile(store, folder.path(), messages);
@@ -135,34 +142,15 @@ TEST_F(FileTest, StartupFileIsReadAndRewrittenWithNone) {
     EXPECT_EQ(settings.testFlags, c.testFlags);
     EXPECT_EQ(Shown(), Replaced(c.message, "{f}", path));
     if (c.file != kFolderInItsPlace) {
-      EXPECT_EQ(ReadBytes(path), c.after != nullptr ? c.after : c.file);  // not even re-saved
+      EXPECT_EQ(ReadBytes(path), c.after.empty() ? c.file : c.after);  // not even re-saved
     }
+    const bool saved = SaveStartupFile(store, folder.path(), "sensor", messages);
+    EXPECT_EQ(saved ? ReadBytes(path) : Replaced(Shown(), path, "{f}"), c.saved);
     ExpectMainDocumentKept();
   }
-}
-
-// The device is written back at a good end, into a new file if need be; an
-// empty device (a file the program did not write) is never recorded.
-TEST_F(FileTest, SaveStartupRecordsTheDevice) {
-  const auto file = [](const char* device, const char* test) {
-    return "<definition device=\"" + std::string(device) + "\" test=\"" + test +
-           "\">\r\n</definition>\r\n";
-  };
-  const std::pair<std::string, std::string> cases[] = {
-      {"", file("sensor", "0")},
-      {file("none", "13"), file("sensor", "13")},
-      {file("", "0"), file("", "0")},
-  };
-  for (const auto& [before, after] : cases) {
-    std::filesystem::remove(folder / "dravik.def");
-    if (!before.empty()) {
-      WriteBytes(folder / "dravik.def", before);
-    }
-    ASSERT_TRUE(SaveStartupFile(store, folder.path(), "sensor", messages));
-    EXPECT_EQ(ReadBytes(folder / "dravik.def"), after);
-    ExpectMainDocumentKept();
-  }
-  EXPECT_EQ(Shown(), "");
+  std::filesystem::remove_all(path);  // the end writes a new file if need be
+  ASSERT_TRUE(SaveStartupFile(store, folder.path(), "sensor", messages));
+  EXPECT_EQ(ReadBytes(path), file("sensor", "0"));
 }
 
 // The settings as "driver interval write read address count [adapter]".
