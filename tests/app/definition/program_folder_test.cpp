@@ -59,11 +59,7 @@ TEST(ProgramFolder, HomeOptionThenTheEnvironment) {
 // A device's working folder sits beside the program folder's own entries:
 // names that would take their place, or a file's, are refused.
 TEST(ProgramFolder, PlacesBelowTheRootAndUsableDeviceNames) {
-  EXPECT_EQ(DeviceFilePath("/r", "demo"), "/r/device/demo");
-  EXPECT_EQ(WorkingFolder("/r", "demo"), "/r/demo");
   EXPECT_EQ(FirmwareImagePath("/r", "dravik"), "/r/bix/dravik.bix");
-  EXPECT_EQ(FileNameOf("/r/device/jc42-dimm"), "jc42-dimm");
-  EXPECT_EQ(FileNameOf("demo"), "demo");
   TempFolder root;
   WriteBytes(root / "notes.txt", "mine");
   fs::create_directory(root / "demo");
