@@ -7,16 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "definition/numbers.hpp"
+#include "../engine/engine_fixture.hpp"
 #include "engine/register_edit.hpp"
 #include "engine/register_operations.hpp"
-#include "engine/session.hpp"
 #include "frontend/panel_edit.hpp"
 #include "frontend/panel_view.hpp"
-#include "markup/markup_store.hpp"
-#include "support/part_text.hpp"
-#include "support/recording_device_library.hpp"
-#include "support/recording_front_end.hpp"
 
 namespace kestrova::frontend {
 namespace {
@@ -26,10 +21,8 @@ constexpr std::int16_t kBusI2cNoHardware = 11;
 constexpr std::int16_t kBusMicrowire = 1;
 constexpr std::int16_t kBusNoChip = 13;
 
-class Panel : public ::testing::Test {
+class Panel : public engine::testing::EngineTest {
  protected:
-  Panel() : session(store, library, frontEnd), model(session) {}
-
   // Registers in the short form of support/part_text.hpp, opened without hardware.
   void LoadText(const std::string& registers, std::int16_t busType = kBusI2cNoHardware) {
     ASSERT_TRUE(store.LoadMarkupText(kestrova::testing::PartText(registers, "label=Test")));
@@ -50,11 +43,7 @@ class Panel : public ::testing::Test {
     return out;
   }
 
-  markup::MarkupStore store;
-  engine::RecordingDeviceLibrary library;
-  test_support::RecordingFrontEnd frontEnd;
-  engine::Session session;
-  PanelModel model;
+  PanelModel model{session};
 };
 
 // A register at `address` with `fields` one-bit fields.
@@ -239,12 +228,9 @@ TEST(BusControls, ThreeWireAndNoChipHideTheirControls) {
   }
 }
 
-// Each WriteDevice call as its (address, byte) pairs.
-using WriteList = std::vector<std::vector<std::pair<int, int>>>;
-
 // Rows: 0 Mode (drop-down, 5:4) and 1 Low (3:0) of register 01; 2 the
 // write-once register 02; 3 a scaled value box; 4 a signed scroll bar.
-const std::string kPart = kestrova::testing::PartText(
+constexpr const char* kPart =
     ">register title=Config >>bitfield label=Mode addr=01 bit=5:4 value=0 >>>add type=combo "
     ">>>>combo label=Off >>>>combo label=One >>>>combo label=Two >>>>combo label=Three "
     ">>bitfield label=Low addr=01 bit=3:0 value=0 "
@@ -252,26 +238,19 @@ const std::string kPart = kestrova::testing::PartText(
     ">register title=Limit >>bitfield label=Limit addr=03 bit=7:0 value=0 textbox=true units=C "
     "format=0.0 input=0:255 display=0:127.5 "
     ">register title=Gain >>bitfield label=Gain addr=04 bit=7:0 value=0 scrollbar=true format=0 "
-    "input=-128:127 display=-128:127",
-    "label=Test");
+    "input=-128:127 display=-128:127";
 
 class PanelEditing : public Panel {
  protected:
   PanelEditing() : edit(session, state, model) {
-    session.connection.deviceHandle = 7;
-    session.connection.link = engine::kLinkUsb;
-    session.connection.busType = 2;
-    session.connection.deviceAddress = 0x48;
     session.readAfterWrite = false;
-    frontEnd.onRefreshPanel = [this] { model.Refresh(0, 0, false); };
+    messages.onRefreshPanel = [this] { model.Refresh(0, 0, false); };
     Restart();
   }
   // The part opened afresh on a chip holding 0F 00 00 00, nothing staged.
   void Restart() {
-    ASSERT_TRUE(store.LoadMarkupText(kPart));
-    session.OnPartOpened();
+    Part(kPart);
     ASSERT_TRUE(model.Load("test"));
-    session.images = engine::RegisterImages{};
     library.chip = {{1, 0x0F}, {2, 0x00}, {3, 0x00}, {4, 0x00}};
     ASSERT_TRUE(engine::ReadUnmodified(session));
     state = engine::EditState{};
@@ -279,16 +258,7 @@ class PanelEditing : public Panel {
     library.calls.clear();
   }
 
-  WriteList Writes() const {
-    WriteList writes;
-    for (const auto& call : library.CallsOf("WriteDevice")) {
-      writes.emplace_back();
-      for (std::size_t i = 0; i < call.registers.size(); ++i) {
-        writes.back().emplace_back(call.registers[i], call.data[i]);
-      }
-    }
-    return writes;
-  }
+  std::string Calls() const { return engine::testing::CallsText(library); }
   const PanelRow& Row(int r) const { return model.View().rows[static_cast<std::size_t>(r)]; }
 
   engine::EditState state;
@@ -301,14 +271,14 @@ TEST_F(PanelEditing, KeystrokesStageAndOnlyTheCommitWrites) {
   EXPECT_EQ(edit.RegValueEdited(0, "1"), "1");
   EXPECT_EQ(edit.RegValueEdited(0, "1f"), "1F");
   // Half-typed values reach the other rows and the pending marks, never the chip.
-  EXPECT_TRUE(Writes().empty());
+  EXPECT_EQ(Calls(), "");
   EXPECT_EQ(Row(0).comboIndex, 1);
   EXPECT_TRUE(Row(0).keepRegValueText);  // the box typed into keeps "1F" as typed
   EXPECT_TRUE(state.writeRegsEnabled);
   EXPECT_FALSE(edit.ConfirmRegValue(0, "", false));  // empty text keeps the focus
-  EXPECT_TRUE(Writes().empty());
+  EXPECT_EQ(Calls(), "");
   EXPECT_TRUE(edit.ConfirmRegValue(0, "1F", false));
-  EXPECT_EQ(Writes(), (WriteList{{{1, 0x1F}}}));
+  EXPECT_EQ(Calls(), "WriteDevice 7 0 2 48 1=1F");
   EXPECT_EQ(Row(0).regValue, "1F");
   EXPECT_FALSE(Row(0).keepRegValueText);
 
@@ -318,11 +288,11 @@ TEST_F(PanelEditing, KeystrokesStageAndOnlyTheCommitWrites) {
            {"-", "-"}, {".", "."}, {"1e", ""}, {"x", ""}, {"1", "1"}, {"12.5", "12.5"}}) {
     EXPECT_EQ(edit.BitValueEdited(3, typed), shown) << typed;
   }
-  EXPECT_TRUE(Writes().empty());
+  EXPECT_EQ(Calls(), "");
   EXPECT_EQ(Row(3).regValue, "19");
   EXPECT_FALSE(edit.ConfirmBitValue(3, "12,5", true));
   EXPECT_TRUE(edit.ConfirmBitValue(3, "12.5", true));
-  EXPECT_EQ(Writes(), (WriteList{{{3, 0x19}}}));
+  EXPECT_EQ(Calls(), "WriteDevice 7 0 2 48 3=19");
   EXPECT_EQ(Row(3).bitValue, "12.5");
 }
 
@@ -334,17 +304,17 @@ TEST_F(PanelEditing, ClicksAndChoicesCommitAtOnce) {
     Act act;
     int at;     // the bit cell, else the row
     int value;  // the item chosen or the scroll bar's value
-    WriteList writes;
+    const char* calls;
     int row;            // the first row of the register acted on
     std::uint8_t byte;  // its byte afterwards
   } cases[] = {
-      {"bit 0 of Low", true, Click, 8 + 7, 0, {{{1, 0x0E}}}, 0, 0x0E},
-      {"bit 7 outside Low", true, Click, 8 + 0, 0, {}, 0, 0x0F},
-      {"bit 5 of Mode, unarmed", false, Click, 2, 0, {}, 0, 0x2F},
-      {"Mode Two in 5:4 of 0F", true, Choose, 0, 2, {{{1, 0x2F}}}, 0, 0x2F},
-      {"write-once waits for Enter", true, Click, 16, 0, {}, 2, 0x80},
-      {"then Enter", true, ClickThenEnter, 16, 0, {{{2, 0x80}}}, 2, 0x80},
-      {"signed scroll bar at -56", true, Scroll, 4, -56, {{{4, 0xC8}}}, 4, 0xC8},
+      {"bit 0 of Low", true, Click, 8 + 7, 0, "WriteDevice 7 0 2 48 1=0E", 0, 0x0E},
+      {"bit 7 outside Low", true, Click, 8 + 0, 0, "", 0, 0x0F},
+      {"bit 5 of Mode, unarmed", false, Click, 2, 0, "", 0, 0x2F},
+      {"Mode Two in 5:4 of 0F", true, Choose, 0, 2, "WriteDevice 7 0 2 48 1=2F", 0, 0x2F},
+      {"write-once waits for Enter", true, Click, 16, 0, "", 2, 0x80},
+      {"then Enter", true, ClickThenEnter, 16, 0, "WriteDevice 7 0 2 48 2=80", 2, 0x80},
+      {"signed scroll bar at -56", true, Scroll, 4, -56, "WriteDevice 7 0 2 48 4=C8", 4, 0xC8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -360,7 +330,7 @@ TEST_F(PanelEditing, ClicksAndChoicesCommitAtOnce) {
     if (c.act == ClickThenEnter) {
       edit.ConfirmRegValue(c.row, "80", true);
     }
-    EXPECT_EQ(Writes(), c.writes);
+    EXPECT_EQ(Calls(), c.calls);
     EXPECT_EQ(Row(c.row).byte, c.byte);
   }
 }
