@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "../engine/engine_fixture.hpp"
 #include "../markup/temp_folder.hpp"
 #include "continuous/continuous_read.hpp"
 #include "continuous/plot_selection.hpp"
 #include "definition/part_settings.hpp"
 #include "definition/program_folder.hpp"
 #include "engine/register_edit.hpp"
-#include "engine/session.hpp"
 #include "frontend/live_settings.hpp"
 #include "frontend/menu_commands.hpp"
 #include "frontend/panel_view.hpp"
@@ -24,10 +24,6 @@
 #include "frontend/raw_register.hpp"
 #include "frontend/register_data_commands.hpp"
 #include "frontend/start_device.hpp"
-#include "markup/markup_store.hpp"
-#include "support/part_text.hpp"
-#include "support/recording_device_library.hpp"
-#include "support/recording_front_end.hpp"
 
 namespace kestrova::frontend {
 namespace {
@@ -49,13 +45,9 @@ const std::string kThreeEntries = Definition(
     ">>add type=usb label=Board vid=0400 pid=1100 >>add type=ich label=Adapter >>add type=sim "
     "label=Simulation");
 
-class Start : public ::testing::Test {
+class Start : public engine::testing::EngineTest {
  protected:
-  Start()
-      : session(store, library, frontEnd),
-        panel(session),
-        plots(store, frontEnd),
-        start(session, frontEnd, edit, &panel, &plots) {
+  Start() : plots(store, frontEnd), start(session, frontEnd, edit, &panel, &plots) {
     store.SetRetryWait([](std::chrono::milliseconds) {});
     std::filesystem::create_directories(home / "device");
     WriteBytes(home / "device/sensor", kThreeEntries);
@@ -75,12 +67,9 @@ class Start : public ::testing::Test {
   }
 
   TempFolder home;
-  markup::MarkupStore store;
-  engine::RecordingDeviceLibrary library;
-  test_support::RecordingFrontEnd frontEnd;
-  engine::Session session;
+  test_support::RecordingFrontEnd& frontEnd = messages;
   engine::EditState edit;
-  PanelModel panel;
+  PanelModel panel{session};
   continuous::PlotSelection plots;
   DeviceStart start;
 };
@@ -240,9 +229,6 @@ TEST_F(Start, RawDialogBoxesAndTransfers) {
       RawRegisterDialog::NextRegisterAddress("0F") + RawRegisterDialog::NextRegisterAddress("FF"),
       "1000");
 
-  session.connection.deviceHandle = 7;
-  session.connection.link = engine::kLinkUsb;
-  session.connection.busType = 2;
   RawRegisterDialog dialog(session);
   library.chip[0x30] = 0xA2;
   const struct {
@@ -314,9 +300,7 @@ TEST_F(Start, ManualAndViewLogOpenThroughTheFrontEnd) {
 }
 
 TEST_F(Start, OpenRegOffersToSaveFirstAndShowsTheFileName) {
-  ASSERT_TRUE(store.LoadMarkupText(
-      PartText(">register title=A >>bitfield label=A addr=1 bit=7:0 value=5", "label=Test")));
-  session.OnPartOpened();
+  Part(">register title=A >>bitfield label=A addr=1 bit=7:0 value=5");
   ASSERT_EQ(engine::SetFieldText(session, edit, 4, "7").error, engine::EditError::None);
   const std::string saved = home / "saved.dat";
   start.settings.regFileName = home / "old.dat";
