@@ -184,6 +184,9 @@ const PanelView& PanelModel::Refresh(int group, int page, bool continuousActive)
   view_.page = page;
   view_.pageChanged = changed;
   view_.rows = std::move(rows);
+  if (changed) {
+    view_.columns = FitPanelColumns(view_.rows, textWidth_, comboChrome_);
+  }
   return view_;
 }
 

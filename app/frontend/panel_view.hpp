@@ -8,12 +8,12 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/register_view.hpp"
+#include "frontend/panel_columns.hpp"
 #include "frontend/panel_pages.hpp"
 
 namespace kestrova::engine {
@@ -107,6 +107,7 @@ struct PanelView {
   // with a condition. Otherwise only values, colours, locks and combo texts changed.
   bool pageChanged = true;
   std::vector<PanelRow> rows;  // at most kPanelRows
+  PanelColumns columns;        // fitted when the rows are laid out
 };
 
 // The controls outside the grid whose visibility follows the bus.
@@ -136,10 +137,6 @@ struct KeptTexts {
 
 class PanelModel {
  public:
-  // Widths of texts in twips, for widening `BitValue`; the window measures
-  // with its font. The default counts 120 twips per character.
-  using TextWidth = std::function<int(std::string_view)>;
-
   explicit PanelModel(engine::Session& session);
 
   // Lays out groups and pages of the opened part. False (no pages) when a
@@ -157,7 +154,13 @@ class PanelModel {
   void Invalidate() { view_.group = -1; }
   const PanelView& View() const { return view_; }
 
-  void SetTextWidth(TextWidth width) { textWidth_ = std::move(width); }
+  // Widths of texts, for widening `BitValue` and fitting the columns; the
+  // window measures with its font and its drop-downs' chrome. The default
+  // counts 120 twips per character and no chrome.
+  void SetTextWidth(TextWidth width, int comboChromeTwips) {
+    textWidth_ = std::move(width);
+    comboChrome_ = comboChromeTwips;
+  }
 
   void SetKeptTexts(const KeptTexts& kept) { kept_ = kept; }
 
@@ -170,6 +173,7 @@ class PanelModel {
   std::string problem_;
   PanelView view_;
   TextWidth textWidth_;
+  int comboChrome_ = 0;
   KeptTexts kept_;
 };
 

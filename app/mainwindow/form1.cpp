@@ -57,10 +57,11 @@ Form1::Form1(WindowOptions options, QWidget* parent)
   setCentralWidget(scroll);
   ifaceBox_ = new IfaceBox(this);
   splash_ = new Splash(this);
-  // `BitValue` widens to the formatted range measured in the panel's font.
-  panel_.SetTextWidth([grid = controls_.grid](std::string_view text) {
+  // `BitValue`, `RegName` and `BitCombo` widen to texts measured in the panel's font.
+  const auto textWidth = [grid = controls_.grid](std::string_view text) {
     return grid->Scale().ToTwips(grid->fontMetrics().horizontalAdvance(FromCore(text)) + 6);
-  });
+  };
+  panel_.SetTextWidth(textWidth, controls_.grid->ComboChromeTwips());
   connect(controls_.readReg, &QPushButton::clicked, this, &Form1::ReadRegs);
   connect(controls_.ifaceAddrCombo, &QComboBox::activated, this,
           [this](int index) { start_.ChooseChipAddress(index); });
@@ -280,6 +281,7 @@ void Form1::RefreshPanel() {
                                static_cast<int>(controls_.regTab.size()) - 1);
   const int page = controls_.regTab[group]->CurrentIndex();
   const frontend::PanelView& view = panel_.Refresh(group, page, false);
+  const int gridWidth = controls_.grid->width();
   // A new page changes most of the grid: one repaint instead of one per control.
   const bool holdUpdates = view.pageChanged && controls_.grid->updatesEnabled();
   if (holdUpdates) {
@@ -291,6 +293,14 @@ void Form1::RefreshPanel() {
   }
   if (view.pageChanged) {
     ApplyBusControls();
+  }
+  if (controls_.grid->width() != gridWidth) {
+    // The page's columns moved the column of buttons: the window follows
+    // the panel's width as far as the screen allows.
+    PlaceTabsAndPanel(controls_);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int widest = screen != nullptr ? screen->availableGeometry().width() : QWIDGETSIZE_MAX;
+    resize(std::min(controls_.panel->width(), widest), height());
   }
 }
 

@@ -52,10 +52,6 @@ Widget* Make(QWidget* parent, const char* name, const QString& text = {}) {
   return widget;
 }
 
-void PlaceInColumn(const Twips& twips, QWidget* widget, int top, int height) {
-  widget->setGeometry(twips.Rect(kColumnLeft, top, kColumnWidth, height));
-}
-
 MenuEntries BuildMenu(QMainWindow& window) {
   MenuEntries menu;
   QMenuBar* bar = window.menuBar();
@@ -88,7 +84,6 @@ Form1Controls BuildForm1Controls(QMainWindow& window) {
   c.menu = BuildMenu(window);
   c.panel = new QWidget;
   c.panel->setObjectName("Panel");
-  const Twips twips = Twips::For(&window);
   c.grid = new RegisterGrid(c.panel);
   c.groupTab = Make<QTabBar>(c.panel, "GroupTab");
   c.groupTab->setFont(c.grid->font());
@@ -97,29 +92,19 @@ Form1Controls BuildForm1Controls(QMainWindow& window) {
   c.groupTab->hide();
 
   c.ifaceAddr = Make<QLabel>(c.panel, "IfaceAddr");
-  PlaceInColumn(twips, c.ifaceAddr, 960, kLabelHeight);
   c.ifaceAddrCombo = Make<QComboBox>(c.panel, "IfaceAddrCombo");
-  PlaceInColumn(twips, c.ifaceAddrCombo, 1230, kComboHeight);
   c.readReg = Make<QPushButton>(c.panel, "ReadReg", "Read Regs");
-  PlaceInColumn(twips, c.readReg, 1800, kButtonHeight);
   c.writeReg = Make<QPushButton>(c.panel, "WriteReg", "Write Regs");
   c.writeReg->setEnabled(false);
-  PlaceInColumn(twips, c.writeReg, 2340, kButtonHeight);
   c.writeNow = Make<QCheckBox>(c.panel, "WriteNow", "Write On Change");
-  PlaceInColumn(twips, c.writeNow, 2880, kCheckHeight);
   c.readAfterWrite = Make<QCheckBox>(c.panel, "ReadAfterWrite", "Read After Write");
-  PlaceInColumn(twips, c.readAfterWrite, 3240, kCheckHeight);
   c.readContLabel = Make<QLabel>(c.panel, "ReadContLabel", "Read Cont");
-  PlaceInColumn(twips, c.readContLabel, 3720, kLabelHeight);
   c.readContCombo = Make<QComboBox>(c.panel, "ReadContCombo");
   c.readContCombo->setEnabled(false);
-  PlaceInColumn(twips, c.readContCombo, 3990, kComboHeight);
   c.logData = Make<QPushButton>(c.panel, "LogData", "Start Log");
   c.logData->setEnabled(false);
-  PlaceInColumn(twips, c.logData, 4560, kButtonHeight);
   c.plotData = Make<QPushButton>(c.panel, "PlotData", "Start Plot");
   c.plotData->setEnabled(false);
-  PlaceInColumn(twips, c.plotData, 5100, kButtonHeight);
   c.fileLabel = Make<QLabel>(c.panel, "FileLabel");
   c.fileLabel->setFont(c.grid->font());
   c.timer2 = new QTimer(&window);
@@ -156,11 +141,28 @@ void PlaceTabsAndPanel(Form1Controls& c) {
   c.groupTab->setGeometry(left, std::max(0, pageTop - groupSize.height()), groupSize.width(),
                           groupSize.height());
   c.groupTab->raise();
+  // The column stands right of the grid, which a page's columns widen.
+  const int growth = c.grid->Columns().Growth();
+  const struct {
+    QWidget* widget;
+    int top;
+    int height;
+  } column[] = {
+      {c.ifaceAddr, 960, kLabelHeight},      {c.ifaceAddrCombo, 1230, kComboHeight},
+      {c.readReg, 1800, kButtonHeight},      {c.writeReg, 2340, kButtonHeight},
+      {c.writeNow, 2880, kCheckHeight},      {c.readAfterWrite, 3240, kCheckHeight},
+      {c.readContLabel, 3720, kLabelHeight}, {c.readContCombo, 3990, kComboHeight},
+      {c.logData, 4560, kButtonHeight},      {c.plotData, 5100, kButtonHeight},
+  };
+  for (const auto& entry : column) {
+    entry.widget->setGeometry(
+        twips.Rect(kColumnLeft + growth, entry.top, kColumnWidth, entry.height));
+  }
   const int shift = c.grid->Shift();
   const QRect file = twips.Rect(panel::kLineLeft, panel::kLineDownBottom + kFileLabelGap,
-                                kPanelWidth - 2 * panel::kLineLeft, kLabelHeight);
+                                kPanelWidth + growth - 2 * panel::kLineLeft, kLabelHeight);
   c.fileLabel->setGeometry(file.translated(0, shift));
-  c.panel->setFixedSize(twips.Px(kPanelWidth),
+  c.panel->setFixedSize(twips.Px(kPanelWidth + growth),
                         file.bottom() + shift + 1 + twips.Px(kPanelBottomMargin));
 }
 

@@ -107,9 +107,6 @@ void ShowRow(RegisterGrid& grid, int r, const frontend::PanelRow& model, bool pa
   }
   SetText(row.regAttr, model.regAttr);
   SetText(row.regName, model.regName);
-  if (pageChanged) {
-    row.regName->setToolTip(row.regName->text());  // labels longer than the column
-  }
 
   SetVisible(row.regValue, model.regValueVisible);
   // A box whose text is the user's keeps it.
@@ -165,6 +162,9 @@ void ShowRow(RegisterGrid& grid, int r, const frontend::PanelRow& model, bool pa
 }  // namespace
 
 void ShowPanelPage(RegisterGrid& grid, const frontend::PanelView& view) {
+  if (view.pageChanged) {
+    grid.SetColumns(view.columns);  // before the rows place their value boxes
+  }
   const int shown = static_cast<int>(view.rows.size());
   for (int r = 0; r < panel::kRowCount; ++r) {
     if (r < shown) {

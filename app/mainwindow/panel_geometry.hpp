@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "frontend/panel_columns.hpp"
+
 namespace kestrova::mainwindow::panel {
 
 inline constexpr int kRowCount = 16;
@@ -24,7 +26,7 @@ struct Box {
 
 inline constexpr Box kRegAddr = {180, 252, 372};
 inline constexpr Box kRegAttr = {480, 492, 252};
-inline constexpr Box kRegName = {1080, 2112, 252};
+inline constexpr Box kRegName = {1080, frontend::kRegNameWidthTwips, 252};
 // Bit 7 leftmost; a gap of 60 between bits 4 and 3 splits the nibbles.
 inline constexpr std::array<int, 8> kRegBitLefts = {3360, 3540, 3720, 3900, 4140, 4320, 4500, 4680};
 inline constexpr Box kRegBit = {0, 168, 288};
@@ -33,7 +35,7 @@ inline constexpr Box kBitValue = {5580, 672, 288};
 inline constexpr Box kUnits = {6300, 552, 252};
 inline constexpr int kUnitsFirstRowWidth = 432;
 inline constexpr int kUnitsDrop = 60;  // units sit lower than their row
-inline constexpr Box kBitCombo = {5580, 2112, 288};
+inline constexpr Box kBitCombo = {5580, frontend::kBitComboWidthTwips, 288};
 inline constexpr Box kBitHScroll = {6780, 912, 252};
 
 // The header row.

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 namespace kestrova::mainwindow {
 
@@ -41,10 +43,7 @@ RegisterGrid::RegisterGrid(QWidget* parent) : QWidget(parent), twips_(Twips::For
   panelFont.setPointSizeF(kPanelPointSize);
   setFont(panelFont);
   Build();
-  PlaceLines();
-  for (int row = 0; row < panel::kRowCount; ++row) {
-    PlaceRow(row);
-  }
+  PlaceAll();
 }
 
 void RegisterGrid::Build() {
@@ -93,6 +92,10 @@ void RegisterGrid::Build() {
 }
 
 void RegisterGrid::Place(QWidget* widget, int left, int top, int width, int height) {
+  // What lies right of `RegName` moves with it.
+  if (left >= panel::kLineDownLefts[3]) {
+    left += columns_.NameGrowth();
+  }
   QRect box = twips_.Rect(left, top, width, height);
   box.translate(0, shift_);
   widget->setGeometry(box);
@@ -103,14 +106,14 @@ void RegisterGrid::PlaceRow(int r) {
   const int top = panel::RowTop(r);
   Place(row.regAddr, panel::kRegAddr.left, top, panel::kRegAddr.width, panel::kRegAddr.height);
   Place(row.regAttr, panel::kRegAttr.left, top, panel::kRegAttr.width, panel::kRegAttr.height);
-  Place(row.regName, panel::kRegName.left, top, panel::kRegName.width, panel::kRegName.height);
+  Place(row.regName, panel::kRegName.left, top, columns_.regNameWidth, panel::kRegName.height);
   for (size_t cell = 0; cell < 8; ++cell) {
     Place(row.regBit[cell], panel::kRegBitLefts[cell], top, panel::kRegBit.width,
           panel::kRegBit.height);
   }
   Place(row.regValue, panel::kRegValue.left, top, panel::kRegValue.width, panel::kRegValue.height);
   PlaceValueBox(r, panel::kBitValue.width, panel::kUnits.left);
-  Place(row.bitCombo, panel::kBitCombo.left, top, panel::kBitCombo.width, panel::kBitCombo.height);
+  Place(row.bitCombo, panel::kBitCombo.left, top, columns_.bitComboWidth, panel::kBitCombo.height);
   Place(row.bitHScroll, panel::kBitHScroll.left, top, panel::kBitHScroll.width,
         panel::kBitHScroll.height);
 }
@@ -127,30 +130,57 @@ void RegisterGrid::PlaceLines() {
   const int onePixel = twips_.ToTwips(1);
   for (size_t i = 0; i < lineAcross_.size(); ++i) {
     Place(lineAcross_[i], panel::kLineLeft, panel::LineAcrossTop(static_cast<int>(i)),
-          panel::kLineRight - panel::kLineLeft + onePixel, onePixel);
+          panel::kLineRight + columns_.Growth() - panel::kLineLeft + onePixel, onePixel);
   }
   for (size_t i = 0; i < lineDown_.size(); ++i) {
-    Place(lineDown_[i], panel::kLineDownLefts[i], panel::kLineDownTop, onePixel,
+    // The right edge moves with both columns.
+    const int growth = i + 1 == lineDown_.size() ? columns_.ComboGrowth() : 0;
+    Place(lineDown_[i], panel::kLineDownLefts[i] + growth, panel::kLineDownTop, onePixel,
           linesDownEnd_ - panel::kLineDownTop);
   }
   for (size_t i = 0; i < titles_.size(); ++i) {
-    Place(titles_[i], panel::kTitles[i].left + onePixel, panel::kTitleTop, panel::kTitles[i].width,
+    // The titles over the two text columns widen with them.
+    const panel::Title& title = panel::kTitles[i];
+    const int growth = title.left == panel::kRegName.left    ? columns_.NameGrowth()
+                       : title.left == panel::kBitCombo.left ? columns_.ComboGrowth()
+                                                             : 0;
+    Place(titles_[i], title.left + onePixel, panel::kTitleTop, title.width + growth,
           panel::kTitleHeight);
   }
-  const QRect bottom = twips_.Rect(0, 0, panel::kLineRight + 2 * panel::kLineLeft,
-                                   panel::kLineDownBottom + panel::kLineLeft);
+  const QRect bottom =
+      twips_.Rect(0, 0, panel::kLineRight + columns_.Growth() + 2 * panel::kLineLeft,
+                  panel::kLineDownBottom + panel::kLineLeft);
   setFixedSize(bottom.width(), bottom.height() + shift_);
 }
 
-void RegisterGrid::SetShift(int pixels) {
-  if (pixels == shift_) {
-    return;
-  }
-  shift_ = pixels;
+void RegisterGrid::PlaceAll() {
   PlaceLines();
   for (int row = 0; row < panel::kRowCount; ++row) {
     PlaceRow(row);
   }
+}
+
+void RegisterGrid::SetShift(int pixels) {
+  if (pixels != shift_) {
+    shift_ = pixels;
+    PlaceAll();
+  }
+}
+
+void RegisterGrid::SetColumns(const frontend::PanelColumns& columns) {
+  if (columns != columns_) {
+    columns_ = columns;
+    PlaceAll();
+  }
+}
+
+int RegisterGrid::ComboChromeTwips() const {
+  const QComboBox* combo = rows_[0].bitCombo;
+  QStyleOptionComboBox option;
+  option.initFrom(combo);
+  const QSize empty(0, combo->fontMetrics().height());
+  return twips_.ToTwips(
+      combo->style()->sizeFromContents(QStyle::CT_ComboBox, &option, empty, combo).width());
 }
 
 void RegisterGrid::EndLinesDownAt(int line) {

@@ -3,11 +3,13 @@
 // `RegName`, eight `RegBit` cells, `RegValue`, `BitValue`, `Units`,
 // `BitCombo`, `BitHScroll`), the `LineAcross` and `LineDown` separators and
 // the six `Title` header labels, placed at their twip positions. The rows are
-// fixed controls that a page relabels, shows and hides.
+// fixed controls that a page relabels, shows and hides; a page's columns
+// widen `RegName` and `BitCombo` and move what lies right of them.
 
 #include <QWidget>
 #include <array>
 
+#include "frontend/panel_columns.hpp"
 #include "panel_geometry.hpp"
 #include "twips.hpp"
 
@@ -48,6 +50,11 @@ class RegisterGrid : public QWidget {
   void EndLinesDownAt(int line);
   // Places a row's value box and units label (a scaled value widens the box).
   void PlaceValueBox(int row, int bitValueWidthTwips, int unitsLeftTwips);
+  // Lays the grid out for a page's column widths; the grid widens by their growth.
+  void SetColumns(const frontend::PanelColumns& columns);
+  const frontend::PanelColumns& Columns() const { return columns_; }
+  // What a row's drop-down draws beside its text (frame and arrow), in twips.
+  int ComboChromeTwips() const;
 
   const Twips& Scale() const { return twips_; }
 
@@ -56,9 +63,11 @@ class RegisterGrid : public QWidget {
   void Place(QWidget* widget, int left, int top, int width, int height);
   void PlaceRow(int row);
   void PlaceLines();
+  void PlaceAll();
 
   Twips twips_;
   int shift_ = 0;
+  frontend::PanelColumns columns_;
   int linesDownEnd_ = panel::kLineDownBottom;
   std::array<GridRow, panel::kRowCount> rows_{};
   std::array<QFrame*, panel::kRowCount + 1> lineAcross_{};

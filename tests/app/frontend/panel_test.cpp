@@ -130,7 +130,8 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
       "value=0",
       kBusMicrowire);
   ASSERT_TRUE(model.Load("part"));
-  model.SetTextWidth([](std::string_view text) { return 200 * static_cast<int>(text.size()); });
+  model.SetTextWidth([](std::string_view text) { return 200 * static_cast<int>(text.size()); },
+                     1500);
   const PanelView& view = model.Refresh(0, 0, true);
   ASSERT_EQ(view.rows.size(), 5u);
   const PanelRow& mode = view.rows[0];
@@ -178,6 +179,7 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
 
   // Choices with their item data; `timerlock` locks while reading continuously.
   ASSERT_EQ(choice.comboItems.size(), 2u);
+  EXPECT_EQ(view.columns.bitComboWidth, 200 * 4 + 1500);  // "high" and the chrome
   EXPECT_EQ(choice.comboItems[1].value, 2);
   EXPECT_EQ(choice.comboIndex, 1);
   EXPECT_TRUE(choice.comboLocked);
@@ -189,6 +191,36 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
   EXPECT_FALSE(level.bitValueVisible);
   // (The rows above are gone once the page is refreshed again.)
   EXPECT_FALSE(model.Refresh(0, 0, false).rows[3].comboLocked);
+}
+
+// A page's text columns fit its longest label and drop-down entry, never
+// narrower than drawn.
+TEST(PanelColumns, FitThePagesLongestLabelAndEntry) {
+  const auto width = [](std::string_view text) { return 100 * static_cast<int>(text.size()); };
+  const struct {
+    const char* name;
+    std::vector<std::string> labels;
+    std::vector<std::string> entries;  // of the first row's drop-down
+    int regNameWidth;
+    int bitComboWidth;
+  } cases[] = {
+      {"short texts keep the drawn widths", {"Mode"}, {"On", "Off"}, 2112, 2112},
+      {"the longest label", {"Mode", std::string(25, 'x'), std::string(22, 'y')}, {}, 2500, 2112},
+      {"the longest entry and the chrome", {"Mode"}, {std::string(20, 'z'), "Off"}, 2112, 2300},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<PanelRow> rows(c.labels.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      rows[i].regName = c.labels[i];
+    }
+    for (const std::string& entry : c.entries) {
+      rows[0].comboItems.push_back({entry, 0});
+    }
+    const PanelColumns columns = FitPanelColumns(rows, width, 300);
+    EXPECT_EQ(columns.regNameWidth, c.regNameWidth);
+    EXPECT_EQ(columns.bitComboWidth, c.bitComboWidth);
+  }
 }
 
 TEST_F(Panel, RefreshSaysWhenRowsMustBeLaidOutAgain) {

@@ -86,6 +86,7 @@ TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
   Form1Controls& controls = Open("72").Controls();
   QTest::mouseClick(controls.readReg, Qt::LeftButton);
   int pagesSeen = 0;
+  int grownPages = 0;
   QTabBar* groups = controls.groupTab;
   ASSERT_TRUE(groups->isVisible());
   for (int g = 0; g < controls.regTab.size(); ++g) {
@@ -96,6 +97,11 @@ TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
       QTest::mouseClick(pages, Qt::LeftButton, {}, pages->TabRect(p).center());
       const frontend::PanelView& view = window->Panel().View();
       ASSERT_EQ(view.group * 10 + view.page, g * 10 + p);
+      // The page's columns: the rows stand on them, the buttons right of them.
+      const Twips& twips = controls.grid->Scale();
+      const frontend::PanelColumns& columns = view.columns;
+      grownPages += columns.Growth() > 0 ? 1 : 0;
+      EXPECT_LT(controls.grid->geometry().right(), controls.readReg->x());
       for (std::size_t r = 0; r < 16; ++r) {
         SCOPED_TRACE(std::to_string(g) + "/" + std::to_string(p) + " row " + std::to_string(r));
         GridRow& row = controls.grid->Row(static_cast<int>(r));
@@ -104,6 +110,11 @@ TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
           continue;
         }
         const frontend::PanelRow& want = view.rows[r];
+        EXPECT_EQ(row.regName->geometry().right() + 1,
+                  twips.Px(panel::kRegName.left + columns.regNameWidth));
+        EXPECT_EQ(row.regBit[0]->x(), twips.Px(panel::kRegBitLefts[0] + columns.NameGrowth()));
+        EXPECT_EQ(row.bitCombo->geometry().right() + 1,
+                  twips.Px(panel::kBitCombo.left + columns.NameGrowth() + columns.bitComboWidth));
         EXPECT_EQ(row.regName->text(), FromCore(want.regName));
         EXPECT_EQ(row.regAddr->text(), FromCore(want.regAddr).remove('\r'));
         EXPECT_EQ(row.regAttr->text(), FromCore(want.regAttr));
@@ -126,6 +137,7 @@ TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
     }
   }
   EXPECT_EQ(pagesSeen, 5);
+  EXPECT_GT(grownPages, 0);  // the demo's long drop-down entries and labels
 
   const QString saved = work.filePath("window.dat");
   testing::ChooseInNextFileDialog(saved);
