@@ -56,14 +56,20 @@ class Start : public engine::testing::EngineTest {
     start.deviceName = "sensor";
   }
 
-  // part.def of the sensor as a run before left it.
-  void Remember(const std::string& driverClass, std::int16_t address) {
+  // part.def of the sensor as a run before left it: the hardware, its
+  // address, "Write On Change", a read interval of 250 ms and 5 log rows.
+  definition::PartSettings Remember(const std::string& driverClass, std::int16_t address,
+                                    bool writeNow) {
     definition::PartSettings settings = definition::DefaultPartSettings(home / "sensor", "sensor");
     settings.driverClass = driverClass;
     settings.interfaceAddr = address;
+    settings.writeNowValue = writeNow ? 1 : 0;
+    settings.timer1Interval = 250;
+    settings.maxLogCount = 5;
     std::filesystem::create_directories(home / "sensor");
     markup::MarkupStore scratch;
-    ASSERT_TRUE(definition::SavePartSettings(scratch, home / "sensor", settings, frontEnd));
+    EXPECT_TRUE(definition::SavePartSettings(scratch, home / "sensor", settings, frontEnd));
+    return settings;
   }
 
   TempFolder home;
@@ -74,12 +80,14 @@ class Start : public engine::testing::EngineTest {
   DeviceStart start;
 };
 
-// The remembered hardware is preselected and its address wins. The end
+// The remembered hardware is preselected, its address wins and the other
+// settings live in the run, while the startup file names no device. The end
 // cannot be cancelled: a pending change is written without a question when
 // "Write On Change" is ticked; otherwise the question is asked, and Cancel
-// throws the change away and the end goes on.
-TEST_F(Start, TheRememberedHardwareIsPreselectedAndTheEndWritesOrAsks) {
-  const std::string startup = "<definition device=\"sensor\" test=\"0\">\r\n</definition>\r\n";
+// throws the change away and the end goes on. What changed while the part
+// was open is what the end saves.
+TEST_F(Start, TheRememberedSettingsLiveInTheRunAndTheEndWritesOrAsks) {
+  const std::string startup = "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n";
   const struct {
     std::int16_t remembered;
     std::int16_t address;
@@ -91,11 +99,16 @@ TEST_F(Start, TheRememberedHardwareIsPreselectedAndTheEndWritesOrAsks) {
       {0x4A, 0x4A, true, {}, {}, 1},
       {-1, 0x48, false, {markup::IDCANCEL}, {"Write Modified Registers?"}, 0},
   };
+  continuous::ContinuousState loop;
+  start.continuousState = &loop;
+  frontEnd.onSavePartSettings = [&] { SavePartSettings(start, edit, &loop); };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.address);
-    Remember("ich", c.remembered);
+    definition::PartSettings saved = Remember("ich", c.remembered, c.writeNow);
     WriteBytes(home / "dravik.def", startup);
-    OpenStartupFile(store, home.path(), frontEnd);
+    EXPECT_EQ(OpenStartupFile(store, home.path(), frontEnd).deviceName, "sensor");
+    EXPECT_EQ(ReadBytes(home / "dravik.def"),
+              "<definition device=\"none\" test=\"4\">\r\n</definition>\r\n");
     frontEnd.hardwareDialogs.clear();
     ASSERT_TRUE(start.StartDevice({}));
     ASSERT_EQ(frontEnd.hardwareDialogs.size(), 1u);
@@ -107,11 +120,17 @@ TEST_F(Start, TheRememberedHardwareIsPreselectedAndTheEndWritesOrAsks) {
     EXPECT_EQ(session.connection.busType, 3);
     EXPECT_EQ(session.connection.deviceAddress, c.address);
     EXPECT_TRUE(frontEnd.shown.empty());  // hardware present: no offer of a data file
+    EXPECT_EQ(edit.writeNow, c.writeNow);
+    EXPECT_TRUE(session.readAfterWrite);
+    EXPECT_EQ(loop.readInterval, 250);
+    EXPECT_EQ(loop.logLimit, 5);
+    EXPECT_EQ(loop.logFileName, saved.logFileName);
 
-    edit.writeNow = c.writeNow;
     ASSERT_EQ(engine::StageRegisterByte(session, edit, 1, "22").error, engine::EditError::None);
     library.calls.clear();
     frontEnd.answers = c.answers;
+    loop.readInterval = 500;
+    session.readAfterWrite = false;
     ShutDown(start, edit, false);
     std::vector<std::string> questions;
     for (const auto& shown : frontEnd.shown) {
@@ -121,6 +140,10 @@ TEST_F(Start, TheRememberedHardwareIsPreselectedAndTheEndWritesOrAsks) {
     EXPECT_EQ(questions, c.questions);
     EXPECT_EQ(library.CallsOf("WriteDevice").size(), c.writes);
     EXPECT_EQ(library.CallsOf("CloseDevice").size(), 1u);
+    saved.timer1Interval = 500;
+    saved.readAfterWriteValue = 0;
+    EXPECT_EQ(ReadBytes(home / "sensor/part.def"),
+              definition::PartSettingsStartTag(saved) + "\r\n</definition>\r\n");
     EXPECT_EQ(ReadBytes(home / "dravik.def"), startup);
   }
   EXPECT_EQ(frontEnd.windowTitle, "Sensor Adapter");
@@ -176,45 +199,6 @@ TEST_F(Start, NoDeviceAsksForTheFileAndUnknownHardwareOffersADataFile) {
   EXPECT_EQ(frontEnd.fileDialogs[1].title, "Open Register Data File");
   EXPECT_EQ(frontEnd.fileDialogs[1].flags, 0x30500Du);
   EXPECT_EQ(start.driverClass, "sim");
-}
-
-TEST_F(Start, SettingsLiveInTheRunAndTheStartupFileNamesNoDeviceMeanwhile) {
-  WriteBytes(home / "dravik.def", "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n");
-  const definition::StartupSettings startup = OpenStartupFile(store, home.path(), frontEnd);
-  EXPECT_EQ(startup.deviceName, "sensor");
-  EXPECT_EQ(ReadBytes(home / "dravik.def"),
-            "<definition device=\"none\" test=\"4\">\r\n</definition>\r\n");
-
-  definition::PartSettings remembered = definition::DefaultPartSettings(home / "sensor", "sensor");
-  remembered.driverClass = "sim";
-  remembered.writeNowValue = 0;
-  remembered.timer1Interval = 250;
-  remembered.maxLogCount = 5;
-  std::filesystem::create_directories(home / "sensor");
-  markup::MarkupStore scratch;
-  ASSERT_TRUE(definition::SavePartSettings(scratch, home / "sensor", remembered, frontEnd));
-  continuous::ContinuousState loop;
-  start.continuousState = &loop;
-  frontEnd.onSavePartSettings = [&] { SavePartSettings(start, edit, &loop); };
-  frontEnd.answers = {markup::IDNO};  // no data file
-  ASSERT_TRUE(start.StartDevice({}));
-  EXPECT_FALSE(edit.writeNow);
-  EXPECT_TRUE(session.readAfterWrite);
-  EXPECT_EQ(loop.readInterval, 250);
-  EXPECT_EQ(loop.logLimit, 5);
-  EXPECT_EQ(loop.logFileName, remembered.logFileName);
-
-  // What changes while the part is open is what the end saves.
-  loop.readInterval = 500;
-  edit.writeNow = true;
-  ShutDown(start, edit, true);
-  definition::PartSettings saved = remembered;
-  saved.timer1Interval = 500;
-  saved.writeNowValue = 1;
-  EXPECT_EQ(ReadBytes(home / "sensor/part.def"),
-            definition::PartSettingsStartTag(saved) + "\r\n</definition>\r\n");
-  EXPECT_EQ(ReadBytes(home / "dravik.def"),
-            "<definition device=\"sensor\" test=\"4\">\r\n</definition>\r\n");
 }
 
 TEST_F(Start, RawDialogBoxesAndTransfers) {
