@@ -40,7 +40,6 @@ TEST_F(Dialogs, MessageBoxShowsTheStyleButtonsAndAnswersInTheCoreCodes) {
   const Case cases[] = {
       {0, QMessageBox::Ok, QMessageBox::Ok, 1},
       {3, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel, 2},
-      {3, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No, 7},
       {4, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, 6},
       {4, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, 7},
   };
