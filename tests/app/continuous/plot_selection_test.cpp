@@ -38,14 +38,6 @@ std::vector<LoggedRegister> Same(int count, const std::string& units) {
   return regs;
 }
 
-std::vector<bool> Enables(const PlotSelection& selection, int plot) {
-  std::vector<bool> enables;
-  for (int r = 0; r < selection.PlotSelectionRegisterNumber(plot); ++r) {
-    enables.push_back(selection.PlotRegisterEnable(plot, r));
-  }
-  return enables;
-}
-
 class PlotSelectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,8 +62,8 @@ class PlotSelectionTest : public ::testing::Test {
     std::string plots;
     for (int p = 0; p < selection.PlotSelectionNumber(); ++p) {
       plots += std::string(p == 0 ? "" : " | ") + selection.PlotSelectionUnits(p) + " ";
-      for (const bool enable : Enables(selection, p)) {
-        plots += enable ? "1" : "0";
+      for (int r = 0; r < selection.PlotSelectionRegisterNumber(p); ++r) {
+        plots += selection.PlotRegisterEnable(p, r) ? "1" : "0";
       }
     }
     return plots;
@@ -195,7 +187,7 @@ TEST_F(PlotSelectionTest, SelectPlotDialogDeletesOnlySharedUnitsAndNoOnCloseRest
   EXPECT_EQ(dialog.CurrentPlot(), 1);
   EXPECT_TRUE(dialog.DeleteEnabled());
   dialog.SelectNone();
-  EXPECT_EQ(Enables(selection, 1), (std::vector<bool>{false, false}));
+  EXPECT_EQ(Plots(), "C 11 | C 00 | Volt 1");
   dialog.CheckClicked(1, true);
   dialog.EnableDisable();
   EXPECT_EQ(dialog.EnableDisableCaption(), "Enable Plot");
@@ -209,13 +201,13 @@ TEST_F(PlotSelectionTest, SelectPlotDialogDeletesOnlySharedUnitsAndNoOnCloseRest
   EXPECT_EQ(messages.shown.back().prompt, "Delete current plot?");
   EXPECT_EQ(dialog.Tabs(), (std::vector<std::string>{"C", "Volt"}));
   EXPECT_EQ(dialog.CurrentPlot(), 0);
-  EXPECT_EQ(Enables(selection, 0), (std::vector<bool>{false, true}));
+  EXPECT_EQ(Plots(), "C 01 | Volt 1");
 
   messages.answers.push_back(markup::IDNO);
   dialog.Close();
   EXPECT_EQ(messages.shown.back().prompt, "Save plot changes?");
   EXPECT_EQ(messages.shown.back().buttons, markup::MB_YESNO);
-  EXPECT_EQ(Enables(selection, 0), (std::vector<bool>{true, true}));
+  EXPECT_EQ(Plots(), "C 11 | Volt 1");
   EXPECT_TRUE(selection.PlotSelectionEnable(0));
 }
 
