@@ -130,8 +130,7 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
       "value=0",
       kBusMicrowire);
   ASSERT_TRUE(model.Load("part"));
-  model.SetTextWidth([](std::string_view text) { return 200 * static_cast<int>(text.size()); },
-                     1500);
+  model.SetTextWidth([](std::string_view text) { return 200 * static_cast<int>(text.size()); }, 0);
   const PanelView& view = model.Refresh(0, 0, true);
   ASSERT_EQ(view.rows.size(), 5u);
   const PanelRow& mode = view.rows[0];
@@ -179,7 +178,6 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
 
   // Choices with their item data; `timerlock` locks while reading continuously.
   ASSERT_EQ(choice.comboItems.size(), 2u);
-  EXPECT_EQ(view.columns.bitComboWidth, 200 * 4 + 1500);  // "high" and the chrome
   EXPECT_EQ(choice.comboItems[1].value, 2);
   EXPECT_EQ(choice.comboIndex, 1);
   EXPECT_TRUE(choice.comboLocked);

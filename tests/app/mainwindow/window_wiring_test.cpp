@@ -112,7 +112,6 @@ TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
         const frontend::PanelRow& want = view.rows[r];
         EXPECT_EQ(row.regName->geometry().right() + 1,
                   twips.Px(panel::kRegName.left + columns.regNameWidth));
-        EXPECT_EQ(row.regBit[0]->x(), twips.Px(panel::kRegBitLefts[0] + columns.NameGrowth()));
         EXPECT_EQ(row.bitCombo->geometry().right() + 1,
                   twips.Px(panel::kBitCombo.left + columns.NameGrowth() + columns.bitComboWidth));
         EXPECT_EQ(row.regName->text(), FromCore(want.regName));
