@@ -112,6 +112,10 @@ std::string ToUtf8(std::string_view text) {
   return IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
 }
 
+std::string Latin1ToTerminal(std::string_view latin1) {
+  return EscapeControls(Latin1ToUtf8(latin1));
+}
+
 std::size_t DisplayWidth(std::string_view utf8) {
   std::size_t width = 0;
   for (const char c : utf8) {

@@ -19,6 +19,8 @@ std::string ToUtf8(std::string_view text);
 // U+0080..U+009F, which a terminal may obey) written as "\t", "\r", "\n" or
 // "\xHH"; line feeds kept when `keepLineFeeds`.
 std::string EscapeControls(std::string_view utf8, bool keepLineFeeds = false);
+// A definition's text on a terminal: UTF-8, control characters escaped.
+std::string Latin1ToTerminal(std::string_view latin1);
 // Characters of a UTF-8 text, for lining up columns.
 std::size_t DisplayWidth(std::string_view utf8);
 // The text with spaces added up to `width` characters.

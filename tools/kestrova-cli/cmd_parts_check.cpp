@@ -15,6 +15,7 @@
 namespace kestrova::cli {
 
 using frontend::DisplayWidth;
+using frontend::Latin1ToTerminal;
 using frontend::Latin1ToUtf8;
 using frontend::PadRight;
 
@@ -28,17 +29,12 @@ struct PartEntry {
   engine::PartConnectionInfo info;
 };
 
-// A definition's text on the terminal: UTF-8, control characters escaped.
-std::string Terminal(std::string_view latin1) {
-  return frontend::EscapeControls(Latin1ToUtf8(latin1));
-}
-
 std::string HardwareText(const engine::PartConnectionInfo& info) {
   std::string text;
   for (const engine::HardwareEntry& entry : info.hardware) {
     text += (text.empty() ? "" : ",") + entry.type;
   }
-  return text.empty() ? "-" : Terminal(text);
+  return text.empty() ? "-" : Latin1ToTerminal(text);
 }
 
 }  // namespace
@@ -100,20 +96,22 @@ int RunParts(CommandContext& context) {
   std::size_t nameWidth = 4;
   std::size_t hardwareWidth = 8;
   for (const PartEntry& part : parts) {
-    nameWidth = std::max(nameWidth, DisplayWidth(Terminal(part.name)));
+    nameWidth = std::max(nameWidth, DisplayWidth(Latin1ToTerminal(part.name)));
     hardwareWidth = std::max(hardwareWidth, HardwareText(part.info).size());
   }
   std::printf("%s\n", (PadRight("NAME", nameWidth + 2) + PadRight("INTERFACE", 15) +
                        PadRight("HARDWARE", hardwareWidth + 2) + "LABEL")
                           .c_str());
   for (const PartEntry& part : parts) {
-    std::string line = PadRight(Terminal(part.name), nameWidth + 2);
+    std::string line = PadRight(Latin1ToTerminal(part.name), nameWidth + 2);
     if (!part.readable) {
       line += "(not a part definition)";
     } else {
-      line +=
-          PadRight(part.info.interfaceType.empty() ? "-" : Terminal(part.info.interfaceType), 15) +
-          PadRight(HardwareText(part.info), hardwareWidth + 2) + Terminal(part.info.partLabel);
+      line += PadRight(
+                  part.info.interfaceType.empty() ? "-" : Latin1ToTerminal(part.info.interfaceType),
+                  15) +
+              PadRight(HardwareText(part.info), hardwareWidth + 2) +
+              Latin1ToTerminal(part.info.partLabel);
     }
     std::printf("%s\n", line.c_str());
   }

@@ -10,6 +10,7 @@
 
 namespace kestrova::cli {
 
+using frontend::Latin1ToTerminal;
 using frontend::Latin1ToUtf8;
 using frontend::PadRight;
 using frontend::Utf8ToLatin1;
@@ -60,13 +61,8 @@ std::string AccessColumn(const FieldRow& field) {
   return field.readable ? "R" : "W";
 }
 
-// A definition's text on the terminal: UTF-8, control characters escaped.
-std::string Terminal(std::string_view latin1) {
-  return frontend::EscapeControls(Latin1ToUtf8(latin1));
-}
-
 std::string WithUnits(const std::string& display, const std::string& units) {
-  return units.empty() ? Terminal(display) : Terminal(display + " " + units);
+  return units.empty() ? Latin1ToTerminal(display) : Latin1ToTerminal(display + " " + units);
 }
 
 std::string BytesText(const RegisterRow& reg) {
@@ -114,17 +110,19 @@ std::string OneLineCaption(const std::string& caption) {
 
 void PrintRegisters(std::FILE* out, const std::vector<const RegisterRow*>& registers) {
   for (const RegisterRow* reg : registers) {
-    std::string line = PadRight(Terminal(OneLineCaption(reg->addressCaption)), kCaptionWidth) +
-                       PadRight(Terminal(reg->title.empty() ? "-" : reg->title), kTitleWidth) +
-                       " " + BytesText(*reg) + "  " + WithUnits(reg->displayText, reg->units);
+    std::string line =
+        PadRight(Latin1ToTerminal(OneLineCaption(reg->addressCaption)), kCaptionWidth) +
+        PadRight(Latin1ToTerminal(reg->title.empty() ? "-" : reg->title), kTitleWidth) + " " +
+        BytesText(*reg) + "  " + WithUnits(reg->displayText, reg->units);
     std::fprintf(out, "%s\n", line.c_str());
     for (const FieldRow& field : reg->fields) {
       if (!Shown(field)) {
         continue;
       }
-      line = "  " + PadRight(Terminal(OneLineCaption(field.addressCaption)), kCaptionWidth) +
+      line = "  " +
+             PadRight(Latin1ToTerminal(OneLineCaption(field.addressCaption)), kCaptionWidth) +
              PadRight(AccessColumn(field), kAccessWidth) +
-             PadRight(Terminal(field.label), kLabelWidth) + " " +
+             PadRight(Latin1ToTerminal(field.label), kLabelWidth) + " " +
              PadRight(RawText(field.raw), kRawWidth) + WithUnits(field.displayText, field.units);
       while (!line.empty() && line.back() == ' ') {
         line.pop_back();
