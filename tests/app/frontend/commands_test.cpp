@@ -166,39 +166,31 @@ TEST_F(Start, AnotherDeviceThenCancelEnds) {
   EXPECT_TRUE(library.calls.empty());
 }
 
-TEST_F(Start, AFailedOpenShowsTheLibrarysTextAndOffersAnotherDevice) {
+// No device named asks for its file; a failed open shows the library's text
+// and asks for another device; hardware the program does not reach ("sim")
+// offers a register data file, and Yes opens its dialog.
+TEST_F(Start, NoDeviceOrAFailedOpenAsksForTheFileAndNoHardwareOffersADataFile) {
   session.connection.testFlags = engine::kTestLibraryErrorText;
   library.failuresLeft = 1;
   library.errorText = "OpenDevice: No USB device found";
-  frontEnd.hardwareChoices = {0};
-  frontEnd.fileChoices = {home / "device/plain"};
-  frontEnd.answers = {markup::IDOK, markup::IDNO};
+  start.deviceName = "none";
+  frontEnd.fileChoices = {home / "device/sensor", home / "device/plain"};
+  frontEnd.hardwareChoices = {0};  // the board, which fails; then plain's only entry, "sim"
+  frontEnd.answers = {markup::IDOK, markup::IDYES};
   ASSERT_TRUE(start.StartDevice({}));
-  EXPECT_EQ(start.deviceName, "plain");
+  EXPECT_EQ(start.deviceName + " " + start.driverClass, "plain sim");
+  EXPECT_EQ(session.connection.busType, 11);
+  EXPECT_EQ(session.connection.deviceHandle, engine::kNoDevice);
   EXPECT_EQ(library.CallsOf("OpenDevice").size(), 1u);
   ASSERT_EQ(frontEnd.shown.size(), 2u);
   EXPECT_EQ(frontEnd.shown[0].prompt,
             "Check USB connection and select Device again\r\nOpenDevice: No USB device found");
   EXPECT_EQ(frontEnd.shown[1].prompt, "No Hardware Selected.\r\nLoad Register Data File?");
   EXPECT_EQ(frontEnd.shown[1].buttons, markup::MB_YESNO);
-}
-
-TEST_F(Start, NoDeviceAsksForTheFileAndUnknownHardwareOffersADataFile) {
-  start.deviceName = "none";
-  frontEnd.fileChoices = {home / "device/sensor"};
-  frontEnd.hardwareChoices = {2};  // "sim": no hardware
-  ASSERT_TRUE(start.StartDevice({}));
-  EXPECT_EQ(session.connection.busType, 11);
-  EXPECT_EQ(session.connection.deviceHandle, engine::kNoDevice);
-  EXPECT_TRUE(library.calls.empty());
-  ASSERT_EQ(frontEnd.shown.size(), 1u);
-  EXPECT_EQ(frontEnd.shown[0].prompt, "No Hardware Selected.\r\nLoad Register Data File?");
-  // Yes opens the register data dialog.
-  ASSERT_EQ(frontEnd.fileDialogs.size(), 2u);
-  EXPECT_EQ(frontEnd.fileDialogs[0].title, "Open Device");
-  EXPECT_EQ(frontEnd.fileDialogs[1].title, "Open Register Data File");
-  EXPECT_EQ(frontEnd.fileDialogs[1].flags, 0x30500Du);
-  EXPECT_EQ(start.driverClass, "sim");
+  ASSERT_EQ(frontEnd.fileDialogs.size(), 3u);
+  EXPECT_EQ(frontEnd.fileDialogs[1].title, "Open Device");
+  EXPECT_EQ(frontEnd.fileDialogs[2].title, "Open Register Data File");
+  EXPECT_EQ(frontEnd.fileDialogs[2].flags, 0x30500Du);
 }
 
 TEST_F(Start, RawDialogBoxesAndTransfers) {
