@@ -79,4 +79,16 @@ CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& optio
   return run;
 }
 
+void ExpectRun(const CliRun& run, const CliCase& expected) {
+  EXPECT_EQ(run.status, expected.status);
+  for (auto [text, want] :
+       {std::pair{&run.out, &expected.out}, std::pair{&run.err, &expected.err}}) {
+    if (want->starts_with("~")) {
+      EXPECT_NE(text->find(want->substr(1)), std::string::npos) << *text;
+    } else {
+      EXPECT_EQ(*text, *want);
+    }
+  }
+}
+
 }  // namespace kestrova::cli::testing
