@@ -146,7 +146,7 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
       {{"--emulated-board", "--link", "usb", "read", "Temp"},
        0,
        "~00    Temp       00=0C 100=80  25.0000 " + kDegrees + "\n"},
-      {{"--emulated-board", "--link", "ich", "--json", "read", "DevID"},
+      {{"--emulated-board", "--link", "ich", "--address", "48", "--json", "read", "DevID"},
        0,
        "~\"inUse\":true,\"emulated\":true,\"driver\":\"dravik_i2c\"},\"busType\":3,\"address\":"
        "72,"},

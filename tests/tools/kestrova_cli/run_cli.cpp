@@ -10,19 +10,15 @@
 #include <filesystem>
 #include <thread>
 
-extern char** environ;
-
 namespace kestrova::cli::testing {
 
 CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& options) {
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    environment.emplace_back(*entry);
+  std::string program = std::string(KESTROVA_BIN_DIR) + "/" + options.program;
+  std::vector<char*> argv = {program.data()};
+  for (const std::string& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
   }
-  environment.insert(environment.end(), options.environment.begin(), options.environment.end());
-  // Each run starts with a bare emulated board unless the test keeps its state.
-  environment.emplace_back("DRAVIK_EMULATOR_STATE=");
-  const std::string program = std::string(KESTROVA_BIN_DIR) + "/" + options.program;
+  argv.push_back(nullptr);
   // Standard output and error go to files of their own.
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
@@ -36,17 +32,12 @@ CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& optio
       const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments) {
-      argv.push_back(const_cast<char*>(argument.c_str()));
+    // Each run starts with a bare emulated board unless the test keeps its state.
+    ::setenv("DRAVIK_EMULATOR_STATE", "", 1);
+    for (const std::string& entry : options.environment) {
+      ::putenv(const_cast<char*>(entry.c_str()));
     }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& entry : environment) {
-      envp.push_back(const_cast<char*>(entry.c_str()));
-    }
-    envp.push_back(nullptr);
-    ::execve(program.c_str(), argv.data(), envp.data());
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
 
