@@ -1,5 +1,6 @@
-// kestrova-cli on the shipped parts without hardware (--link none): output,
-// --json documents, files and exit status, and every kind of bad usage.
+// kestrova-cli on the shipped parts, without hardware (--link none) and on the
+// emulated board and SMBus controller: output, --json documents, files, exit
+// status, and every kind of bad usage.
 #include <filesystem>
 
 #include "cli_fixture.hpp"
@@ -12,13 +13,8 @@ using kestrova::testing::WriteBytes;
 
 using Offline = CliTest;
 
-const std::string kDegrees =
-    "\xC2\xB0"
-    "C";
-
 // The demo part offline (the startup file names it), on the emulated board
-// (--emulated-board: a bench whose chip holds the definition's start-up
-// values) and on SMBus adapters that cannot be used.
+// (--emulated-board) and on SMBus adapters that cannot be used.
 TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
   const std::string evil = work / "evil";
   WriteBytes(evil,
@@ -26,12 +22,6 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
              "grouptabname=\"G\" groupaddrmask=\"\x9B\">\r\n   <bitfield label=\"L\x1B]0;x\x07\" "
              "addr=\"1\" bit=\"7:0\" value=\"1\"/>\r\n  </register>\r\n </part>\r\n"
              "</definition>\r\n");
-  // Its part.def holds a value that cannot be used (which, and the defaults,
-  // is proved with the files): a warning names the file.
-  std::filesystem::create_directories(home / "evil");
-  WriteBytes(home / "evil/part.def",
-             "<definition timer1interval=\"1000\" writenowvalue=\"1\" readafterwritevalue=\"1\" "
-             "interfaceaddr=\"4A\">\r\n</definition>\r\n");
   // File names are passed on as they are, whatever their characters.
   const std::string saved = work / "r\xC3\xA9glages \xE2\x84\x96 1.dat";
   const std::string data = work / "data.dat";
@@ -44,9 +34,7 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
   const std::string startup = "<definition device=\"demo\" test=\"0\">\r\n</definition>\r\n";
   WriteBytes(home / "dravik.def", startup);
   const std::string scenario = work / "bench.scn";
-  WriteBytes(scenario,
-             "<definition>\r\n <chip device=\"demo\" bus=\"i2c\" addr=\"48\" follow=\"false\"/>\r\n"
-             " <board class=\"highspeed\" vid=\"0400\" pid=\"1100\"/>\r\n</definition>\r\n");
+  WriteBytes(scenario, kBench);
   extraEnvironment = {"DRAVIK_EMULATOR_SCENARIO=" + scenario};
   const std::string noAdapter =
       "kestrova-cli: Check SMB address or select another Device\n  OpenDevice: Can't open dravik "
@@ -69,17 +57,14 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
            ": No such file or directory)\n"},
       {{"--link", "none", "read", "Temp", "Rate divider"},
        0,
-       "00    Temp       00=0C 100=80  25.0000 " + kDegrees +
-           "\n"
-           "  00    R    Temperature                      0x190    25.0000 " +
-           kDegrees +
-           "\n"
-           "  00    R    Temperature low bits             0x10     0b10000\n"
-           "  00    R    Critical flag                    0x00     0b0\n"
-           "  00    R    High alarm flag                  0x00     0b0\n"
-           "  00    R    Low alarm flag                   0x00     0b0\n"
-           "06/86 Divider    06=01  1\n"
-           "  06/86 R/W  Rate divider                     0x01     1\n"},
+       "00    Temp       00=0C 100=80  25.0000 \u00B0C\n"
+       "  00    R    Temperature                      0x190    25.0000 \u00B0C\n"
+       "  00    R    Temperature low bits             0x10     0b10000\n"
+       "  00    R    Critical flag                    0x00     0b0\n"
+       "  00    R    High alarm flag                  0x00     0b0\n"
+       "  00    R    Low alarm flag                   0x00     0b0\n"
+       "06/86 Divider    06=01  1\n"
+       "  06/86 R/W  Rate divider                     0x01     1\n"},
       // Options also after the command word; the notice that no hardware is
       // in use is a warning of the document as well as a line on standard error.
       {{"--device", "demo", "read", "DevID", "--link", "none", "--json"},
@@ -94,58 +79,41 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
        "\"raw\":75,\"value\":75,\"display\":\"0b01001011\",\"units\":\"\"}]}],\"ok\":true,"
        "\"errors\":[],\"warnings\":[\"no hardware in use (link none): the values come from the "
        "part definition, not from a chip\"]}\n"},
-      // Fields by display value, registers by byte.
-      {{"--link", "none", "write", "Alarm high limit=85.5", "0x81=7F"},
+      // Fields by display value (limited to the display range on request),
+      // registers by byte; registers that follow the ones written are written
+      // and listed too (FineAl follows QuickAl).
+      {{"--link", "none", "write", "--limit", "Alarm high limit=300", "0x81=7F", "Quick alarm=60"},
        0,
-       "~  02    R/W  Alarm high limit low bits        0x18     0b11000\n01    User1      81=7F  "
-       "127\n"},
-      {{"--link", "none", "write", "--limit", "Alarm high limit=300"},
-       0,
-       "~255.9375",
+       "~09    FineAl     09=78  60.0 \u00B0C\n"
+       "  09    R/W  Fine alarm                       0x78     60.0 \u00B0C\n"
+       "01    User1      81=7F  127\n",
        "kestrova-cli: warning: Alarm high limit: 300 was limited to the display range\n"},
       // A field's engineering value is a number next to its display text.
       {{"--link", "none", "--json", "write", "Alarm high limit=85.25"},
        0,
        "~\"control\":\"textbox\",\"raw\":1364,\"value\":85.25,\"display\":\"85.2500\",\"units\":"
-       "\"" +
-           kDegrees + "\"}"},
-      // Registers that follow the ones written are written and listed too:
-      // FineAl follows QuickAl unless "Fine alarm control" says otherwise.
-      {{"--link", "none", "write", "Quick alarm=60"},
-       0,
-       "~09    FineAl     09=78  60.0 " + kDegrees},
+       "\"\u00B0C\"}"},
       // Control characters of a definition's texts reach the terminal escaped;
-      // the values its part.def cannot use are warned of.
+      // what the checker finds is warned of.
       {{"--definition", evil, "--link", "none", "read"},
        0,
        "01    T\\x07      01=01  01h\n"
        "  01    R/W  L\\x1B]0;x\\x07                    0x01     0b00000001\n",
-       "kestrova-cli: warning: " + home.path() +
-           "/evil/part.def: interfaceaddr \"4A\" is not a whole number from -1 to 32767; -1 "
-           "applies\nkestrova-cli: warning: evil:3: register attribute groupaddrmask \"\\x9B\" is "
-           "not hexadecimal\n"},
+       "kestrova-cli: warning: evil:3: register attribute groupaddrmask \"\\x9B\" is not "
+       "hexadecimal\n"},
       {{"--link", "none", "save", saved}, 0, "saved " + saved + "\n"},
       {{"--json", "parts"}, 0, json("parts")},
       {{"--json", "check", demo}, 0, json("check")},
-      {{"--link", "none", "--json", "save", work / "b.dat"}, 0, json("save")},
       {{"--link", "none", "--json", "raw", "write", "81", "07"}, 0, json("raw")},
       {{"--link", "none", "load", data},
        0,
        "~01    User1      81=2A  42\n",
        question + "No (not written; --write writes them)\n"},
       {{"--link", "none", "--json", "load", "--write", data}, 0, json("load"), question + "Yes\n"},
-      {{"--link", "none", "load", missing},
-       1,
-       "",
-       "kestrova-cli: File read/write error for " + missing + "\n"},
       {{"--help"}, 0, "~Usage: kestrova-cli [OPTIONS] [COMMAND]\n"},
-      {{"raw", "write", "-h"}, 0, "~Usage: kestrova-cli raw write [OPTIONS] REG VALUE\n"},
       {{"--version"}, 0, "kestrova-cli " KESTROVA_VERSION "\n"},
       // On the board and the controller (the rows' texts are proved above).
       // SMBus byte transfers reach 8-bit registers only.
-      {{"--emulated-board", "--link", "usb", "read", "Temp"},
-       0,
-       "~00    Temp       00=0C 100=80  25.0000 " + kDegrees + "\n"},
       {{"--emulated-board", "--link", "ich", "--address", "48", "--json", "read", "DevID"},
        0,
        "~\"inUse\":true,\"emulated\":true,\"driver\":\"dravik_i2c\"},\"busType\":3,\"address\":"
@@ -163,7 +131,9 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
        "",
        "kestrova-cli: " + wrongCount},
       {{"--emulated-board", "--link", "usb", "raw", "read", "--16", "00"}, 0, "48 00 = 0C80\n"},
-      // An adapter that cannot be used is named with the system's reason.
+      // A board message alone hides the cause: the library's text follows on
+      // a second line, and an adapter that cannot be used is named with the
+      // system's reason.
       {{"--link", "ich", "--smbus", "99", "read"},
        1,
        "",
@@ -184,17 +154,9 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
   EXPECT_EQ(ReadBytes(home / "demo/part.def").find("smbus"), std::string::npos);
   // The data file's bytes are proved where they are made.
   EXPECT_NE(ReadBytes(saved).find(" <reg addr=\"81\" value=\"0\"/>\r\n"), std::string::npos);
-  // The board's message alone hides the cause: the library's text follows
-  // on a second line.
-  CliOptions timeout;
-  timeout.environment = {"DRAVIK_EMULATOR_FAULTS=timeout"};
-  ExpectRun(
-      Cli({"--emulated-board", "--link", "usb", "read"}, timeout),
-      {{}, 1, "", "kestrova-cli: Check USB connection and select Device again\n  " + wrongCount});
 }
 
 TEST_F(Offline, BadUsageExitsWithTwoAndPrintsNothing) {
-  const std::string unexpected = "The following argument was not expected: ";
   const std::string replaced = "\"Fine alarm=10\" would be overwritten: FineAl follows QuickAl";
   // Rows after the first five run on the demo part.
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
@@ -204,20 +166,16 @@ TEST_F(Offline, BadUsageExitsWithTwoAndPrintsNothing) {
            "/device/nosuchpart (kestrova-cli parts lists them)"},
       {{"--device", "demo", "--definition", "x", "read"},
        "give --device or --definition, not both"},
-      {{"--bogus", "read"}, unexpected + "--bogus"},
+      {{"--bogus", "read"}, "The following argument was not expected: --bogus"},
       {{"--link", "serial", "read"}, "--link takes usb, ich or none, not \"serial\""},
       {{"read", "Nope"}, "unknown register \"Nope\""},
       {{"--address", "4G", "read"}, "--address takes a hexadecimal bus address (0 to 7FFF), not"},
       {{}, "no command given (parts, check, read, write, save, load, log or raw)"},
       {{"log", "-", "--follow"}, "log - writes the log itself to standard output; --follow and"},
       {{"log", "x", "--interval", "5"}, "--interval takes milliseconds from 10 to 86400000, not"},
-      {{"log", "x", "--count", "1.5"},
-       "--count takes a row count from 0 to 1000000000 or \"none\""},
       {{"raw", "read", "0x10000"}, "\"0x10000\" is not a register address (hexadecimal or none)"},
       {{"raw", "write", "05", "100"}, "\"100\" is not a 8-bit value in hexadecimal"},
-      {{"raw"}, "raw takes read or write"},
       {{"save", ""}, ""},
-      {{"log", ""}, ""},
       // What the part cannot take refuses the whole write.
       {{"write", "Nope=1"}, "unknown bit field \"Nope\"\n"},
       {{"write", "0x81=1FF"}, "register 81: \"1FF\" is not a byte in hexadecimal (00 to FF)\n"},
@@ -253,18 +211,12 @@ TEST_F(Offline, LogRunsToItsCountOrUntilStoppedFollowedOrOnStandardOutput) {
   CliRun run = log({file, "--count", "none", "--follow"}, interrupt);
   EXPECT_EQ(run.status, 0) << run.err;
   const std::string text = WithoutTimes(ReadBytes(file));
-  const std::string head =
-      "\r\nLogFile = " + file + "\r\nDATE TIME\r\nAll Registers\r\nTemp=25.0000";
-  EXPECT_EQ(text.rfind(head, 0), 0u) << text;
   const std::string titles = "Log Registers\r\nTIME\tTemp    \tStatus  \tCount   \t\r\n";
+  // Whole rows only, ended by Ctrl-C.
   const std::size_t body = text.find(titles) + titles.size();
   const std::size_t rows = (text.size() - body) / row.size();
-  std::string all;
-  for (std::size_t i = 0; i < rows; ++i) {
-    all += row;
-  }
-  EXPECT_GE(rows, 1u);
-  EXPECT_EQ(text.substr(body), all);
+  EXPECT_EQ(text.substr(text.size() - row.size()), row);
+  EXPECT_EQ(text.size() - body, rows * row.size());
   // The file's lines as they are taken, with the terminal's line ends.
   std::string lines = text;
   for (std::size_t at = lines.find('\r'); at != std::string::npos; at = lines.find('\r')) {
@@ -282,16 +234,12 @@ TEST_F(Offline, LogRunsToItsCountOrUntilStoppedFollowedOrOnStandardOutput) {
 
   // A document per row, the time with milliseconds, then the command's.
   run = log({file, "--count", "2", "--follow", "--json"});
-  const std::string taken = std::regex_replace(
-      run.out,
-      std::regex(
-          "\"time\":\"[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\\.[0-9]{3}\",\"epochMs\":[0-9]+,"),
-      "");
+  const std::regex time("\"time\":\"[0-9-]{10} [0-9:]{8}\\.[0-9]{3}\",\"epochMs\":[0-9]+,");
+  const std::string taken = std::regex_replace(run.out, time, "");
   const std::string document =
-      "{\"registers\":[{\"title\":\"Temp\",\"value\":25,\"display\":\"25.0000\",\"units\":\"" +
-      kDegrees +
-      "\"},{\"title\":\"Status\",\"value\":128,\"display\":\"80h\",\"units\":\"\"},{\"title\":"
-      "\"Count\",\"value\":0,\"display\":\"0\",\"units\":\"\"}]}\n";
+      "{\"registers\":[{\"title\":\"Temp\",\"value\":25,\"display\":\"25.0000\",\"units\":"
+      "\"\u00B0C\"},{\"title\":\"Status\",\"value\":128,\"display\":\"80h\",\"units\":\"\"},"
+      "{\"title\":\"Count\",\"value\":0,\"display\":\"0\",\"units\":\"\"}]}\n";
   EXPECT_EQ(taken.substr(0, 2 * document.size()), document + document);
   EXPECT_NE(taken.find("\"rows\":2,\"stopped\":\"limit\",\"ok\":true"), std::string::npos) << taken;
 
