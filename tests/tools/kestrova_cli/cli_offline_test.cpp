@@ -175,7 +175,9 @@ TEST_F(Offline, BadUsageExitsWithTwoAndPrintsNothing) {
       {{"log", "x", "--interval", "5"}, "--interval takes milliseconds from 10 to 86400000, not"},
       {{"raw", "read", "0x10000"}, "\"0x10000\" is not a register address (hexadecimal or none)"},
       {{"raw", "write", "05", "100"}, "\"100\" is not a 8-bit value in hexadecimal"},
-      {{"save", ""}, ""},
+      {{"raw"}, "raw takes read or write"},
+      {{"save", ""}, "save takes one register data file"},
+      {{"log", ""}, "log takes one log file"},
       // What the part cannot take refuses the whole write.
       {{"write", "Nope=1"}, "unknown bit field \"Nope\"\n"},
       {{"write", "0x81=1FF"}, "register 81: \"1FF\" is not a byte in hexadecimal (00 to FF)\n"},
