@@ -69,16 +69,16 @@ TEST_F(Offline, CommandsPrintTheirResultsAndExitStatus) {
       // in use is a warning of the document as well as a line on standard error.
       {{"--device", "demo", "read", "DevID", "--link", "none", "--json"},
        0,
-       "{\"tool\":\"kestrova-cli\",\"command\":\"read\",\"device\":\"demo\",\"part\":"
-       "\"Kestrova demo temperature sensor\",\"hardware\":{\"link\":\"none\",\"inUse\":"
-       "false},\"busType\":11,\"address\":72,\"registers\":[{\"title\":\"DevID\",\"group\":"
-       "\"Sensor\",\"caption\":\"0F\",\"bytes\":[{\"address\":15,\"value\":75}],\"raw\":75,"
-       "\"value\":75,\"display\":\"4Bh\",\"units\":\"\",\"log\":false,\"hidden\":false,"
-       "\"fields\":[{\"label\":\"Device ID\",\"caption\":\"0F\",\"readAddress\":15,"
-       "\"writeAddress\":15,\"access\":\"R\",\"readOnly\":true,\"control\":\"bits\","
-       "\"raw\":75,\"value\":75,\"display\":\"0b01001011\",\"units\":\"\"}]}],\"ok\":true,"
-       "\"errors\":[],\"warnings\":[\"no hardware in use (link none): the values come from the "
-       "part definition, not from a chip\"]}\n"},
+       R"({"tool":"kestrova-cli","command":"read","device":"demo",)"
+       R"("part":"Kestrova demo temperature sensor","hardware":{"link":"none","inUse":false},)"
+       R"("busType":11,"address":72,"registers":[{"title":"DevID","group":"Sensor","caption":"0F",)"
+       R"("bytes":[{"address":15,"value":75}],"raw":75,"value":75,"display":"4Bh","units":"",)"
+       R"("log":false,"hidden":false,"fields":[{"label":"Device ID","caption":"0F",)"
+       R"("readAddress":15,"writeAddress":15,"access":"R","readOnly":true,"control":"bits",)"
+       R"("raw":75,"value":75,"display":"0b01001011","units":""}]}],"ok":true,"errors":[],)"
+       R"("warnings":["no hardware in use (link none): the values come from the part definition,)"
+       R"( not from a chip"]})"
+       "\n"},
       // Fields by display value (limited to the display range on request),
       // registers by byte; registers that follow the ones written are written
       // and listed too (FineAl follows QuickAl).
