@@ -68,9 +68,21 @@ void PrintLogLines(std::string_view lines) {
   std::fflush(stdout);
 }
 
+// The logged registers, found once per log: a row rebuilds only these,
+// not the whole part.
+std::vector<engine::RegisterRange> LoggedRegisters(PartSession& part) {
+  std::vector<engine::RegisterRange> logged;
+  for (const engine::RegisterRow& reg : engine::BuildRegisterView(part.session)) {
+    if (reg.log) {
+      logged.push_back({reg.line, reg.line, reg.groupAddrMask, reg.group});
+    }
+  }
+  return logged;
+}
+
 // One JSON line per data row (`--follow --json`): the time with
 // milliseconds and each logged register's engineering value.
-void PrintRowJson(PartSession& part) {
+void PrintRowJson(PartSession& part, const std::vector<engine::RegisterRange>& loggedRegisters) {
   using Clock = std::chrono::system_clock;
   const auto now = Clock::now();
   const std::int64_t epochMs =
@@ -80,12 +92,15 @@ void PrintRowJson(PartSession& part) {
   localtime_r(&seconds, &local);
   char millis[8];
   std::snprintf(millis, sizeof millis, ".%03d", static_cast<int>(epochMs % 1000));
-  std::vector<const engine::RegisterRow*> logged;
-  const std::vector<engine::RegisterRow> view = engine::BuildRegisterView(part.session);
-  for (const engine::RegisterRow& reg : view) {
-    if (reg.log) {
-      logged.push_back(&reg);
+  std::vector<engine::RegisterRow> view;
+  for (const engine::RegisterRange& range : loggedRegisters) {
+    for (engine::RegisterRow& reg : engine::BuildRegisterView(part.session, range)) {
+      view.push_back(std::move(reg));
     }
+  }
+  std::vector<const engine::RegisterRow*> logged;
+  for (const engine::RegisterRow& reg : view) {
+    logged.push_back(&reg);
   }
   tools::Json row = tools::Json::object();
   row["time"] = continuous::FixedDateTimeText::DateAndTimeOf(local) + millis;
@@ -157,12 +172,14 @@ int RunLog(CommandContext& context) {
   state.readAllRegisters = line.all;
   if (line.follow) {
     const bool json = context.Json();
-    frontEnd.logLinesWritten = [&part, json](std::string_view lines) {
+    const std::vector<engine::RegisterRange> logged =
+        json ? LoggedRegisters(part) : std::vector<engine::RegisterRange>();
+    frontEnd.logLinesWritten = [&part, json, logged](std::string_view lines) {
       const bool dataRow = lines.substr(0, 2) != "\r\n" && lines.substr(0, 13) != "Log Registers";
       if (!json) {
         PrintLogLines(lines);
       } else if (dataRow) {
-        PrintRowJson(part);
+        PrintRowJson(part, logged);
       }
     };
   }
