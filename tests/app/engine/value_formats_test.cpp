@@ -1,9 +1,15 @@
 // The value formats: a field's bits within its byte or register value, the
-// conversions between raw values and display texts, address captions, and
-// the format and access of the bit field at the cursor.
+// conversions between raw values and display texts, address captions, the
+// format and access of the bit field at the cursor, and number patterns (also
+// under a German locale).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
 #include <limits>
+#include <locale>
 #include <map>
 #include <sstream>
 #include <string>
@@ -13,6 +19,7 @@
 #include "engine/element_formats.hpp"
 #include "engine/field_bits.hpp"
 #include "engine/format_spec.hpp"
+#include "engine/number_pattern.hpp"
 #include "engine_fixture.hpp"
 #include "markup/markup_store.hpp"
 
@@ -85,6 +92,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
   const FormatSpec halfTo100 = Scaled("0.0", 0, 255, 0, 127.5, 100);
   const FormatSpec quarter = Scaled("0.00", -512, 511, -128, 127.75);
   const FormatSpec inverted = Scaled("0.0", 200, 10, 5, 100);
+  const FormatSpec narrow = Scaled("0", 10, 20, 0, 100);
   struct Case {
     FormatSpec spec;
     bool toText;
@@ -100,6 +108,11 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
       {dec, false, 255, "999"},
       {signedByte, true, 0x80, "-128"},
       {signedByte, true, 0xFF, "-1"},
+      {signedByte, true, 200, "-56"},
+      {narrow, true, 5, "0"},
+      {narrow, true, 15, "50"},
+      {narrow, true, 25, "40"},  // one span back
+      {narrow, true, 40, "100"},
       {signedByte, false, 65535, "-1"},
       {signedByte, false, 65536 - 128, "-128"},
       {half, true, 1, "0.5"},
@@ -133,16 +146,8 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
       EXPECT_EQ(DisplayTextToRaw(c.spec, c.text), static_cast<std::int32_t>(c.raw));
     }
   }
-  EXPECT_TRUE(inverted.inverted);
-  EXPECT_EQ(inverted.inMin, 10);
   EXPECT_TRUE(IsRawFormat("hex"));
   EXPECT_FALSE(IsRawFormat("HEX"));
-  EXPECT_DOUBLE_EQ(ClampRaw(signedByte, 200), -56);
-  const FormatSpec narrow = Scaled("0", 10, 20, 0, 100);
-  EXPECT_DOUBLE_EQ(ClampRaw(narrow, 5), 10);
-  EXPECT_DOUBLE_EQ(ClampRaw(narrow, 15), 15);
-  EXPECT_DOUBLE_EQ(ClampRaw(narrow, 25), 14);  // one span back
-  EXPECT_DOUBLE_EQ(ClampRaw(narrow, 40), 20);
 }
 
 // The read address masked by the group's mask; both addresses when they
@@ -252,6 +257,111 @@ TEST_F(EngineTest, AccessOfBitFields) {
                   access.text,
               c.access);
   }
+}
+
+class CommaDecimal : public std::numpunct<char> {
+ protected:
+  char do_decimal_point() const override { return ','; }
+  char do_thousands_sep() const override { return '.'; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+// Sets LC_ALL to de_DE.UTF-8, compiling that locale into a temporary folder
+// when the system has not generated it.
+bool SetGermanCLocale() {
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
+    return true;
+  }
+  // Compiled once per machine; test processes running side by side each
+  // compile into a folder of their own and move it into place whole.
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / "kestrova-test-locales";
+  const std::filesystem::path locale = dir / "de_DE.UTF-8";
+  std::error_code ignored;
+  if (!std::filesystem::exists(locale / "LC_NUMERIC")) {
+    std::filesystem::create_directories(dir, ignored);
+    const std::filesystem::path own = dir / ("building-" + std::to_string(::getpid()));
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + own.string() + "' >/dev/null 2>&1";
+    [[maybe_unused]] const int status = std::system(command.c_str());
+    std::filesystem::rename(own, locale, ignored);
+    std::filesystem::remove_all(own, ignored);
+  }
+  setenv("LOCPATH", dir.c_str(), 1);
+  return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
+// Runs a test under a German locale (decimal comma) for both the C library and
+// the C++ global locale, so number texts that followed the locale would show.
+class NumberPatternGerman : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
+    ASSERT_TRUE(SetGermanCLocale()) << "the de_DE.UTF-8 locale cannot be set up";
+    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+  }
+  void TearDown() override {
+    std::setlocale(LC_ALL, "C");
+    std::locale::global(previous_);
+  }
+
+ private:
+  std::locale previous_;
+};
+
+// Patterns, conversions and the numbers they read never follow the locale.
+TEST_F(NumberPatternGerman, FormatsTheTableOfCasesAndNeverUsesTheLocaleSeparator) {
+  // Halves go away from zero; "#" shows a digit only when needed.
+  const struct {
+    double value;
+    const char* pattern;
+    const char* expected;
+  } cases[] = {
+      {0.5, "0", "1"},
+      {2.5, "0", "3"},
+      {-2.5, "0", "-3"},
+      {0.49, "0", "0"},
+      {-0.4, "0", "0"},  // no sign on a value that rounds to zero
+      {0.25, "0.0", "0.3"},
+      {-0.04, "0.0", "0.0"},
+      {25.0625, "0.0", "25.1"},
+      {25.0625, "0.0000", "25.0625"},
+      {-55.125, "0.00", "-55.13"},
+      {0.15, "0.0", "0.2"},  // 0.15 is stored as 0.1499999...
+      {1.005, "0.00", "1.01"},
+      {9.995, "0.00", "10.00"},
+      {99.96, "0.0", "100.0"},
+      {0.5, "#.##", ".5"},
+      {5, "#.##", "5"},
+      {0, "#.##", "0"},
+      {12.345, "#.##", "12.35"},
+      {7, "00", "07"},
+      {0.5, "0.#", "0.5"},
+      {1234567.891, "#,##0.00", "1,234,567.89"},
+      {25.5, "0.0 C", "25.5 C"},
+      {25.5, "T=0.0", "T=25.5"},
+      {25.0625, "", "25.0625"},
+      {1.0 / 3.0, "", "0.333333333333333"},
+      {2.5, "Fixed", "2.50"},
+      {1234.5, "Standard", "1,234.50"},
+      {0.125, "Percent", "12.50%"},
+      // The general form is read back as a decimal number: never an exponent.
+      {1.5e30, "", "1500000000000000000000000000000"},
+      {1.5e-30, "", "0.0000000000000000000000000000015"},
+      {-1.0 / 3 * 1e-30, "General Number", "-0.000000000000000000000000000000333333333333333"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatNumber(c.value, c.pattern), c.expected)
+        << "value " << c.value << " pattern \"" << c.pattern << "\"";
+  }
+  const FormatSpec half = Scaled("0.0", 0, 255, 0, 127.5);
+  EXPECT_EQ(RawToDisplayText(half, 1), "0.5");
+  EXPECT_EQ(DisplayTextToRaw(half, "127.5"), 255);
+  EXPECT_EQ(definition::LeadingNumber("127.5"), 127.5);
+  EXPECT_EQ(definition::LeadingNumber("0,5"), 0);
+  EXPECT_EQ(definition::ParseDecimal("2.25"), 2.25);
+  EXPECT_EQ(PlainNumber(1.5e30), "1499999999999999889089448902656");
+  EXPECT_EQ(PlainNumber(-1.0 / 3 * 1e-30), "-0.00000000000000000000000000000033333333333333333");
 }
 
 }  // namespace
