@@ -11,9 +11,8 @@
 namespace kestrova::engine {
 namespace {
 
+using testing::CallsText;
 using testing::EngineTest;
-using Addrs = std::vector<std::int16_t>;
-using Bytes = std::vector<std::uint8_t>;
 
 // A register whose first row edits a 13-bit value spread over two bytes, a
 // drop-down, a scaled field, a read-only field and a register with read and
@@ -181,23 +180,20 @@ TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt, "Write Modified Registers?");
   EXPECT_EQ(messages.shown[0].buttons, markup::MB_YESNOCANCEL);
-  EXPECT_TRUE(library.CallsOf("WriteDevice").empty());
   EXPECT_EQ(Row("Extra").displayText, "0b00010001");  // back to the chip's value
 
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDCANCEL);
   EXPECT_FALSE(ResyncRegisters(session, edit));
-  EXPECT_TRUE(library.CallsOf("ReadDevice").empty());  // Cancel stops the read
+  EXPECT_TRUE(library.calls.empty());  // declined, nothing is written; Cancel stops the read
   EXPECT_EQ(Row("Extra").displayText, "0b00010001");
 
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDYES);
   EXPECT_TRUE(ResyncRegisters(session, edit));
-  const auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].registers, (Addrs{7}));
-  EXPECT_EQ(writes[0].data, (Bytes{0x22}));
-  EXPECT_EQ(library.CallsOf("ReadDevice").size(), 2u);  // read after write, then the re-read
+  // The write, the read after it, then the re-read.
+  const std::string read = "ReadDevice 7 0 2 48 2=28 102=01 5=92 6=03 7=22";
+  EXPECT_EQ(CallsText(library), "WriteDevice 7 0 2 48 7=22|" + read + "|" + read);
   EXPECT_EQ(Row("Extra").displayText, "0b00100010");
 }
 
@@ -236,10 +232,9 @@ TEST_F(RegisterEdit, RegisterDataIsSavedAndOpenedByWriteAddress) {
   EXPECT_TRUE(edit.writeRegsEnabled);
   EXPECT_TRUE(library.calls.empty());
   ASSERT_TRUE(WriteModified(session, true));
-  const auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].registers, (Addrs{2, 0x102, 5, 0x86, 7}));
-  EXPECT_EQ(writes[0].data, (Bytes{0x28, 0x01, 0x92, 0x0B, 0x5C}));
+  EXPECT_EQ(CallsText(library),
+            "WriteDevice 7 0 2 48 2=28 102=01 5=92 86=0B 7=5C|ReadDevice 7 0 2 48 2=28 102=01 5=92 "
+            "6=03 7=5C");
 }
 
 }  // namespace
