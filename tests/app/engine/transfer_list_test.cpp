@@ -207,114 +207,98 @@ TEST_F(EngineTest, ListOf2049EntriesIsTheMost) {
 }
 
 // What a transfer cannot carry is refused before anything is sent, named
-// with its line.
-TEST_F(EngineTest, TransfersRefuseWhatTheyCannotCarry) {
+// with its line (line 4 unless given), and `check` reports it with file and
+// line; `check` also reports every limit the value conversions rely on, where
+// transfers go ahead.
+TEST_F(EngineTest, TransfersRefuseAndCheckReportsWhatTheyCannotCarry) {
   const std::string field = "The bit field's ";
   const std::string notAddress = "\" is not a hexadecimal register address (0..7FFF)";
+  const std::string at4 = "demo:4: bitfield attribute ";
+  const std::string f5 = ">register >>bitfield addr=5 bit=7:0 value=0 ";
+  const std::string number = f5 + "textbox=true format=0.0 ";
+  const std::string order = ">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=";
+  const std::string outside = " lies outside 1..255 (line 5 of the part definition)";
+  const std::string notWhole = " is not a whole number from 1 to 255";
+  const std::string cannot = "Registers cannot be transferred: ";
   const struct {
     std::string part;
-    std::string message;
+    std::string problem;  // of `check`, if any
+    std::string refusal;  // of a transfer, if any
   } cases[] = {
-      {">register >>bitfield addr=8000 bit=0 value=0", field + "addr \"8000" + notAddress},
-      {">register >>bitfield addr='' bit=0 value=0", field + "addr \"" + notAddress},
-      {">register >>bitfield bit=0 value=0", field + "addr \"" + notAddress},
-      {">register >>bitfield addr=1:G bit=0 value=0", field + "addr \"1:G" + notAddress},
-      {">register >>bitfield addr=1 bit=0", field + "value \"\" is not hexadecimal"},
+      {">register >>bitfield addr=8000 bit=0 value=0",
+       at4 + "addr \"8000\" is not a register address (0 to 7FFF)",
+       field + "addr \"8000" + notAddress},
+      {">register >>bitfield addr=5:8000 bit=0 value=0",
+       at4 + "addr \"5:8000\" is not a register address (0 to 7FFF)",
+       field + "addr \"5:8000" + notAddress},
+      {">register >>bitfield addr='' bit=0 value=0", at4 + "addr is missing",
+       field + "addr \"" + notAddress},
+      {">register >>bitfield addr=1:G bit=0 value=0", at4 + "addr \"1:G\" is not hexadecimal",
+       field + "addr \"1:G" + notAddress},
+      {">register >>bitfield addr=1 bit=0", at4 + "value is missing",
+       field + "value \"\" is not hexadecimal"},
       {">register >>bitfield addr=1 bit=0 value=0 checkvalue=x",
-       field + "checkvalue \"x\" is not hexadecimal"},
+       at4 + "checkvalue \"x\" is not hexadecimal", field + "checkvalue \"x\" is not hexadecimal"},
       {">register >>hide addr=zz bit=0 value=1 >>bitfield addr=1 bit=0 value=0",
+       "demo:4: hide attribute addr \"zz\" is not hexadecimal",
        "The condition's addr \"zz" + notAddress},
-      {">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=readlast order=256",
-       "The transfer order \"256\" lies outside 1..255 (line 5 of the part definition)"},
-      {">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=writefirst order=0",
-       "The transfer order \"0\" lies outside 1..255 (line 5 of the part definition)"},
-      {">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=writefirst order=1.5",
-       "The transfer order \"1.5\" lies outside 1..255 (line 5 of the part definition)"},
+      {order + "readlast order=256", "demo:5: add attribute order \"256\"" + notWhole,
+       "The transfer order \"256\"" + outside},
+      {order + "writefirst order=0", "demo:5: add attribute order \"0\"" + notWhole,
+       "The transfer order \"0\"" + outside},
+      {order + "writefirst order=1.5", "demo:5: add attribute order \"1.5\"" + notWhole,
+       "The transfer order \"1.5\"" + outside},
+      {order + "readlast order=255 >>>add type=combo", "", ""},
+      {f5 + ">>>add type=readlast order=1 >>bitfield addr=6 bit=0 value=0 >>>add type=readlast "
+            "order=1",
+       "demo:8: add attribute order \"1\" is also the readlast place of line 5",
+       cannot + "addresses 05 and 06 both take transfer order 1 (line 7 of the part definition)"},
+      {">register >>bitfield addr=5 bit=3:0 value=FFF", at4 + "value \"FFF\" does not fit 4 bits",
+       cannot + "the bit-field values of address 05 add up to 4095, more than one byte holds"},
       // Named at the last field of the byte, wherever the fields stand.
       {">register >>bitfield addr=5 bit=3:0 value=0 >register >>bitfield addr=6 bit=0 value=0 "
        ">register >>bitfield addr=5 bit=7:4 value=1F",
-       "Registers cannot be transferred: the bit-field values of address 05 add up to 496, more "
-       "than one byte holds (line 10 of the part definition)"},
-      {">register >>bitfield addr=5 bit=7:0 value=0 >>>add type=writefirst order=1 always=true "
-       "value=300",
-       "Registers cannot be transferred: the first write to address 05 would carry 300, more than "
-       "one byte holds (line 4 of the part definition)"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.part);
-    Part(c.part);
-    TransferList list;
-    EXPECT_FALSE(BuildTransferList(session, Direction::Read, Scope::All, list) &&
-                 BuildTransferList(session, Direction::Write, Scope::All, list));
-    ASSERT_FALSE(messages.shown.empty());
-    const std::string expected = c.message.find("(line") == std::string::npos
-                                     ? c.message + " (line 4 of the part definition)"
-                                     : c.message;
-    EXPECT_EQ(messages.shown[0].prompt, expected);
-  }
-  // An order rule beside other additions is fine.
-  Part(
-      ">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=readlast order=255 >>>add "
-      "type=combo");
-  EXPECT_EQ(Build(Direction::Read, Scope::All).count, 1);
-}
-
-// `check` reports, with file and line, every limit a read or write refuses
-// and every limit the value conversions rely on.
-TEST_F(EngineTest, CheckReportsEveryLimitOfTransfersAndConversions) {
-  const std::string f5 = ">register >>bitfield addr=5 bit=7:0 value=0 ";
-  const std::string number = f5 + "textbox=true format=0.0 ";
-  const struct {
-    std::string part;
-    std::string problem;
-    bool transfersRefused;
-  } cases[] = {
-      {">register >>bitfield addr=5 bit=3:0 value=FFF",
-       "demo:4: bitfield attribute value \"FFF\" does not fit 4 bits", true},
-      {">register >>bitfield addr=5 bit=7:4 value=1F",
-       "demo:4: bitfield attribute value \"1F\" does not fit 4 bits", true},
+       "demo:10: bitfield attribute value \"1F\" does not fit 4 bits",
+       cannot + "the bit-field values of address 05 add up to 496, more than one byte holds (line "
+                "10 of the part definition)"},
+      // `check` does not look at the value a first write carries.
+      {f5 + ">>>add type=writefirst order=1 always=true value=300", "",
+       cannot + "the first write to address 05 would carry 300, more than one byte holds"},
       {f5 + ">>bitfield addr=5 bit=7:0 value=0",
-       "demo:5: bitfield attribute bit \"7:0\" overlaps another field of the same byte", false},
+       "demo:5: bitfield attribute bit \"7:0\" overlaps another field of the same byte", ""},
       {f5 + ">>bitfield addr=6 bit=0 value=0 >>bitfield addr=5 bit=7:0 value=0",
-       "demo:6: bitfield attribute bit \"7:0\" overlaps another field of the same byte", false},
-      {">register >>bitfield addr=5 bit=12:5 value=0",
-       "demo:4: bitfield attribute bit \"12:5\" crosses a byte boundary", false},
-      {">register >>bitfield addr=5:8000 bit=0 value=0",
-       "demo:4: bitfield attribute addr \"5:8000\" is not a register address (0 to 7FFF)", true},
+       "demo:6: bitfield attribute bit \"7:0\" overlaps another field of the same byte", ""},
+      {">register >>bitfield addr=5 bit=12:5 value=0", at4 + "bit \"12:5\" crosses a byte boundary",
+       ""},
       {f5 + "checkvalue=1 >>bitfield addr=6 bit=0 value=0 checkvalue=2",
-       "demo:5: bitfield attribute checkvalue \"2\" does not fit 1 bit", false},
+       "demo:5: bitfield attribute checkvalue \"2\" does not fit 1 bit", ""},
       {f5 + ">>>hide addr=6 bit=0 value=3", "demo:5: hide attribute value \"3\" does not fit 1 bit",
-       false},
-      {f5 + ">>>add type=readlast order=256",
-       "demo:5: add attribute order \"256\" is not a whole number from 1 to 255", true},
-      {f5 + ">>>add type=readlast order=1 >>bitfield addr=6 bit=0 value=0 >>>add type=readlast "
-            "order=1",
-       "demo:8: add attribute order \"1\" is also the readlast place of line 5", true},
-      {number + "display=0:1",
-       "demo:4: bitfield attribute input is missing (a number format maps input onto display)",
-       false},
+       ""},
+      {number + "display=0:1", at4 + "input is missing (a number format maps input onto display)",
+       ""},
       {number + "input=5:5 display=0:1",
-       "demo:4: bitfield attribute input \"5:5\" spans no values (both ends are equal)", false},
+       at4 + "input \"5:5\" spans no values (both ends are equal)", ""},
       {number + "input=0:255 display=x",
-       "demo:4: bitfield attribute display \"x\" is not a number or a range of numbers", false},
+       at4 + "display \"x\" is not a number or a range of numbers", ""},
       {number + "input=255:0 display=1:10",
-       "demo:4: bitfield attribute input \"255:0\" is inverted: its low end and the first "
-       "display value must be above 0",
-       false},
+       at4 + "input \"255:0\" is inverted: its low end and the first display value must be "
+             "above 0",
+       ""},
       {number + "input=0:255 display=0:10 displaydivreg=6",
-       "demo:4: bitfield attribute displaydivreg needs displayregmin above 0 (a divider byte of 0 "
-       "leaves no range)",
-       false},
+       at4 + "displaydivreg needs displayregmin above 0 (a divider byte of 0 leaves no range)", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.part);
     Part(c.part);
-    EXPECT_EQ(definition::CheckDefinition(store, "demo"), std::vector<std::string>{c.problem});
+    EXPECT_EQ(definition::CheckDefinition(store, "demo"),
+              c.problem.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.problem});
     TransferList list;
-    const bool refused = session.Layout() == nullptr ||
-                         !BuildTransferList(session, Direction::Read, Scope::All, list) ||
-                         !BuildTransferList(session, Direction::Write, Scope::All, list);
-    EXPECT_EQ(refused, c.transfersRefused);
+    EXPECT_EQ(BuildTransferList(session, Direction::Read, Scope::All, list) &&
+                  BuildTransferList(session, Direction::Write, Scope::All, list),
+              c.refusal.empty());
+    const bool lineGiven = c.refusal.empty() || c.refusal.find("(line") != std::string::npos;
+    EXPECT_EQ(messages.shown.empty() ? "" : messages.shown[0].prompt,
+              c.refusal + (lineGiven ? "" : " (line 4 of the part definition)"));
   }
 }
 
