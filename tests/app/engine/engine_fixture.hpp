@@ -72,31 +72,19 @@ class EngineTest : public ::testing::Test {
     return list;
   }
 
-  // The line of the n-th register (1-based) of the part; 0 when missing.
-  int RegisterLine(int nth) {
-    store.FindElement(0, "definition");
-    store.FindElement(1, "part");
-    for (int i = 0; i < nth; ++i) {
-      if (!store.FindElement(2, "register")) {
-        return 0;
-      }
-    }
-    return store.XmlFileIndex();
-  }
-
-  // The line of the n-th bit field (1-based) counted over all registers.
-  int BitfieldLine(int nth) {
-    int seen = 0;
-    for (int reg = 1; RegisterLine(reg) != 0; ++reg) {
-      store.SetXmlFileIndex(RegisterLine(reg));
-      while (store.FindElement(3, "bitfield")) {
-        if (++seen == nth) {
-          return store.XmlFileIndex();
-        }
+  // The line of the n-th (1-based) element that starts with `tag`, its
+  // indentation included; 0 when missing.
+  int ElementLine(std::string_view tag, int nth) const {
+    for (int line = 1; line <= store.LineCount(); ++line) {
+      if (store.Line(line).starts_with(tag) && --nth == 0) {
+        return line;
       }
     }
     return 0;
   }
+  int RegisterLine(int nth) const { return ElementLine("  <register", nth); }
+  // Counted over all registers.
+  int BitfieldLine(int nth) const { return ElementLine("   <bitfield", nth); }
 
   // The `value` of the n-th bit field.
   std::string Bitfield(int nth) {
