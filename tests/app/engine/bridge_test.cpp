@@ -13,8 +13,6 @@
 namespace kestrova::engine {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 class BridgeTest : public testing::EngineTest {
  protected:
   BridgeTest() { session.connection.port = 0x102; }  // the library takes the low byte
@@ -28,7 +26,7 @@ TEST_F(BridgeTest, RegReadAndRegWriteCarryBytesAndWords) {
   std::int16_t value = -7;
   EXPECT_TRUE(RegRead(session, 0x4A, 0x05, value, false));
   EXPECT_EQ(value, 254);
-  const std::vector<std::pair<Bytes, std::int16_t>> words = {
+  const std::vector<std::pair<std::vector<std::uint8_t>, std::int16_t>> words = {
       {{0x80, 0x00}, -32768}, {{0x7F, 0xFF}, 32767}, {{0xFF, 0xFE}, -2}, {{0x01, 0x02}, 258}};
   for (const auto& [bytes, expected] : words) {
     library.readings[0x10] = bytes;
