@@ -89,24 +89,21 @@ class RecordingDeviceLibrary : public DeviceLibrary {
 
  private:
   bool Succeeds(const std::string& function) {
-    if (function == failingCalls) {
-      return false;
-    }
     if (failuresLeft > 0) {
       --failuresLeft;
       return false;
     }
-    return true;
+    return function != failingCalls;
   }
 
   std::uint8_t NextReading(std::int16_t address) {
-    auto it = readings.find(address);
-    if (it != readings.end() && !it->second.empty()) {
-      const std::uint8_t value = it->second.front();
-      it->second.erase(it->second.begin());
-      return value;
+    std::vector<std::uint8_t>& next = readings[address];
+    if (next.empty()) {
+      return chip[address];
     }
-    return chip[address];
+    const std::uint8_t value = next.front();
+    next.erase(next.begin());
+    return value;
   }
 
   // Records a transfer of `count` registers: a read (`readInto` given) is
