@@ -105,22 +105,30 @@ TEST_F(Connection, AFailedPortWriteIsAConnectionFailure) {
   EXPECT_EQ(messages.shown[0].prompt, "Check USB connection and select Device again");
 }
 
-// One entry per consecutive address, by write address; reads by read address.
-TEST_F(Connection, StartupListsHoldOneEntryPerConsecutiveAddress) {
+// The start-up lists hold one entry per consecutive address, writes by write
+// address and reads by read address, and go out over the connection as it is
+// when they are sent; the write is applied, the read is not.
+TEST_F(Connection, StartupListsGoOutOverTheConnection) {
   ConnectHardware(session, info, "usb", -1, "/home/k");
   ASSERT_TRUE(CollectStartupLists(session));
-  std::string entries;
-  const StartupList& writes = session.startupWriteList;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(writes.count); ++i) {
-    entries += definition::HexText(static_cast<std::uint16_t>(writes.registerAddress[i])) + "=" +
-               definition::Hex2(writes.data[i]) + "@" + std::to_string(writes.busType[i]) + ":" +
-               definition::HexText(static_cast<std::uint16_t>(writes.deviceAddress[i])) + " ";
-  }
-  const StartupList& reads = session.startupReadList;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(reads.count); ++i) {
-    entries += definition::HexText(static_cast<std::uint16_t>(reads.registerAddress[i])) + " ";
-  }
-  EXPECT_EQ(entries, "1=25@2:48 82=01@2:48 120=62@2:48 1 2 ");
+  library.calls.clear();
+  session.connection.deviceAddress = 0x4A;
+  library.readings[1] = {0x77};
+  EXPECT_TRUE(WritePendingList(session));
+  EXPECT_TRUE(ReadPendingList(session));
+  EXPECT_EQ(testing::CallsText(library),
+            "WriteDevice 7 0 2 4A 1=25 82=01 120=62|ReadDevice 7 0 2 4A 1=77 2=00");
+  EXPECT_EQ(session.images.deviceImage[1], 0x25);
+  EXPECT_EQ(Bitfield(1), "2");
+
+  library.failuresLeft = 2;
+  EXPECT_FALSE(WritePendingList(session));
+  EXPECT_FALSE(ReadPendingList(session));
+  EXPECT_EQ(messages.shown.size(), 2u);
+  session.startupWriteList.count = session.startupReadList.count = 0;
+  library.calls.clear();
+  EXPECT_TRUE(WritePendingList(session) && ReadPendingList(session));
+  EXPECT_TRUE(library.calls.empty());
 }
 
 }  // namespace

@@ -289,37 +289,6 @@ TEST_F(Operations, EveryWriteOfASharedByteCarriesAllItsRegisters) {
   EXPECT_EQ(Bitfield(2), "3");
 }
 
-// The start-up lists go out over the connection (not with their own bus
-// type); a write is applied, a read is not.
-TEST_F(Operations, PendingListsUseTheConnection) {
-  StartupList& writes = session.startupWriteList;
-  writes.count = 2;
-  writes.registerAddress[0] = 1;
-  writes.data[0] = 0x9A;
-  writes.registerAddress[1] = 2;
-  writes.data[1] = 0xA1;
-  writes.busType[0] = writes.busType[1] = 99;
-  StartupList& reads = session.startupReadList;
-  reads.count = 1;
-  reads.registerAddress[0] = 1;
-  EXPECT_TRUE(WritePendingList(session));
-  library.chip[1] = 0x00;
-  EXPECT_TRUE(ReadPendingList(session));
-  EXPECT_EQ(testing::CallsText(library), "WriteDevice 7 0 2 48 1=9A 2=A1|ReadDevice 7 0 2 48 1=00");
-  EXPECT_EQ(session.images.deviceImage[1], 0x9A);
-  EXPECT_EQ(Bitfield(1), "9");  // the write applied, the read not
-
-  library.failuresLeft = 2;
-  EXPECT_FALSE(WritePendingList(session));
-  EXPECT_FALSE(ReadPendingList(session));
-  EXPECT_EQ(messages.shown.size(), 2u);
-
-  writes.count = reads.count = 0;
-  library.calls.clear();
-  EXPECT_TRUE(WritePendingList(session) && ReadPendingList(session));
-  EXPECT_TRUE(library.calls.empty());
-}
-
 TEST_F(Operations, OperationsRestoreTheCursorAndCloseSavesFirst) {
   store.SetXmlFileIndex(4);
   ReadUnmodified(session);
