@@ -97,11 +97,8 @@ TEST_F(MarkupFileTest, AFailedSaveKeepsTheOldFileWholeAndLeavesNoOther) {
   const std::string old = "<definition driverclass=\"usb\">\r\n</definition>\r\n";
   WriteBytes(path, old);
   std::filesystem::create_directory(folder / "dir");
-  std::string text = "<definition>\n";
-  for (int i = 0; i < 100; ++i) {
-    text += "<reg addr=\"" + std::to_string(i) + "\" value=\"0\" />\n";
-  }
-  ASSERT_TRUE(store.LoadMarkupText(text + "</definition>\n"));
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\n<reg value=\"0\" text=\"" +
+                                   std::string(300, 'x') + "\" />\n</definition>\n"));
   store.SetXmlFileIndex(2);
   store.SetAttribute("value", "5", true);
   EXPECT_FALSE(store.SaveMarkupFile(folder / "dir"));
