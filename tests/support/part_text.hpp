@@ -9,71 +9,47 @@
 // line, CR LF, one space of indentation per depth, end tags for elements
 // with children.
 
+#include <regex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kestrova::testing {
 
 // `name a=1 b='x y'` as a tag body: `name a="1" b="x y"`.
 inline std::string TagBody(std::string_view text) {
-  std::vector<std::string> words(1);
-  bool quoted = false;
-  for (const char c : text) {
-    if (c == '\'') {
-      quoted = !quoted;
-    } else if (c == ' ' && !quoted) {
-      words.emplace_back();
-    } else {
-      words.back() += c;
-    }
-  }
-  std::string body = words[0];
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    const std::size_t equals = words[i].find('=');
-    if (equals != std::string::npos) {
-      body += " " + words[i].substr(0, equals) + "=\"" + words[i].substr(equals + 1) + "\"";
-    }
-  }
-  return body;
+  static const std::regex attribute(R"( +([^ =]+)=(?:'([^']*)'|([^ ]*)))");
+  const std::string body = std::regex_replace(std::string(text), attribute, R"( $1="$2$3")");
+  return body.substr(0, body.find_last_not_of(' ') + 1);
 }
 
 inline std::string PartText(std::string_view elements, std::string_view partAttributes = "") {
-  struct Element {
-    std::size_t depth;
-    std::string body;
-  };
-  std::vector<Element> list;
-  for (std::size_t at = elements.find('>'); at != std::string_view::npos;) {
-    std::size_t depth = 1;
-    while (at < elements.size() && elements[at] == '>') {
-      ++depth;
-      ++at;
-    }
-    const std::size_t next = elements.find(" >", at);
-    list.push_back({depth, TagBody(elements.substr(at, next - at))});
-    at = next == std::string_view::npos ? next : next + 1;
+  static const std::regex element(R"((>+)(.*?)(?= >|$))");
+  const std::string all(elements);
+  std::vector<std::pair<std::size_t, std::string>> list = {
+      {1, TagBody("part " + std::string(partAttributes))}};  // depth, tag body
+  for (std::sregex_iterator it(all.begin(), all.end(), element), end; it != end; ++it) {
+    list.emplace_back((*it)[1].length() + 1, TagBody((*it)[2].str()));
   }
-  std::string text =
-      "<definition>\r\n <" + TagBody("part " + std::string(partAttributes)) + ">\r\n";
-  std::vector<const Element*> open;
+  std::string text = "<definition>\r\n";
+  std::vector<std::string> open;  // the names of the elements open at depth 1, 2, ...
   const auto close = [&](std::size_t depth) {
-    while (!open.empty() && open.back()->depth >= depth) {
-      const Element& e = *open.back();
-      text += std::string(e.depth, ' ') + "</" + e.body.substr(0, e.body.find(' ')) + ">\r\n";
-      open.pop_back();
+    for (; open.size() >= depth; open.pop_back()) {
+      text += std::string(open.size(), ' ') + "</" + open.back() + ">\r\n";
     }
   };
   for (std::size_t i = 0; i < list.size(); ++i) {
-    close(list[i].depth);
-    const bool parent = i + 1 < list.size() && list[i + 1].depth > list[i].depth;
-    text += std::string(list[i].depth, ' ') + "<" + list[i].body + (parent ? ">" : "/>") + "\r\n";
+    const auto& [depth, body] = list[i];
+    close(depth);
+    const bool parent = i == 0 || (i + 1 < list.size() && list[i + 1].first > depth);
+    text += std::string(depth, ' ') + "<" + body + (parent ? ">" : "/>") + "\r\n";
     if (parent) {
-      open.push_back(&list[i]);
+      open.push_back(body.substr(0, body.find(' ')));
     }
   }
-  close(0);
-  return text + " </part>\r\n</definition>\r\n";
+  close(1);
+  return text + "</definition>\r\n";
 }
 
 }  // namespace kestrova::testing
