@@ -34,14 +34,7 @@ class RegisterEdit : public EngineTest {
  protected:
   void SetUp() override {
     Part(kRegisters);
-    library.chip[2] = 0x28;
-    library.chip[0x102] = 0x01;
-    library.chip[5] = 0x92;
-    library.chip[6] = 3;
-    library.chip[7] = 0x11;
-    ASSERT_TRUE(ReadUnmodified(session));
-    // The second read also reaches the register that the first found hidden
-    // (its condition looked at bytes not yet read).
+    library.chip = {{2, 0x28}, {0x102, 0x01}, {5, 0x92}, {6, 3}, {7, 0x11}};
     ASSERT_TRUE(ReadUnmodified(session));
     library.calls.clear();
   }

@@ -22,8 +22,7 @@ class Operations : public EngineTest {
  protected:
   void SetUp() override {
     Part(kTwoRegisters);
-    library.chip[1] = 0x37;
-    library.chip[2] = 0xA1;
+    library.chip = {{1, 0x37}, {2, 0xA1}};
     session.connection.interfaceAddressCaption = "48";
   }
 
