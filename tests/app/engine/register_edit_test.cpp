@@ -117,13 +117,6 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
     EXPECT_EQ(edit.writeRegsEnabled, c.error == EditError::None);
     EXPECT_EQ(session.images.valueImage[static_cast<std::size_t>(c.address)], c.byte);
   }
-  EditOptions limit;
-  limit.limitToRange = true;
-  const EditOutcome outcome = Set("Limit", "300", limit);
-  EXPECT_EQ(outcome.error, EditError::None);
-  EXPECT_TRUE(outcome.limited);
-  EXPECT_EQ(outcome.raw, 4095);
-  EXPECT_EQ(Row("Limit").displayText, "255.94");
   Set("Period", "6.5");
   EXPECT_EQ(Bitfield(4), "2");
   EXPECT_EQ(Bitfield(5), "D");
@@ -152,9 +145,13 @@ TEST_F(RegisterEdit, TypedNumbersConvertByTheirValue) {
   for (const auto& [text, raw] : cases) {
     SCOPED_TRACE(text);
     const EditOutcome outcome = Set("Limit", text);
-    if (raw < 0) {
+    if (raw < 0) {  // limited when asked
       EXPECT_EQ(outcome.error, EditError::OutOfRange);
-      EXPECT_EQ(Set("Limit", text, limit).raw, text[0] == '-' ? 61440 : 4095);
+      const EditOutcome limited = Set("Limit", text, limit);
+      EXPECT_EQ(limited.error, EditError::None);
+      EXPECT_TRUE(limited.limited);
+      EXPECT_EQ(limited.raw, text[0] == '-' ? 61440 : 4095);
+      EXPECT_EQ(Row("Limit").displayText, text[0] == '-' ? "-256.00" : "255.94");
       continue;
     }
     ASSERT_EQ(outcome.error, EditError::None) << outcome.message;
