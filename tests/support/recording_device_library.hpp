@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -61,19 +62,15 @@ class RecordingDeviceLibrary : public DeviceLibrary {
   }
 
   std::uint8_t LastErrorDevice(char* buffer) override {
-    std::memset(buffer, 0, kErrorTextSize);
-    std::strncpy(buffer, errorText.c_str(), kErrorTextSize - 1);
+    std::snprintf(buffer, kErrorTextSize, "%s", errorText.c_str());
     return 1;
   }
 
   // The calls of one function, in order.
   std::vector<Call> CallsOf(const std::string& function) const {
     std::vector<Call> out;
-    for (const Call& call : calls) {
-      if (call.function == function) {
-        out.push_back(call);
-      }
-    }
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                 [&](const Call& call) { return call.function == function; });
     return out;
   }
 

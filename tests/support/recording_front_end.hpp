@@ -3,9 +3,11 @@
 // MessageBoxRecorder, dialogs answer from scripted queues, and every other
 // handler call is written to `calls` in order.
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,11 +83,8 @@ class RecordingFrontEnd : public markup::RecordingMessages<frontend::FrontEnd> {
   // The recorded calls whose text starts with `name`.
   std::vector<std::string> CallsTo(std::string_view name) const {
     std::vector<std::string> found;
-    for (const std::string& call : calls) {
-      if (call.rfind(name, 0) == 0) {
-        found.push_back(call);
-      }
-    }
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(found),
+                 [&](const std::string& call) { return call.starts_with(name); });
     return found;
   }
 
