@@ -258,9 +258,10 @@ void Form1::ShowPanelTabs() {
   const int tabHeight = controls_.regTab.isEmpty() ? 0 : controls_.regTab.front()->TabHeight();
   controls_.grid->SetShift(twips.Px(pages.GridShiftTwips(twips.ToTwips(tabHeight))));
   PlaceTabsAndPanel(controls_);
-  PlaceWindow();
   panel_.Invalidate();
   RefreshPanel();
+  // Placed once the first page has fitted its columns.
+  PlaceWindow();
 }
 
 void Form1::ShowFileName(std::string_view name) {
