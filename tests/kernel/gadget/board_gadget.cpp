@@ -1,17 +1,17 @@
 #include "board_gadget.hpp"
 
 #include <endian.h>
-#include <linux/usb/functionfs.h>
+#include <linux/usb/ch9.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <thread>
-#include <vector>
-
-#include "emulator/descriptors.hpp"
 
 // The gadget's log is one line per event on standard error; the guest script
 // reads the setup lines of the firmware download.
@@ -22,187 +22,239 @@ using emulator::kCommandEndpoint;
 using emulator::kResponseEndpoint;
 using emulator::UsbOutcome;
 
+constexpr const char* kVhci = "/sys/devices/platform/vhci_hcd.0/";
+constexpr const char* kPort = "0";          // the first high-speed port
+constexpr const char* kDeviceId = "65538";  // bus 1, device 2 of the serving side
+// A USB/IP message starts with twelve big-endian words: command, sequence
+// number, device, direction, endpoint, then the command's own fields; a
+// submitted request holds its setup packet in the last two, as on the bus.
+constexpr size_t kHeaderSize = 48;
+constexpr size_t kSetupAt = 40;
+constexpr uint32_t kSubmit = 1, kUnlink = 2, kSubmitted = 3, kUnlinked = 4;
+
 // A board re-enumerates a moment after the request that caused it has
 // completed on the host side.
 constexpr auto kReenumerationDelay = std::chrono::milliseconds(20);
 // How often a board that is off the bus is looked for again.
 constexpr auto kSearchInterval = std::chrono::milliseconds(300);
-// After a failed read of an endpoint file, before the next.
-constexpr auto kRetryDelay = std::chrono::milliseconds(100);
-// Every command and every response fits one high-speed bulk packet.
-constexpr size_t kBulkPacket = 512;
 
 const char* OutcomeName(UsbOutcome outcome) {
   static const char* const kNames[] = {"done", "stall", "pending", "gone", "overflow"};
   return kNames[static_cast<int>(outcome)];
 }
 
+// The status the host's USB stack sees for an outcome.
+int Status(UsbOutcome outcome) {
+  return outcome == UsbOutcome::kDone       ? 0
+         : outcome == UsbOutcome::kGone     ? -ESHUTDOWN
+         : outcome == UsbOutcome::kOverflow ? -EOVERFLOW
+                                            : -EPIPE;
+}
+
+bool ReadAll(int fd, uint8_t* to, size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::read(fd, to, length);
+    if (n <= 0 && !(n < 0 && errno == EINTR)) {
+      return false;
+    }
+    to += std::max<ssize_t>(n, 0);
+    length -= static_cast<size_t>(std::max<ssize_t>(n, 0));
+  }
+  return true;
+}
+
+uint32_t Word(const uint8_t* header, size_t index) {
+  uint32_t word;
+  std::memcpy(&word, header + 4 * index, 4);
+  return be32toh(word);
+}
+
+// A reply: its command, the request's sequence number, a status and a
+// length, then the data for a request to the host.
+void Reply(int fd, uint32_t command, uint32_t seqnum, int status, size_t length,
+           const uint8_t* data) {
+  std::vector<uint8_t> message(kHeaderSize + (data ? length : 0), 0);
+  const uint32_t words[] = {
+      command, seqnum, 0, 0, 0, static_cast<uint32_t>(status), static_cast<uint32_t>(length)};
+  for (size_t i = 0; i < std::size(words); ++i) {
+    const uint32_t word = htobe32(words[i]);
+    std::memcpy(message.data() + 4 * i, &word, 4);
+  }
+  std::copy(data, data + (data ? length : 0), message.begin() + kHeaderSize);
+  if (::send(fd, message.data(), message.size(), MSG_NOSIGNAL) < 0) {
+    std::fprintf(stderr, "reply %u: %s\n", seqnum, std::strerror(errno));
+  }
+}
+
+bool WriteVhci(const char* file, const std::string& value, std::string* error) {
+  std::ofstream out(std::string(kVhci) + file);
+  out << value << std::endl;
+  if (!out.good()) {
+    *error = std::string(kVhci) + file + " = '" + value + "': " + std::strerror(errno);
+  }
+  return out.good();
+}
+
 }  // namespace
 
 bool BoardGadget::Start(std::string* error) {
-  if (!core_.Create(emulator::BuildConfigurationDescriptor(board_.Class(), false), error) ||
-      !firmware_.Create(emulator::BuildConfigurationDescriptor(board_.Class(), true), error)) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!Attach(error)) {
     return false;
   }
-  std::thread([this] { ServeEp0(core_, "core"); }).detach();
-  std::thread([this] { ServeEp0(firmware_, "firmware"); }).detach();
-  std::thread([this] { ServeCommands(); }).detach();
-  std::thread([this] { ServeResponses(); }).detach();
   std::thread([this] { Present(); }).detach();
   return true;
 }
 
 void BoardGadget::Shutdown() {
   std::lock_guard<std::mutex> lock(mutex_);
-  core_.Unbind();
-  firmware_.Unbind();
+  std::string notAttached;
+  WriteVhci("detach", kPort, &notAttached);
 }
 
-// ---- ep0: the requests the kernel forwards (everything but the standard ones)
-
-void BoardGadget::ServeEp0(GadgetFace& face, const char* name) {
-  usb_functionfs_event events[4];
-  for (;;) {
-    const ssize_t n = ::read(face.Ep0(), events, sizeof events);
-    if (n < 0 && errno != EINTR) {
-      std::fprintf(stderr, "%s ep0: read: %s\n", name, std::strerror(errno));
-      std::this_thread::sleep_for(kRetryDelay);
-    }
-    for (ssize_t i = 0; i < n / static_cast<ssize_t>(sizeof events[0]); ++i) {
-      if (events[i].type == FUNCTIONFS_SETUP) {
-        HandleSetup(face.Ep0(), events[i].u.setup, name);
-      }
-    }
+// The port takes one end of a new socket pair (the kernel keeps its own
+// reference to it); the board's speed is the class's own.
+bool BoardGadget::Attach(std::string* error) {
+  presentedGeneration_ = board_.Generation();
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    *error = std::string("socketpair: ") + std::strerror(errno);
+    return false;
   }
+  const int speed =
+      board_.Class() == emulator::BoardClass::kHighSpeed ? USB_SPEED_HIGH : USB_SPEED_FULL;
+  const bool attached = WriteVhci("attach",
+                                  std::string(kPort) + " " + std::to_string(ends[1]) + " " +
+                                      kDeviceId + " " + std::to_string(speed),
+                                  error);
+  ::close(ends[1]);
+  if (!attached) {
+    ::close(ends[0]);
+    return false;
+  }
+  socket_ = ends[0];
+  std::thread([this, fd = ends[0]] { Serve(fd); }).detach();
+  return true;
 }
 
-void BoardGadget::HandleSetup(int ep0, const usb_ctrlrequest& request, const char* face) {
-  const emulator::SetupPacket setup{request.bRequestType, request.bRequest, le16toh(request.wValue),
-                                    le16toh(request.wIndex), le16toh(request.wLength)};
-  std::vector<uint8_t> data(setup.wLength);
-  const bool in = setup.IsIn();
-  const bool dataOut = !in && setup.wLength > 0;
-  // The kernel completes the status stage with the data stage, so a
-  // request with data is taken before the board can look at it.
-  if (dataOut && ::read(ep0, data.data(), data.size()) != static_cast<ssize_t>(data.size())) {
-    std::fprintf(stderr, "%s ep0: data stage: %s\n", face, std::strerror(errno));
-    return;
-  }
-  size_t moved = 0;
-  UsbOutcome outcome;
-  bool cpuHeld = false;
-  {
+// ---- the host's requests, until the port is detached
+
+void BoardGadget::Serve(int fd) {
+  uint8_t header[kHeaderSize];
+  while (ReadAll(fd, header, sizeof header)) {
+    const bool in = Word(header, 3) != 0;
+    Request request{fd,
+                    Word(header, 1),
+                    static_cast<uint8_t>(Word(header, 4) | (in ? 0x80 : 0)),
+                    {header[kSetupAt], header[kSetupAt + 1],
+                     static_cast<uint16_t>(header[kSetupAt + 2] | header[kSetupAt + 3] << 8),
+                     static_cast<uint16_t>(header[kSetupAt + 4] | header[kSetupAt + 5] << 8),
+                     static_cast<uint16_t>(header[kSetupAt + 6] | header[kSetupAt + 7] << 8)},
+                    std::vector<uint8_t>(Word(header, 0) == kSubmit ? Word(header, 6) : 0)};
+    if (!in && !ReadAll(fd, request.data.data(), request.data.size())) {
+      break;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
-    outcome =
-        board_.Control(setup, dataOut ? data.data() : nullptr, in ? data.data() : nullptr, &moved);
-    cpuHeld = board_.CpuHeldInReset();
-    changed_ = true;
-  }
-  wake_.notify_all();
-  if (!dataOut && outcome != UsbOutcome::kPending) {
-    // The data of an IN request or the status stage of one without data;
-    // I/O in the direction opposite to the request stalls ep0.
-    const bool done = outcome == UsbOutcome::kDone;
-    uint8_t none = 0;
-    const ssize_t r =
-        in == done ? ::write(ep0, data.data(), done ? moved : 0) : ::read(ep0, &none, 0);
-    if (done && r < 0) {
-      std::fprintf(stderr, "%s ep0: %s\n", face, std::strerror(errno));
+    if (fd != socket_) {
+      continue;  // detached meanwhile
     }
-  }
-  std::fprintf(stderr,
-               "%s setup %02x %02x value=%04x index=%04x length=%u -> %s moved=%zu%s cpu=%s\n",
-               face, setup.bmRequestType, setup.bRequest, setup.wValue, setup.wIndex, setup.wLength,
-               OutcomeName(outcome), dataOut ? data.size() : moved,
-               dataOut && setup.wLength == 1 ? (data[0] ? " data=01" : " data=00") : "",
-               cpuHeld ? "reset" : "running");
-}
-
-// ---- bulk: commands in on 0x01, responses out on 0x81
-
-void BoardGadget::ServeCommands() {
-  std::vector<uint8_t> packet(kBulkPacket);
-  for (;;) {
-    const ssize_t n = ::read(firmware_.Endpoint(kCommandEndpoint), packet.data(), packet.size());
-    if (n < 0) {
-      if (errno != EINTR && errno != ESHUTDOWN) {
-        std::fprintf(stderr, "command endpoint: read: %s\n", std::strerror(errno));
-        std::this_thread::sleep_for(kRetryDelay);
+    if (Word(header, 0) == kUnlink) {
+      // The host gave up waiting (its time-out). A real board never learns
+      // of it: a held response stays held.
+      const auto it = std::find_if(pending_.begin(), pending_.end(),
+                                   [&](const Request& r) { return r.seqnum == Word(header, 5); });
+      Reply(fd, kUnlinked, request.seqnum, it == pending_.end() ? 0 : -ECONNRESET, 0, nullptr);
+      if (it != pending_.end()) {
+        pending_.erase(it);
       }
       continue;
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (responseHeld_) {
-      // On a real bus the host's abort never reaches the device; a new
-      // command is the sign that the host stopped waiting.
+    if (request.endpoint == kCommandEndpoint && responseHeld_) {
+      // A new command is the sign that the host stopped waiting.
       board_.Abort(kResponseEndpoint);
       responseHeld_ = false;
     }
-    size_t moved = 0;
-    UsbOutcome outcome;
-    while ((outcome = board_.BulkOut(kCommandEndpoint, packet.data(), static_cast<size_t>(n),
-                                     &moved)) == UsbOutcome::kPending) {
-      // Both response slots are full: wait until the host takes one.
-      wake_.wait(lock);
+    pending_.push_back(std::move(request));
+    AnswerPending();
+  }
+  ::close(fd);
+}
+
+// Answers what the board can answer now, in order, until nothing moves:
+// a taken response makes room for a command that waits for it.
+void BoardGadget::AnswerPending() {
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+      const bool answered = Answer(*it);
+      moved = moved || answered;
+      it = answered ? pending_.erase(it) : it + 1;
     }
-    changed_ = changed_ || outcome == UsbOutcome::kGone;
-    lock.unlock();
-    wake_.notify_all();
+  }
+  if (board_.Generation() != presentedGeneration_) {
+    presence_.notify_all();
   }
 }
 
-void BoardGadget::ServeResponses() {
-  std::vector<uint8_t> response(kBulkPacket);
-  for (;;) {
-    size_t moved = 0;
-    UsbOutcome outcome;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return !responseHeld_ && board_.ResponsesQueued() > 0; });
-      outcome = board_.BulkIn(kResponseEndpoint, response.data(), response.size(), &moved);
-      responseHeld_ = outcome == UsbOutcome::kPending;
-      changed_ = changed_ || outcome == UsbOutcome::kGone;
+bool BoardGadget::Answer(Request& request) {
+  const bool in = (request.endpoint & 0x80) != 0;
+  size_t moved = 0;
+  UsbOutcome outcome;
+  if ((request.endpoint & 0x7F) == 0) {
+    const emulator::SetupPacket& setup = request.setup;
+    const char* face = board_.FirmwareRunning() ? "firmware" : "core";
+    outcome = board_.Control(setup, in ? nullptr : request.data.data(),
+                             in ? request.data.data() : nullptr, &moved);
+    moved = in ? moved : request.data.size();
+    if (setup.Type() != 0) {
+      std::fprintf(stderr,
+                   "%s setup %02x %02x value=%04x index=%04x length=%u -> %s moved=%zu%s cpu=%s\n",
+                   face, setup.bmRequestType, setup.bRequest, setup.wValue, setup.wIndex,
+                   setup.wLength, OutcomeName(outcome), moved,
+                   !in && setup.wLength == 1 ? (request.data[0] ? " data=01" : " data=00") : "",
+                   board_.CpuHeldInReset() ? "reset" : "running");
     }
-    wake_.notify_all();
-    // Blocks until the host takes it; a zero-length write is the empty
-    // response of a chip that did not acknowledge.
-    if (outcome == UsbOutcome::kDone &&
-        ::write(firmware_.Endpoint(kResponseEndpoint), response.data(), moved) < 0) {
-      std::fprintf(stderr, "response endpoint: %s\n", std::strerror(errno));
+  } else if (in) {
+    // Only a queued response is fetched: the board's faults count the
+    // responses it sends, not the host's polls.
+    if (request.endpoint == kResponseEndpoint && (responseHeld_ || board_.ResponsesQueued() == 0)) {
+      return false;
     }
+    outcome = board_.BulkIn(request.endpoint, request.data.data(), request.data.size(), &moved);
+    responseHeld_ = request.endpoint == kResponseEndpoint && outcome == UsbOutcome::kPending;
+  } else {
+    outcome = board_.BulkOut(request.endpoint, request.data.data(), request.data.size(), &moved);
   }
+  if (outcome == UsbOutcome::kPending) {
+    return false;
+  }
+  Reply(request.socket, kSubmitted, request.seqnum, Status(outcome),
+        outcome == UsbOutcome::kDone ? moved : 0, in ? request.data.data() : nullptr);
+  return true;
 }
 
-// ---- presence: which face of the board is on the bus
+// ---- presence: the board on the port, re-attached at every new generation
 
 void BoardGadget::Present() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return changed_; });
-    changed_ = false;
-    if (board_.Generation() == presentedGeneration_) {
-      continue;
-    }
+    presence_.wait(lock, [this] { return board_.Generation() != presentedGeneration_; });
     lock.unlock();
     std::this_thread::sleep_for(kReenumerationDelay);
     lock.lock();
-    core_.Unbind();
-    firmware_.Unbind();
-    if (!board_.Connected()) {
-      // Off the bus (re-enumerating, or unplugged): look again a moment
-      // later, as a host's search for boards would, until it shows up.
+    std::string error;
+    WriteVhci("detach", kPort, &error);
+    socket_ = -1;
+    pending_.clear();
+    // Off the bus (re-enumerating, or unplugged): look again a moment
+    // later, as a host's search for boards would, until it shows up.
+    while (!board_.Connected()) {
       lock.unlock();
       std::this_thread::sleep_for(kSearchInterval);
       lock.lock();
       board_.NoteSearch();
-      changed_ = true;
-      wake_.notify_all();
-      continue;
     }
-    presentedGeneration_ = board_.Generation();
-    GadgetFace& face = board_.FirmwareRunning() ? firmware_ : core_;
-    std::string error;
-    if (!face.Bind(board_.DeviceDescriptor(), udc_, &error)) {
+    if (!Attach(&error)) {
       std::fprintf(stderr, "presenting the board: %s\n", error.c_str());
     } else {
       std::fprintf(stderr, "on the bus: %s, generation %u\n",
@@ -225,7 +277,7 @@ std::string BoardGadget::Command(const std::string& line) {
     // would send it after the host gave up waiting.
     const bool wasHeld = responseHeld_;
     responseHeld_ = false;
-    wake_.notify_all();
+    AnswerPending();
     return wasHeld ? "ok" : "error no response is held";
   }
   if (line == "status") {

@@ -1,28 +1,28 @@
-// Serves the emulated board's logic as a real USB device. The board's two
-// faces are two configfs gadgets, each with its own FunctionFS instance: the
-// bare core (string indexes 0, no bulk endpoints) and the running firmware
-// (strings 1 and 2, the eight bulk endpoints). Whenever the board model
-// disconnects or re-enumerates, the gadget bound to the device controller
-// is swapped, which the host sees as a real unplug and a new device.
+// Serves the emulated board's logic as a real USB device on a port of the
+// kernel's USB/IP virtual host controller (vhci_hcd): the port is attached
+// to one end of a socket pair, and every request the host's USB stack makes
+// of the device, on ep0 and on the bulk endpoints, arrives at the other end
+// as a USB/IP command that the board model answers. Whenever the board
+// model disconnects or re-enumerates, the port is detached and attached
+// anew, which the host sees as a real unplug and a new device.
 #pragma once
-
-#include <linux/usb/ch9.h>
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "emulator/board.hpp"
-#include "gadget_face.hpp"
 
 namespace kestrova::kerneltest {
 
 class BoardGadget {
  public:
-  BoardGadget(emulator::Board& board, std::string udc) : board_(board), udc_(std::move(udc)) {}
+  explicit BoardGadget(emulator::Board& board) : board_(board) {}
 
-  // Sets up both gadgets and starts serving; the board appears on the bus.
+  // Attaches the board to the port and starts serving.
   bool Start(std::string* error);
   // Disconnects from the host.
   void Shutdown();
@@ -33,22 +33,29 @@ class BoardGadget {
   std::string Command(const std::string& line);
 
  private:
-  void ServeEp0(GadgetFace& face, const char* name);
-  void HandleSetup(int ep0, const usb_ctrlrequest& request, const char* face);
-  void ServeCommands();
-  void ServeResponses();
+  // A request of the host the board has not answered yet.
+  struct Request {
+    int socket;
+    uint32_t seqnum;
+    uint8_t endpoint;  // with the direction bit
+    emulator::SetupPacket setup;
+    std::vector<uint8_t> data;  // what the host sent, or room for the answer
+  };
+
+  bool Attach(std::string* error);
+  void Serve(int socket);
+  bool Answer(Request& request);
+  void AnswerPending();
   void Present();
 
   emulator::Board& board_;
-  const std::string udc_;
-  GadgetFace core_{"dravik_core"};
-  GadgetFace firmware_{"dravik_firmware"};
-
-  // Every call into the board and every fault armed goes through this lock.
+  // Every call into the board, every reply and every fault armed goes
+  // through this lock.
   std::mutex mutex_;
-  std::condition_variable wake_;
-  bool changed_ = true;
+  std::condition_variable presence_;
+  int socket_ = -1;  // this end of the attached port's socket pair
   uint32_t presentedGeneration_ = 0;
+  std::deque<Request> pending_;
   // A response the board held back (the time-out fault): it stays unsent
   // until the host's next command shows the host gave up waiting for it.
   bool responseHeld_ = false;

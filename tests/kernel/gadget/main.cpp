@@ -1,6 +1,6 @@
 // dravik-board-gadget: the emulated evaluation board served as a real USB
-// device through the kernel's gadget framework (configfs + FunctionFS), so
-// the library's libusb driver meets it through a real USB host stack. The
+// device on a port of the kernel's USB/IP virtual host controller, so the
+// library's libusb driver meets it through a real USB host stack. The
 // bench comes from the same environment as the in-process emulator
 // (DRAVIK_EMULATOR_SCENARIO, DRAVIK_EMULATOR_FAULTS); the first board is served.
 //
@@ -9,9 +9,8 @@
 // --test-chip puts a chip of 256 plain read/write registers on the I2C bus
 // at ADDRESS (hex), for round trips when the bench has no chip there.
 //
-// Needs root, configfs mounted at /sys/kernel/config, libcomposite and
-// usb_f_fs loaded and a device controller (the first one is taken: dummy_hcd
-// in the rig). Runs until SIGTERM or SIGINT, then disconnects.
+// Needs root and vhci_hcd loaded (its first high-speed port is taken). Runs
+// until SIGTERM or SIGINT, then disconnects.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,14 +25,10 @@ using namespace kestrova::kerneltest;
 namespace emulator = kestrova::emulator;
 
 int main(int argc, char** argv) {
-  const std::string udc = FirstUdc();
   const long testChip = argc == 5 ? std::strtol(argv[4], nullptr, 16) : -1;
   if (argc != 5 || std::string(argv[1]) != "--control" || std::string(argv[3]) != "--test-chip" ||
-      testChip < 0 || testChip > emulator::kMaxI2cAddress || udc.empty()) {
-    std::fputs(
-        "usage: dravik-board-gadget --control SOCKET --test-chip ADDRESS (with a USB device "
-        "controller in /sys/class/udc)\n",
-        stderr);
+      testChip < 0 || testChip > emulator::kMaxI2cAddress) {
+    std::fputs("usage: dravik-board-gadget --control SOCKET --test-chip ADDRESS\n", stderr);
     return 2;
   }
 
@@ -55,7 +50,7 @@ int main(int argc, char** argv) {
     chip->DefineField(reg, reg, 7, 0, 0, true);
   }
   bench->GetBuses()->I2c().Attach(static_cast<uint8_t>(testChip), chip);
-  BoardGadget gadget(bench->BoardAt(0), udc);
+  BoardGadget gadget(bench->BoardAt(0));
   std::string error;
   if (!gadget.Start(&error) ||
       !ServeControlSocket(
@@ -64,7 +59,7 @@ int main(int argc, char** argv) {
     gadget.Shutdown();
     return 1;
   }
-  std::fprintf(stderr, "serving on %s, control socket %s\n", udc.c_str(), argv[2]);
+  std::fprintf(stderr, "serving, control socket %s\n", argv[2]);
 
   int signal = 0;
   sigwait(&stop, &signal);
