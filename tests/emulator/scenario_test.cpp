@@ -33,27 +33,12 @@ RegisterChip& ChipAt(Emulator& emulator, uint8_t address) {
   return *static_cast<RegisterChip*>(chip);
 }
 
-TEST(PartChipTest, EveryShippedPartLoadsCleanAndTheDemoGivesEveryNamedByteItsStartupValue) {
-  std::string error;
-  for (const auto& entry : fs::directory_iterator(std::string(KESTROVA_DATA_DIR) + "/device")) {
-    const auto shipped = LoadPartChip(entry.path().string(), &error);
-    ASSERT_TRUE(shipped) << error;
-    EXPECT_TRUE(shipped->warnings.empty()) << entry.path();
-    EXPECT_FALSE(shipped->temperatures.empty()) << entry.path();
-    EXPECT_TRUE(shipped->defaultAddress) << entry.path();
-  }
-  // The demo's Temp reads through the scenario below; Config has the alarm
-  // window bit 2 set, AlarmHi 28 in its high byte.
-  const auto demo = LoadPartChip(std::string(KESTROVA_DATA_DIR) + "/device/demo", &error);
-  ASSERT_TRUE(demo) << error;
-  EXPECT_EQ(demo->defaultAddress, 0x48);
-  EXPECT_EQ(demo->chip->Byte(0x001), 0x04);
-  EXPECT_EQ(demo->chip->Byte(0x002), 0x28);
-}
-
-TEST(PartChipTest, SeparateWriteAddressesAndReadOnlyBitsComeFromTheDefinition) {
+// Every kind of element, and the problems of bad ones, each naming its
+// line: the rest still loads. A part's own file gives separate write
+// addresses, read-only bits and board registers.
+TEST(ScenarioTest, LoadsEveryElementAndNamesTheLineOfEachProblem) {
   TempFolder folder;
-  const std::string path =
+  const std::string part =
       Write(folder, "part",
             "<definition>\r\n <part label=\"P\">\r\n  <register title=\"Cfg\">\r\n"
             "   <bitfield label=\"a\" addr=\"03:09\" bit=\"7:4\" value=\"A\"/>\r\n"
@@ -61,32 +46,7 @@ TEST(PartChipTest, SeparateWriteAddressesAndReadOnlyBitsComeFromTheDefinition) {
             "   <bitfield label=\"bad\" addr=\"zz\" bit=\"0\" value=\"1\"/>\r\n"
             "   <bitfield label=\"board\" addr=\"400\" bit=\"1\" value=\"1\"/>\r\n"
             "  </register>\r\n </part>\r\n</definition>\r\n");
-  std::string error;
-  const auto part = LoadPartChip(path, &error);
-  ASSERT_TRUE(part) << error;
-  EXPECT_EQ(part->chip->Byte(3), 0xA5);
-  part->chip->WriteByte(0x09, 0x00);
-  EXPECT_EQ(part->chip->Byte(3), 0x05);
-  ASSERT_EQ(part->warnings.size(), 1u);
-  EXPECT_EQ(part->warnings[0], path + ":6: bit field without a hexadecimal addr");
-  ASSERT_EQ(part->boardRegisters.size(), 1u);
-  EXPECT_EQ(part->boardRegisters[0], (std::pair<uint16_t, uint8_t>{0x400, 0x02}));
-}
-
-TEST(PartChipTest, MissingFileAndMissingPartAreReported) {
-  TempFolder folder;
-  std::string error;
-  EXPECT_FALSE(LoadPartChip(folder.path() + "/none", &error));
-  EXPECT_NE(error.find(folder.path() + "/none"), std::string::npos);
   const std::string empty = Write(folder, "empty", "<definition>\r\n</definition>\r\n");
-  EXPECT_FALSE(LoadPartChip(empty, &error));
-  EXPECT_EQ(error, empty + ": no part element");
-}
-
-// Every kind of element, and the problems of bad ones, each naming its
-// line: the rest still loads.
-TEST(ScenarioTest, LoadsEveryElementAndNamesTheLineOfEachProblem) {
-  TempFolder folder;
   const std::string path =
       Write(folder, "test.scn",
             "<definition>\r\n"
@@ -117,7 +77,9 @@ TEST(ScenarioTest, LoadsEveryElementAndNamesTheLineOfEachProblem) {
                 " <board pid=\"3100\" replug=\"false\"/>\r\n"
                 " <stream hex=\"01 02 FF\"/>\r\n"
                 " <boardreg addr=\"1234\" value=\"5A\"/>\r\n"
-                "</definition>\r\n");
+                " <chip file=\"" +
+                folder.path() + "/none\"/>\r\n <chip file=\"" + empty + "\"/>\r\n <chip file=\"" +
+                part + "\" bus=\"i2c\" addr=\"50\"/>\r\n</definition>\r\n");
   Emulator emulator;
   std::vector<std::string> problems;
   ASSERT_TRUE(LoadScenario(path, kShippedData, emulator, problems));
@@ -131,6 +93,9 @@ TEST(ScenarioTest, LoadsEveryElementAndNamesTheLineOfEachProblem) {
       path + ":7: cannot place \"demo\" at 48 on i2c (taken, or beyond the bus's addresses)",
       path + ":8: cannot place \"demo\" at 90 on i2c (taken, or beyond the bus's addresses)",
       path + ":9: no temperature source \"missing\"",
+      path + ":27: part file " + folder.path() + "/none not found",
+      path + ":28: " + empty + ": no part element",
+      part + ":6: bit field without a hexadecimal addr",
       path + ":10: board class \"superspeed\" is neither fullspeed nor highspeed",
       path + ":15: reenumerate must be a whole number from 0 to 1000000",
       path + ":11: stream hex \"1 2 300\" is not a list of bytes",
@@ -158,6 +123,14 @@ TEST(ScenarioTest, LoadsEveryElementAndNamesTheLineOfEachProblem) {
   EXPECT_FALSE(emulator.BoardAt(3).ReplugsOnSearch());
   EXPECT_EQ(emulator.GetBuses()->Stream().Available(), 3u);
   EXPECT_EQ(emulator.GetBuses()->Registers().Read(0x1234), 0x5A);
+  EXPECT_EQ(emulator.GetBuses()->Registers().Read(0x400), 0x02);
+  RegisterChip& own = ChipAt(emulator, 0x50);
+  EXPECT_EQ(own.ReadByte(3), 0xA5);
+  own.WriteByte(0x09, 0x00);
+  EXPECT_EQ(own.ReadByte(3), 0x05);
+  std::string error;
+  EXPECT_FALSE(LoadPartChip(folder.path() + "/none", &error));
+  EXPECT_EQ(error.rfind("cannot read part definition " + folder.path() + "/none", 0), 0u);
 }
 
 // The bench falls back step by step: the shipped default scenario, every
@@ -180,6 +153,10 @@ TEST(ScenarioTest, BenchWithoutAScenarioFallsBackStepByStep) {
   ASSERT_EQ(emulator.BoardCount(), 1u);
   EXPECT_EQ(emulator.BoardAt(0).Class(), BoardClass::kHighSpeed);
   EXPECT_EQ(emulator.BoardAt(0).PresentedIdentity().productId, 0x1100);
+  // Every shipped part loads clean (a warning would be a problem); the
+  // demo's Config has the alarm window bit 2 set, AlarmHi 28 in its high byte.
+  EXPECT_EQ(ChipAt(emulator, 0x48).Byte(0x001), 0x04);
+  EXPECT_EQ(ChipAt(emulator, 0x48).Byte(0x002), 0x28);
 
   TempFolder folder;
   fs::create_directories(folder.path() + "/device");
