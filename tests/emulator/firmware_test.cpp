@@ -74,6 +74,7 @@ TEST_F(FirmwareTest, ExecutesEveryBusTypeOfCommandPacket) {
   const Step steps[] = {
       {"00 02 04 48 01 02 03 03", "11 12 13"},
       {"00 02 04 48 00 00 01 03", "10 A5 11"},  // equal bytes: one register, high byte first
+      {"00 02 06 48 00 00 00 00 00 05", "10 A5 00 00 FF"},  // beyond four bytes: floating
       {"00 02 03 48 00 00 02", "10 A5"},
       {"01 02 03 48 02 03 02 55 66", nullptr},
       {"00 02 03 48 02 03 02", "55 66"},

@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "emulator/addressed_bus.hpp"
 #include "emulator/part_chip.hpp"
 
 namespace kestrova::emulator {
@@ -79,16 +78,6 @@ TEST(RegisterChipTest, TemperatureBytesFollowTheSourceAndLatch) {
   EXPECT_EQ(chip.ReadByte(0x100), 0x85);
 }
 
-TEST(RegisterChipTest, TemperatureSpreadsOverFieldsByTheirRegisterBits) {
-  TemperatureRegister reg = TemperatureRegister::FromRanges(-4096, 4095, -256, 255.9375);
-  reg.fields = {{0x000, 5, 8, 0}, {0x100, 0, 5, 3}};  // regbit 12:5 and 4:0 (bits 7:3)
-  RegisterChip chip;
-  chip.SetByte(0x100, 0x02);                                   // a flag at bit 1
-  chip.BindTemperature(reg, Steady(-0.0625), StoppedClock());  // raw -1: all thirteen bits set
-  EXPECT_EQ(chip.ReadByte(0x000), 0xFF);
-  EXPECT_EQ(chip.ReadByte(0x100), 0xFA);
-}
-
 TEST(PartChipTest, TemperaturesFollowTheRangeTheConfigurationSelects) {
   std::string error;
   const auto part = LoadPartChip(
@@ -154,22 +143,6 @@ TEST(TemperatureTest, RawValuesClampToTheValueBits) {
   for (const auto& c : cases) {
     EXPECT_EQ(c.reg.RawFor(c.celsius), c.raw) << c.celsius;
   }
-}
-
-TEST(AddressedBusTest, RegisterBytesBeyondFourReadFloating) {
-  AddressedBus bus(true, 0x7F);
-  auto chip = std::make_shared<RegisterChip>();
-  chip->SetByte(0x005, 1);
-  chip->SetByte(0x105, 2);
-  chip->SetByte(0x205, 3);
-  chip->SetByte(0x305, 4);
-  bus.Attach(0x20, chip);
-  uint8_t data[5] = {};
-  ASSERT_TRUE(bus.ReadRegister(0x20, 5, data, 5));
-  EXPECT_EQ(data[0], 1);
-  EXPECT_EQ(data[3], 4);
-  EXPECT_EQ(data[4], 0xFF);
-  EXPECT_FALSE(bus.ReadRegister(0x80, 5, data, 1)) << "beyond the bus's address range";
 }
 
 }  // namespace
