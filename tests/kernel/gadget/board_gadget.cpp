@@ -38,35 +38,28 @@ constexpr auto kReenumerationDelay = std::chrono::milliseconds(20);
 // How often a board that is off the bus is looked for again.
 constexpr auto kSearchInterval = std::chrono::milliseconds(300);
 
-const char* OutcomeName(UsbOutcome outcome) {
-  static const char* const kNames[] = {"done", "stall", "pending", "gone", "overflow"};
-  return kNames[static_cast<int>(outcome)];
-}
+// Per outcome, in its order: its name in the log and the status the host's
+// USB stack sees.
+const struct {
+  const char* name;
+  int status;
+} kOutcomes[] = {
+    {"done", 0}, {"stall", -EPIPE}, {"pending", 0}, {"gone", -ESHUTDOWN}, {"overflow", -EOVERFLOW}};
 
-// The status the host's USB stack sees for an outcome.
-int Status(UsbOutcome outcome) {
-  return outcome == UsbOutcome::kDone       ? 0
-         : outcome == UsbOutcome::kGone     ? -ESHUTDOWN
-         : outcome == UsbOutcome::kOverflow ? -EOVERFLOW
-                                            : -EPIPE;
-}
-
+// Signals are blocked in every thread, so only the end of the stream (the
+// port detached) cuts a read short.
 bool ReadAll(int fd, uint8_t* to, size_t length) {
-  while (length > 0) {
-    const ssize_t n = ::read(fd, to, length);
-    if (n <= 0 && !(n < 0 && errno == EINTR)) {
-      return false;
-    }
-    to += std::max<ssize_t>(n, 0);
-    length -= static_cast<size_t>(std::max<ssize_t>(n, 0));
-  }
-  return true;
+  return ::recv(fd, to, length, MSG_WAITALL) == static_cast<ssize_t>(length);
 }
 
 uint32_t Word(const uint8_t* header, size_t index) {
   uint32_t word;
   std::memcpy(&word, header + 4 * index, 4);
   return be32toh(word);
+}
+
+uint16_t Le16(const uint8_t* bytes) {
+  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 // A reply: its command, the request's sequence number, a status and a
@@ -143,13 +136,10 @@ void BoardGadget::Serve(int fd) {
   uint8_t header[kHeaderSize];
   while (ReadAll(fd, header, sizeof header)) {
     const bool in = Word(header, 3) != 0;
-    Request request{fd,
-                    Word(header, 1),
+    const uint8_t* setup = header + kSetupAt;
+    Request request{Word(header, 1),
                     static_cast<uint8_t>(Word(header, 4) | (in ? 0x80 : 0)),
-                    {header[kSetupAt], header[kSetupAt + 1],
-                     static_cast<uint16_t>(header[kSetupAt + 2] | header[kSetupAt + 3] << 8),
-                     static_cast<uint16_t>(header[kSetupAt + 4] | header[kSetupAt + 5] << 8),
-                     static_cast<uint16_t>(header[kSetupAt + 6] | header[kSetupAt + 7] << 8)},
+                    {setup[0], setup[1], Le16(setup + 2), Le16(setup + 4), Le16(setup + 6)},
                     std::vector<uint8_t>(Word(header, 0) == kSubmit ? Word(header, 6) : 0)};
     if (!in && !ReadAll(fd, request.data.data(), request.data.size())) {
       break;
@@ -210,25 +200,26 @@ bool BoardGadget::Answer(Request& request) {
       std::fprintf(stderr,
                    "%s setup %02x %02x value=%04x index=%04x length=%u -> %s moved=%zu%s cpu=%s\n",
                    face, setup.bmRequestType, setup.bRequest, setup.wValue, setup.wIndex,
-                   setup.wLength, OutcomeName(outcome), moved,
+                   setup.wLength, kOutcomes[static_cast<int>(outcome)].name, moved,
                    !in && setup.wLength == 1 ? (request.data[0] ? " data=01" : " data=00") : "",
                    board_.CpuHeldInReset() ? "reset" : "running");
     }
   } else if (in) {
     // Only a queued response is fetched: the board's faults count the
     // responses it sends, not the host's polls.
-    if (request.endpoint == kResponseEndpoint && (responseHeld_ || board_.ResponsesQueued() == 0)) {
+    const bool responses = request.endpoint == kResponseEndpoint;
+    if (responses && (responseHeld_ || board_.ResponsesQueued() == 0)) {
       return false;
     }
     outcome = board_.BulkIn(request.endpoint, request.data.data(), request.data.size(), &moved);
-    responseHeld_ = request.endpoint == kResponseEndpoint && outcome == UsbOutcome::kPending;
+    responseHeld_ = responseHeld_ || (responses && outcome == UsbOutcome::kPending);
   } else {
     outcome = board_.BulkOut(request.endpoint, request.data.data(), request.data.size(), &moved);
   }
   if (outcome == UsbOutcome::kPending) {
     return false;
   }
-  Reply(request.socket, kSubmitted, request.seqnum, Status(outcome),
+  Reply(socket_, kSubmitted, request.seqnum, kOutcomes[static_cast<int>(outcome)].status,
         outcome == UsbOutcome::kDone ? moved : 0, in ? request.data.data() : nullptr);
   return true;
 }

@@ -33,9 +33,9 @@ class BoardGadget {
   std::string Command(const std::string& line);
 
  private:
-  // A request of the host the board has not answered yet.
+  // A request of the host the board has not answered yet, from the port
+  // attached now.
   struct Request {
-    int socket;
     uint32_t seqnum;
     uint8_t endpoint;  // with the direction bit
     emulator::SetupPacket setup;
