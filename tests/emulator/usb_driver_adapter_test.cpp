@@ -5,12 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "emulator/register_chip.hpp"
+#include "usb/transfer_header.hpp"
 
 namespace kestrova::emulator {
 namespace {
@@ -18,22 +17,19 @@ namespace {
 using dravik::usb::IoResult;
 namespace codes = dravik::usb;
 
-// A transfer header as the library lays it out, with `data` behind it.
+// A transfer block as the library's own header writer lays it out, with
+// `data` behind the header.
 std::vector<uint8_t> Block(uint8_t requestType, uint8_t request, uint16_t value, uint8_t endpoint,
                            const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> h(codes::kTransferHeaderSize + data.size(), 0);
-  const auto length = static_cast<uint16_t>(data.size());
-  const uint8_t fields[] = {
-      requestType, request, static_cast<uint8_t>(value),  static_cast<uint8_t>(value >> 8),
-      0,           0,       static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-      10};
-  std::memcpy(h.data(), fields, sizeof fields);
-  h[13] = endpoint;
-  h[30] = data.empty() ? 0 : 38;
-  h[34] = static_cast<uint8_t>(length);
-  h[35] = static_cast<uint8_t>(length >> 8);
-  std::copy(data.begin(), data.end(), h.begin() + codes::kTransferHeaderSize);
-  return h;
+  codes::TransferHeader header{requestType, request, value, 0, static_cast<uint16_t>(data.size()),
+                               10};
+  header.endpointAddress = endpoint;
+  header.bufferOffset = data.empty() ? 0 : codes::kTransferHeaderSize;
+  header.bufferLength = static_cast<uint32_t>(data.size());
+  std::vector<uint8_t> block(codes::kTransferHeaderSize);
+  codes::WriteTransferHeader(header, block.data());
+  block.insert(block.end(), data.begin(), data.end());
+  return block;
 }
 
 class AdapterTest : public ::testing::Test {
@@ -81,9 +77,7 @@ TEST_F(AdapterTest, RefusesShortBlocksAndAStallFailsWithItsStatusWord) {
             IoResult::kFailed);
   EXPECT_EQ(Run(*driver, codes::kIoctlControlTransfer, Block(0x80, 6, 0x0301, 0, {0, 0})),
             IoResult::kFailed);
-  uint32_t status = 0;
-  std::memcpy(&status, out.data() + 14, 4);
-  EXPECT_EQ(status, kStatusStall);
+  EXPECT_EQ(codes::ReadTransferHeader(out.data()).status, kStatusStall);
 }
 
 TEST_F(AdapterTest, BufferedBulkCarriesTheHeaderAndTheDataBothWays) {
@@ -98,7 +92,7 @@ TEST_F(AdapterTest, BufferedBulkCarriesTheHeaderAndTheDataBothWays) {
             IoResult::kDone);
   EXPECT_EQ(returned, 39u);
   EXPECT_EQ(out[38], 0x43);
-  EXPECT_EQ(out[14], 0);
+  EXPECT_EQ(codes::ReadTransferHeader(out.data()).status, 0u);
 }
 
 TEST_F(AdapterTest, BoardsThatReEnumerateOrLeaveAreNotCounted) {
