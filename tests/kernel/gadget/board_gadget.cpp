@@ -46,8 +46,8 @@ const struct {
 } kOutcomes[] = {
     {"done", 0}, {"stall", -EPIPE}, {"pending", 0}, {"gone", -ESHUTDOWN}, {"overflow", -EOVERFLOW}};
 
-// Signals are blocked in every thread, so only the end of the stream (the
-// port detached) cuts a read short.
+// No signal handler runs here (SIGTERM and SIGINT wait for sigwait), so only
+// the end of the stream (the port detached) cuts a read short.
 bool ReadAll(int fd, uint8_t* to, size_t length) {
   return ::recv(fd, to, length, MSG_WAITALL) == static_cast<ssize_t>(length);
 }
