@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -99,9 +100,7 @@ class FaultSuiteTest : public ::testing::TestWithParam<BoardClass> {
   // Reads (or writes) registers 0..count-1 into (from) data.
   bool Transfer(bool write, int count, std::vector<std::uint8_t>& data) {
     std::vector<std::int16_t> registers(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-      registers[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
-    }
+    std::iota(registers.begin(), registers.end(), std::int16_t{0});
     std::int16_t size = static_cast<std::int16_t>(count);
     const bool ok = (write ? WriteDevice(handle_, 0, BUS_I2C, kChipAddress, registers.data(),
                                          data.data(), &size)

@@ -79,10 +79,11 @@ void Reply(int fd, uint32_t command, uint32_t seqnum, int status, size_t length,
   }
 }
 
-bool WriteVhci(const char* file, const std::string& value, std::string* error) {
+// error: why it failed (nullptr: of no interest).
+bool WriteVhci(const char* file, const std::string& value, std::string* error = nullptr) {
   std::ofstream out(std::string(kVhci) + file);
   out << value << std::endl;
-  if (!out.good()) {
+  if (!out.good() && error != nullptr) {
     *error = std::string(kVhci) + file + " = '" + value + "': " + std::strerror(errno);
   }
   return out.good();
@@ -101,8 +102,7 @@ bool BoardGadget::Start(std::string* error) {
 
 void BoardGadget::Shutdown() {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::string notAttached;
-  WriteVhci("detach", kPort, &notAttached);
+  WriteVhci("detach", kPort);
 }
 
 // The port takes one end of a new socket pair (the kernel keeps its own
@@ -233,8 +233,7 @@ void BoardGadget::Present() {
     lock.unlock();
     std::this_thread::sleep_for(kReenumerationDelay);
     lock.lock();
-    std::string error;
-    WriteVhci("detach", kPort, &error);
+    WriteVhci("detach", kPort);
     socket_ = -1;
     pending_.clear();
     // Off the bus (re-enumerating, or unplugged): look again a moment
@@ -245,6 +244,7 @@ void BoardGadget::Present() {
       lock.lock();
       board_.NoteSearch();
     }
+    std::string error;
     if (!Attach(&error)) {
       std::fprintf(stderr, "presenting the board: %s\n", error.c_str());
     } else {
