@@ -37,6 +37,8 @@ constexpr uint32_t kSubmit = 1, kUnlink = 2, kSubmitted = 3, kUnlinked = 4;
 constexpr auto kReenumerationDelay = std::chrono::milliseconds(20);
 // How often a board that is off the bus is looked for again.
 constexpr auto kSearchInterval = std::chrono::milliseconds(300);
+// Attempts to attach the board to a port that is still being freed.
+constexpr int kAttachTries = 10;
 
 // Per outcome, in its order: its name in the log and the status the host's
 // USB stack sees.
@@ -47,9 +49,10 @@ const struct {
     {"done", 0}, {"stall", -EPIPE}, {"pending", 0}, {"gone", -ESHUTDOWN}, {"overflow", -EOVERFLOW}};
 
 // No signal handler runs here (SIGTERM and SIGINT wait for sigwait), so only
-// the end of the stream (the port detached) cuts a read short.
+// the end of the stream (the port detached) cuts a read short. A read of
+// nothing would wait for the next message.
 bool ReadAll(int fd, uint8_t* to, size_t length) {
-  return ::recv(fd, to, length, MSG_WAITALL) == static_cast<ssize_t>(length);
+  return length == 0 || ::recv(fd, to, length, MSG_WAITALL) == static_cast<ssize_t>(length);
 }
 
 uint32_t Word(const uint8_t* header, size_t index) {
@@ -154,6 +157,8 @@ void BoardGadget::Serve(int fd) {
       const auto it = std::find_if(pending_.begin(), pending_.end(),
                                    [&](const Request& r) { return r.seqnum == Word(header, 5); });
       Reply(fd, kUnlinked, request.seqnum, it == pending_.end() ? 0 : -ECONNRESET, 0, nullptr);
+      std::fprintf(stderr, "host gave up request %u%s\n", Word(header, 5),
+                   it == pending_.end() ? " (answered already)" : "");
       if (it != pending_.end()) {
         pending_.erase(it);
       }
@@ -196,14 +201,12 @@ bool BoardGadget::Answer(Request& request) {
     outcome = board_.Control(setup, in ? nullptr : request.data.data(),
                              in ? request.data.data() : nullptr, &moved);
     moved = in ? moved : request.data.size();
-    if (setup.Type() != 0) {
-      std::fprintf(stderr,
-                   "%s setup %02x %02x value=%04x index=%04x length=%u -> %s moved=%zu%s cpu=%s\n",
-                   face, setup.bmRequestType, setup.bRequest, setup.wValue, setup.wIndex,
-                   setup.wLength, kOutcomes[static_cast<int>(outcome)].name, moved,
-                   !in && setup.wLength == 1 ? (request.data[0] ? " data=01" : " data=00") : "",
-                   board_.CpuHeldInReset() ? "reset" : "running");
-    }
+    std::fprintf(stderr,
+                 "%s setup %02x %02x value=%04x index=%04x length=%u -> %s moved=%zu%s cpu=%s\n",
+                 face, setup.bmRequestType, setup.bRequest, setup.wValue, setup.wIndex,
+                 setup.wLength, kOutcomes[static_cast<int>(outcome)].name, moved,
+                 !in && setup.wLength == 1 ? (request.data[0] ? " data=01" : " data=00") : "",
+                 board_.CpuHeldInReset() ? "reset" : "running");
   } else if (in) {
     // Only a queued response is fetched: the board's faults count the
     // responses it sends, not the host's polls.
@@ -233,7 +236,10 @@ void BoardGadget::Present() {
     lock.unlock();
     std::this_thread::sleep_for(kReenumerationDelay);
     lock.lock();
-    WriteVhci("detach", kPort);
+    std::string error;
+    if (!WriteVhci("detach", kPort, &error)) {
+      std::fprintf(stderr, "taking the board off the bus: %s\n", error.c_str());
+    }
     socket_ = -1;
     pending_.clear();
     // Off the bus (re-enumerating, or unplugged): look again a moment
@@ -244,8 +250,14 @@ void BoardGadget::Present() {
       lock.lock();
       board_.NoteSearch();
     }
-    std::string error;
-    if (!Attach(&error)) {
+    // The port is free again once the kernel has taken the last connection
+    // down, which a loaded machine may not have done yet.
+    for (int tries = 1; !Attach(&error) && tries < kAttachTries; ++tries) {
+      lock.unlock();
+      std::this_thread::sleep_for(kSearchInterval);
+      lock.lock();
+    }
+    if (socket_ < 0) {
       std::fprintf(stderr, "presenting the board: %s\n", error.c_str());
     } else {
       std::fprintf(stderr, "on the bus: %s, generation %u\n",
