@@ -69,7 +69,12 @@ TEST(PlotWindows, AppearAtTheFirstUpdateTiledAndCloseThroughTheCore) {
     chart.Update(ranges);
   }
   view->PlotWindowsUpdated();
-  QTest::qWait(100);
+  // Redraws are paced, so the windows show at the next redraw, not within the call.
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    const QCustomPlot* second = view->Window(1)->Chart();
+    return view->Window(0)->isVisible() && second->graphCount() == 2 &&
+           second->graph(1)->dataCount() == 1;
+  }));
   PlotWindow* temp = view->Window(0);
   ASSERT_TRUE(temp->isVisible());
   EXPECT_EQ(temp->windowTitle(), QString::fromUtf8("\xC2\xB0"
