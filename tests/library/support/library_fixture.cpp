@@ -25,7 +25,9 @@ class RecordingDevice : public usb::UsbDevice {
   ~RecordingDevice() override { destroyed_ = true; }
 
   uint8_t DeviceCount() override {
-    Call(opening_ ? "" : "Count");
+    if (!opening_) {
+      Call("Count");
+    }
     return UsbDevice::DeviceCount();
   }
   bool Open(uint8_t n) override {
@@ -53,9 +55,7 @@ class RecordingDevice : public usb::UsbDevice {
   }
 
  private:
-  void Call(const std::string& call) {
-    calls_ += call.empty() ? "" : (calls_.empty() ? "" : ", ") + call;
-  }
+  void Call(const std::string& call) { calls_ += (calls_.empty() ? "" : ", ") + call; }
 
   std::string& calls_;
   bool& destroyed_;
