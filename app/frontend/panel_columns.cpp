@@ -16,6 +16,8 @@ PanelColumns FitPanelColumns(const std::vector<PanelRow>& rows, const TextWidth&
           std::max(columns.bitComboWidth, textWidth(item.label) + comboChromeTwips);
     }
   }
+  columns.regNameWidth = std::min(columns.regNameWidth, kMaxColumnGrowth * kRegNameWidthTwips);
+  columns.bitComboWidth = std::min(columns.bitComboWidth, kMaxColumnGrowth * kBitComboWidthTwips);
   return columns;
 }
 

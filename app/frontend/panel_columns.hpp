@@ -1,7 +1,9 @@
 #pragma once
 // The widths of the register panel's two text columns on one page: `RegName`
 // and `BitCombo` grow to show the page's longest bit field label and
-// drop-down entry whole, never narrower than drawn. The columns right of
+// drop-down entry whole, never narrower than drawn and at most twice as
+// wide, so the column of buttons stays on a small screen (a longer text is
+// cut and its tooltip shows it whole). The columns right of
 // `RegName`, and the panel's right edge, move along, so every row stays
 // aligned. Decided when a page is laid out, not at every refresh.
 
@@ -19,6 +21,7 @@ using TextWidth = std::function<int(std::string_view)>;
 // The drawn widths of the two columns, in twips.
 inline constexpr int kRegNameWidthTwips = 2112;
 inline constexpr int kBitComboWidthTwips = 2112;
+inline constexpr int kMaxColumnGrowth = 2;  // times the drawn width
 
 struct PanelColumns {
   int regNameWidth = kRegNameWidthTwips;

@@ -107,6 +107,9 @@ void ShowRow(RegisterGrid& grid, int r, const frontend::PanelRow& model, bool pa
   }
   SetText(row.regAttr, model.regAttr);
   SetText(row.regName, model.regName);
+  if (pageChanged) {
+    row.regName->setToolTip(row.regName->text());  // labels longer than the column
+  }
 
   SetVisible(row.regValue, model.regValueVisible);
   // A box whose text is the user's keeps it.
@@ -135,6 +138,7 @@ void ShowRow(RegisterGrid& grid, int r, const frontend::PanelRow& model, bool pa
   SetVisible(row.bitCombo, model.comboVisible);
   if (model.comboVisible) {
     FillCombo(row.bitCombo, model, pageChanged);
+    row.bitCombo->setToolTip(row.bitCombo->currentText());  // entries longer than the column
     // A drop-down draws its text in the button colours.
     SetColours(row.bitCombo, {{QPalette::ButtonText, model.comboTextColour},
                               {QPalette::Text, model.comboTextColour},

@@ -192,7 +192,7 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
 }
 
 // A page's text columns fit its longest label and drop-down entry, never
-// narrower than drawn.
+// narrower than drawn nor more than twice as wide.
 TEST(PanelColumns, FitThePagesLongestLabelAndEntry) {
   const auto width = [](std::string_view text) { return 100 * static_cast<int>(text.size()); };
   const struct {
@@ -205,6 +205,11 @@ TEST(PanelColumns, FitThePagesLongestLabelAndEntry) {
       {"short texts keep the drawn widths", {"Mode"}, {"On", "Off"}, 2112, 2112},
       {"the longest label", {"Mode", std::string(25, 'x'), std::string(22, 'y')}, {}, 2500, 2112},
       {"the longest entry and the chrome", {"Mode"}, {std::string(20, 'z'), "Off"}, 2112, 2300},
+      {"at most twice the drawn widths",
+       {std::string(300, 'x')},
+       {std::string(300, 'z')},
+       4224,
+       4224},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
