@@ -276,6 +276,7 @@ class Checker {
       } else if (type == "writefirst" || type == "writelast" || type == "readfirst" ||
                  type == "readlast") {
         OptionalHex("value");
+        CheckFits("value", width);
         CheckOrder(type, type[0] == 'r' ? addresses.read : addresses.write);
       }
     });

@@ -1,6 +1,5 @@
 #include "engine/definition_layout.hpp"
 
-#include <cmath>
 #include <string_view>
 #include <utility>
 
@@ -13,7 +12,6 @@ namespace kestrova::engine {
 namespace {
 
 using definition::IsHexText;
-using definition::LeadingNumber;
 using definition::ParseHex;
 using markup::MarkupStore;
 
@@ -176,7 +174,14 @@ class LayoutReader {
     rule.always = store_.GetAttributeView("always") == "true";
     const std::string_view valueText = store_.GetAttributeView("value");
     rule.anyValue = valueText.empty();
-    rule.value = OrderRuleValue(valueText);
+    if (!rule.anyValue) {
+      const auto parsed = ParseHex(valueText);
+      if (!parsed) {
+        return Fail(line, "The transfer order rule's value \"" + std::string(valueText) +
+                              "\" is not hexadecimal");
+      }
+      rule.value = *parsed;
+    }
     field.orderRules.push_back(rule);
     return true;
   }
@@ -254,10 +259,6 @@ std::string DefinitionLineText(const MarkupStore& store, int line) {
     return "line " + std::to_string(sourceLine) + " of the part definition";
   }
   return "generated line " + std::to_string(line) + " of the part definition";
-}
-
-std::int64_t OrderRuleValue(std::string_view text) {
-  return static_cast<std::int64_t>(std::llround(LeadingNumber(text)));
 }
 
 }  // namespace kestrova::engine

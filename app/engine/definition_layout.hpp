@@ -97,7 +97,4 @@ LayoutResult ReadDefinitionLayout(markup::MarkupStore& store);
 // when the store knows it.
 std::string DefinitionLineText(const markup::MarkupStore& store, int line);
 
-// The rule a value of an order rule is read by (decimal number).
-std::int64_t OrderRuleValue(std::string_view text);
-
 }  // namespace kestrova::engine

@@ -45,12 +45,15 @@ TEST_F(EngineTest, ListsHoldTheBytesOfTheDefinitionInTheirOrder) {
        "value=1 >>>add type=writelast order=1 >>bitfield addr=10 bit=7:1 value=5 >register "
        ">>bitfield addr=11 bit=7:0 value=22",
        "10=0A 11=22", "10=0B 11=22 10=0A"},
-      // Without always, a rule holds when the field has its value.
+      // Without always, a rule holds when the field has its value (hexadecimal, as every value).
       {">register >>bitfield addr=10 bit=1:0 value=2 >>>add type=writefirst order=2 value=2 "
        ">>>add type=writelast order=1 value=3 >register >>bitfield addr=11 bit=7:0 value=1 >>>add "
        "type=writefirst order=1 value=0 >>>add type=writelast order=2 value=1 >register >>bitfield "
        "addr=12 bit=7:0 value=0",
        "10=02 11=01 12=00", "10=02 12=00 11=01"},
+      {">register >>bitfield addr=10 bit=7:0 value=1 >register >>bitfield addr=11 bit=7:0 value=1F "
+       ">>>add type=writefirst order=1 value=1F",
+       "10=01 11=1F", "11=1F 10=01"},
       // readfirst in ascending order first, readlast descending at the end.
       {">register >>bitfield addr=20 value=0 bit=7:0 >>>add type=readlast order=1 >register "
        ">>bitfield addr=21 value=0 bit=7:0 >>>add type=readlast order=2 >register >>bitfield "
@@ -261,9 +264,11 @@ TEST_F(EngineTest, TransfersRefuseAndCheckReportsWhatTheyCannotCarry) {
        "demo:10: bitfield attribute value \"1F\" does not fit 4 bits",
        cannot + "the bit-field values of address 05 add up to 496, more than one byte holds (line "
                 "10 of the part definition)"},
-      // `check` does not look at the value a first write carries.
-      {f5 + ">>>add type=writefirst order=1 always=true value=300", "",
-       cannot + "the first write to address 05 would carry 300, more than one byte holds"},
+      {f5 + ">>>add type=writefirst order=1 always=true value=300",
+       "demo:5: add attribute value \"300\" does not fit 8 bits",
+       cannot + "the first write to address 05 would carry 768, more than one byte holds"},
+      {order + "writefirst order=1 value=x", "demo:5: add attribute value \"x\" is not hexadecimal",
+       "The transfer order rule's value \"x\" is not hexadecimal (line 5 of the part definition)"},
       {f5 + ">>bitfield addr=5 bit=7:0 value=0",
        "demo:5: bitfield attribute bit \"7:0\" overlaps another field of the same byte", ""},
       {f5 + ">>bitfield addr=6 bit=0 value=0 >>bitfield addr=5 bit=7:0 value=0",
