@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -246,13 +247,10 @@ TEST_F(FileTest, SettingsThatCannotBeUsedTakeTheirDefaults) {
   const std::string path = folder / "part.def";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.attribute);
-    std::string attributes = good;
-    if (!c.attribute.empty()) {
-      const std::size_t at = attributes.find(c.attribute.substr(0, c.attribute.find('=') + 2));
-      attributes.replace(at, attributes.find('"', attributes.find('"', at) + 1) + 1 - at,
-                         c.attribute);
-    }
-    const std::string file = "<definition " + attributes + ">\r\n</definition>\r\n";
+    const std::regex old(c.attribute.substr(0, c.attribute.find('=') + 1) + "\"[^\"]*\"");
+    const std::string file =
+        "<definition " + (c.attribute.empty() ? good : std::regex_replace(good, old, c.attribute)) +
+        ">\r\n</definition>\r\n";
     WriteBytes(path, file);
     std::vector<std::string> problems;
     const PartSettings s = LoadPartSettings(store, folder.path(), "demo", messages, {}, &problems);

@@ -89,58 +89,50 @@ TEST_F(SchemaTest, PairsSplitAtTheFirstColonAfterUpperCasing) {
   EXPECT_EQ(ReadAddressPair(store).write, "2A");  // one address reads and writes
 }
 
-// Access is read/write unless `attr` says otherwise; only the exact text
-// "false" hides; regbit is absent, "none" or a range.
-TEST_F(SchemaTest, BitfieldAccessVisibilityAndRegBit) {
-  const struct {
-    const char* tag;
-    const char* access;
-    bool visible;
-    RegBit::Kind regBit;
-  } cases[] = {
-      {"<bitfield addr=\"1\" bit=\"0\" value=\"0\" />", "R/W", true, RegBit::Kind::kAbsent},
-      {"<bitfield attr=\"R\" regbit=\"none\" visible=\"true\" />", "R", true, RegBit::Kind::kNone},
-      {"<bitfield attr=\"W\" visible=\"False\" regbit=\"3:0\" />", "W", true, RegBit::Kind::kRange},
-      {"<bitfield visible=\"false\" />", "R/W", false, RegBit::Kind::kAbsent},
-  };
-  for (const auto& c : cases) {
-    On(c.tag);
+// What the readers make of one element: a bit field's access, visibility and
+// regbit kind (absent 0, none 1, a range 2); a register's usb, verify, log
+// and writeonce flags, group mask and text box; a driver entry's type,
+// driver, vid, pid and port ("-" when absent).
+std::string Read(markup::MarkupStore& store, std::string_view tag) {
+  const auto number = [](std::optional<std::int32_t> n) { return n ? std::to_string(*n) : "-"; };
+  if (tag.starts_with("<bitfield")) {
     const BitfieldInfo info = ReadBitfield(store);
-    EXPECT_EQ(AccessText(info.access), c.access) << c.tag;
-    EXPECT_EQ(info.visible, c.visible) << c.tag;
-    EXPECT_EQ(info.regBit.kind, c.regBit) << c.tag;
     EXPECT_FALSE(info.checkValue.has_value());
+    return std::string(AccessText(info.access)) + " " + std::to_string(info.visible) + " " +
+           std::to_string(static_cast<int>(info.regBit.kind));
   }
+  if (tag.starts_with("<register")) {
+    const RegisterInfo info = ReadRegister(store);
+    return std::to_string(info.usb) + std::to_string(info.verify) + std::to_string(info.log) +
+           std::to_string(info.writeOnce) + " " + std::to_string(info.groupAddrMask) + " " +
+           std::to_string(info.textbox == RegisterTextbox::kTrue);
+  }
+  const DriverEntry e = ReadDriverEntry(store);
+  return e.type + " " + e.driver + " " + number(e.vid) + " " + number(e.pid) + " " + number(e.port);
 }
 
-// Flags are exactly "true"; the group mask needs a group name and hex text.
-TEST_F(SchemaTest, RegisterFlagsAndGroupMask) {
-  On("<register usb=\"True\" verify=\"true\" log=\"yes\" writeonce=\"true\" groupaddrmask=\"0F\" "
-     "/>");
-  RegisterInfo info = ReadRegister(store);
-  EXPECT_EQ(std::to_string(info.usb) + std::to_string(info.verify) + std::to_string(info.log) +
-                std::to_string(info.writeOnce) + " " + std::to_string(info.groupAddrMask),
-            "0101 255");
-  On("<register grouptabname=\"G\" groupaddrmask=\"0x0F\" textbox=\"true\" />");
-  info = ReadRegister(store);
-  EXPECT_EQ(info.groupAddrMask, 0xFF);
-  EXPECT_EQ(info.textbox, RegisterTextbox::kTrue);
-}
-
-// The driver defaults by type; the port only when numeric.
-TEST_F(SchemaTest, DriverEntryDefaultsByType) {
+// Access is read/write unless `attr` says otherwise; only the exact text
+// "false" hides; regbit is absent, "none" or a range. Register flags are
+// exactly "true"; the group mask needs a group name and hex text. The driver
+// defaults by type; the port only when numeric.
+TEST_F(SchemaTest, ElementsReadWithTheirDefaults) {
   const std::pair<const char*, const char*> cases[] = {
+      {"<bitfield addr=\"1\" bit=\"0\" value=\"0\" />", "R/W 1 0"},
+      {"<bitfield attr=\"R\" regbit=\"none\" visible=\"true\" />", "R 1 1"},
+      {"<bitfield attr=\"W\" visible=\"False\" regbit=\"3:0\" />", "W 1 2"},
+      {"<bitfield visible=\"false\" />", "R/W 0 0"},
+      {"<register usb=\"True\" verify=\"true\" log=\"yes\" writeonce=\"true\" "
+       "groupaddrmask=\"0F\" />",
+       "0101 255 0"},
+      {"<register grouptabname=\"G\" groupaddrmask=\"0x0F\" textbox=\"true\" />", "0000 255 1"},
       {"<add type=\"USB\" label=\"Board\" vid=\"0400\" pid=\"c35a\" />", "usb dravik 1024 50010 -"},
       {"<add type=\"ich\" label=\"SMBus\" Part=\"3\" />", "ich dravik_i2c - - 3"},
       {"<add type=\"ich\" driver=\"/dev/i2c-7\" Part=\"x\" />", "ich /dev/i2c-7 - - -"},
       {"<add type=\"no\" />", "no  - - -"},
   };
-  const auto text = [](std::optional<std::int32_t> n) { return n ? std::to_string(*n) : "-"; };
-  for (const auto& [tag, expected] : cases) {
+  for (const auto& [tag, read] : cases) {
     On(tag);
-    const DriverEntry e = ReadDriverEntry(store);
-    EXPECT_EQ(e.type + " " + e.driver + " " + text(e.vid) + " " + text(e.pid) + " " + text(e.port),
-              expected);
+    EXPECT_EQ(Read(store, tag), read) << tag;
   }
 }
 

@@ -93,12 +93,10 @@ TEST_F(WalkTest, RegistersAndFieldsFollowConditionsLinkAndGroups) {
   EXPECT_EQ(masks, (std::vector<std::int32_t>{0x7F, 0x7F, 0x7F, 0xFF}));
 }
 
-TEST_F(WalkTest, DefinitionWithoutPartHasNoRegisters) {
-  ASSERT_TRUE(store.LoadMarkupText("<definition>\n <register />\n</definition>\n"));
-  EXPECT_EQ(Walk({}), "no part");
-}
-
-TEST_F(WalkTest, HiddenTestLeavesCursorOnOwner) {
+// The hidden test leaves the cursor on the field it tests; a condition
+// whose bits are malformed reads zero; a definition without a part has no
+// registers.
+TEST_F(WalkTest, HiddenTestMalformedConditionAndNoPart) {
   image[1] = 2;
   store.SetXmlFileIndex(8);  // "hidden by mode"
   EXPECT_TRUE(DefinitionWalk::IsHidden(store, 4, values));
@@ -106,15 +104,14 @@ TEST_F(WalkTest, HiddenTestLeavesCursorOnOwner) {
   store.SetXmlFileIndex(7);  // "mode" has no hide
   EXPECT_FALSE(DefinitionWalk::IsHidden(store, 4, values));
   EXPECT_EQ(store.XmlFileIndex(), 7);
-}
-
-TEST_F(WalkTest, ConditionWithMalformedBitsReadsZero) {
   ASSERT_TRUE(
       store.LoadMarkupText("<definition>\n<hide addr=\"1\" bit=\"-3:-9\" value=\"0\" />\n"));
   image[1] = 0xFF;
   store.SetXmlFileIndex(2);
   EXPECT_EQ(values.FieldValue(store), 0);
   EXPECT_TRUE(ConditionHolds(store, values));
+  ASSERT_TRUE(store.LoadMarkupText("<definition>\n <register />\n</definition>\n"));
+  EXPECT_EQ(Walk({}), "no part");
 }
 
 // --- Generated bit fields --------------------------------------------------------
