@@ -58,10 +58,10 @@ inline void EnsureApplication() {
 
 // A window on the emulated board over USB, its program folder in `home`.
 // Without a device, the startup file names the part.
-inline WindowOptions OnEmulatedBoard(const QString& home,
+inline WindowOptions OnEmulatedBoard(const std::string& home,
                                      std::optional<std::string> device = std::nullopt) {
   WindowOptions options;
-  options.home = home.toStdString();
+  options.home = home;
   options.device = std::move(device);
   options.link = "usb";
   options.emulatedBoard = true;
@@ -85,9 +85,9 @@ void OnNextModal(std::function<void(Dialog*)> act, int delayMs = 0, int triesLef
 }
 
 // The next file dialog chooses `path`.
-inline void ChooseInNextFileDialog(const QString& path) {
+inline void ChooseInNextFileDialog(const std::string& path) {
   OnNextModal<QFileDialog>([path](QFileDialog* dialog) {
-    dialog->selectFile(path);
+    dialog->selectFile(QString::fromStdString(path));
     static_cast<QDialog*>(dialog)->accept();
   });
 }

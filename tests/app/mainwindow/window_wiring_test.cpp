@@ -1,12 +1,12 @@
 // The window on the emulated board, one test per group of controls: the
 // controls reach the core, and they show what the core decides (the rules
 // themselves are proved in tests/app/frontend and tests/app/continuous).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,9 +14,12 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <filesystem>
 #include <memory>
+#include <regex>
 
 #include "../continuous/fake_clock.hpp"
+#include "../markup/temp_folder.hpp"
 #include "form1.hpp"
 #include "frontend/program_start.hpp"
 #include "plot_windows_view.hpp"
@@ -28,16 +31,11 @@
 namespace kestrova::mainwindow {
 namespace {
 
-QByteArray FileBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
+using kestrova::testing::ReadBytes;
+using kestrova::testing::WriteBytes;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 class WindowWiring : public ::testing::Test {
  protected:
@@ -45,17 +43,16 @@ class WindowWiring : public ::testing::Test {
 
   // The demo part at the chip `address` (decimal) with write.log on (test
   // bit 8) and "Write On Change" ticked; shown and active.
-  Form1& Open(const QByteArray& address) {
+  Form1& Open(const std::string& address) {
     const WindowOptions options = testing::OnEmulatedBoard(home.path());
     std::string error;
     EXPECT_FALSE(frontend::PrepareProgramFolder(options, error).empty()) << error;
-    WriteFile(home.filePath("dravik.def"),
-              "<definition device=\"demo\" test=\"8\">\r\n</definition>\r\n");
-    QDir(home.path()).mkpath("demo");
-    WriteFile(home.filePath("demo/part.def"),
-              "<definition timer1interval=\"1000\" writenowvalue=\"1\" readafterwritevalue=\"1\" "
-              "interfaceaddr=\"" +
-                  address + "\">\r\n</definition>\r\n");
+    WriteBytes(home / "dravik.def", "<definition device=\"demo\" test=\"8\">\r\n</definition>\r\n");
+    std::filesystem::create_directory(home / "demo");
+    WriteBytes(home / "demo/part.def",
+               "<definition timer1interval=\"1000\" writenowvalue=\"1\" readafterwritevalue=\"1\" "
+               "interfaceaddr=\"" +
+                   address + "\">\r\n</definition>\r\n");
     window = std::make_unique<Form1>(options);
     EXPECT_TRUE(window->Load());
     window->show();
@@ -74,8 +71,8 @@ class WindowWiring : public ::testing::Test {
     return window->Controls().grid->Row(0);
   }
 
-  QTemporaryDir home;
-  QTemporaryDir work;
+  kestrova::testing::TempFolder home;
+  kestrova::testing::TempFolder work;
   std::unique_ptr<Form1> window;
 };
 
@@ -138,11 +135,11 @@ TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
   EXPECT_EQ(pagesSeen, 5);
   EXPECT_GT(grownPages, 0);  // the demo's long drop-down entries and labels
 
-  const QString saved = work.filePath("window.dat");
+  const std::string saved = work / "window.dat";
   testing::ChooseInNextFileDialog(saved);
   controls.menu.saveReg->trigger();
   EXPECT_EQ(controls.fileLabel->text(), "window.dat");
-  EXPECT_TRUE(FileBytes(saved).startsWith("<definition>\r\n <reg addr="));
+  EXPECT_THAT(ReadBytes(saved), StartsWith("<definition>\r\n <reg addr="));
 }
 
 // A bit cell click is one write; keystrokes in a value box write at Enter;
@@ -153,7 +150,8 @@ TEST_F(WindowWiring, AClickWritesOnceAndTypingWritesAtEnter) {
   ASSERT_TRUE(controls.writeNow->isChecked());
   ASSERT_EQ(window->Session().connection.deviceAddress, 0x49);
   const auto writes = [&] {
-    return QString(FileBytes(home.filePath("demo/write.log"))).split("\r\n", Qt::SkipEmptyParts);
+    return QString::fromStdString(ReadBytes(home / "demo/write.log"))
+        .split("\r\n", Qt::SkipEmptyParts);
   };
   const QStringList startWrites = writes();  // the part's start-up writes
 
@@ -197,9 +195,9 @@ TEST_F(WindowWiring, ReadOnlyFieldsOfAThreeWirePartAreLocked) {
   options.link = "none";
   std::string error;
   ASSERT_FALSE(frontend::PrepareProgramFolder(options, error).empty()) << error;
-  WriteFile(home.filePath("device/three-wire"),
-            FileBytes(home.filePath("device/demo"))
-                .replace("interface type=\"i2c\"", "interface type=\"microwire\""));
+  WriteBytes(home / "device/three-wire", std::regex_replace(ReadBytes(home / "device/demo"),
+                                                            std::regex("interface type=\"i2c\""),
+                                                            "interface type=\"microwire\""));
   testing::OnNextModal<QMessageBox>([](QMessageBox* box) {  // "No Hardware Selected."
     box->button(QMessageBox::No)->click();
   });
@@ -225,7 +223,7 @@ TEST_F(WindowWiring, LogsPlotsAndReadsThroughTheCoreAndKeepsTheSettings) {
     });
     entry->trigger();
   }
-  const QString log = work.filePath("run.txt");
+  const std::string log = work / "run.txt";
   testing::ChooseInNextFileDialog(log);
   QTest::mouseClick(c.logData, Qt::LeftButton);
   EXPECT_EQ(c.logData->text(), "STOP LOG");
@@ -258,14 +256,12 @@ TEST_F(WindowWiring, LogsPlotsAndReadsThroughTheCoreAndKeepsTheSettings) {
 
   // The file's layout is the core's (proved with the continuous read); the
   // window gives the file, the clock, the chip and the settings kept.
-  const QByteArray logged = FileBytes(log);
-  EXPECT_TRUE(logged.startsWith("\r\nLogFile = " + log.toUtf8() + "\r\n03.05.2024 10:00:00\r\n"))
-      << logged.data();
-  EXPECT_TRUE(logged.endsWith("10:00:03\t31.5000 \t80h     \t0       \t\r\n")) << logged.data();
-  const QByteArray settings = FileBytes(home.filePath("demo/part.def"));
-  EXPECT_TRUE(settings.contains("logfilename=\"" + log.toUtf8() + "\" timer1interval=\"10\""))
-      << settings.data();
-  EXPECT_TRUE(settings.contains("maxlogcount=\"2\"")) << settings.data();
+  const std::string logged = ReadBytes(log);
+  EXPECT_THAT(logged, StartsWith("\r\nLogFile = " + log + "\r\n03.05.2024 10:00:00\r\n"));
+  EXPECT_THAT(logged, EndsWith("10:00:03\t31.5000 \t80h     \t0       \t\r\n"));
+  const std::string settings = ReadBytes(home / "demo/part.def");
+  EXPECT_THAT(settings, HasSubstr("logfilename=\"" + log + "\" timer1interval=\"10\""));
+  EXPECT_THAT(settings, HasSubstr("maxlogcount=\"2\""));
 }
 
 }  // namespace
