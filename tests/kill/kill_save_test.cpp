@@ -12,11 +12,14 @@
 #include <array>
 #include <cstdio>
 #include <random>
+#include <thread>
 
 #include "continuous/plot_selection.hpp"
 #include "definition/part_settings.hpp"
 #include "definition/startup_file.hpp"
 #include "kill_support.hpp"
+#include "markup/markup_store.hpp"
+#include "support/message_box_recorder.hpp"
 
 namespace kestrova {
 namespace {

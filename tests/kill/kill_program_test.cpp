@@ -1,27 +1,64 @@
-// kestrova-cli killed with SIGKILL at random moments while it saves a
-// register data file or appends to a log file (demo part on the emulated
-// SMBus controller, whose temperatures move, so every save is a new
+// The programs killed: kestrova-cli with SIGKILL at random moments while it
+// saves a register data file or appends to a log file (demo part on the
+// emulated SMBus controller, whose temperatures move, so every save is a new
 // version): afterwards the data file is the old version or a whole new one;
 // the log lost at most the line in progress of each killed run; temporary
-// files of killed saves go with the next save. (Its part settings file is
-// saved by the core function kill_save_test kills.)
+// files of killed saves go with the next save. The window ended by SIGTERM
+// closes as its close button does, so the startup file names the device
+// again; killed, it leaves "none". (The part settings and the window's other
+// files are saved by the core functions kill_save_test kills.)
 //
-// KESTROVA_KILL_ROUNDS sets the number of kills (default 60; a few hundred
-// for a thorough run).
+// KESTROVA_KILL_ROUNDS sets the number of kestrova-cli kills (default 60; a
+// few hundred for a thorough run).
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
+#include <thread>
 
+#include "definition/data_file.hpp"
 #include "kill_support.hpp"
+#include "markup/markup_store.hpp"
+#include "support/message_box_recorder.hpp"
+
+extern char** environ;
 
 namespace kestrova::testing {
 namespace {
 
-class KillCliTest : public ProgramKillTest {
+// A program folder of its own, with an SMBus controller lock of its own.
+class KillProgramTest : public ::testing::Test {
  protected:
-  // Runs a command to its end; how long it took.
+  void SetUp() override { ::setenv("DRAVIK_SMBUS_LOCK", (home_ / "smbus.lock").c_str(), 1); }
+  void TearDown() override { ::unsetenv("DRAVIK_SMBUS_LOCK"); }
+
+  // Starts `program` on the demo part and the emulated SMBus controller,
+  // its output discarded; -1 when it could not start.
+  pid_t Start(const std::string& program, const std::vector<std::string>& command = {}) {
+    const std::string path = KESTROVA_BIN_DIR "/" + program;
+    std::vector<std::string> args = {path,   "--home",           home_.path(), "--device",
+                                     "demo", "--emulated-board", "--link",     "ich"};
+    args.insert(args.end(), command.begin(), command.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+      argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
+  }
+
+  // Runs a kestrova-cli command to its end; how long it took.
   std::chrono::microseconds Run(const std::vector<std::string>& command) {
     const auto start = std::chrono::steady_clock::now();
     const int status = End(Start("kestrova-cli", command), 0);
@@ -29,7 +66,24 @@ class KillCliTest : public ProgramKillTest {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                  start);
   }
+
+  TempFolder home_;
 };
+
+// The register addresses of a data file; empty when it does not read whole.
+std::vector<std::int16_t> DataAddresses(const std::string& path) {
+  markup::MarkupStore store;
+  store.SetRetryWait([](std::chrono::milliseconds) {});
+  std::vector<std::int16_t> addresses(definition::kMaxDataFileEntries);
+  std::vector<std::uint8_t> values(definition::kMaxDataFileEntries);
+  int count = 0;
+  markup::MessageBoxRecorder messages;
+  if (!definition::ReadDataFile(store, path, addresses, values, count, messages)) {
+    return {};
+  }
+  addresses.resize(static_cast<std::size_t>(count));
+  return addresses;
+}
 
 // A line of the log (the header of a run, its title row or a data row), and
 // not one cut short: a data row is a time and Temp, Status and Count, each
@@ -62,7 +116,7 @@ std::string LogProblem(const std::string& text) {
   return "";
 }
 
-TEST_F(KillCliTest, FilesStayWholeWhenTheToolIsKilledAtAnyMoment) {
+TEST_F(KillProgramTest, FilesStayWholeWhenTheToolIsKilledAtAnyMoment) {
   const std::string data = home_ / "kill.dat";
   const std::string log = home_ / "kill.txt";
   const std::vector<std::string> save = {"save", data};
@@ -102,6 +156,28 @@ TEST_F(KillCliTest, FilesStayWholeWhenTheToolIsKilledAtAnyMoment) {
   std::printf("%d runs of kestrova-cli, %d killed while running (%d while logging)\n", rounds,
               killedRunning, killedLogs);
 }
+
+#ifdef KESTROVA_KILL_WINDOW
+TEST_F(KillProgramTest, AnOrderlyWindowEndNamesTheDeviceAndAKillLeavesNone) {
+  const std::string startup = home_ / "dravik.def";
+  const std::string none = "<definition device=\"none\" test=\"0\">\r\n</definition>\r\n";
+  const std::string demo = "<definition device=\"demo\" test=\"0\">\r\n</definition>\r\n";
+  for (const int signal : {SIGTERM, SIGKILL}) {
+    SCOPED_TRACE(signal);
+    std::filesystem::remove(startup);
+    const pid_t pid = Start("kestrova");
+    ASSERT_NE(pid, -1);
+    // Loaded: "none" while it runs. Up to 30 s on a loaded machine.
+    for (int i = 0; i < 1500 && ReadBytes(startup) != none; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(ReadBytes(startup), none);
+    const int status = End(pid, signal);
+    EXPECT_EQ(WIFEXITED(status) && WEXITSTATUS(status) == 0, signal == SIGTERM);
+    EXPECT_EQ(ReadBytes(startup), signal == SIGTERM ? demo : none);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace kestrova::testing
