@@ -1,6 +1,7 @@
 // The board's own rules beyond what the library's tests over it and the
 // kernel rig show: code memory, what boots, endpoints, response slots,
-// power-up values, the NAK fault's count, the standard requests.
+// power-up values, the NAK fault's count, the standard requests; and the
+// fault plan the board fires.
 #include "emulator/board.hpp"
 
 #include <gtest/gtest.h>
@@ -21,11 +22,6 @@ const std::vector<uint8_t> kBoardRead = {0, 0, 3, 0, 0x04, 0x00, 1};
 const std::vector<uint8_t> kBoardWrite = {1, 0, 3, 0, 0x04, 0x00, 1, 1};
 const std::vector<uint8_t> kChipRead = {0, kBusI2c, 2, 0x48, 0, 1};
 
-// Only where code memory was written counts for a boot, not what it holds.
-std::vector<uint8_t> Image(size_t size) {
-  return std::vector<uint8_t>(size, 0x5A);
-}
-
 UsbOutcome Load(Board& board, uint16_t address, const std::vector<uint8_t>& data) {
   size_t moved = 0;
   const auto length = static_cast<uint16_t>(data.size());
@@ -39,9 +35,10 @@ UsbOutcome SetCpuReset(Board& board, bool hold) {
 
 class BoardTest : public ::testing::TestWithParam<BoardClass> {
  protected:
-  void Boot(size_t size = 4096) {
+  // Only where code memory was written counts for a boot, not what it holds.
+  void Boot() {
     ASSERT_EQ(SetCpuReset(board, true), UsbOutcome::kDone);
-    ASSERT_EQ(Load(board, 0, Image(size)), UsbOutcome::kDone);
+    ASSERT_EQ(Load(board, 0, std::vector<uint8_t>(4096, 0x5A)), UsbOutcome::kDone);
     ASSERT_EQ(SetCpuReset(board, false), UsbOutcome::kDone);
   }
 
@@ -93,9 +90,9 @@ TEST_P(BoardTest, OnlyOneImageOf4096To8192BytesFromAddressZeroBoots) {
     SCOPED_TRACE(std::to_string(c.size) + " " + std::to_string(c.strayAt));
     Board fresh{GetParam(), {0x0400, 0x1100}, nullptr};
     ASSERT_EQ(SetCpuReset(fresh, true), UsbOutcome::kDone);
-    ASSERT_EQ(Load(fresh, 0, Image(c.size)), UsbOutcome::kDone);
+    ASSERT_EQ(Load(fresh, 0, std::vector<uint8_t>(c.size, 1)), UsbOutcome::kDone);
     if (c.strayAt != 0) {
-      ASSERT_EQ(Load(fresh, c.strayAt, Image(100)), UsbOutcome::kDone);
+      ASSERT_EQ(Load(fresh, c.strayAt, std::vector<uint8_t>(100, 1)), UsbOutcome::kDone);
     }
     const uint32_t generation = fresh.Generation();
     ASSERT_EQ(SetCpuReset(fresh, false), UsbOutcome::kDone);
@@ -205,6 +202,45 @@ TEST_P(BoardTest, AnswersTheStandardRequestsOfABareCore) {
 
 INSTANTIATE_TEST_SUITE_P(BothClasses, BoardTest,
                          ::testing::Values(BoardClass::kFullSpeed, BoardClass::kHighSpeed));
+
+// Each kind counts its own events from the moment it is armed and fires once.
+TEST(FaultPlanTest, FiresOnceOnTheNthEventOfItsKindSinceArming) {
+  FaultPlan plan;
+  plan.Fire(FaultKind::kTimeout);
+  plan.Arm(FaultKind::kTimeout, 3);
+  EXPECT_FALSE(plan.Fire(FaultKind::kTimeout));
+  EXPECT_FALSE(plan.Fire(FaultKind::kShortResponse)) << "other kinds count apart";
+  EXPECT_FALSE(plan.Fire(FaultKind::kTimeout));
+  EXPECT_TRUE(plan.Fire(FaultKind::kTimeout));
+  EXPECT_FALSE(plan.Fire(FaultKind::kTimeout));
+  EXPECT_EQ(plan.Pending(FaultKind::kTimeout), 0u);
+  plan.Arm(FaultKind::kNak);
+  EXPECT_TRUE(plan.Fire(FaultKind::kNak));
+}
+
+TEST(FaultPlanTest, ParsesTheTextFormOrArmsNothing) {
+  FaultPlan plan;
+  std::string error;
+  ASSERT_TRUE(
+      plan.ArmFromText("timeout@2, short ,long@1,nak,disconnect@4,download@2,reset", &error))
+      << error;
+  for (size_t i = 0; i < kFaultKindCount; ++i) {
+    const auto kind = static_cast<FaultKind>(i);
+    EXPECT_EQ(plan.Pending(kind), 1u) << FaultName(kind);
+    EXPECT_EQ(FaultFromName(FaultName(kind)), kind);
+  }
+  EXPECT_FALSE(FaultFromName("Timeout").has_value());
+  EXPECT_FALSE(plan.Fire(FaultKind::kTimeout));
+  EXPECT_TRUE(plan.Fire(FaultKind::kTimeout));
+  for (const char* text :
+       {"timeout@0", "timeout@", "timeout@2x", "slow", "nak@-1", "short,bogus"}) {
+    FaultPlan bad;
+    EXPECT_FALSE(bad.ArmFromText(text, &error)) << text;
+    EXPECT_NE(error.find("bad fault"), std::string::npos) << text;
+    EXPECT_EQ(bad.Pending(FaultKind::kShortResponse) + bad.Pending(FaultKind::kTimeout), 0u)
+        << text;
+  }
+}
 
 }  // namespace
 }  // namespace kestrova::emulator

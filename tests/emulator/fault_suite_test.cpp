@@ -193,10 +193,7 @@ TEST_P(FaultSuiteTest, EveryFaultEndsInItsMessageAndTheNextOpenAndReadWork) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBoardClasses, FaultSuiteTest,
-                         ::testing::Values(BoardClass::kFullSpeed, BoardClass::kHighSpeed),
-                         [](const ::testing::TestParamInfo<BoardClass>& info) {
-                           return info.param == BoardClass::kFullSpeed ? "FullSpeed" : "HighSpeed";
-                         });
+                         ::testing::Values(BoardClass::kFullSpeed, BoardClass::kHighSpeed));
 
 }  // namespace
 }  // namespace kestrova::emulator

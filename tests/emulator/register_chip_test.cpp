@@ -48,11 +48,8 @@ TEST(RegisterChipTest, FieldsHoldTheirStartupValuesAndTakeWritesAtTheirWriteAddr
 
 // A source that holds `celsius` and a clock that stands still.
 std::shared_ptr<TemperatureSource> Steady(double celsius) {
-  auto source = std::make_shared<TemperatureSource>();
-  source->meanCelsius = celsius;
-  source->amplitudeCelsius = 0;
-  source->noiseCelsius = 0;
-  return source;
+  return std::make_shared<TemperatureSource>(
+      TemperatureSource{.meanCelsius = celsius, .amplitudeCelsius = 0, .noiseCelsius = 0});
 }
 
 std::shared_ptr<SimClock> StoppedClock() {
@@ -113,12 +110,11 @@ TEST(PartChipTest, TemperaturesFollowTheRangeTheConfigurationSelects) {
 }
 
 TEST(TemperatureTest, SineAndNoiseRepeatForTheSameTimeAndSeed) {
-  TemperatureSource a;
-  a.meanCelsius = 30;
-  a.amplitudeCelsius = 5;
-  a.periodSeconds = 100;
-  a.noiseCelsius = 0.5;
-  a.seed = 7;
+  const TemperatureSource a{.meanCelsius = 30,
+                            .amplitudeCelsius = 5,
+                            .periodSeconds = 100,
+                            .noiseCelsius = 0.5,
+                            .seed = 7};
   TemperatureSource b = a;
   EXPECT_DOUBLE_EQ(a.At(12.34), b.At(12.34));
   EXPECT_NEAR(a.At(25.0), 35.0, 0.5);

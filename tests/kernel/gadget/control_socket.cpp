@@ -58,16 +58,14 @@ bool ServeControlSocket(const std::string& path, CommandHandler handler, std::st
 std::string SendControlCommand(const std::string& path, const std::string& line) {
   sockaddr_un address;
   const int fd = Socket(path, &address);
-  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) < 0) {
-    const std::string reason = std::strerror(errno);
-    if (fd >= 0) {
-      ::close(fd);
-    }
-    return "error cannot reach the gadget at " + path + ": " + reason;
+  const bool sent = fd >= 0 &&
+                    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                    ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) >= 0;
+  const std::string reply =
+      sent ? Receive(fd) : "error cannot reach the gadget at " + path + ": " + std::strerror(errno);
+  if (fd >= 0) {
+    ::close(fd);
   }
-  const std::string reply = Receive(fd);
-  ::close(fd);
   return reply;
 }
 
