@@ -1,70 +1,52 @@
 #include "control_socket.hpp"
 
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 namespace kestrova::kerneltest {
-namespace {
-
-constexpr size_t kMaxLine = 512;
-
-// A packet socket at path: one message is one line, whole, with no framing.
-int Socket(const std::string& path, sockaddr_un* address) {
-  std::memset(address, 0, sizeof *address);
-  address->sun_family = AF_UNIX;
-  if (path.size() >= sizeof address->sun_path) {
-    errno = ENAMETOOLONG;
-    return -1;
-  }
-  std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-  return ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-}
-
-std::string Receive(int fd) {
-  char line[kMaxLine];
-  const ssize_t n = ::recv(fd, line, sizeof line, 0);
-  return std::string(line, n > 0 ? static_cast<size_t>(n) : 0);
-}
-
-}  // namespace
 
 bool ServeControlSocket(const std::string& path, CommandHandler handler, std::string* error) {
-  sockaddr_un address;
-  const int fd = Socket(path, &address);
-  ::unlink(path.c_str());
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, 4) != 0) {
-    *error = "control socket " + path + ": " + std::strerror(errno);
-    return false;
+  // The reply pipe first: once the command pipe is there, both are.
+  for (const std::string& pipe : {path + ".reply", path}) {
+    ::unlink(pipe.c_str());
+    if (::mkfifo(pipe.c_str(), 0600) != 0) {
+      *error = "control pipe " + pipe + ": " + std::strerror(errno);
+      return false;
+    }
   }
-  std::thread([fd, handler = std::move(handler)] {
-    for (;;) {
-      const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client >= 0) {
-        const std::string reply = handler(Receive(client));
-        ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
-        ::close(client);
-      }
+  // Opened for writing too, the command pipe always has a reader and never
+  // ends: a client finds it between two commands as well.
+  std::thread([path, handler = std::move(handler),
+               commands = std::fstream(path, std::ios::in | std::ios::out)]() mutable {
+    for (std::string line; std::getline(commands, line);) {
+      std::ofstream(path + ".reply") << handler(line) << '\n';
     }
   }).detach();
   return true;
 }
 
 std::string SendControlCommand(const std::string& path, const std::string& line) {
-  sockaddr_un address;
-  const int fd = Socket(path, &address);
-  const bool sent = fd >= 0 &&
-                    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                    ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) >= 0;
-  const std::string reply =
-      sent ? Receive(fd) : "error cannot reach the gadget at " + path + ": " + std::strerror(errno);
+  // Without the gadget the pipe has no reader: the open fails at once.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  const std::string message = line + "\n";
+  const bool sent = fd >= 0 && ::write(fd, message.data(), message.size()) ==
+                                   static_cast<ssize_t>(message.size());
+  const std::string reason = std::strerror(errno);
   if (fd >= 0) {
     ::close(fd);
+  }
+  if (!sent) {
+    return "error cannot reach the gadget at " + path + ": " + reason;
+  }
+  // An open may still meet the end of the previous reply: then once more.
+  std::string reply;
+  while (!std::getline(std::ifstream(path + ".reply"), reply)) {
   }
   return reply;
 }

@@ -1,5 +1,6 @@
-// The gadget's control channel: a Unix packet socket taking one text line
-// per connection and answering one line (see BoardGadget::Command).
+// The gadget's control channel: a named pipe at the path takes one text line
+// per command, the named pipe beside it (path + ".reply") gives back one line
+// (see BoardGadget::Command). One client at a time, as the guest's checks run.
 #pragma once
 
 #include <functional>
@@ -9,8 +10,8 @@ namespace kestrova::kerneltest {
 
 using CommandHandler = std::function<std::string(const std::string& line)>;
 
-// Listens at path and serves connections on a thread of its own; false
-// (error set) when the socket cannot be set up.
+// Makes the pipes and serves commands on a thread of its own; false (error
+// set) when the pipes cannot be made.
 bool ServeControlSocket(const std::string& path, CommandHandler handler, std::string* error);
 
 // The client side: sends one line, returns the reply ("error ..." when the

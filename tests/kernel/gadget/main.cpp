@@ -4,7 +4,7 @@
 // bench comes from the same environment as the in-process emulator
 // (DRAVIK_EMULATOR_SCENARIO, DRAVIK_EMULATOR_FAULTS); the first board is served.
 //
-//   dravik-board-gadget --control SOCKET --test-chip ADDRESS
+//   dravik-board-gadget --control PIPE --test-chip ADDRESS
 //
 // --test-chip puts a chip of 256 plain read/write registers on the I2C bus
 // at ADDRESS (hex), for round trips when the bench has no chip there.
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   const long testChip = argc == 5 ? std::strtol(argv[4], nullptr, 16) : -1;
   if (argc != 5 || std::string(argv[1]) != "--control" || std::string(argv[3]) != "--test-chip" ||
       testChip < 0 || testChip > emulator::kMaxI2cAddress) {
-    std::fputs("usage: dravik-board-gadget --control SOCKET --test-chip ADDRESS\n", stderr);
+    std::fputs("usage: dravik-board-gadget --control PIPE --test-chip ADDRESS\n", stderr);
     return 2;
   }
 
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     gadget.Shutdown();
     return 1;
   }
-  std::fprintf(stderr, "serving, control socket %s\n", argv[2]);
+  std::fprintf(stderr, "serving, control pipe %s\n", argv[2]);
 
   int signal = 0;
   sigwait(&stop, &signal);
