@@ -52,29 +52,24 @@ struct CliCase {
 
 void ExpectRun(const CliRun& run, const CliCase& expected);
 
-class CliTest : public ::testing::Test {
+class KestrovaCli : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(Cli({"parts"}).status, 0); }  // seeds the program folder
 
   // Runs kestrova-cli with --home and the given arguments. The notice that
   // no hardware is in use is taken out of `err`.
-  CliRun Cli(std::vector<std::string> arguments, CliOptions options = {}) {
+  CliRun Cli(std::vector<std::string> arguments, const CliOptions& options = {}) {
     arguments.insert(arguments.begin(), {"--home", home.path()});
-    options.environment.insert(options.environment.end(), extraEnvironment.begin(),
-                               extraEnvironment.end());
     CliRun run = RunCli(arguments, options);
-    const std::string notice =
-        "kestrova-cli: warning: no hardware in use (link none): the values come from the part "
-        "definition, not from a chip\n";
-    for (std::size_t at = run.err.find(notice); at != std::string::npos;
-         at = run.err.find(notice)) {
-      run.err.erase(at, notice.size());
-    }
+    static const std::regex notice(
+        "kestrova-cli: warning: no hardware in use \\(link none\\): the values come from the "
+        "part definition, not from a chip\n");
+    run.err = std::regex_replace(run.err, notice, "");
     return run;
   }
 
   // The demo part without hardware: arguments go after the part's options.
-  CliRun Demo(std::vector<std::string> arguments, CliOptions options = {}) {
+  CliRun Demo(std::vector<std::string> arguments, const CliOptions& options = {}) {
     arguments.insert(arguments.begin(), {"--device", "demo", "--link", "none"});
     return Cli(arguments, options);
   }
@@ -86,7 +81,6 @@ class CliTest : public ::testing::Test {
 
   kestrova::testing::TempFolder home;
   kestrova::testing::TempFolder work;
-  std::vector<std::string> extraEnvironment;
 };
 
 }  // namespace kestrova::cli::testing
