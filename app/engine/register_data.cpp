@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 
 #include "definition/data_file.hpp"
 #include "engine/register_edit.hpp"
@@ -48,6 +49,15 @@ bool SaveRegisterData(Session& session, const std::string& path) {
   store.SetXmlFileIndex(saved);
   if (!built) {
     return false;
+  }
+  // A first write may carry a rule's value instead of the setting (writefirst
+  // with always); the file keeps every byte as the registers hold it.
+  const std::map<std::int32_t, std::uint8_t> bytes = ShownBytes(session, Direction::Write);
+  for (int i = 0; i < list.count; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    if (const auto byte = bytes.find(list.address[at]); byte != bytes.end()) {
+      list.data[at] = byte->second;
+    }
   }
   return definition::WriteDataFile(
       store, path, std::span<const std::int16_t>(list.address.data(), list.address.size()),

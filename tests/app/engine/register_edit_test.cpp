@@ -225,6 +225,14 @@ TEST_F(RegisterEdit, RegisterDataIsSavedAndOpenedByWriteAddress) {
   EXPECT_EQ(CallsText(library),
             "WriteDevice 7 0 2 48 2=28 102=01 5=92 86=0B 7=5C|ReadDevice 7 0 2 48 2=28 102=01 5=92 "
             "6=03 7=5C");
+
+  // The file keeps the setting, not the value a writefirst rule makes the first write carry.
+  Part(
+      ">register title=Mode >>bitfield label=Mode addr=05 bit=1:0 value=2 >>>add type=writefirst "
+      "order=1 always=true value=1");
+  ASSERT_TRUE(SaveRegisterData(session, path));
+  EXPECT_EQ(kestrova::testing::ReadBytes(path),
+            "<definition>\r\n <reg addr=\"5\" value=\"2\"/>\r\n</definition>\r\n");
 }
 
 }  // namespace
