@@ -214,7 +214,7 @@ bool ContinuousRead::ReadStep(bool allRegisters, std::string& line) {
       continue;
     }
     const std::string text =
-        engine::FormatDisplayText(engine::GetFormat(store, session_.images), value);
+        engine::FormatDisplayText(engine::GetRegisterFormat(store, session_.images), value);
     if (state.plottingActive) {
       plots_.SetRegisterValue(static_cast<std::int16_t>(registerLine), PlotValueOfText(text), text);
     }
@@ -270,7 +270,7 @@ void ContinuousRead::UpdatePlots() {
     PlotChart& window = plots_.Window(w);
     for (int slot = 0; slot < window.RegSize(); ++slot) {
       store.SetXmlFileIndex(window.PlotObjRegXmlFileIndex(slot));
-      const engine::FormatSpec format = engine::GetFormat(store, session_.images);
+      const engine::FormatSpec format = engine::GetRegisterFormat(store, session_.images);
       ranges[static_cast<std::size_t>(slot)] = {format.inMin, format.inMax, format.dispMin,
                                                 format.dispMax};
     }

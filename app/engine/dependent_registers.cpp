@@ -119,7 +119,7 @@ std::vector<DependentUpdate> UpdateDependentRegisters(Session& session) {
           break;
         }
         store.SetXmlFileIndex(targetLine);
-        const FormatSpec spec = GetFormat(store, session.images);
+        const FormatSpec spec = GetRegisterFormat(store, session.images);
         const std::int32_t raw = DisplayValueToRaw(spec, static_cast<double>(field));
         // The raw value takes the target's bits of the byte; the bits of
         // registers sharing the byte stay as they are.

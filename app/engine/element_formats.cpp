@@ -1,5 +1,8 @@
 #include "engine/element_formats.hpp"
 
+#include <algorithm>
+#include <cmath>
+
 #include "definition/numbers.hpp"
 #include "definition/schema.hpp"
 #include "engine/address_caption.hpp"
@@ -14,7 +17,7 @@ using definition::HexToLong;
 using definition::LeadingNumber;
 using definition::ReadRealRange;
 
-// Depths of a register's `add` elements and of their `display` conditions.
+// Depths of a register's `add` and `bitfield` elements and of the `display` conditions.
 constexpr int kRegisterAddLevel = 3;
 constexpr int kDisplayConditionLevel = 4;
 
@@ -103,6 +106,29 @@ FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
   }
   store.SetXmlFileIndex(cursor);
   NormaliseRange(spec);
+  return spec;
+}
+
+FormatSpec GetRegisterFormat(markup::MarkupStore& store, const RegisterImages& images) {
+  FormatSpec spec = GetFormat(store, images);
+  if (!IsRawFormat(spec.format)) {
+    return spec;
+  }
+  const int cursor = store.XmlFileIndex();
+  int highest = -1;
+  while (store.FindElement(kRegisterAddLevel, "bitfield")) {
+    const FieldBits bits = FieldBitsAt(store, false);
+    if (!bits.none) {
+      highest = std::max(highest, bits.hi);
+    }
+  }
+  store.SetXmlFileIndex(cursor);
+  const double rawMax = std::ldexp(1.0, highest + 1) - 1;
+  if (rawMax > spec.inMax) {
+    spec.inMax = rawMax;
+    spec.dispMax = rawMax;
+    spec.limit = rawMax;
+  }
   return spec;
 }
 

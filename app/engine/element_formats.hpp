@@ -28,6 +28,9 @@ std::int64_t ExtractField(const markup::MarkupStore& store, std::int64_t raw, bo
 // The format of the element, with the divisor register and the conditional
 // display ranges taken from the shown bytes.
 FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images);
+// The same for the register at the cursor: "hex" and "dec" span every bit its
+// fields give the register value, so a 16-bit register is not cut to one byte.
+FormatSpec GetRegisterFormat(markup::MarkupStore& store, const RegisterImages& images);
 
 // The element's address caption, masked with the current group's mask.
 std::string AddressCaption(const markup::MarkupStore& store, std::int32_t groupAddressMask,

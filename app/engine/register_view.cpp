@@ -158,7 +158,7 @@ std::vector<RegisterRow> BuildRows(Session& session, const RegisterRange* range)
       reg.hidden = definition::DefinitionWalk::IsHidden(store, kRegisterHideLevel, conditions);
       const bool registerEdits =
           info.textbox == definition::RegisterTextbox::kTrue || info.scrollbar;
-      const FormatSpec registerFormat = GetFormat(store, images);
+      const FormatSpec registerFormat = GetRegisterFormat(store, images);
       reg.units = store.GetAttribute("units");
       reg.format = registerFormat;
       bool firstShownRow = true;

@@ -188,9 +188,15 @@ const char* kAlternatives =
     "type=display input=0:127 display=-10:10 >>>display addr=43 bit=0 value=1 >>>display addr=44 "
     "bit=7:4 value=A >>add type=combo >>add type=display display=0:1000 >>>display addr=43 bit=1 "
     "value=1 >register >>add type=display display=0:1";
+// Raw formats of whole registers: 16 bits, 13 register bits, one byte's 4 bits.
+const char* kWhole =
+    ">register format=hex >>bitfield addr=5 bit=15:8 value=0 >>bitfield addr=105 bit=7:0 value=0 "
+    ">register format=dec >>bitfield addr=6 bit=12:8 regbit=12:8 value=0 >>bitfield addr=6 bit=15 "
+    "regbit=none value=0 >register format=dec >>bitfield addr=7 bit=3:0 value=0";
 
-// The format of the bit field at the cursor, as "format in display limit";
-// raw formats ignore input; a divisor byte below displayregmin counts as
+// The format of the bit field (or, for a negative number, of the register) at
+// the cursor, as "format in display limit"; raw formats ignore input and span
+// a register's bits; a divisor byte below displayregmin counts as
 // displayregmin, one of 0 leaves the range undivided.
 TEST_F(EngineTest, FormatOfTheFieldAtTheCursor) {
   struct Case {
@@ -210,6 +216,9 @@ TEST_F(EngineTest, FormatOfTheFieldAtTheCursor) {
       {kAlternatives, 1, {{0x43, 1}, {0x44, 0xA0}}, "0 0:127 -10:10 10"},
       {kAlternatives, 1, {{0x43, 3}, {0x44, 0xA0}}, "0 0:127 0:1000 1000"},
       {kAlternatives, 1, {{0x43, 3}, {0x44, 0xB0}}, "0 0:255 0:1000 1000"},
+      {kWhole, -1, {}, "hex 0:65535 0:65535 65535"},
+      {kWhole, -2, {}, "dec 0:8191 0:8191 8191"},
+      {kWhole, -3, {}, "dec 0:255 0:255 255"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.format);
@@ -217,9 +226,10 @@ TEST_F(EngineTest, FormatOfTheFieldAtTheCursor) {
     for (const auto& [address, byte] : c.bytes) {
       session.images.valueImage[static_cast<std::size_t>(address)] = byte;
     }
-    const int line = BitfieldLine(c.field);
+    const int line = c.field > 0 ? BitfieldLine(c.field) : RegisterLine(-c.field);
     store.SetXmlFileIndex(line);
-    const FormatSpec spec = GetFormat(store, session.images);
+    const FormatSpec spec =
+        c.field > 0 ? GetFormat(store, session.images) : GetRegisterFormat(store, session.images);
     std::ostringstream text;
     text << spec.format << " " << spec.inMin << ":" << spec.inMax << " " << spec.dispMin << ":"
          << spec.dispMax << " " << spec.limit << (spec.inverted ? " inverted" : "");
