@@ -86,13 +86,24 @@ std::string BitsText(std::int64_t value, int width) {
   return text;
 }
 
-std::string ComboText(const std::vector<ComboItem>& choices, std::int64_t value) {
-  for (auto it = choices.rbegin(); it != choices.rend(); ++it) {
-    if (it->value <= value) {
-      return it->label;
+int ComboIndex(const std::vector<ComboItem>& choices, std::int64_t value) {
+  // Items need not be in the order of their values: an exact one wins.
+  int notAbove = -1;
+  for (int i = static_cast<int>(choices.size()) - 1; i >= 0; --i) {
+    const std::int64_t itemValue = choices[static_cast<std::size_t>(i)].value;
+    if (itemValue == value) {
+      return i;
+    }
+    if (itemValue < value && notAbove < 0) {
+      notAbove = i;
     }
   }
-  return {};
+  return notAbove;
+}
+
+std::string ComboText(const std::vector<ComboItem>& choices, std::int64_t value) {
+  const int index = ComboIndex(choices, value);
+  return index < 0 ? std::string() : choices[static_cast<std::size_t>(index)].label;
 }
 
 std::int64_t RegisterValueFromFields(Session& session, int registerLine) {

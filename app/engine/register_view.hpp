@@ -116,8 +116,10 @@ double FormatDisplayValue(const FormatSpec& spec, std::int64_t raw);
 // the field is wide.
 std::string BitsText(std::int64_t value, int width);
 
-// The display text of a field as the panel shows it for a choice list: the
-// last item whose value is not above the field value; empty when none is.
+// The item a choice list shows for a field value: the last item of that
+// value, else the last item whose value is not above it; -1 when none is.
+int ComboIndex(const std::vector<ComboItem>& choices, std::int64_t value);
+// That item's label; empty when there is none.
 std::string ComboText(const std::vector<ComboItem>& choices, std::int64_t value);
 
 // The value of a register assembled from its bit fields' values (register

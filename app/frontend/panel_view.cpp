@@ -26,15 +26,6 @@ constexpr std::array<std::string_view, 13> kHiddenWithoutChip = {
     "ReadContCombo", "WriteReg", "WriteNow", "ReadAfterWrite", "SetReadTime",
     "SetLogLimit",   "ViewLog",  "Manual"};
 
-int ComboIndex(const std::vector<engine::ComboItem>& items, std::int64_t value) {
-  for (int i = static_cast<int>(items.size()) - 1; i >= 0; --i) {
-    if (items[static_cast<std::size_t>(i)].value <= value) {
-      return i;
-    }
-  }
-  return -1;
-}
-
 int ToInt(double value) {
   return static_cast<int>(std::clamp(std::lround(value), -0x7FFFFFFFL, 0x7FFFFFFFL));
 }
@@ -115,7 +106,7 @@ PanelRow PanelModel::MakeRow(const engine::RegisterRow& reg, const engine::Field
   if (field.control == engine::FieldControl::Combo) {
     row.comboVisible = true;
     row.comboItems = field.choices;
-    row.comboIndex = ComboIndex(field.choices, field.raw);
+    row.comboIndex = engine::ComboIndex(field.choices, field.raw);
     row.comboTextColour = field.readOnly ? kReadOnlyText : kPanelBlack;
     row.comboLocked = field.readOnly || (field.timerLock && continuousActive);
   }

@@ -23,7 +23,7 @@ const char* kRegisters =
     "label='Limit low' addr=102 bit=7:3 regbit=4:0 value=0 >>bitfield label=Flag addr=102 bit=0 "
     "regbit=none attr=R value=1 >register title=Mode format=hex writeonce=true >>bitfield "
     "label=Mode addr=05 bit=1:0 value=2 >>>add type=combo >>>>combo label=Run value=0 >>>>combo "
-    "label=Stop value=1 >>>>combo label=Cycle value=3 >>bitfield label=Period addr=05 bit=5:2 "
+    "label=Cycle value=3 >>>>combo label=Stop value=1 >>bitfield label=Period addr=05 bit=5:2 "
     "value=4 textbox=true units=s format=0.0 input=0:15 display=0:7.5 >>bitfield label=Ready "
     "addr=05 bit=7 attr=R value=1 >>bitfield label=Spare addr=05 bit=6 value=0 visible=false "
     ">register title=Rate format=dec >>bitfield label=Rate addr=06:86 bit=7:0 value=3 textbox=true "
@@ -87,7 +87,7 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
       {"Mode", "Cycle", EditError::None, 3, 5, 0x93, ""},
       {"Mode", "stop", EditError::None, 1, 5, 0x91, ""},
       {"Mode", "Pause", EditError::NoSuchChoice, 0, 5, 0x92,
-       "Mode: \"Pause\" is not one of \"Run\", \"Stop\", \"Cycle\""},
+       "Mode: \"Pause\" is not one of \"Run\", \"Cycle\", \"Stop\""},
       {"Ready", "0", EditError::ReadOnly, 0, 5, 0x92, "Ready is read-only"},
       {"Rate", "256", EditError::OutOfRange, 0, 6, 3, ""},
       {"Rate", "255", EditError::None, 255, 0x86, 255, ""},  // the write address too
@@ -120,6 +120,9 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
   Set("Period", "6.5");
   EXPECT_EQ(Bitfield(4), "2");
   EXPECT_EQ(Bitfield(5), "D");
+  // A choice shows by its value, whatever the order of the list.
+  Set("Mode", "Cycle");
+  EXPECT_EQ(Row("Mode").displayText, "Cycle");
 }
 
 // Typed numbers of any magnitude and any number of places convert by their
