@@ -48,6 +48,18 @@ std::string TitleAt(const std::vector<engine::RegisterRow>& view, int line) {
   return "the register at line " + std::to_string(line);
 }
 
+// The text the row of the bit field at `fieldLine` shows now.
+std::string ShownText(engine::Session& session, int fieldLine) {
+  for (const engine::RegisterRow& reg : engine::BuildRegisterView(session)) {
+    for (const engine::FieldRow& field : reg.fields) {
+      if (field.fieldLine == fieldLine) {
+        return field.displayText;
+      }
+    }
+  }
+  return {};
+}
+
 // Opens the part and reads it: the state every command starts from.
 int OpenAndRead(CommandContext& context, PartSession& part) {
   if (const int status = part.Open(); status != kExitOk) {
@@ -90,6 +102,8 @@ int RunWrite(CommandContext& context) {
   part.edit.writeNow = false;  // written below, once, in the definition's order
 
   std::map<int, std::string> explicitValues;  // register line -> its assignment
+  // Bit field line -> its assignment and the text it showed once set.
+  std::map<int, std::pair<std::string, std::string>> shownAfter;
   engine::EditOptions options;
   options.limitToRange = context.line.limit;
   std::string error;
@@ -122,6 +136,9 @@ int RunWrite(CommandContext& context) {
       label = field->label;
       explicitValues.emplace(field->registerLine, assignment);
       outcome = engine::SetFieldText(session, part.edit, field->fieldLine, value, options);
+      if (outcome.error == engine::EditError::None) {
+        shownAfter[field->fieldLine] = {assignment, ShownText(session, field->fieldLine)};
+      }
     }
     if (outcome.error != engine::EditError::None) {
       return context.Usage(Latin1ToUtf8(outcome.message));
@@ -142,6 +159,16 @@ int RunWrite(CommandContext& context) {
     if (outcome.limited) {
       context.messages.Warn(
           Latin1ToUtf8(label + ": " + value + " was limited to the display range"));
+    }
+  }
+  // A value set by display units that a later assignment rescales (a divisor
+  // register, a display range's condition) or overlaps would not be written
+  // as given.
+  for (const auto& [fieldLine, set] : shownAfter) {
+    const std::string now = ShownText(session, fieldLine);
+    if (now != set.second) {
+      return context.Usage("\"" + set.first + "\" would become " + Latin1ToUtf8(now) +
+                           " through the assignments after it: give those first");
     }
   }
   // Every register the write reaches, the dependents among them.

@@ -177,6 +177,10 @@ TEST_F(KestrovaCli, BadUsageExitsWithTwoAndPrintsNothing) {
       // An explicit value that a following register's update would replace.
       {{"write", "Fine alarm=10"}, replaced + "\n"},
       {{"write", "Quick alarm=60", "Fine alarm=10"}, replaced + " (\"Quick alarm=60\")\n"},
+      // A value in display units that a later divisor change rescales.
+      {{"write", "Update period=12.5", "Rate divider=2"},
+       "\"Update period=12.5\" would become 6.25 through the assignments after it: give those "
+       "first\n"},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const auto& [arguments, message] = cases[i];
