@@ -1,6 +1,7 @@
 #include "continuous/plot_chart.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "definition/numbers.hpp"
@@ -201,7 +202,18 @@ double PlotValueOfText(const std::string& text) {
       return *hex;
     }
   }
-  return definition::LeadingNumber(text);
+  // A pattern with thousands grouping writes 1,234.5: the commas between
+  // digits are not where the number ends.
+  std::string number;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool grouping = text[i] == ',' && i > 0 && i + 1 < text.size() &&
+                          std::isdigit(static_cast<unsigned char>(text[i - 1])) != 0 &&
+                          std::isdigit(static_cast<unsigned char>(text[i + 1])) != 0;
+    if (!grouping) {
+      number.push_back(text[i]);
+    }
+  }
+  return definition::LeadingNumber(number);
 }
 
 }  // namespace kestrova::continuous

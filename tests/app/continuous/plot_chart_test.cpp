@@ -78,7 +78,8 @@ TEST(PlotChart, TheYRangeFollowsResolutionDisplayRangeAndData) {
 
 TEST(PlotChart, PlottedValueOfADisplayText) {
   const std::pair<const char*, double> cases[] = {
-      {"25.0", 25}, {"-3.5", -3.5}, {"1Ah", 26}, {"05h", 5}, {"7", 7}, {"", 0}, {"high", 0}};
+      {"25.0", 25}, {"-3.5", -3.5}, {"1Ah", 26},          {"05h", 5},          {"7", 7},
+      {"", 0},      {"high", 0},    {"1,234.50", 1234.5}, {"-12,345", -12345}, {"3, 4", 3}};
   for (const auto& [text, value] : cases) {
     EXPECT_EQ(PlotValueOfText(text), value) << text;
   }
