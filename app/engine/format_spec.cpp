@@ -71,12 +71,10 @@ double RawToDisplayValue(const FormatSpec& spec, double raw) {
     if (spec.inMax == spec.inMin) {
       return spec.dispMin;
     }
-    double v =
-        (r - spec.inMin) * (spec.dispMax - spec.dispMin) / (spec.inMax - spec.inMin) + spec.dispMin;
-    if (v > spec.limit) {
-      v = spec.limit;
-    }
-    return v;
+    // Not cut at the entry limit (displaymax): a chip may hold more than may
+    // be entered, and shows what it holds.
+    return (r - spec.inMin) * (spec.dispMax - spec.dispMin) / (spec.inMax - spec.inMin) +
+           spec.dispMin;
   }
   if (r == spec.inMax) {
     return spec.dispMin;

@@ -14,7 +14,7 @@ struct FormatSpec {
   double inMax = 255;
   double dispMin = 0;  // engineering values at inMin and inMax
   double dispMax = 255;
-  double limit = 255;     // the largest value ever shown
+  double limit = 255;     // the largest value that may be entered
   bool inverted = false;  // `input` was written high:low; the mapping is reciprocal
 };
 

@@ -120,7 +120,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
       {half, false, 0, "-5"},
       {half, false, 1, "0.25"},
       {half, false, 0, "0.24"},
-      {halfTo100, true, 255, "100.0"},
+      {halfTo100, true, 255, "127.5"},  // shown as held; only entries stop at 100
       {halfTo100, false, 200, "127.5"},
       {quarter, false, 0, "-0.125"},  // -0.5 raw rounds up to 0, not 65536
       {quarter, false, 65535, "-0.25"},
