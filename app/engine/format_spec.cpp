@@ -58,7 +58,9 @@ void NormaliseRange(FormatSpec& spec) {
 double ClampRaw(const FormatSpec& spec, double raw) {
   const double span = spec.inMax - spec.inMin + 1;
   double r = raw - spec.inMin;
-  if (r >= span) {
+  // Only a signed range takes an unsigned reading one span back (200 is -56
+  // for -128:127); above an unsigned range it is no value of the range.
+  if (r >= span && spec.inMin < 0) {
     r -= span;
   }
   r += spec.inMin;

@@ -101,7 +101,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
   };
   const Case cases[] = {
       {hex, true, 255, "FFh"},
-      {hex, true, 300, "2Ch"},
+      {hex, true, 300, "FFh"},
       {hex, true, 600, "FFh"},
       {dec, true, 200, "200"},
       {dec, false, 200, "200"},
@@ -111,7 +111,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
       {signedByte, true, 200, "-56"},
       {narrow, true, 5, "0"},
       {narrow, true, 15, "50"},
-      {narrow, true, 25, "40"},  // one span back
+      {narrow, true, 25, "100"},  // above an unsigned range, not one span back
       {narrow, true, 40, "100"},
       {signedByte, false, 65535, "-1"},
       {signedByte, false, 65536 - 128, "-128"},
