@@ -108,7 +108,9 @@ std::vector<DependentUpdate> UpdateDependentRegisters(Session& session) {
       const std::int64_t sourceByte = sourceEntry >= 0
                                           ? sources.data[static_cast<std::size_t>(sourceEntry)]
                                           : session.images.ValueAt(sourceAddress);
-      const std::int64_t field = ExtractField(store, sourceByte, false);
+      // The source is one byte: its field is cut by the bits it has in that
+      // byte (bit 15:8 of a high byte is all of it, not 0).
+      const std::int64_t field = ExtractField(store, sourceByte, true);
       const std::string_view type = store.GetAttributeView("type");
       if (type == "ignore") {
         if (field == HexToLong(store.GetAttributeView("value"))) {

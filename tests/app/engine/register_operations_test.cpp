@@ -217,6 +217,11 @@ const char* kSharedApart =
     "type=display value=0 >register title=Flags "
     ">>bitfield addr=9 bit=7:4 value=0 >register title=Cond >>hide addr=5 bit=7:4 value=0 "
     ">>bitfield addr=C bit=7:0 value=0";
+// Target follows the high byte of Source.
+const char* kHighSource =
+    ">register title=Source updatereg=9 >>bitfield addr=8 bit=15:8 value=0 >register title=Target "
+    "updatereg=9 format=0 input=0:255 display=0:255 >>bitfield addr=9 bit=7:0 value=0 >>add "
+    "type=updatereg >>>updatereg addr=8 bit=15:8 type=display value=0";
 
 // Every write of a byte carries the fields of every register that shares it,
 // once per byte (transfer-order rules aside), or the change is refused with
@@ -238,6 +243,7 @@ TEST_F(Operations, EveryWriteOfASharedByteCarriesAllItsRegisters) {
       {"beside a field with order rules", kSharedApart, {{5, "3"}, {3, "5"}}, "1=31 6=05 1=32"},
       {"a dependent register", kSharedApart, {{6, "5"}}, "8=05 9=C3"},
       {"an ignored source value", kSharedApart, {{-8, "FF"}}, "8=FF"},
+      {"a dependent of a high byte", kHighSource, {{1, "5"}}, "8=05 9=05"},
       {"a condition on the byte", kSharedApart, {{9, "7"}, {4, "2"}}, "5=32 C=07"},
       {"everything", kSharedApart, {}, "1=21 6=01 5=3A 8=00 9=C7 C=00 1=22", "", true},
       {"the start-up writes", kSharedApart, {}, "1=22 6=01 5=3A", "", false, true},
