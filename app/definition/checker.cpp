@@ -360,13 +360,13 @@ class Checker {
     }
     if (!store_.GetAttributeView("displaydivreg").empty()) {
       const std::string_view minimum = store_.GetAttributeView("displayregmin");
-      if (!HasLeadingNumber(minimum) || LeadingNumber(minimum) <= 0) {
+      if (!ParseDecimal(minimum) || LeadingNumber(minimum) <= 0) {
         ReportAttribute("displaydivreg",
                         "needs displayregmin above 0 (a divider byte of 0 leaves no range)");
       }
     }
     const std::string_view maximum = store_.GetAttributeView("displaymax");
-    if (!maximum.empty() && !HasLeadingNumber(maximum)) {
+    if (!maximum.empty() && !ParseDecimal(maximum)) {
       ReportAttribute("displaymax", Quoted(maximum) + " is not a number");
     }
   }
@@ -390,7 +390,8 @@ class Checker {
       return std::nullopt;
     }
     const TextPair ends = SplitPair(store_, attribute);
-    if (!HasLeadingNumber(ends.first) || !HasLeadingNumber(ends.second)) {
+    // Numbers throughout: 1.5e2 would be read as 1.5, 100C as 100.
+    if (!ParseDecimal(ends.first) || !ParseDecimal(ends.second)) {
       ReportAttribute(attribute, Quoted(text) + " is not a number or a range of numbers");
       return std::nullopt;
     }

@@ -285,6 +285,8 @@ TEST_F(EngineTest, TransfersRefuseAndCheckReportsWhatTheyCannotCarry) {
        at4 + "input \"5:5\" spans no values (both ends are equal)", ""},
       {number + "input=0:255 display=x",
        at4 + "display \"x\" is not a number or a range of numbers", ""},
+      {number + "input=0:255 display=0:1.5e2",
+       at4 + "display \"0:1.5e2\" is not a number or a range of numbers", ""},
       {number + "input=255:0 display=1:10",
        at4 + "input \"255:0\" is inverted: its low end and the first display value must be "
              "above 0",
