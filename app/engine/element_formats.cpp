@@ -83,7 +83,8 @@ FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
   spec.limit = spec.dispMax;
   const std::string_view displayMax = store.GetAttributeView("displaymax");
   if (!displayMax.empty()) {
-    spec.limit = LeadingNumber(displayMax);
+    // Nothing above the divided range can be written: the raw range ends there.
+    spec.limit = std::min(LeadingNumber(displayMax), spec.dispMax);
   }
 
   // Conditional ranges: every `add` of type "display" after the element

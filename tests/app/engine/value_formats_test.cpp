@@ -210,7 +210,7 @@ TEST_F(EngineTest, FormatOfTheFieldAtTheCursor) {
       {kScaled, 2, {}, "0.0 -128:127 -64:63.5 50"},
       {kScaled, 3, {}, "0.00 1:255 1:255 255 inverted"},
       {kDivided, 1, {{0x41, 1}}, "0.0 0:255 0:50 40"},
-      {kDivided, 1, {{0x41, 4}}, "0.0 0:255 0:25 40"},
+      {kDivided, 1, {{0x41, 4}}, "0.0 0:255 0:25 25"},  // nothing above 25 can be written
       {kDivided, 2, {}, "0.0 0:255 0:100 100"},
       {kAlternatives, 1, {}, "0 0:255 0:255 255"},
       {kAlternatives, 1, {{0x43, 1}, {0x44, 0xA0}}, "0 0:127 -10:10 10"},
