@@ -1,18 +1,13 @@
 // Nothing is allocated per transfer: every allocation of the process is
 // counted while ReadDevice and WriteDevice run through the USB device layer
-// (both transfer forms, packet trace on) and the SMBus link.
+// (both transfer forms, the fixture's packet trace on) and the SMBus link.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <numeric>
 #include <vector>
 
 #include "counting_new.hpp"
 #include "drivers.hpp"
 #include "library_fixture.hpp"
-#include "packet_trace.hpp"
 #include "smbus/smbus_driver.hpp"
 
 namespace dravik::testing {
@@ -30,23 +25,10 @@ class AllocationTest : public LibraryTest, public ::testing::WithParamInterface<
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
-    folder =
-        std::filesystem::temp_directory_path() / ("dravik-alloc-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
     board.driverVersion = GetParam();
     board.recording = false;
     SetSmbusOpenerForTesting([](const char*) { return std::make_unique<EchoDriver>(); });
-    ::setenv("DRAVIK_SMBUS_LOCK", (folder / "lock").c_str(), 1);
-    SetTraceFileForTesting((folder / "trace").c_str());
   }
-  void TearDown() override {
-    LibraryTest::TearDown();
-    SetTraceFileForTesting(nullptr);
-    ::unsetenv("DRAVIK_SMBUS_LOCK");
-    std::filesystem::remove_all(folder);
-  }
-
-  std::filesystem::path folder;
 };
 
 TEST_P(AllocationTest, TransfersAllocateNothing) {

@@ -4,7 +4,6 @@
 // and re-enumerates with the identity at 0x0F08).
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -19,8 +18,6 @@
 
 namespace dravik::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Which file a board class reads is shown by the downloads below.
 TEST(FirmwareFileName, PathsStayBelow256Characters) {
@@ -137,16 +134,6 @@ const OpenCase kOpenCases[] = {
 
 class OpenDeviceTest : public LibraryTest {
  protected:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    folder = fs::temp_directory_path() / ("dravik-open-" + std::to_string(::getpid()));
-    fs::create_directories(folder / "folder.bix");
-  }
-  void TearDown() override {
-    fs::remove_all(folder);
-    LibraryTest::TearDown();
-  }
-
   Bytes WriteImage(const std::string& name, std::size_t size, uint8_t seed) {
     Bytes image(size);
     for (std::size_t i = 0; i < size; ++i) {
@@ -156,11 +143,10 @@ class OpenDeviceTest : public LibraryTest {
         .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(size));
     return image;
   }
-
-  fs::path folder;
 };
 
 TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
+  std::filesystem::create_directories(folder / "folder.bix");
   const Bytes bix = WriteImage("dravik.bix", 10000, 3);
   const Bytes bi2 = WriteImage("dravik.bi2", 6000, 9);
   const Bytes least = WriteImage("least.bix", 4096, 5);

@@ -6,7 +6,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "drivers.hpp"
@@ -15,8 +14,6 @@
 
 namespace dravik::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct DriverLog {
   std::vector<std::string> opened;
@@ -62,19 +59,11 @@ class SmbusLinkTest : public LibraryTest {
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
-    lockPath =
-        (fs::temp_directory_path() / ("dravik-smbus-" + std::to_string(::getpid()))).string();
-    ::setenv("DRAVIK_SMBUS_LOCK", lockPath.c_str(), 1);
-    log.lockPath = lockPath;
+    log.lockPath = folder / "lock";
     SetSmbusOpenerForTesting([this](const char* path) -> std::unique_ptr<smbus::Driver> {
       log.opened.push_back(path);
       return refuseOpen ? nullptr : std::make_unique<RecordingDriver>(log);
     });
-  }
-  void TearDown() override {
-    ::unsetenv("DRAVIK_SMBUS_LOCK");
-    LibraryTest::TearDown();
-    fs::remove(lockPath);
   }
 
   DeviceHandle OpenSmbus(const char* name = "i2c-") {
@@ -83,7 +72,6 @@ class SmbusLinkTest : public LibraryTest {
     return handle;
   }
 
-  std::string lockPath;
   DriverLog log;
   bool refuseOpen = false;
 };
@@ -163,7 +151,7 @@ TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
     EXPECT_EQ(Hex(log.blocks.back()), c.block);
     EXPECT_EQ(Hex(data), Hex(c.data));
     EXPECT_TRUE(log.lockHeldDuringCall);
-    EXPECT_TRUE(LockIsFree(lockPath));
+    EXPECT_TRUE(LockIsFree(log.lockPath));
   }
 }
 
@@ -198,7 +186,7 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
   const DeviceHandle handle = OpenSmbus();
   // Hold the lock from another open file: a check that waited for it would
   // take 10 s and end in the ownership message.
-  int holder = ::open(lockPath.c_str(), O_RDWR);
+  int holder = ::open(log.lockPath.c_str(), O_RDWR);
   ASSERT_EQ(::flock(holder, LOCK_EX), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -219,7 +207,7 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
     EXPECT_EQ(LastError(), c.message);
     EXPECT_EQ(data[0], 0x99);
     EXPECT_EQ(log.blocks.empty(), c.fault == kNone);
-    EXPECT_TRUE(c.fault == kNone || LockIsFree(lockPath));
+    EXPECT_TRUE(c.fault == kNone || LockIsFree(log.lockPath));
   }
   EXPECT_EQ(CloseDevice(handle), 1) << LastError();
   EXPECT_TRUE(log.destroyed);

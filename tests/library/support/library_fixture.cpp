@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <new>
 #include <sstream>
 
 #include "drivers.hpp"
 #include "handle_table.hpp"
 #include "last_error.hpp"
+#include "packet_trace.hpp"
 #include "sleep.hpp"
 
 namespace dravik::testing {
@@ -104,6 +106,10 @@ LibraryTest::LibraryTest() {
 }
 
 void LibraryTest::SetUp() {
+  std::string name = (std::filesystem::temp_directory_path() / "dravik-test-XXXXXX").string();
+  folder = ::mkdtemp(name.data());
+  ::setenv("DRAVIK_SMBUS_LOCK", (folder / "lock").c_str(), 1);
+  SetTraceFileForTesting((folder / "trace").c_str());
   ResetLastErrorForTesting();
   CloseAllOpenLinksForTesting();
   SetDeviceFactoryForTesting([this] {
@@ -119,6 +125,20 @@ void LibraryTest::TearDown() {
   SetDeviceFactoryForTesting(nullptr);
   SetSmbusOpenerForTesting(nullptr);
   SetSleeperForTesting(nullptr);
+  SetTraceFileForTesting(nullptr);
+  ::unsetenv("DRAVIK_SMBUS_LOCK");
+  std::filesystem::remove_all(folder);
+}
+
+std::vector<std::string> LibraryTest::NewTraceLines() {
+  std::ifstream file(folder / "trace");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    lines.push_back(line.substr(27));
+  }
+  std::vector<std::string> fresh(lines.begin() + static_cast<long>(traceLinesSeen), lines.end());
+  traceLinesSeen = lines.size();
+  return fresh;
 }
 
 std::string LibraryTest::LastError() {

@@ -1,10 +1,12 @@
 // Common set-up of the library's tests: a fresh last-error text, no open
-// devices, instant sleeps, and OpenDevice's board object over the scripted
+// devices, instant sleeps, a folder of its own (the SMBus controller lock and
+// the packet trace in it), and OpenDevice's board object over the scripted
 // board (usb/fake_board.hpp), its calls recorded.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,10 +34,16 @@ class LibraryTest : public ::testing::Test {
   // All 256 bytes of it.
   static std::vector<char> LastErrorBytes();
 
+  // The packet trace lines written since the last call, without their time
+  // stamps (the trace is on from SetUp).
+  std::vector<std::string> NewTraceLines();
+
   // Opens the board (a running 0400:1234 unless set up otherwise); fails the
   // test when it does not open.
   DeviceHandle OpenBoard();
 
+  std::filesystem::path folder;  // removed with everything in it after the test
+  std::size_t traceLinesSeen = 0;
   usb::testing::FakeBoard board;
   usb::testing::FakeDriverClass boards;
   usb::DriverClass* driverClass = &boards;  // the boards OpenDevice's board object sees

@@ -102,7 +102,6 @@ class FakeBoard {
   std::deque<std::vector<uint8_t>> responses;  // the next unscripted bulk IN answers
   std::vector<RecordedRequest> requests;
   std::vector<std::vector<uint8_t>> sent;  // the data of every bulk OUT transfer
-  int openFailures = 0;                    // opens that fail before one works
   bool recording = true;                   // off: allocates nothing per request
 
   IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
@@ -234,8 +233,7 @@ class FakeDriverClass : public DriverClass {
   std::vector<FakeBoard*> boards;
   int Count() override { return static_cast<int>(boards.size()); }
   std::unique_ptr<Driver> Open(int index) override {
-    if (index < 0 || index >= static_cast<int>(boards.size()) ||
-        boards[index]->openFailures-- > 0) {
+    if (index < 0 || index >= static_cast<int>(boards.size())) {
       return nullptr;
     }
     return std::make_unique<FakeBoardDriver>(boards[index]);

@@ -5,15 +5,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <vector>
 
-#include "fake_board.hpp"
-#include "last_error.hpp"
+#include "library_fixture.hpp"
 #include "packet_trace.hpp"
 #include "smbus/traced_driver.hpp"
 #include "usb/usb_configuration.hpp"
@@ -22,12 +19,11 @@
 namespace dravik::usb {
 namespace {
 
+using dravik::testing::Bytes;
+using dravik::testing::BytesOf;
 using testing::ConfigBuilder;
 using testing::DeviceDescriptorBytes;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using testing::FakeBoard;
-using testing::FakeDriverClass;
 using testing::RecordedRequest;
 using testing::ScriptedAnswer;
 using Pairs = std::vector<std::pair<uint16_t, uint16_t>>;
@@ -52,38 +48,26 @@ std::vector<uint8_t> EvaluationConfiguration() {
       .Finish();
 }
 
-std::string LastError() {
-  char text[kLastErrorSize];
-  CopyLastError(text);
-  return text;
+// A request block: its first 14 bytes (request fields, time-out in seconds,
+// reserved, endpoint), zero status and isochronous fields, the offset and
+// length of the data, then the data.
+Bytes Block(const std::string& head, const std::string& offsetAndLength, const Bytes& data) {
+  Bytes block = BytesOf(head);
+  block.resize(30);
+  const Bytes tail = BytesOf(offsetAndLength);
+  block.insert(block.end(), tail.begin(), tail.end());
+  block.insert(block.end(), data.begin(), data.end());
+  return block;
 }
 
-class UsbDeviceTest : public ::testing::Test {
+// The fixture's board (0400:1234) with the interface above and a product
+// string that is not all ASCII.
+class UsbDeviceTest : public dravik::testing::LibraryTest {
  protected:
   UsbDeviceTest() {
-    board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x3120, 1, 2, 1);
     board.configurations = {EvaluationConfiguration()};
-    board.strings = {{1, u"Maker"}, {2, u"Board \u00e9\u4e00"}};
+    board.strings[2] = u"Board \u00e9\u4e00";
     board.alternateSetting = 1;
-    driverClass.boards = {&board};
-    close(mkstemp(tracePath));
-    SetTraceFileForTesting(tracePath);
-  }
-  ~UsbDeviceTest() override {
-    SetTraceFileForTesting(nullptr);
-    unlink(tracePath);
-  }
-
-  // The trace lines written since the last call, without their time stamps.
-  std::vector<std::string> NewTraceLines() {
-    std::ifstream file(tracePath);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);) {
-      lines.push_back(line.substr(27));
-    }
-    std::vector<std::string> fresh(lines.begin() + static_cast<long>(traceLinesSeen), lines.end());
-    traceLinesSeen = lines.size();
-    return fresh;
   }
 
   UsbEndpoint* Entry(int index) { return static_cast<UsbEndpoint*>(device.EndpointAt(index)); }
@@ -99,11 +83,7 @@ class UsbDeviceTest : public ::testing::Test {
     return found;
   }
 
-  char tracePath[32] = "/tmp/dravik-trace-XXXXXX";
-  std::size_t traceLinesSeen = 0;
-  FakeBoard board;
-  FakeDriverClass driverClass;
-  UsbDevice device{&driverClass};
+  UsbDevice device{&boards};
 };
 
 // Opening reads the device descriptor with a standard request of 5 s, at most
@@ -111,7 +91,7 @@ class UsbDeviceTest : public ::testing::Test {
 // reported alternate setting in descriptor order, and the strings in US
 // English or else the first listed language.
 TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
-  board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x3120, 1, 2, 3);
+  board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 3);
   board.configurations = {EvaluationConfiguration(),
                           ConfigBuilder(2).Interface(0, 0, 1).Endpoint(0x82, 3, 8).Finish(),
                           ConfigBuilder(3).Interface(0, 0, 0).Finish()};
@@ -121,26 +101,21 @@ TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
   EXPECT_EQ(first.code, kIoctlControlTransfer);
   EXPECT_EQ(first.timeoutMs, 5000u);
   EXPECT_EQ(first.outLength, kTransferHeaderSize + 18);
-  // An IN request carries the whole block, the data part zero.
-  const std::vector<uint8_t> expected = {
-      0x80, 0x06, 0x00, 0x01, 0x00, 0x00, 0x12, 0x00,  // GET_DESCRIPTOR device, 18 bytes
-      0x05, 0x00, 0x00, 0x00, 0x00, 0x00,              // 5 s, reserved, endpoint 0
-      0,    0,    0,    0,    0,    0,    0,    0,     // status words
-      0,    0,    0,    0,    0,    0,    0,    0,     // isochronous fields
-      0x26, 0x00, 0x00, 0x00, 0x12, 0x00, 0x00, 0x00,  // data behind the header
-      0,    0,    0,    0,    0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  EXPECT_THAT(first.in, ElementsAreArray(expected));
+  // GET_DESCRIPTOR device for 18 bytes in 5 s on endpoint 0: an IN request
+  // carries the whole block, the data part zero.
+  EXPECT_EQ(first.in,
+            Block("80 06 00 01 00 00 12 00 05 00 00 00 00 00", "26 0 0 0 12 0 0 0", Bytes(18, 0)));
   const DeviceDescriptor& d = device.Descriptor();
   EXPECT_EQ(std::vector<int>({d.bcdUSB, d.idVendor, d.idProduct, d.bMaxPacketSize0, d.iManufacturer,
                               d.iProduct, d.bNumConfigurations}),
-            std::vector<int>({0x0200, 0x0400, 0x3120, 64, 1, 2, 3}));
+            std::vector<int>({0x0200, 0x0400, 0x1234, 64, 1, 2, 3}));
   // Traced as the setup packet and the bytes that came back, as every request is.
   const std::vector<std::string> lines = NewTraceLines();
   EXPECT_EQ(lines.size(), board.requests.size());
   EXPECT_THAT(
       std::vector<std::string>(lines.begin(), lines.begin() + 2),
       ElementsAre("usb ep=0x00 setup=80.06.0100.0000.0012 in 18/18 [12 01 00 02 ff ff ff 40 00 "
-                  "04 20 31 01 00 01 02 00 03] ok",
+                  "04 34 12 01 00 01 02 00 03] ok",
                   "usb ep=0x00 setup=80.06.0300.0000.0002 in 2/2 [06 03] ok"));
 
   const auto total0 = static_cast<uint16_t>(board.configurations[0].size());
@@ -192,7 +167,7 @@ TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
 TEST_F(UsbDeviceTest, OpensOnlyABoardThatAnswersAndResetsItsPortOnlyWhileOpen) {
   board.deviceDescriptor = {18, 2, 0};  // wrong type, short
   EXPECT_FALSE(device.Open(0));
-  board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x3120, 1, 2, 1);
+  board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
   board.configurations = {ConfigBuilder(1).Finish()};
   EXPECT_FALSE(device.Open(0));
   EXPECT_FALSE(device.IsOpen());
@@ -212,15 +187,10 @@ TEST_F(UsbDeviceTest, OpensOnlyABoardThatAnswersAndResetsItsPortOnlyWhileOpen) {
 // header naming the endpoint, the caller's buffer as the data. An older
 // driver gets every endpoint in the buffered form, the data behind the header.
 TEST_F(UsbDeviceTest, EachTransferFormSendsItsRequestAndReturnsWhatCameBack) {
-  std::vector<uint8_t> direct(kTransferHeaderSize, 0);
+  Bytes direct(kTransferHeaderSize, 0);
   direct[13] = 0x02;
-  const std::vector<uint8_t> buffered = {
-      0,    0, 0, 0,    0,    0,    0, 0,  // no request fields
-      0x0A, 0, 0, 0,    0,    0x02,        // 10 s, reserved, endpoint
-      0,    0, 0, 0,    0,    0,    0, 0,  // status words
-      0,    0, 0, 0,    0,    0,    0, 0,  // isochronous fields
-      0x26, 0, 0, 0,    0x05, 0,    0, 0,  // data behind the header, 5 bytes
-      1,    2, 2, 0x48, 9};                // a copy of the data
+  const Bytes buffered =
+      Block("0 0 0 0 0 0 0 0 0A 0 0 0 0 02", "26 0 0 0 05 0 0 0", {1, 2, 2, 0x48, 9});
   struct Case {
     uint32_t driverVersion;
     uint32_t code;
