@@ -5,11 +5,9 @@
 #include <cstring>
 
 #include "emulator_loader.hpp"
-#include "packet_trace.hpp"
 #include "smbus/i2cdev_driver.hpp"
 #include "smbus/smbus_driver.hpp"
 #include "smbus/system_calls.hpp"
-#include "smbus/traced_driver.hpp"
 
 namespace dravik::smbus {
 namespace {
@@ -41,9 +39,6 @@ std::unique_ptr<Driver> OpenDriver(const char* path) {
     const char* force = std::getenv("DRAVIK_SMBUS_FORCE");
     driver = I2cDevDriver::Open(path, OperatingSystem(),
                                 force != nullptr && std::strcmp(force, "1") == 0);
-  }
-  if (driver != nullptr && TraceEnabled()) {
-    driver = std::make_unique<TracedDriver>(std::move(driver));
   }
   return driver;
 }

@@ -8,6 +8,8 @@
 #include "drivers.hpp"
 #include "last_error.hpp"
 #include "messages.hpp"
+#include "packet_trace.hpp"
+#include "smbus/traced_driver.hpp"
 
 namespace dravik::smbus {
 namespace {
@@ -161,6 +163,9 @@ std::unique_ptr<Link> OpenLink(const char* driverName) {
   if (!driver) {
     SetLastError(messages::kCantOpenSmbusDriver);
     return nullptr;
+  }
+  if (TraceEnabled()) {
+    driver = std::make_unique<TracedDriver>(std::move(driver));
   }
   return std::make_unique<Link>(std::move(lock), std::move(driver));
 }

@@ -1,6 +1,6 @@
 // An SMBus controller driver that writes one packet-trace line per request
-// block and passes it on unchanged; OpenDriver puts it in front of the
-// i2c-dev driver or the emulated controller when the trace is on.
+// block and passes it on unchanged; the link puts it in front of whichever
+// driver it opened (i2c-dev or the emulated controller) when the trace is on.
 #pragma once
 
 #include <memory>

@@ -1,5 +1,6 @@
-// The SMBus-controller link: driver path, request blocks, the control codes,
-// the checks before the lock, and the controller lock held during a transfer.
+// The SMBus-controller link: driver path, request blocks and their control
+// codes (as the packet trace shows them), the checks before the lock, and the
+// controller lock held during a transfer.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -17,8 +18,6 @@ namespace {
 
 struct DriverLog {
   std::vector<std::string> opened;
-  std::vector<uint32_t> codes;
-  std::vector<Bytes> blocks;
   bool fails = false;
   int returnedDelta = 0;
   bool destroyed = false;
@@ -33,14 +32,12 @@ bool LockIsFree(const std::string& path) {
   return free;
 }
 
-// Records each block; a read answers every register byte plus 0x40.
+// A read answers every register byte plus 0x40.
 class RecordingDriver : public smbus::Driver {
  public:
   explicit RecordingDriver(DriverLog& log) : log_(log) {}
   ~RecordingDriver() override { log_.destroyed = true; }
   bool Control(uint32_t code, uint8_t* block, uint32_t length, uint32_t* returned) override {
-    log_.codes.push_back(code);
-    log_.blocks.emplace_back(block, block + length);
     log_.lockHeldDuringCall = !LockIsFree(log_.lockPath);
     if (code == smbus::kIoctlRead || code == smbus::kIoctlReadNoRegister) {
       for (uint32_t i = 3; i < length; ++i) {
@@ -121,23 +118,27 @@ TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
     uint8_t port;
     int16_t address;
     std::vector<int16_t> registers;
-    Bytes data;  // write: the data; read: the buffer afterwards
-    uint32_t code;
-    const char* block;
+    Bytes data;         // write: the data; read: the buffer afterwards
+    const char* trace;  // the block's line: a read's comes back with the answers in place
   };
   const Case cases[] = {
-      {false, 0, 0x48, {0, 1}, {0x40, 0x41}, 0x226400, "48 00 02 00 01"},
+      {false, 0, 0x48, {0, 1}, {0x40, 0x41}, "code=0x226400 in 5/5 [48 00 02 40 41]"},
       // Board entries are not the controller's: skipped, their bytes left alone.
-      {false, 3, 0x20, {5, 1024, 6}, {0x45, 0xCC, 0x46}, 0x226400, "20 03 02 05 06"},
-      {true, 1, 0x7F, {0x10, 2000, 0x11, -1}, {1, 2, 3, 4}, 0x22A404, "7F 01 03 10 11 FF 01 03 04"},
+      {false, 3, 0x20, {5, 1024, 6}, {0x45, 0xCC, 0x46}, "code=0x226400 in 5/5 [20 03 02 45 46]"},
+      {true,
+       1,
+       0x7F,
+       {0x10, 2000, 0x11, -1},
+       {1, 2, 3, 4},
+       "code=0x22a404 out 9/9 [7f 01 03 10 11 ff 01 03 04]"},
       // A first entry of -1 selects the codes without a register address.
-      {true, 0, 0x4C, {-1, -1}, {0x31, 0x32}, 0x22A40C, "4C 00 02 FF FF 31 32"},
-      {false, 0, 0x4C, {-1, -1}, {0x3F, 0x3F}, 0x226408, "4C 00 02 FF FF"},
-      {false, 0, 0x4C, {5, -1}, {0x45, 0x3F}, 0x226400, "4C 00 02 05 FF"},
+      {true, 0, 0x4C, {-1, -1}, {0x31, 0x32}, "code=0x22a40c out 7/7 [4c 00 02 ff ff 31 32]"},
+      {false, 0, 0x4C, {-1, -1}, {0x3F, 0x3F}, "code=0x226408 in 5/5 [4c 00 02 3f 3f]"},
+      {false, 0, 0x4C, {5, -1}, {0x45, 0x3F}, "code=0x226400 in 5/5 [4c 00 02 45 3f]"},
   };
   const DeviceHandle handle = OpenSmbus();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.block);
+    SCOPED_TRACE(c.trace);
     std::vector<int16_t> registers = c.registers;
     Bytes data = c.write ? c.data : Bytes(registers.size(), 0xCC);
     int16_t size = static_cast<int16_t>(registers.size());
@@ -147,8 +148,7 @@ TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
                                    data.data(), &size),
               1)
         << LastError();
-    EXPECT_EQ(log.codes.back(), c.code);
-    EXPECT_EQ(Hex(log.blocks.back()), c.block);
+    EXPECT_EQ(NewTraceLines(), std::vector<std::string>{"smbus " + std::string(c.trace) + " ok"});
     EXPECT_EQ(Hex(data), Hex(c.data));
     EXPECT_TRUE(log.lockHeldDuringCall);
     EXPECT_TRUE(LockIsFree(log.lockPath));
@@ -206,7 +206,11 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
               0);
     EXPECT_EQ(LastError(), c.message);
     EXPECT_EQ(data[0], 0x99);
-    EXPECT_EQ(log.blocks.empty(), c.fault == kNone);
+    const std::vector<std::string> traced = NewTraceLines();  // the block's, when one went out
+    EXPECT_EQ(traced.empty() ? "none" : traced[0].substr(traced[0].rfind(' ') + 1),
+              c.fault == kNone    ? "none"
+              : c.fault == kFails ? "failed"
+                                  : "ok");
     EXPECT_TRUE(c.fault == kNone || LockIsFree(log.lockPath));
   }
   EXPECT_EQ(CloseDevice(handle), 1) << LastError();
