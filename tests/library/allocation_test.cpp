@@ -32,9 +32,8 @@ class AllocationTest : public LibraryTest, public ::testing::WithParamInterface<
 };
 
 TEST_P(AllocationTest, TransfersAllocateNothing) {
-  uint16_t vidPid[2] = {0, 0};
   DeviceHandle usb = -1;
-  ASSERT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &usb), 1);
+  ASSERT_EQ(OpenAny(&usb), 1);
   DeviceHandle controller = -1;
   ASSERT_EQ(OpenDevice(LINK_SMBUS, "i2c-", nullptr, 0, nullptr, &controller), 1);
   std::vector<int16_t> registers(2048);

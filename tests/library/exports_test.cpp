@@ -91,18 +91,14 @@ TEST_F(ExportsTest, OpenDeviceArgumentsAreCheckedAndNothingIsStored) {
 TEST_F(ExportsTest, NoExceptionCrossesAnExport) {
   DeviceHandle handle = OpenBoard();
   throwing = true;  // its endpoints
-  int16_t registers[1] = {0};
-  uint8_t data[1] = {0};
-  int16_t size = 1;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers, data, &size), 0);
+  EXPECT_EQ(TransferOne(handle), 0);
   EXPECT_EQ(LastError(), "ReadDevice: Internal error");
-  EXPECT_EQ(WriteDevice(handle, 0, BUS_I2C, 0x48, registers, data, &size), 0);
+  EXPECT_EQ(TransferOne(handle, true), 0);
   EXPECT_EQ(LastError(), "WriteDevice: Internal error");
 
   SetDeviceFactoryForTesting(
       []() -> std::unique_ptr<usb::Device> { throw std::runtime_error("boom"); });
-  uint16_t vidPid[2] = {0, 0};
-  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 0);
+  EXPECT_EQ(OpenAny(&handle), 0);
   EXPECT_EQ(LastError(), "OpenDevice: Internal error");
 }
 
@@ -116,19 +112,15 @@ TEST_F(ExportsTest, SixteenOpenDevicesAtMostAndHandlesAreNeverReused) {
     handles.push_back(OpenBoard());
     ASSERT_GT(handles.back(), handles[handles.size() - 2]) << i;
   }
-  uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = 0;
-  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 0);
+  EXPECT_EQ(OpenAny(&handle), 0);
   EXPECT_EQ(LastError(), "OpenDevice: Too many devices open");
   EXPECT_EQ(handle, -1);
   EXPECT_EQ(CloseDevice(handles[1]), 1) << LastError();
   EXPECT_EQ(CloseDevice(handles[1]), 0);
   EXPECT_EQ(LastError(), "CloseUSB: Invalid Device Handle");
   EXPECT_GT(OpenBoard(), handles.back());
-  int16_t registers[1] = {0};
-  uint8_t data[1] = {0};
-  int16_t size = 1;
-  EXPECT_EQ(ReadDevice(handles[1], 0, BUS_I2C, 0x48, registers, data, &size), 0);
+  EXPECT_EQ(TransferOne(handles[1]), 0);
   EXPECT_EQ(LastError(), "ReadDevice: Device not open");
 }
 
@@ -153,12 +145,8 @@ TEST_F(ExportsTest, LastErrorTextIs256BytesCopiedWhole) {
   }
 
   const DeviceHandle handle = OpenBoard();
-  int16_t registers[1] = {0};
-  uint8_t data[1] = {0};
-  int16_t size = 0;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers, data, &size), 0);
-  size = 1;
-  EXPECT_EQ(ReadDevice(handle, 0, BUS_I2C, 0x48, registers, data, &size), 1);
+  EXPECT_EQ(TransferOne(handle, false, 0), 0);
+  EXPECT_EQ(TransferOne(handle), 1);
   EXPECT_EQ(LastError(), "ReadDevice: DataSize < 1");
 
   EXPECT_EQ(LastErrorDevice(nullptr), 0);

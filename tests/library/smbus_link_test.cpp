@@ -63,9 +63,9 @@ class SmbusLinkTest : public LibraryTest {
     });
   }
 
-  DeviceHandle OpenSmbus(const char* name = "i2c-") {
+  DeviceHandle OpenSmbus() {
     DeviceHandle handle = 55;
-    EXPECT_EQ(OpenDevice(LINK_SMBUS, name, nullptr, 0, nullptr, &handle), 1) << LastError();
+    EXPECT_EQ(OpenDevice(LINK_SMBUS, "i2c-", nullptr, 0, nullptr, &handle), 1) << LastError();
     return handle;
   }
 

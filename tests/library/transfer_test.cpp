@@ -3,22 +3,19 @@
 // message.
 #include <gtest/gtest.h>
 
-#include <numeric>
+#include <sstream>
 
 #include "library_fixture.hpp"
 
 namespace dravik::testing {
 namespace {
 
+// The parts of "A / B / C"; none of "".
 std::vector<std::string> Split(const std::string& text) {
   std::vector<std::string> parts;
-  for (std::size_t at = 0; !text.empty();) {
-    const std::size_t bar = text.find(" / ", at);
-    parts.push_back(text.substr(at, bar - at));
-    if (bar == std::string::npos) {
-      break;
-    }
-    at = bar + 3;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, '/');) {
+    parts.push_back(part);
   }
   return parts;
 }
@@ -165,7 +162,7 @@ TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
     }
     std::vector<std::string> packets;
     for (const std::string& packet : Split(c.packets)) {
-      packets.push_back(packet == "*" ? "*" : Hex(BytesOf(packet)));
+      packets.push_back(packet.find('*') != std::string::npos ? "*" : Hex(BytesOf(packet)));
     }
     std::vector<std::string> sent;
     for (std::size_t i = 0; i < board.sent.size(); ++i) {
@@ -189,54 +186,41 @@ std::vector<int> PacketCounts(const std::vector<Bytes>& sent) {
   return counts;
 }
 
-std::vector<int16_t> Range(int count, int16_t first = 0) {
-  std::vector<int16_t> registers(static_cast<std::size_t>(count));
-  std::iota(registers.begin(), registers.end(), first);
-  return registers;
-}
-
 TEST_F(TransferTest, ReadRequestsCarry58RegistersAndWritesSpend58BytesOfBudget) {
-  struct Chunks {
-    bool write;
-    int16_t bus;
-    int count;
-    std::vector<int> counts;
-  };
   std::vector<int> thousand(17, 58);
   thousand.push_back(1024 - 17 * 58);
   std::vector<int> twoPasses = thousand;  // the chip entries, then the board's
   twoPasses.insert(twoPasses.end(), thousand.begin(), thousand.end());
-  const Chunks cases[] = {
-      {false, BUS_I2C, 58, {58}},
-      {false, BUS_I2C, 59, {58, 1}},
-      {false, BUS_I2C, 117, {58, 58, 1}},
-      {false, BUS_I2C, 1024, thousand},
-      {false, BUS_I2C, 2048, twoPasses},
-      {true, BUS_I2C, 58, {29, 29}},
-      {true, BUS_I2C, 117, {29, 29, 29, 29, 1}},
-      {true, BUS_BOARD, 20, {19, 1}},
-      {false, BUS_BOARD, 58, {58}},  // the longest packet
-      {false, BUS_STREAM, 70, {58, 13}},
+  const struct {
+    const char* call;
+    std::vector<int> counts;
+  } cases[] = {
+      {"R 2 48: 0..39", {58}},
+      {"R 2 48: 0..3A", {58, 1}},
+      {"R 2 48: 0..74", {58, 58, 1}},
+      {"R 2 48: 0..3FF", thousand},
+      {"R 2 48: 0..7FF", twoPasses},
+      {"W 2 48: 0..39 = 0..39", {29, 29}},
+      {"W 2 48: 0..74 = 0..74", {29, 29, 29, 29, 1}},
+      {"W 0 48: 400..413 = 0..13", {19, 1}},
+      {"R 0 48: 400..439", {58}},  // the longest packet
+      {"R 5 48: 0..45", {58, 13}},
   };
   const DeviceHandle handle = OpenBoard();
-  for (const Chunks& c : cases) {
-    SCOPED_TRACE((c.write ? "write " : "read ") + std::to_string(c.count));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.call);
     board.sent.clear();
+    const bool stream = c.call[2] == '5';
     board.responses.clear();
-    if (c.bus == BUS_STREAM) {
+    if (stream) {
       board.responses = {BytesOf("3A 0..38"), BytesOf("4 F0 F1 F2 0 0 0 0 0 0 0 0 0")};
     }
-    std::vector<int16_t> registers = Range(c.count, c.bus == BUS_BOARD ? 1024 : 0);
-    Bytes data(registers.size(), 0x5A);
-    int16_t size = static_cast<int16_t>(c.count);
-    ASSERT_EQ(c.write ? WriteDevice(handle, 0, c.bus, 0x48, registers.data(), data.data(), &size)
-                      : ReadDevice(handle, 0, c.bus, 0x48, registers.data(), data.data(), &size),
-              1)
-        << LastError();
+    Transfer t{handle, c.call};
+    ASSERT_EQ(t.Run(), 1) << LastError();
     EXPECT_EQ(PacketCounts(board.sent), c.counts);
-    if (c.bus == BUS_STREAM) {
-      EXPECT_EQ(size, 60);
-      EXPECT_EQ(Hex(Bytes(data.begin() + 55, data.begin() + 61)), "37 38 F0 F1 F2 5A");
+    if (stream) {
+      EXPECT_EQ(t.size, 60);
+      EXPECT_EQ(Hex(Bytes(t.data.begin() + 55, t.data.begin() + 61)), "37 38 F0 F1 F2 CC");
     }
   }
 }

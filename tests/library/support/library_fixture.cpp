@@ -153,10 +153,21 @@ std::vector<char> LibraryTest::LastErrorBytes() {
   return buffer;
 }
 
-DeviceHandle LibraryTest::OpenBoard() {
+uint8_t LibraryTest::OpenAny(DeviceHandle* handle) {
   uint16_t vidPid[2] = {0, 0};
+  return OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, handle);
+}
+
+uint8_t LibraryTest::TransferOne(DeviceHandle handle, bool write, int16_t count) {
+  int16_t registers[1] = {0};
+  uint8_t data[1] = {0};
+  return write ? WriteDevice(handle, 0, BUS_I2C, 0x48, registers, data, &count)
+               : ReadDevice(handle, 0, BUS_I2C, 0x48, registers, data, &count);
+}
+
+DeviceHandle LibraryTest::OpenBoard() {
   DeviceHandle handle = -1;
-  EXPECT_EQ(OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle), 1) << LastError();
+  EXPECT_EQ(OpenAny(&handle), 1) << LastError();
   calls.clear();
   board.sent.clear();
   return handle;

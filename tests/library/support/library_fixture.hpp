@@ -41,6 +41,10 @@ class LibraryTest : public ::testing::Test {
   // Opens the board (a running 0400:1234 unless set up otherwise); fails the
   // test when it does not open.
   DeviceHandle OpenBoard();
+  // OpenDevice on the USB link for a board of any identity.
+  static uint8_t OpenAny(DeviceHandle* handle);
+  // ReadDevice (or WriteDevice) of I2C register 0 at 0x48, count 0 or 1.
+  static uint8_t TransferOne(DeviceHandle handle, bool write = false, int16_t count = 1);
 
   std::filesystem::path folder;  // removed with everything in it after the test
   std::size_t traceLinesSeen = 0;

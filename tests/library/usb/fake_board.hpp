@@ -25,8 +25,6 @@ struct RecordedRequest {
   std::vector<uint8_t> in;
   uint32_t outLength = 0;
   uint32_t timeoutMs = 0;
-  // The transfer header of a transfer code, decoded from in.
-  TransferHeader Header() const { return ReadTransferHeader(in.data()); }
 };
 
 // How one scripted transfer ends.

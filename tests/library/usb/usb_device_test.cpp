@@ -25,7 +25,6 @@ using testing::DeviceDescriptorBytes;
 using ::testing::ElementsAre;
 using testing::RecordedRequest;
 using testing::ScriptedAnswer;
-using Pairs = std::vector<std::pair<uint16_t, uint16_t>>;
 
 // Interface 0 with a small alternate setting 0 and a full setting 1 whose
 // entry 1 is the bulk OUT command endpoint and entry 8 the IN response one.
@@ -59,6 +58,17 @@ Bytes Block(const std::string& head, const std::string& offsetAndLength, const B
   return block;
 }
 
+// value.index.length of the traced GET_DESCRIPTOR requests of one type ("02").
+std::string Setups(const std::vector<std::string>& lines, const std::string& type) {
+  std::string setups;
+  for (const std::string& line : lines) {
+    if (line.starts_with("usb ep=0x00 setup=80.06." + type)) {
+      setups += (setups.empty() ? "" : " ") + line.substr(24, 14);
+    }
+  }
+  return setups;
+}
+
 // The fixture's board (0400:1234) with the interface above and a product
 // string that is not all ASCII.
 class UsbDeviceTest : public dravik::testing::LibraryTest {
@@ -70,17 +80,6 @@ class UsbDeviceTest : public dravik::testing::LibraryTest {
   }
 
   UsbEndpoint* Entry(int index) { return static_cast<UsbEndpoint*>(device.EndpointAt(index)); }
-
-  // wValue and wLength (or wIndex) of the GET_DESCRIPTOR requests of one type.
-  Pairs DescriptorRequests(uint8_t type, bool index = false) const {
-    Pairs found;
-    for (const RecordedRequest& r : board.requests) {
-      if (r.code == kIoctlControlTransfer && (r.Header().wValue >> 8) == type) {
-        found.emplace_back(r.Header().wValue, index ? r.Header().wIndex : r.Header().wLength);
-      }
-    }
-    return found;
-  }
 
   UsbDevice device{&boards};
 };
@@ -117,9 +116,7 @@ TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
                   "04 34 12 01 00 01 02 00 03] ok",
                   "usb ep=0x00 setup=80.06.0300.0000.0002 in 2/2 [06 03] ok"));
 
-  const auto total0 = static_cast<uint16_t>(board.configurations[0].size());
-  EXPECT_EQ(DescriptorRequests(2),
-            (Pairs{{0x0200, 9}, {0x0200, total0}, {0x0201, 9}, {0x0201, 25}}));
+  EXPECT_EQ(Setups(lines, "02"), "0200.0000.0009 0200.0000.0066 0201.0000.0009 0201.0000.0019");
   EXPECT_EQ(device.ConfigCount(), 2);
   EXPECT_EQ(device.Configuration(1)->InterfaceAt(0)->EndpointAt(0)->Address(), 0x82);
   EXPECT_EQ(device.Configuration(2), nullptr);
@@ -145,19 +142,18 @@ TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
   EXPECT_STREQ(device.Manufacturer(), "Maker");
   EXPECT_STREQ(device.Product(), "Board \xe9?");
   // First two bytes for the length, then the whole descriptor.
-  EXPECT_EQ(
-      DescriptorRequests(3),
-      (Pairs{{0x0300, 2}, {0x0300, 6}, {0x0301, 2}, {0x0301, 12}, {0x0302, 2}, {0x0302, 18}}));
-  EXPECT_EQ(DescriptorRequests(3, true).back(), (std::pair<uint16_t, uint16_t>{0x0302, 0x0409}));
-  board.requests.clear();
+  EXPECT_EQ(Setups(lines, "03"),
+            "0300.0000.0002 0300.0000.0006 0301.0409.0002 0301.0409.000c "
+            "0302.0409.0002 0302.0409.0012");
   board.languages = {0x0407, 0x040C};
   ASSERT_TRUE(device.Open(0));
-  EXPECT_EQ(DescriptorRequests(3, true).back(), (std::pair<uint16_t, uint16_t>{0x0302, 0x0407}));
+  EXPECT_EQ(Setups(NewTraceLines(), "03"),
+            "0300.0000.0002 0300.0000.0006 0301.0407.0002 "
+            "0301.0407.000c 0302.0407.0002 0302.0407.0012");
   // An unprogrammed board is asked for none.
-  board.requests.clear();
   board.deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x04B4, 0x2131, 0, 0, 1);
   ASSERT_TRUE(device.Open(0));
-  EXPECT_TRUE(DescriptorRequests(3).empty());
+  EXPECT_EQ(Setups(NewTraceLines(), "03"), "");
   EXPECT_STREQ(device.Manufacturer(), "");
 }
 
