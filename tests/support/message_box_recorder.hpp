@@ -30,6 +30,15 @@ class RecordingMessages : public Base {
     return buttons == MB_OK ? IDOK : IDYES;
   }
 
+  // The prompts shown, "|" between them.
+  std::string Prompts() const {
+    std::string text;
+    for (const Shown& s : shown) {
+      text += (&s == shown.data() ? "" : "|") + s.prompt;
+    }
+    return text;
+  }
+
   std::vector<Shown> shown;
   std::deque<int> answers;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "definition/numbers.hpp"
+#include "engine/register_view.hpp"
 #include "engine/session.hpp"
 #include "engine/transfer_engine.hpp"
 #include "markup/markup_store.hpp"
@@ -17,24 +18,6 @@
 #include "support/recording_front_end.hpp"
 
 namespace kestrova::engine::testing {
-
-// The calls a recording library saw, "|" between them: the function, handle,
-// port, bus type and device address (hex), then each register as "register=data"
-// (hex), and the driver and firmware of an open.
-inline std::string CallsText(const RecordingDeviceLibrary& library) {
-  std::string text;
-  for (const RecordingDeviceLibrary::Call& c : library.calls) {
-    text += (text.empty() ? "" : "|") + c.function + " " + std::to_string(c.handle) + " " +
-            std::to_string(c.port) + " " + std::to_string(c.busType) + " " +
-            definition::HexText(static_cast<std::uint16_t>(c.deviceAddress));
-    for (std::size_t i = 0; i < c.registers.size(); ++i) {
-      text += " " + definition::HexText(static_cast<std::uint16_t>(c.registers[i])) +
-              (i < c.data.size() ? "=" + definition::Hex2(c.data[i]) : "");
-    }
-    text += c.function == "OpenDevice" ? " " + c.driverName + " " + c.firmwarePath : "";
-  }
-  return text;
-}
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -101,10 +84,36 @@ class EngineTest : public ::testing::Test {
     store.SetAttribute("value", value, true);
   }
 
+  // The first register titled, or bit field labelled, `name` in the register
+  // view built afresh.
+  const RegisterRow& Register(const std::string& name) {
+    view = BuildRegisterView(session);
+    for (const RegisterRow& reg : view) {
+      if (reg.title == name) {
+        return reg;
+      }
+    }
+    ADD_FAILURE() << "no register " << name;
+    return view.emplace_back();
+  }
+  const FieldRow& Field(const std::string& name) {
+    view = BuildRegisterView(session);
+    for (const RegisterRow& reg : view) {
+      for (const FieldRow& field : reg.fields) {
+        if (field.label == name) {
+          return field;
+        }
+      }
+    }
+    ADD_FAILURE() << "no field " << name;
+    return view.emplace_back().fields.emplace_back();
+  }
+
   markup::MarkupStore store;
   RecordingDeviceLibrary library;
   test_support::RecordingFrontEnd messages;
   Session session;
+  std::vector<RegisterRow> view;
 };
 
 }  // namespace kestrova::engine::testing

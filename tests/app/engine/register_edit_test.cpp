@@ -5,13 +5,11 @@
 #include "../markup/temp_folder.hpp"
 #include "engine/register_data.hpp"
 #include "engine/register_operations.hpp"
-#include "engine/register_view.hpp"
 #include "engine_fixture.hpp"
 
 namespace kestrova::engine {
 namespace {
 
-using testing::CallsText;
 using testing::EngineTest;
 
 // A register whose first row edits a 13-bit value spread over two bytes, a
@@ -39,25 +37,10 @@ class RegisterEdit : public EngineTest {
     library.calls.clear();
   }
 
-  const FieldRow& Row(const std::string& label) {
-    view = BuildRegisterView(session);
-    for (const RegisterRow& reg : view) {
-      for (const FieldRow& field : reg.fields) {
-        if (field.label == label) {
-          return field;
-        }
-      }
-    }
-    static FieldRow none;
-    ADD_FAILURE() << "no row " << label;
-    return none;
-  }
-
   EditOutcome Set(const std::string& label, const std::string& text, EditOptions options = {}) {
-    return SetFieldText(session, edit, Row(label).fieldLine, text, options);
+    return SetFieldText(session, edit, Field(label).fieldLine, text, options);
   }
 
-  std::vector<RegisterRow> view;
   EditState edit;
 };
 
@@ -154,12 +137,12 @@ TEST_F(RegisterEdit, TypedNumbersConvertByTheirValue) {
       EXPECT_EQ(limited.error, EditError::None);
       EXPECT_TRUE(limited.limited);
       EXPECT_EQ(limited.raw, text[0] == '-' ? 61440 : 4095);
-      EXPECT_EQ(Row("Limit").displayText, text[0] == '-' ? "-256.00" : "255.94");
+      EXPECT_EQ(Field("Limit").displayText, text[0] == '-' ? "-256.00" : "255.94");
       continue;
     }
     ASSERT_EQ(outcome.error, EditError::None) << outcome.message;
     EXPECT_EQ(outcome.raw, raw);
-    EXPECT_EQ(Row("Limit").raw, raw & 0x1FFF);
+    EXPECT_EQ(Field("Limit").raw, raw & 0x1FFF);
   }
 }
 
@@ -173,21 +156,21 @@ TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].prompt, "Write Modified Registers?");
   EXPECT_EQ(messages.shown[0].buttons, markup::MB_YESNOCANCEL);
-  EXPECT_EQ(Row("Extra").displayText, "0b00010001");  // back to the chip's value
+  EXPECT_EQ(Field("Extra").displayText, "0b00010001");  // back to the chip's value
 
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDCANCEL);
   EXPECT_FALSE(ResyncRegisters(session, edit));
   EXPECT_TRUE(library.calls.empty());  // declined, nothing is written; Cancel stops the read
-  EXPECT_EQ(Row("Extra").displayText, "0b00010001");
+  EXPECT_EQ(Field("Extra").displayText, "0b00010001");
 
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDYES);
   EXPECT_TRUE(ResyncRegisters(session, edit));
   // The write, the read after it, then the re-read.
   const std::string read = "ReadDevice 7 0 2 48 2=28 102=01 5=92 6=03 7=22";
-  EXPECT_EQ(CallsText(library), "WriteDevice 7 0 2 48 7=22|" + read + "|" + read);
-  EXPECT_EQ(Row("Extra").displayText, "0b00100010");
+  EXPECT_EQ(library.CallsText(), "WriteDevice 7 0 2 48 7=22|" + read + "|" + read);
+  EXPECT_EQ(Field("Extra").displayText, "0b00100010");
 }
 
 // Save Reg writes every register by its write address, without a transfer;
@@ -225,7 +208,7 @@ TEST_F(RegisterEdit, RegisterDataIsSavedAndOpenedByWriteAddress) {
   EXPECT_TRUE(edit.writeRegsEnabled);
   EXPECT_TRUE(library.calls.empty());
   ASSERT_TRUE(WriteModified(session, true));
-  EXPECT_EQ(CallsText(library),
+  EXPECT_EQ(library.CallsText(),
             "WriteDevice 7 0 2 48 2=28 102=01 5=92 86=0B 7=5C|ReadDevice 7 0 2 48 2=28 102=01 5=92 "
             "6=03 7=5C");
 

@@ -18,7 +18,6 @@
 #include "definition/schema.hpp"
 #include "engine/format_spec.hpp"
 #include "engine/register_operations.hpp"
-#include "engine/register_view.hpp"
 #include "engine_fixture.hpp"
 
 namespace kestrova::engine {
@@ -57,28 +56,6 @@ class ShippedParts : public testing::EngineTest {
     session.OnPartOpened();
     session.images = RegisterImages{};
   }
-
-  // Builds the view and finds the first register titled, or bit field
-  // labelled, `row.name` in it.
-  void Find(const Row& row) {
-    view = BuildRegisterView(session);
-    reg = nullptr;
-    field = nullptr;
-    for (const RegisterRow& r : view) {
-      if (row.level == "register" && r.title == row.name && reg == nullptr) {
-        reg = &r;
-      }
-      for (const FieldRow& f : r.fields) {
-        if (row.level == "field" && f.label == row.name && field == nullptr) {
-          field = &f;
-        }
-      }
-    }
-  }
-
-  std::vector<RegisterRow> view;
-  const RegisterRow* reg = nullptr;
-  const FieldRow* field = nullptr;
 };
 
 TEST_F(ShippedParts, EveryTemperatureRowShowsAndConvertsBack) {
@@ -97,8 +74,9 @@ TEST_F(ShippedParts, EveryTemperatureRowShowsAndConvertsBack) {
       library.chip[static_cast<std::int16_t>(HexToLong(pair.substr(0, pair.find('='))))] =
           static_cast<std::uint8_t>(HexToLong(pair.substr(pair.find('=') + 1)));
     }
-    Find(row);
-    ASSERT_TRUE(reg != nullptr || field != nullptr) << "no " << row.level << " " << row.name;
+    const bool isRegister = row.level == "register";
+    const RegisterRow* reg = isRegister ? &Register(row.name) : nullptr;
+    const FieldRow* field = isRegister ? nullptr : &Field(row.name);
     const std::vector<std::int32_t> addresses =
         reg != nullptr ? reg->addresses : std::vector<std::int32_t>{field->readAddress};
     ASSERT_EQ(addresses.size() * 2, row.bytes.size());
@@ -109,7 +87,8 @@ TEST_F(ShippedParts, EveryTemperatureRowShowsAndConvertsBack) {
     // Twice: conditions and divisors look at bytes the first read brings.
     ASSERT_TRUE(ReadUnmodified(session));
     ASSERT_TRUE(ReadUnmodified(session));
-    Find(row);
+    reg = isRegister ? &Register(row.name) : nullptr;
+    field = isRegister ? nullptr : &Field(row.name);
     const std::int64_t expected = HexToLong(row.value);
     EXPECT_EQ(reg != nullptr ? reg->value : field->raw, expected);
     EXPECT_EQ(reg != nullptr ? reg->displayText : field->displayText, row.display);

@@ -69,13 +69,7 @@ TEST(FieldBits, ExtractPlaceAndMaskFollowTheWordArithmetic) {
 // A scaled format; the display limit is the display maximum unless given.
 FormatSpec Scaled(const char* format, double inMin, double inMax, double dispMin, double dispMax,
                   double limit = 0) {
-  FormatSpec spec;
-  spec.format = format;
-  spec.inMin = inMin;
-  spec.inMax = inMax;
-  spec.dispMin = dispMin;
-  spec.dispMax = dispMax;
-  spec.limit = limit != 0 ? limit : dispMax;
+  FormatSpec spec{format, inMin, inMax, dispMin, dispMax, limit != 0 ? limit : dispMax};
   NormaliseRange(spec);
   return spec;
 }
