@@ -5,6 +5,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "markup/message_box.hpp"
@@ -22,12 +23,7 @@ class RecordingMessages : public Base {
 
   int Show(std::string_view prompt, int buttons) override {
     shown.push_back({std::string(prompt), buttons});
-    if (!answers.empty()) {
-      const int answer = answers.front();
-      answers.pop_front();
-      return answer;
-    }
-    return buttons == MB_OK ? IDOK : IDYES;
+    return Take(answers, buttons == MB_OK ? IDOK : IDYES);
   }
 
   // The prompts shown, "|" between them.
@@ -41,6 +37,17 @@ class RecordingMessages : public Base {
 
   std::vector<Shown> shown;
   std::deque<int> answers;
+
+ protected:
+  // The first of the scripted answers, taken; `otherwise` when none is left.
+  template <class T>
+  static T Take(std::deque<T>& scripted, T otherwise) {
+    if (!scripted.empty()) {
+      otherwise = std::move(scripted.front());
+      scripted.pop_front();
+    }
+    return otherwise;
+  }
 };
 
 using MessageBoxRecorder = RecordingMessages<MessageBox>;

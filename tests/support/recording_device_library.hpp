@@ -1,44 +1,64 @@
 #pragma once
-// A stand-in for the device library in tests: it writes every call down as a
-// text, keeps the bytes written per register address like a chip would,
-// answers reads from them, and fails on request with a scripted error text.
+// A stand-in for the device library in tests: it remembers every call, keeps
+// the bytes written per register address like a chip would, answers reads from
+// them, and fails on request with a scripted error text.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "definition/numbers.hpp"
 #include "engine/device_library.hpp"
 
 namespace kestrova::engine {
 
 class RecordingDeviceLibrary : public DeviceLibrary {
  public:
+  struct Call {
+    std::string function;  // "OpenDevice", "ReadDevice", ...
+    DeviceHandle handle = kNoDevice;
+    std::uint8_t port = 0;
+    std::int16_t busType = 0;
+    std::int16_t deviceAddress = 0;
+    std::vector<std::int16_t> registers;
+    std::vector<std::uint8_t> data;  // written bytes, or the bytes a read returned
+    std::string driverName;
+    std::string firmwarePath;
+  };
+
   std::uint8_t OpenDevice(std::int16_t link, const char* driverName, std::uint16_t* vidPid,
                           std::uint8_t, const char* firmwarePath, DeviceHandle* handle) override {
-    const bool ok = Record("OpenDevice " + std::to_string(link) + " " + Hex(vidPid[0]) + " " +
-                           Hex(vidPid[1]) + " " + driverName + " " + firmwarePath);
-    *handle = ok ? 7 : *handle;  // the handle the tests' sessions hold
-    return ok;
+    const auto vid = static_cast<std::int16_t>(vidPid[0]);
+    const auto pid = static_cast<std::int16_t>(vidPid[1]);
+    calls.push_back(
+        {"OpenDevice", kNoDevice, 0, link, 0, {vid, pid}, {}, driverName, firmwarePath});
+    if (!Succeeds("OpenDevice")) {
+      return 0;
+    }
+    *handle = 7;  // the handle the tests' sessions hold
+    return 1;
   }
 
   std::uint8_t CloseDevice(DeviceHandle handle) override {
-    return Record("CloseDevice " + std::to_string(handle));
+    calls.push_back({"CloseDevice", handle, 0, 0, 0, {}, {}, {}, {}});
+    return Succeeds("CloseDevice") ? 1 : 0;
   }
 
   std::uint8_t ReadDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
                           std::int16_t deviceAddress, const std::int16_t* registers,
                           std::uint8_t* data, std::int16_t* count) override {
-    return Transfer("ReadDevice", handle, port, busType, deviceAddress, registers, data, *count,
-                    data);
+    return Transfer({"ReadDevice", handle, port, busType, deviceAddress, {}, {}, {}, {}}, registers,
+                    data, *count, data);
   }
 
   std::uint8_t WriteDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
                            std::int16_t deviceAddress, const std::int16_t* registers,
                            const std::uint8_t* data, std::int16_t* count) override {
-    return Transfer("WriteDevice", handle, port, busType, deviceAddress, registers, data, *count);
+    return Transfer({"WriteDevice", handle, port, busType, deviceAddress, {}, {}, {}, {}},
+                    registers, data, *count);
   }
 
   std::uint8_t LastErrorDevice(char* buffer) override {
@@ -46,19 +66,15 @@ class RecordingDeviceLibrary : public DeviceLibrary {
     return 1;
   }
 
-  // The calls, "|" between them.
-  std::string CallsText() const {
-    std::string text;
-    for (const std::string& call : calls) {
-      text += (text.empty() ? "" : "|") + call;
-    }
-    return text;
+  // The calls of one function, in order.
+  std::vector<Call> CallsOf(const std::string& function) const {
+    std::vector<Call> out;
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                 [&](const Call& call) { return call.function == function; });
+    return out;
   }
 
-  // Each call as its function and arguments: an open's link, vid, pid, driver
-  // and firmware; a transfer's handle, port, bus type and device address, then
-  // "register=data" per register (the bytes read, or written), all in hex.
-  std::vector<std::string> calls;
+  std::vector<Call> calls;
   // Chip bytes by register address; reads of an unknown address give 0.
   std::map<std::int16_t, std::uint8_t> chip;
   // Successive readings of one address, used up before `chip` answers (for
@@ -69,44 +85,40 @@ class RecordingDeviceLibrary : public DeviceLibrary {
   std::string errorText = "ReadDevice: Device not open";
 
  private:
-  static std::string Hex(int value) {
-    return definition::HexText(static_cast<std::uint16_t>(value));
-  }
-
-  // Writes the call down; whether it succeeds.
-  bool Record(const std::string& call) {
-    calls.push_back(call);
+  bool Succeeds(const std::string& function) {
     if (failuresLeft > 0) {
       --failuresLeft;
       return false;
     }
-    return !call.starts_with(failingCalls + " ");
+    return function != failingCalls;
   }
 
-  // A read (`readInto` given) is answered from the chip, a write changes it;
-  // a failed call does neither.
-  std::uint8_t Transfer(const char* function, DeviceHandle handle, std::uint8_t port,
-                        std::int16_t busType, std::int16_t deviceAddress,
-                        const std::int16_t* registers, const std::uint8_t* data, std::int16_t count,
-                        std::uint8_t* readInto = nullptr) {
-    std::string call = std::string(function) + " " + std::to_string(handle) + " " +
-                       std::to_string(port) + " " + std::to_string(busType) + " " +
-                       Hex(deviceAddress);
-    const bool ok = Record(call);
-    for (int i = 0; i < count; ++i) {
-      std::vector<std::uint8_t>& next = readings[registers[i]];
-      if (ok && readInto != nullptr && !next.empty()) {
-        readInto[i] = next.front();
-        next.erase(next.begin());
-      } else if (ok && readInto != nullptr) {
-        readInto[i] = chip[registers[i]];
-      } else if (ok) {
+  std::uint8_t NextReading(std::int16_t address) {
+    std::vector<std::uint8_t>& next = readings[address];
+    if (next.empty()) {
+      return chip[address];
+    }
+    const std::uint8_t value = next.front();
+    next.erase(next.begin());
+    return value;
+  }
+
+  // Records a transfer of `count` registers: a read (`readInto` given) is
+  // answered from the chip, a write changes it; a failed call does neither.
+  std::uint8_t Transfer(Call call, const std::int16_t* registers, const std::uint8_t* data,
+                        std::int16_t count, std::uint8_t* readInto = nullptr) {
+    const bool ok = Succeeds(call.function);
+    for (int i = 0; ok && i < count; ++i) {
+      if (readInto != nullptr) {
+        readInto[i] = NextReading(registers[i]);
+      } else {
         chip[registers[i]] = data[i];
       }
-      call += " " + Hex(registers[i]) + "=" + definition::Hex2(data[i]);
     }
-    calls.back() = call;  // with its bytes, now that they are known
-    return ok;
+    call.registers.assign(registers, registers + std::max<int>(count, 0));
+    call.data.assign(data, data + std::max<int>(count, 0));
+    calls.push_back(call);
+    return ok ? 1 : 0;
   }
 };
 

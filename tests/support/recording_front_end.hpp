@@ -35,22 +35,14 @@ class RecordingFrontEnd : public markup::RecordingMessages<frontend::FrontEnd> {
   bool ShowFileDialog(std::string_view filter, std::string_view title, std::string& fileName,
                       std::uint32_t flags, bool save) override {
     fileDialogs.push_back({std::string(filter), std::string(title), fileName, flags, save});
-    if (fileChoices.empty()) {
-      return false;
-    }
-    fileName = fileChoices.front();
-    fileChoices.pop_front();
-    return true;
+    const bool chosen = !fileChoices.empty();
+    fileName = Take(fileChoices, fileName);
+    return chosen;
   }
   int ChooseHardware(std::string_view title, const std::vector<std::string>& captions,
                      int selected) override {
     hardwareDialogs.push_back({std::string(title), captions, selected});
-    if (hardwareChoices.empty()) {
-      return selected;
-    }
-    const int choice = hardwareChoices.front();
-    hardwareChoices.pop_front();
-    return choice;
+    return Take(hardwareChoices, selected);
   }
   void ShowSplash(std::string_view title) override { Call("ShowSplash " + std::string(title)); }
   void HideSplash() override { Call("HideSplash"); }

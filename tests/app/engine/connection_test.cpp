@@ -45,7 +45,7 @@ TEST_F(BridgeTest, RegReadAndRegWriteCarryBytesAndWords) {
   EXPECT_TRUE(RegWrite(session, 0x48, 0x04, 0x5A, false));
   EXPECT_FALSE(RegWrite(session, 0x48, 0x04, 300, false));
   EXPECT_FALSE(RegWrite(session, 0x48, 0x04, -1, false));
-  EXPECT_EQ(library.CallsText(),
+  EXPECT_EQ(testing::CallsText(library),
             "ReadDevice 7 2 2 4A 5=FE|ReadDevice 7 2 2 48 10=80 10=00|WriteDevice 7 2 2 48 3=80 "
             "3=00|ReadDevice 7 2 2 48 10=7F 10=FF|WriteDevice 7 2 2 48 3=7F 3=FF|ReadDevice 7 2 2 "
             "48 10=FF 10=FE|WriteDevice 7 2 2 48 3=FF 3=FE|ReadDevice 7 2 2 48 10=01 "
@@ -74,7 +74,7 @@ TEST_F(BridgeTest, NoBoardOrABadCountSendsNothing) {
               count == 3);
   }
   EXPECT_EQ(data, (std::array<std::uint8_t, 3>{0xAA, 0xBB, 0xCC}));
-  EXPECT_EQ(library.CallsText() + messages.Prompts(), "");
+  EXPECT_EQ(testing::CallsText(library) + messages.Prompts(), "");
 }
 
 // A failure shows the library's text, unless failures are ignored; a board
@@ -93,7 +93,7 @@ TEST_F(BridgeTest, FailuresShowTheLibraryText) {
   EXPECT_EQ(messages.Prompts(), "ReadDevice: I2C Address > 0x7f");
   library.calls.clear();
   EXPECT_TRUE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));
-  EXPECT_EQ(library.CallsText(), "WriteDevice 7 0 0 0 410=3C");
+  EXPECT_EQ(testing::CallsText(library), "WriteDevice 7 0 0 0 410=3C");
 }
 
 TEST_F(BridgeTest, WriteLogTracesEveryWriteBeforeItIsMade) {
@@ -121,19 +121,18 @@ TEST_F(BridgeTest, BoardErrorAndVerifyFailureMessages) {
   const std::string placeholder =
       "OpenDevice: Placeholder firmware, for the emulated board only: put the board maker's "
       "image at /h/bix/dravik.bi2";
-  struct Case {
+  const struct {
     std::int16_t link;
     int testFlags;
     std::string errorText, prompt;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {kLinkNone, 0, "", ""},
       {kLinkUsb, kTestLibraryErrorText, "OpenDevice: No USB device found",
        usb + "\r\nOpenDevice: No USB device found"},
       // The placeholder firmware refused for a real board is said without the test bit.
       {kLinkUsb, 0, placeholder, usb + "\r\n" + placeholder},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     messages.shown.clear();
     session.connection.link = c.link;
     session.connection.testFlags = c.testFlags;
@@ -237,7 +236,7 @@ TEST_F(Connection, ReadsTheHardwareEntriesAndChoosesOne) {
 // USB opens the board with its firmware, then writes its ports in order; an
 // "ich" entry opens its named driver (the second opens nothing); other
 // entries run without hardware. The part settings' address wins over the
-// definition's.
+// definition's. A failed port write fails the connection.
 TEST_F(Connection, EachEntryOpensItsHardware) {
   const struct {
     const char* driverClass;
@@ -248,10 +247,11 @@ TEST_F(Connection, EachEntryOpensItsHardware) {
     const char* title;
   } cases[] = {
       {"usb", -1,
-       "OpenDevice 0 400 1100 dravik /home/k/bix/dravik.bix|WriteDevice 7 0 0 0 400=01|"
+       "OpenDevice -1 0 0 0 400 1100 dravik /home/k/bix/dravik.bix|WriteDevice 7 0 0 0 400=01|"
        "WriteDevice 7 0 0 0 401=03",
        "0 7 2 0 48 I2C Address", 0, "Sensor Board"},
-      {"ich", 0x4A, "OpenDevice 1 0 0 /dev/i2c-7 ", "1 7 3 2 4A I2C Address", 1, "Sensor Adapter"},
+      {"ich", 0x4A, "OpenDevice -1 0 1 0 0 0 /dev/i2c-7 ", "1 7 3 2 4A I2C Address", 1,
+       "Sensor Adapter"},
       {"none", -1, "", "2 -1 11 0 48 I2C Address", -1, "Sensor Simulation"},
   };
   for (const auto& c : cases) {
@@ -262,7 +262,7 @@ TEST_F(Connection, EachEntryOpensItsHardware) {
         ConnectHardware(session, info, c.driverClass, c.address, "/home/k");
     EXPECT_TRUE(result.opened);
     EXPECT_EQ(result.windowTitle, c.title);
-    EXPECT_EQ(library.CallsText(), c.calls);
+    EXPECT_EQ(testing::CallsText(library), c.calls);
     const ConnectionValues& v = session.connection;
     EXPECT_EQ(std::to_string(v.link) + " " + std::to_string(v.deviceHandle) + " " +
                   std::to_string(v.busType) + " " + std::to_string(v.port) + " " +
@@ -272,14 +272,13 @@ TEST_F(Connection, EachEntryOpensItsHardware) {
     EXPECT_EQ(result.addressChoice, c.addressChoice);
   }
   EXPECT_TRUE(messages.shown.empty());
-}
-
-// The board opens but refuses its port writes.
-TEST_F(Connection, AFailedPortWriteIsAConnectionFailure) {
+  // The board opens but refuses its port writes.
+  library.calls.clear();
   library.failingCalls = "WriteDevice";
   EXPECT_FALSE(ConnectHardware(session, info, "usb", -1, "/home/k").opened);
-  EXPECT_EQ(library.CallsText(),  // the second port is not written
-            "OpenDevice 0 400 1100 dravik /home/k/bix/dravik.bix|WriteDevice 7 0 0 0 400=01");
+  EXPECT_EQ(
+      testing::CallsText(library),  // the second port is not written
+      "OpenDevice -1 0 0 0 400 1100 dravik /home/k/bix/dravik.bix|WriteDevice 7 0 0 0 400=01");
   EXPECT_EQ(messages.Prompts(), "Check USB connection and select Device again");
 }
 
@@ -294,7 +293,7 @@ TEST_F(Connection, StartupListsGoOutOverTheConnection) {
   library.readings[1] = {0x77};
   EXPECT_TRUE(WritePendingList(session));
   EXPECT_TRUE(ReadPendingList(session));
-  EXPECT_EQ(library.CallsText(),
+  EXPECT_EQ(testing::CallsText(library),
             "WriteDevice 7 0 2 4A 1=25 82=01 120=62|ReadDevice 7 0 2 4A 1=77 2=00");
   EXPECT_EQ(session.images.deviceImage[1], 0x25);
   EXPECT_EQ(Bitfield(1), "2");

@@ -19,6 +19,24 @@
 
 namespace kestrova::engine::testing {
 
+// The calls a recording library saw, "|" between them: the function, handle,
+// port, bus type and device address (hex), then each register as "register=data"
+// (hex), and the driver and firmware of an open.
+inline std::string CallsText(const RecordingDeviceLibrary& library) {
+  std::string text;
+  for (const RecordingDeviceLibrary::Call& c : library.calls) {
+    text += (text.empty() ? "" : "|") + c.function + " " + std::to_string(c.handle) + " " +
+            std::to_string(c.port) + " " + std::to_string(c.busType) + " " +
+            definition::HexText(static_cast<std::uint16_t>(c.deviceAddress));
+    for (std::size_t i = 0; i < c.registers.size(); ++i) {
+      text += " " + definition::HexText(static_cast<std::uint16_t>(c.registers[i])) +
+              (i < c.data.size() ? "=" + definition::Hex2(c.data[i]) : "");
+    }
+    text += c.function == "OpenDevice" ? " " + c.driverName + " " + c.firmwarePath : "";
+  }
+  return text;
+}
+
 class EngineTest : public ::testing::Test {
  protected:
   EngineTest() : session(store, library, messages) {
@@ -69,13 +87,9 @@ class EngineTest : public ::testing::Test {
   // Counted over all registers.
   int BitfieldLine(int nth) const { return ElementLine("   <bitfield", nth); }
 
-  // The `value` of the n-th bit field.
+  // The `value` of the n-th bit field ("" when missing).
   std::string Bitfield(int nth) {
-    const int line = BitfieldLine(nth);
-    if (line == 0) {
-      return "<missing>";
-    }
-    store.SetXmlFileIndex(line);
+    store.SetXmlFileIndex(BitfieldLine(nth));
     return store.GetAttribute("value");
   }
 
@@ -86,19 +100,19 @@ class EngineTest : public ::testing::Test {
 
   // The first register titled, or bit field labelled, `name` in the register
   // view built afresh.
-  const RegisterRow& Register(const std::string& name) {
-    view = BuildRegisterView(session);
-    for (const RegisterRow& reg : view) {
+  const RegisterRow& RegisterTitled(const std::string& name) {
+    registerView = BuildRegisterView(session);
+    for (const RegisterRow& reg : registerView) {
       if (reg.title == name) {
         return reg;
       }
     }
     ADD_FAILURE() << "no register " << name;
-    return view.emplace_back();
+    return registerView.emplace_back();
   }
-  const FieldRow& Field(const std::string& name) {
-    view = BuildRegisterView(session);
-    for (const RegisterRow& reg : view) {
+  const FieldRow& FieldLabelled(const std::string& name) {
+    registerView = BuildRegisterView(session);
+    for (const RegisterRow& reg : registerView) {
       for (const FieldRow& field : reg.fields) {
         if (field.label == name) {
           return field;
@@ -106,14 +120,14 @@ class EngineTest : public ::testing::Test {
       }
     }
     ADD_FAILURE() << "no field " << name;
-    return view.emplace_back().fields.emplace_back();
+    return registerView.emplace_back().fields.emplace_back();
   }
 
   markup::MarkupStore store;
   RecordingDeviceLibrary library;
   test_support::RecordingFrontEnd messages;
   Session session;
-  std::vector<RegisterRow> view;
+  std::vector<RegisterRow> registerView;
 };
 
 }  // namespace kestrova::engine::testing

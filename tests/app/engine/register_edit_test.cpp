@@ -38,7 +38,7 @@ class RegisterEdit : public EngineTest {
   }
 
   EditOutcome Set(const std::string& label, const std::string& text, EditOptions options = {}) {
-    return SetFieldText(session, edit, Field(label).fieldLine, text, options);
+    return SetFieldText(session, edit, FieldLabelled(label).fieldLine, text, options);
   }
 
   EditState edit;
@@ -49,15 +49,14 @@ class RegisterEdit : public EngineTest {
 // register value spreads over its bytes; what does not fit is refused and
 // changes nothing.
 TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
-  struct Case {
+  const struct {
     std::string label;
     const char* text;
     EditError error;
     std::int64_t raw;     // when set
     int address, byte;    // the byte it gives, when set
     const char* message;  // when refused, if not empty
-  };
-  const Case cases[] = {
+  } cases[] = {
       // -168 = 1 1111 0101 1000: bits 12:5 to byte 02, 4:0 to 102 beside the kept flag
       {"Limit", "-10.5", EditError::None, 65368, 2, 0xFA, ""},
       {"Limit", "-10.5", EditError::None, 65368, 0x102, 0xC1, ""},
@@ -83,7 +82,7 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
       {"byte 99", "1", EditError::NoSuchField, 0, 0x99, 0,
        "the part has no register at address 99"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.label + " " + c.text);
     SetUp();
     edit = EditState{};
@@ -137,12 +136,12 @@ TEST_F(RegisterEdit, TypedNumbersConvertByTheirValue) {
       EXPECT_EQ(limited.error, EditError::None);
       EXPECT_TRUE(limited.limited);
       EXPECT_EQ(limited.raw, text[0] == '-' ? 61440 : 4095);
-      EXPECT_EQ(Field("Limit").displayText, text[0] == '-' ? "-256.00" : "255.94");
+      EXPECT_EQ(FieldLabelled("Limit").displayText, text[0] == '-' ? "-256.00" : "255.94");
       continue;
     }
     ASSERT_EQ(outcome.error, EditError::None) << outcome.message;
     EXPECT_EQ(outcome.raw, raw);
-    EXPECT_EQ(Field("Limit").raw, raw & 0x1FFF);
+    EXPECT_EQ(FieldLabelled("Limit").raw, raw & 0x1FFF);
   }
 }
 
@@ -153,24 +152,23 @@ TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDNO);
   EXPECT_EQ(PendingWritePrompt(session, edit), markup::IDNO);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].prompt, "Write Modified Registers?");
-  EXPECT_EQ(messages.shown[0].buttons, markup::MB_YESNOCANCEL);
-  EXPECT_EQ(Field("Extra").displayText, "0b00010001");  // back to the chip's value
+  EXPECT_EQ(messages.Prompts(), "Write Modified Registers?");
+  EXPECT_EQ(messages.shown.at(0).buttons, markup::MB_YESNOCANCEL);
+  EXPECT_EQ(FieldLabelled("Extra").displayText, "0b00010001");  // back to the chip's value
 
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDCANCEL);
   EXPECT_FALSE(ResyncRegisters(session, edit));
   EXPECT_TRUE(library.calls.empty());  // declined, nothing is written; Cancel stops the read
-  EXPECT_EQ(Field("Extra").displayText, "0b00010001");
+  EXPECT_EQ(FieldLabelled("Extra").displayText, "0b00010001");
 
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDYES);
   EXPECT_TRUE(ResyncRegisters(session, edit));
   // The write, the read after it, then the re-read.
   const std::string read = "ReadDevice 7 0 2 48 2=28 102=01 5=92 6=03 7=22";
-  EXPECT_EQ(library.CallsText(), "WriteDevice 7 0 2 48 7=22|" + read + "|" + read);
-  EXPECT_EQ(Field("Extra").displayText, "0b00100010");
+  EXPECT_EQ(testing::CallsText(library), "WriteDevice 7 0 2 48 7=22|" + read + "|" + read);
+  EXPECT_EQ(FieldLabelled("Extra").displayText, "0b00100010");
 }
 
 // Save Reg writes every register by its write address, without a transfer;
@@ -208,7 +206,7 @@ TEST_F(RegisterEdit, RegisterDataIsSavedAndOpenedByWriteAddress) {
   EXPECT_TRUE(edit.writeRegsEnabled);
   EXPECT_TRUE(library.calls.empty());
   ASSERT_TRUE(WriteModified(session, true));
-  EXPECT_EQ(library.CallsText(),
+  EXPECT_EQ(testing::CallsText(library),
             "WriteDevice 7 0 2 48 2=28 102=01 5=92 86=0B 7=5C|ReadDevice 7 0 2 48 2=28 102=01 5=92 "
             "6=03 7=5C");
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <regex>
 
 #include "engine/part_loader.hpp"
 #include "engine/register_edit.hpp"
@@ -36,18 +35,16 @@ class Operations : public EngineTest {
 
   // What the calls of `function` carried, as "address=data" ("address" for reads).
   std::string Sent(const std::string& function) const {
-    static const std::regex head(R"(^\S+ \S+ \S+ \S+ \S+ ?)");
     std::string text;
-    for (const std::string& call : library.calls) {
-      if (call.starts_with(function)) {
-        text += (text.empty() ? "" : " ") +
-                std::regex_replace(call, head, "", std::regex_constants::format_first_only);
+    for (const auto& call : library.CallsOf(function)) {
+      for (std::size_t i = 0; i < call.registers.size(); ++i) {
+        text += (text.empty() ? "" : " ") + definition::HexText(call.registers[i]) +
+                (function == "ReadDevice" ? "" : "=" + definition::Hex2(call.data[i]));
       }
     }
-    return function == "ReadDevice" ? std::regex_replace(text, std::regex("=.."), "") : text;
+    return text;
   }
   std::string Fields() { return Bitfield(1) + " " + Bitfield(2) + " " + Bitfield(3); }
-  std::string Shown() const { return messages.shown.empty() ? "" : messages.shown.back().prompt; }
 };
 
 // A read takes every byte not pending a write and applies it; a failure or a
@@ -55,7 +52,7 @@ class Operations : public EngineTest {
 TEST_F(Operations, ReadUnmodifiedAppliesWhatTheChipHolds) {
   const std::string verify =
       "Registers do not match part\r\nVerify 48, Hardware Connection and Proper Part";
-  struct Case {
+  const struct {
     bool pending;
     std::uint8_t id;
     int failures, testFlags;
@@ -64,8 +61,7 @@ TEST_F(Operations, ReadUnmodifiedAppliesWhatTheChipHolds) {
     const char* fields;
     std::uint8_t device;  // byte 1 as the device image holds it after
     std::string message;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {false, 0xA1, 0, 0, true, "1 2", "3 7 A1", 0x37, ""},
       {true, 0xA1, 0, 0, true, "2", "9 9 A1", 0, ""},
       {false, 0xA0, 0, 0, true, "1 2", "3 7 A0", 0x37, verify},
@@ -74,7 +70,7 @@ TEST_F(Operations, ReadUnmodifiedAppliesWhatTheChipHolds) {
       // Ignored failures: the bytes are what the list held, the shown values.
       {false, 0xA1, 1, kTestIgnoreFailures | kTestSkipCheckValue, true, "1 2", "2 5 0", 0x25, ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.fields);
     SetUp();
     if (c.pending) {
@@ -86,7 +82,7 @@ TEST_F(Operations, ReadUnmodifiedAppliesWhatTheChipHolds) {
     EXPECT_EQ(ReadUnmodified(session), c.ok);
     EXPECT_EQ(Sent("ReadDevice"), c.reads);
     EXPECT_EQ(Fields(), c.fields);
-    EXPECT_EQ(Shown(), c.message);
+    EXPECT_EQ(messages.Prompts(), c.message);
     EXPECT_EQ(messages.CallsTo("StopContinuous").size(), c.message == verify ? 1u : 0u);
     EXPECT_EQ(session.images.deviceImage[1], c.device);
     EXPECT_EQ(messages.CallsTo("SetReadRegsEnabled"),
@@ -95,7 +91,6 @@ TEST_F(Operations, ReadUnmodifiedAppliesWhatTheChipHolds) {
   // Nothing to read is no transfer.
   Part(">register label=Config >>bitfield addr=1 bit=7:0 value=2");
   session.images.MarkModified(1, RegisterLine(1), true);
-  library.calls.clear();
   EXPECT_TRUE(ReadUnmodified(session));
   EXPECT_TRUE(library.calls.empty());
 }
@@ -104,7 +99,7 @@ TEST_F(Operations, ReadUnmodifiedAppliesWhatTheChipHolds) {
 // asked); declined, the changes go; failed, they stay pending; without a
 // board the shown values become the device's.
 TEST_F(Operations, WriteModifiedSendsOrDropsThePendingChanges) {
-  struct Case {
+  const struct {
     const char* what;
     bool reallyWrite, readAfterWrite, board;
     int failures;
@@ -114,8 +109,7 @@ TEST_F(Operations, WriteModifiedSendsOrDropsThePendingChanges) {
     std::uint8_t device;
     bool ok, pending;
     const char* message;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"written", true, true, true, 0, "1=4C", "1 2", "4 C A1", 0x4C, true, false, ""},
       {"no read back", true, false, true, 0, "1=4C", "", "4 C 0", 0x4C, true, false, ""},
       {"declined", false, true, true, 0, "", "", "1 1 0", 0x11, true, false, ""},
@@ -123,7 +117,7 @@ TEST_F(Operations, WriteModifiedSendsOrDropsThePendingChanges) {
        "Check SMB address or select another Device"},
       {"no board", true, true, false, 0, "", "", "4 C 0", 0x4C, true, false, ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SetUp();
     session.images.deviceImage[1] = 0x11;
@@ -143,7 +137,7 @@ TEST_F(Operations, WriteModifiedSendsOrDropsThePendingChanges) {
     EXPECT_EQ(session.images.valueImage[1], c.pending ? 0 : c.device);
     EXPECT_EQ(session.images.ModifiedAddress(1), c.pending);
     EXPECT_EQ(session.images.ModifiedLine(RegisterLine(1)), c.pending);
-    EXPECT_EQ(Shown(), c.message);
+    EXPECT_EQ(messages.Prompts(), c.message);
     if (c.ok && c.reallyWrite && c.board) {
       EXPECT_FALSE(session.writeOnChange.writeOnChangeArmed);
       EXPECT_FALSE(session.writeOnChange.notWriteOnce);
@@ -229,7 +223,7 @@ const char* kHighSource =
 // once per byte (transfer-order rules aside), or the change is refused with
 // a message.
 TEST_F(Operations, EveryWriteOfASharedByteCarriesAllItsRegisters) {
-  struct Case {
+  const struct {
     const char* what;
     const char* part;
     std::vector<std::pair<int, std::string>> edits;  // bit field (1-based) or -address, text
@@ -237,8 +231,7 @@ TEST_F(Operations, EveryWriteOfASharedByteCarriesAllItsRegisters) {
     std::string refusal = "";                        // the edit's or the write's message
     bool writeAll = false;                           // every register marked, as Open Reg does
     bool startup = false;                            // the start-up writes instead
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"the earlier register", kSharedApart, {{2, "4"}}, "5=4A"},
       {"the later register", kSharedApart, {{4, "2"}}, "5=32"},
       {"both", kSharedApart, {{2, "4"}, {4, "2"}}, "5=42"},
@@ -263,7 +256,7 @@ TEST_F(Operations, EveryWriteOfASharedByteCarriesAllItsRegisters) {
        "Registers cannot be transferred: addresses 07 and 08 both take transfer order 1 (line 22 "
        "of the part definition)"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Part(c.part);
     session.readAfterWrite = false;
@@ -305,10 +298,10 @@ TEST_F(Operations, OperationsRestoreTheCursorAndCloseSavesFirst) {
   // call yet when they are).
   library.calls.clear();
   messages.calls.clear();
-  messages.onSavePartSettings = [&] { messages.calls.push_back(library.CallsText()); };
+  messages.onSavePartSettings = [&] { messages.calls.push_back(testing::CallsText(library)); };
   EXPECT_TRUE(CloseCurrentDevice(session));
   EXPECT_EQ(messages.calls, (std::vector<std::string>{"StopContinuous", "SavePartSettings", ""}));
-  EXPECT_EQ(library.CallsText(), "CloseDevice 7");
+  EXPECT_EQ(testing::CallsText(library), "CloseDevice 7 0 0 0");
 }
 
 }  // namespace

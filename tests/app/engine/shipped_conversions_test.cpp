@@ -75,8 +75,8 @@ TEST_F(ShippedParts, EveryTemperatureRowShowsAndConvertsBack) {
           static_cast<std::uint8_t>(HexToLong(pair.substr(pair.find('=') + 1)));
     }
     const bool isRegister = row.level == "register";
-    const RegisterRow* reg = isRegister ? &Register(row.name) : nullptr;
-    const FieldRow* field = isRegister ? nullptr : &Field(row.name);
+    const RegisterRow* reg = isRegister ? &RegisterTitled(row.name) : nullptr;
+    const FieldRow* field = isRegister ? nullptr : &FieldLabelled(row.name);
     const std::vector<std::int32_t> addresses =
         reg != nullptr ? reg->addresses : std::vector<std::int32_t>{field->readAddress};
     ASSERT_EQ(addresses.size() * 2, row.bytes.size());
@@ -87,8 +87,8 @@ TEST_F(ShippedParts, EveryTemperatureRowShowsAndConvertsBack) {
     // Twice: conditions and divisors look at bytes the first read brings.
     ASSERT_TRUE(ReadUnmodified(session));
     ASSERT_TRUE(ReadUnmodified(session));
-    reg = isRegister ? &Register(row.name) : nullptr;
-    field = isRegister ? nullptr : &Field(row.name);
+    reg = isRegister ? &RegisterTitled(row.name) : nullptr;
+    field = isRegister ? nullptr : &FieldLabelled(row.name);
     const std::int64_t expected = HexToLong(row.value);
     EXPECT_EQ(reg != nullptr ? reg->value : field->raw, expected);
     EXPECT_EQ(reg != nullptr ? reg->displayText : field->displayText, row.display);

@@ -20,12 +20,11 @@ constexpr const char* kWord =
     ">register verify=true >>bitfield addr=1 bit=7:0 value=0 >>bitfield addr=0 bit=15:8 value=0";
 
 TEST_F(EngineTest, ListsHoldTheBytesOfTheDefinitionInTheirOrder) {
-  struct Case {
+  const struct {
     const char* part;
     const char* read;   // entries "address=data" of a read of every register
     const char* write;  // and of a write
-  };
-  const Case cases[] = {
+  } cases[] = {
       // A verified pair is read four times, written once.
       {kWord, "0=00 1=00 0=00 1=00 0=00 1=00 0=00 1=00", "0=00 1=00"},
       {">register >>bitfield addr=1 bit=7:0 value=0 >>bitfield addr=0 bit=15:8 value=0",
@@ -75,7 +74,7 @@ TEST_F(EngineTest, ListsHoldTheBytesOfTheDefinitionInTheirOrder) {
        ">>bitfield addr=3FF bit=3:0 value=2 attr=R",
        "400=03 3FF=12", "400=03 3FF=12"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.part);
     Part(c.part);
     EXPECT_EQ(Entries(Build(Direction::Read, Scope::All)), c.read);
@@ -112,34 +111,29 @@ TEST_F(EngineTest, ScopesTakeTheirRegistersOnly) {
   ASSERT_TRUE(store.LoadMarkupText("<definition>\r\n <driver/>\r\n</definition>\r\n"));
   session.OnPartOpened();
   EXPECT_EQ(Build(Direction::Read, Scope::All).count, 0);
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(messages.Prompts(), "");
 }
 
 TEST_F(EngineTest, AVerifiedPairTakesTheFirstTwoReadingsThatAgree) {
-  struct Case {
+  const struct {
     std::vector<std::uint8_t> high, low;
-    const char* entries;
-  };
-  const Case cases[] = {
-      {{0x12, 0x12, 0x99, 0x98}, {0x34, 0x34, 0x77, 0x76}, "0=12 1=34"},
-      {{0x01, 0x02, 0x02, 0x03}, {0x05, 0x06, 0x06, 0x07}, "0=02 1=06"},
-      {{0x01, 0x02, 0x03, 0x04}, {0x05, 0x06, 0x07, 0x08}, "0=04 1=08"},  // none: the fourth
-      {{0x10, 0x10, 0x10, 0x10}, {0x01, 0x02, 0x03, 0x03}, "0=10 1=03"},  // both halves must
+    const char* read;  // high and low byte, as the bit fields and images hold them
+  } cases[] = {
+      {{0x12, 0x12, 0x99, 0x98}, {0x34, 0x34, 0x77, 0x76}, "12 34"},
+      {{0x01, 0x02, 0x02, 0x03}, {0x05, 0x06, 0x06, 0x07}, "2 6"},
+      {{0x01, 0x02, 0x03, 0x04}, {0x05, 0x06, 0x07, 0x08}, "4 8"},   // none: the fourth
+      {{0x10, 0x10, 0x10, 0x10}, {0x01, 0x02, 0x03, 0x03}, "10 3"},  // both halves must
   };
   Part(kWord);
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     library.readings[0] = c.high;
     library.readings[1] = c.low;
-    TransferList list = Build(Direction::Read, Scope::All);
-    std::int16_t count = list.count;
-    ASSERT_TRUE(session.Bridge().ReadBoard(7, 0, 2, 0x48, list.address, list.data, count, false));
-    bool ok = false;
-    EXPECT_TRUE(ApplyTransferResult(session, Direction::Read, list, true, ok));
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(Entries(list), c.entries);
-    EXPECT_EQ(session.images.valueImage[0], list.data[0]);
-    EXPECT_EQ(session.images.deviceImage[1], list.data[1]);
-    EXPECT_EQ(Bitfield(2), definition::HexText(list.data[0]));
+    ASSERT_TRUE(ReadUnmodified(session));
+    EXPECT_EQ(Bitfield(2) + " " + Bitfield(1), c.read);
+    const RegisterImages& images = session.images;
+    EXPECT_EQ(definition::HexText(images.deviceImage[0]) + " " +
+                  definition::HexText(images.valueImage[1]),
+              c.read);
   }
 }
 
@@ -194,9 +188,8 @@ TEST_F(EngineTest, ListOf2049EntriesIsTheMost) {
   TransferList list;
   EXPECT_FALSE(BuildTransferList(session, Direction::Read, Scope::All, list));
   EXPECT_EQ(list.count, 0);
-  ASSERT_EQ(messages.shown.size(), 1u);
   // Register 2050 starts on line 3 + 3 * 2049; its bit field follows.
-  EXPECT_EQ(messages.shown[0].prompt,
+  EXPECT_EQ(messages.Prompts(),
             "Registers cannot be transferred: more than 2049 entries in one transfer "
             "(line 6151 of the part definition)");
   EXPECT_FALSE(ReadUnmodified(session));
@@ -217,9 +210,10 @@ TEST_F(EngineTest, TransfersRefuseAndCheckReportsWhatTheyCannotCarry) {
   const std::string field = "The bit field's ";
   const std::string notAddress = "\" is not a hexadecimal register address (0..7FFF)";
   const std::string at4 = "demo:4: bitfield attribute ";
-  const std::string f5 = ">register >>bitfield addr=5 bit=7:0 value=0 ";
+  const std::string bf = ">register >>bitfield ";
+  const std::string f5 = bf + "addr=5 bit=7:0 value=0 ";
   const std::string number = f5 + "textbox=true format=0.0 ";
-  const std::string order = ">register >>bitfield addr=1 bit=7:0 value=1 >>>add type=";
+  const std::string order = bf + "addr=1 bit=7:0 value=1 >>>add type=";
   const std::string outside = " lies outside 1..255 (line 5 of the part definition)";
   const std::string notWhole = " is not a whole number from 1 to 255";
   const std::string cannot = "Registers cannot be transferred: ";
@@ -228,20 +222,17 @@ TEST_F(EngineTest, TransfersRefuseAndCheckReportsWhatTheyCannotCarry) {
     std::string problem;  // of `check`, if any
     std::string refusal;  // of a transfer, if any
   } cases[] = {
-      {">register >>bitfield addr=8000 bit=0 value=0",
-       at4 + "addr \"8000\" is not a register address (0 to 7FFF)",
+      {bf + "addr=8000 bit=0 value=0", at4 + "addr \"8000\" is not a register address (0 to 7FFF)",
        field + "addr \"8000" + notAddress},
-      {">register >>bitfield addr=5:8000 bit=0 value=0",
+      {bf + "addr=5:8000 bit=0 value=0",
        at4 + "addr \"5:8000\" is not a register address (0 to 7FFF)",
        field + "addr \"5:8000" + notAddress},
-      {">register >>bitfield addr='' bit=0 value=0", at4 + "addr is missing",
-       field + "addr \"" + notAddress},
-      {">register >>bitfield addr=1:G bit=0 value=0", at4 + "addr \"1:G\" is not hexadecimal",
+      {bf + "addr='' bit=0 value=0", at4 + "addr is missing", field + "addr \"" + notAddress},
+      {bf + "addr=1:G bit=0 value=0", at4 + "addr \"1:G\" is not hexadecimal",
        field + "addr \"1:G" + notAddress},
-      {">register >>bitfield addr=1 bit=0", at4 + "value is missing",
-       field + "value \"\" is not hexadecimal"},
-      {">register >>bitfield addr=1 bit=0 value=0 checkvalue=x",
-       at4 + "checkvalue \"x\" is not hexadecimal", field + "checkvalue \"x\" is not hexadecimal"},
+      {bf + "addr=1 bit=0", at4 + "value is missing", field + "value \"\" is not hexadecimal"},
+      {bf + "addr=1 bit=0 value=0 checkvalue=x", at4 + "checkvalue \"x\" is not hexadecimal",
+       field + "checkvalue \"x\" is not hexadecimal"},
       {">register >>hide addr=zz bit=0 value=1 >>bitfield addr=1 bit=0 value=0",
        "demo:4: hide attribute addr \"zz\" is not hexadecimal",
        "The condition's addr \"zz" + notAddress},
@@ -256,11 +247,11 @@ TEST_F(EngineTest, TransfersRefuseAndCheckReportsWhatTheyCannotCarry) {
             "order=1",
        "demo:8: add attribute order \"1\" is also the readlast place of line 5",
        cannot + "addresses 05 and 06 both take transfer order 1 (line 7 of the part definition)"},
-      {">register >>bitfield addr=5 bit=3:0 value=FFF", at4 + "value \"FFF\" does not fit 4 bits",
+      {bf + "addr=5 bit=3:0 value=FFF", at4 + "value \"FFF\" does not fit 4 bits",
        cannot + "the bit-field values of address 05 add up to 4095, more than one byte holds"},
       // Named at the last field of the byte, wherever the fields stand.
-      {">register >>bitfield addr=5 bit=3:0 value=0 >register >>bitfield addr=6 bit=0 value=0 "
-       ">register >>bitfield addr=5 bit=7:4 value=1F",
+      {bf + "addr=5 bit=3:0 value=0 >register >>bitfield addr=6 bit=0 value=0 "
+            ">register >>bitfield addr=5 bit=7:4 value=1F",
        "demo:10: bitfield attribute value \"1F\" does not fit 4 bits",
        cannot + "the bit-field values of address 05 add up to 496, more than one byte holds (line "
                 "10 of the part definition)"},
@@ -273,8 +264,7 @@ TEST_F(EngineTest, TransfersRefuseAndCheckReportsWhatTheyCannotCarry) {
        "demo:5: bitfield attribute bit \"7:0\" overlaps another field of the same byte", ""},
       {f5 + ">>bitfield addr=6 bit=0 value=0 >>bitfield addr=5 bit=7:0 value=0",
        "demo:6: bitfield attribute bit \"7:0\" overlaps another field of the same byte", ""},
-      {">register >>bitfield addr=5 bit=12:5 value=0", at4 + "bit \"12:5\" crosses a byte boundary",
-       ""},
+      {bf + "addr=5 bit=12:5 value=0", at4 + "bit \"12:5\" crosses a byte boundary", ""},
       {f5 + "checkvalue=1 >>bitfield addr=6 bit=0 value=0 checkvalue=2",
        "demo:5: bitfield attribute checkvalue \"2\" does not fit 1 bit", ""},
       {f5 + ">>>hide addr=6 bit=0 value=3", "demo:5: hide attribute value \"3\" does not fit 1 bit",
@@ -304,7 +294,7 @@ TEST_F(EngineTest, TransfersRefuseAndCheckReportsWhatTheyCannotCarry) {
                   BuildTransferList(session, Direction::Write, Scope::All, list),
               c.refusal.empty());
     const bool lineGiven = c.refusal.empty() || c.refusal.find("(line") != std::string::npos;
-    EXPECT_EQ(messages.shown.empty() ? "" : messages.shown[0].prompt,
+    EXPECT_EQ(messages.Prompts(),
               c.refusal + (lineGiven ? "" : " (line 4 of the part definition)"));
   }
 }

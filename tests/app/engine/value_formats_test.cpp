@@ -31,13 +31,12 @@ using testing::EngineTest;
 // A field's bits from `bit` and `regbit` as a definition writes them: in byte
 // mode within the byte (regbit ignored), else within the register value.
 TEST(FieldBits, ExtractPlaceAndMaskFollowTheWordArithmetic) {
-  struct Case {
+  const struct {
     const char* bit;
     const char* regbit;
     bool byteMode;
     std::int64_t raw, extracted, value, placed, mask;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"7:4", "", true, 0xA5, 0xA, 3, 0x30, 0xF0},
       {"3", "", true, 0x08, 1, 1, 0x08, 0x08},
       {"3", "", true, 0xF7, 0, 1, 0x08, 0x08},
@@ -53,7 +52,7 @@ TEST(FieldBits, ExtractPlaceAndMaskFollowTheWordArithmetic) {
       {"99:-3", "", false, 0x92345678, 0x92345678, 1, 1, 0xFFFFFFFF},  // kept within 31:0
       {"2:5", "", true, 0xFF, 0, 1, 0x20, 0},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.bit) + " " + c.regbit + (c.byteMode ? " byte" : " register"));
     markup::MarkupStore store;
     ASSERT_TRUE(store.LoadMarkupText(std::string("<bitfield bit=\"") + c.bit + "\" regbit=\"" +
@@ -87,13 +86,12 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
   const FormatSpec quarter = Scaled("0.00", -512, 511, -128, 127.75);
   const FormatSpec inverted = Scaled("0.0", 200, 10, 5, 100);
   const FormatSpec narrow = Scaled("0", 10, 20, 0, 100);
-  struct Case {
+  const struct {
     FormatSpec spec;
     bool toText;
     double raw;
     const char* text;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {hex, true, 255, "FFh"},
       {hex, true, 300, "FFh"},
       {hex, true, 600, "FFh"},
@@ -132,7 +130,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
       {Scaled("0.0", -huge, huge, -huge, huge), false, 0, "5"},
       {Scaled("0.0", 0, 255, 0, huge), false, 0, "5"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.spec.format) + " " + std::to_string(c.raw) + " " + c.text);
     if (c.toText) {
       EXPECT_EQ(RawToDisplayText(c.spec, c.raw), c.text);
@@ -193,13 +191,12 @@ const char* kWhole =
 // a register's bits; a divisor byte below displayregmin counts as
 // displayregmin, one of 0 leaves the range undivided.
 TEST_F(EngineTest, FormatOfTheFieldAtTheCursor) {
-  struct Case {
+  const struct {
     const char* part;
     int field;
     std::map<int, std::uint8_t> bytes;
     const char* format;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {kScaled, 1, {}, "hex 0:255 0:255 255"},
       {kScaled, 2, {}, "0.0 -128:127 -64:63.5 50"},
       {kScaled, 3, {}, "0.00 1:255 1:255 255 inverted"},
@@ -214,7 +211,7 @@ TEST_F(EngineTest, FormatOfTheFieldAtTheCursor) {
       {kWhole, -2, {}, "dec 0:8191 0:8191 8191"},
       {kWhole, -3, {}, "dec 0:255 0:255 255"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.format);
     Part(c.part);
     for (const auto& [address, byte] : c.bytes) {
@@ -240,18 +237,17 @@ TEST_F(EngineTest, AccessOfBitFields) {
       "attr=RW >>bitfield addr=402 bit=7:0 value=0 attr=W >>bitfield addr=10 bit=7:0 value=0 "
       "attr=R >>bitfield addr=403 bit=7:0 value=0 attr=R >>>add type=attr attr=RW >>>>attr addr=5 "
       "bit=0 value=1 >>bitfield addr=404 bit=7:0 value=0");
-  struct Case {
+  const struct {
     int field;
     std::uint8_t byte5;
     std::int16_t link;
     const char* access;  // readable, writable, text
-  };
-  const Case cases[] = {
+  } cases[] = {
       {1, 0, kLinkUsb, "r- R"}, {2, 0, kLinkUsb, "rw R/W"}, {3, 0, kLinkUsb, "-w W"},
       {4, 0, kLinkUsb, "rw R"}, {5, 0, kLinkUsb, "rw R"},   {5, 1, kLinkUsb, "rw R/W"},
       {6, 0, kLinkUsb, "rw "},  {1, 0, kLinkNone, "rw R"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.field);
     session.images.valueImage[5] = c.byte5;
     session.connection.link = c.link;
@@ -262,13 +258,6 @@ TEST_F(EngineTest, AccessOfBitFields) {
               c.access);
   }
 }
-
-class CommaDecimal : public std::numpunct<char> {
- protected:
-  char do_decimal_point() const override { return ','; }
-  char do_thousands_sep() const override { return '.'; }
-  std::string do_grouping() const override { return "\3"; }
-};
 
 // Sets LC_ALL to de_DE.UTF-8, compiling that locale into a temporary folder
 // when the system has not generated it.
@@ -300,14 +289,12 @@ bool SetGermanCLocale() {
 class NumberPatternGerman : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
     ASSERT_TRUE(SetGermanCLocale()) << "the de_DE.UTF-8 locale cannot be set up";
+    previous_ = std::locale::global(std::locale("de_DE.UTF-8"));  // the C library's too
     ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+    ASSERT_EQ(std::use_facet<std::numpunct<char>>(std::locale()).decimal_point(), ',');
   }
-  void TearDown() override {
-    std::setlocale(LC_ALL, "C");
-    std::locale::global(previous_);
-  }
+  void TearDown() override { std::locale::global(previous_); }
 
  private:
   std::locale previous_;

@@ -27,11 +27,10 @@ MarkupStore Loaded(std::string_view text) {
 }
 
 TEST(MarkupLoad, KeepsOneTagPerLineIndentedByDepth) {
-  struct Case {
+  const struct {
     const char* text;
     const char* lines;
-  };
-  const Case cases[] = {
+  } cases[] = {
       // Declarations, comments, blank and plain lines go; tabs become the indentation.
       {"<?xml version=\"1.0\"?>\r\n<!-- c -->\r\n<definition>\r\n\t<part "
        "label=\"D\">\r\n\t\t<reg\ta=\"1\">"
@@ -55,7 +54,7 @@ TEST(MarkupLoad, KeepsOneTagPerLineIndentedByDepth) {
       // An unfinished root loads whole.
       {"<definition>\n <part>\n  <register />\n", "<definition>@1| <part>@2|  <register />@3"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     MarkupStore store = Loaded(c.text);
     EXPECT_EQ(Lines(store, true), c.lines);
@@ -73,15 +72,15 @@ TEST(MarkupLoad, KeepsOneTagPerLineIndentedByDepth) {
 }
 
 TEST(MarkupLoad, CapacityGrowsIn2048LineStepsUpTo30720) {
+  std::string longest = "<definition>\n";  // one line more than a store holds
+  for (int i = 0; i < MarkupStore::kMaxLines; ++i) {
+    longest += "<a />\n";
+  }
   MarkupStore store;
   EXPECT_EQ(store.Capacity(), 0);
   ASSERT_TRUE(store.AddLine(0, "<definition>", -1));
   EXPECT_EQ(store.Capacity(), 2048);
-  std::string text = "<definition>\n";
-  for (int i = 0; i < 2047; ++i) {
-    text += "<a />\n";
-  }
-  ASSERT_TRUE(store.LoadMarkupText(text));
+  ASSERT_TRUE(store.LoadMarkupText(longest.substr(0, 2048 * 6 + 7)));
   EXPECT_EQ(store.Capacity(), 2048);
   ASSERT_TRUE(store.AddLine(1, "<b />", -1));
   EXPECT_EQ(store.Capacity(), 4096);
@@ -96,16 +95,11 @@ TEST(MarkupLoad, CapacityGrowsIn2048LineStepsUpTo30720) {
   EXPECT_EQ(store.LineCount(), 30720);
   EXPECT_NE(store.LastError().find("30720"), std::string::npos);
   // A longer document is refused whole; one line less fits.
-  text = "<definition>\n";
-  for (int i = 0; i < MarkupStore::kMaxLines; ++i) {
-    text += "<c />\n";
-  }
   store = Loaded("<definition>\n</definition>\n");
-  EXPECT_FALSE(store.LoadMarkupText(text));
+  EXPECT_FALSE(store.LoadMarkupText(longest));
   EXPECT_EQ(store.LineCount(), 2);
   EXPECT_NE(store.LastError().find("30720"), std::string::npos);
-  text.resize(text.size() - 6);
-  EXPECT_TRUE(store.LoadMarkupText(text));
+  EXPECT_TRUE(store.LoadMarkupText(longest.substr(0, longest.size() - 6)));
   EXPECT_EQ(store.LineCount(), 30720);
 }
 
@@ -132,14 +126,13 @@ constexpr std::string_view kTree =
 // its own depth, and stops at the end of the enclosing element: a failed
 // search leaves the cursor there until it is set again.
 TEST(MarkupFind, FindsChildrenAtTheirDepthWithinTheirParent) {
-  struct Step {
+  const struct {
     int from;  // -1: where the last step left the cursor
     int level;
     const char* name;
     bool found;
     int cursor;
-  };
-  const Step steps[] = {
+  } steps[] = {
       {-1, 0, "definition", true, 1}, {-1, 1, "part", true, 2},
       {-1, 2, "register", true, 3},   {-1, 2, "register", true, 7},
       {-1, 2, "register", false, 14}, {-1, 0, "definition", true, 1},
@@ -149,7 +142,7 @@ TEST(MarkupFind, FindsChildrenAtTheirDepthWithinTheirParent) {
       {1, 1, "Part", false, 16},      {1, 1, "other", true, 16},
   };
   MarkupStore store = Loaded(kTree);
-  for (const Step& s : steps) {
+  for (const auto& s : steps) {
     SCOPED_TRACE(std::to_string(s.from) + " " + s.name);
     if (s.from >= 0) {
       store.SetXmlFileIndex(s.from);
@@ -186,13 +179,12 @@ TEST(MarkupAttribute, GetReadsTheExactValueOfTheWholeKey) {
 }
 
 TEST(MarkupAttribute, SetReplacesOnlyANonEmptyValueThatDiffers) {
-  struct Case {
+  const struct {
     const char* name;
     const char* value;
     bool changed;
     const char* line;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"value", "1234", true, " <a value=\"1234\" label=\"x\xE9\" e=\"\" />"},
       {"value", "7", true, " <a value=\"7\" label=\"x\xE9\" e=\"\" />"},
       {"value", "7\t8", true, " <a value=\"7 8\" label=\"x\xE9\" e=\"\" />"},
@@ -208,7 +200,7 @@ TEST(MarkupAttribute, SetReplacesOnlyANonEmptyValueThatDiffers) {
   store.SetXmlFileIndex(2);
   EXPECT_FALSE(store.SetAttribute("value", "ff", true));
   EXPECT_FALSE(store.IsModified());
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
     EXPECT_EQ(store.SetAttribute(c.name, c.value, true), c.changed);
     EXPECT_EQ(store.Line(2), c.line);
@@ -269,13 +261,12 @@ TEST(MarkupCursor, IndexAndStackStayWithinTheDocument) {
 }
 
 TEST(MarkupLines, AddLineInsertsAtTheCursorOrAfterItOrAtTheEnd) {
-  struct Case {
+  const struct {
     int cursor, depth, position;
     bool added;
     int cursorAfter;
     const char* lines;  // from line 9 on, afterwards
-  };
-  const Case cases[] = {
+  } cases[] = {
       {10, 3, 0, true, 11, " <l9 />|   <n />| <l10 />| <l11 />| <l12 />"},
       {10, 3, 1, true, 10, " <l9 />| <l10 />|   <n />| <l11 />| <l12 />"},
       {0, 1, 0, false, 0, " <l9 />| <l10 />| <l11 />| <l12 />"},    // would be line 0
@@ -287,7 +278,7 @@ TEST(MarkupLines, AddLineInsertsAtTheCursorOrAfterItOrAtTheEnd) {
   for (int i = 2; i <= 12; ++i) {
     text += "<l" + std::to_string(i) + " />\n";
   }
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     MarkupStore store = Loaded(text);
     store.SetXmlFileIndex(c.cursor);
     EXPECT_EQ(store.AddLine(c.depth, "<n\t/>", c.position), c.added);
