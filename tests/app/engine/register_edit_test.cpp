@@ -104,7 +104,7 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
   EXPECT_EQ(Bitfield(5), "D");
   // A choice shows by its value, whatever the order of the list.
   Set("Mode", "Cycle");
-  EXPECT_EQ(Row("Mode").displayText, "Cycle");
+  EXPECT_EQ(FieldLabelled("Mode").displayText, "Cycle");
 }
 
 // Typed numbers of any magnitude and any number of places convert by their
