@@ -24,7 +24,7 @@ struct Box {
   int height;
 };
 
-inline constexpr Box kRegAddr = {180, 252, 372};
+inline constexpr Box kRegAddr = {180, frontend::kRegAddrWidthTwips, 372};
 inline constexpr Box kRegAttr = {480, 492, 252};
 inline constexpr Box kRegName = {1080, frontend::kRegNameWidthTwips, 252};
 // Bit 7 leftmost; a gap of 60 between bits 4 and 3 splits the nibbles.
@@ -47,7 +47,7 @@ struct Title {
   const char* text;
 };
 inline constexpr std::array<Title, 6> kTitles = {{
-    {120, 300, "Adr"},
+    {120, 300, frontend::kRegAddrTitle.data()},
     {480, 540, "Attr"},
     {1080, 2160, "Register Bit Field "},
     {3360, 1620, "Register Bits (click)"},

@@ -92,11 +92,10 @@ void RegisterGrid::Build() {
 }
 
 void RegisterGrid::Place(QWidget* widget, int left, int top, int width, int height) {
-  // What lies right of `RegName` moves with it.
-  if (left >= panel::kLineDownLefts[3]) {
-    left += columns_.NameGrowth();
-  }
-  QRect box = twips_.Rect(left, top, width, height);
+  // What lies right of `RegAddr` and of `RegName` moves with them.
+  const int moved = (left >= panel::kLineDownLefts[1] ? columns_.AddrGrowth() : 0) +
+                    (left >= panel::kLineDownLefts[3] ? columns_.NameGrowth() : 0);
+  QRect box = twips_.Rect(left + moved, top, width, height);
   box.translate(0, shift_);
   widget->setGeometry(box);
 }
@@ -104,7 +103,7 @@ void RegisterGrid::Place(QWidget* widget, int left, int top, int width, int heig
 void RegisterGrid::PlaceRow(int r) {
   GridRow& row = Row(r);
   const int top = panel::RowTop(r);
-  Place(row.regAddr, panel::kRegAddr.left, top, panel::kRegAddr.width, panel::kRegAddr.height);
+  Place(row.regAddr, panel::kRegAddr.left, top, columns_.regAddrWidth, panel::kRegAddr.height);
   Place(row.regAttr, panel::kRegAttr.left, top, panel::kRegAttr.width, panel::kRegAttr.height);
   Place(row.regName, panel::kRegName.left, top, columns_.regNameWidth, panel::kRegName.height);
   for (size_t cell = 0; cell < 8; ++cell) {
@@ -139,9 +138,10 @@ void RegisterGrid::PlaceLines() {
           linesDownEnd_ - panel::kLineDownTop);
   }
   for (size_t i = 0; i < titles_.size(); ++i) {
-    // The titles over the two text columns widen with them.
+    // The titles over the text columns widen with them.
     const panel::Title& title = panel::kTitles[i];
-    const int growth = title.left == panel::kRegName.left    ? columns_.NameGrowth()
+    const int growth = title.left < panel::kLineDownLefts[1] ? columns_.AddrGrowth()
+                       : title.left == panel::kRegName.left  ? columns_.NameGrowth()
                        : title.left == panel::kBitCombo.left ? columns_.ComboGrowth()
                                                              : 0;
     Place(titles_[i], title.left + onePixel, panel::kTitleTop, title.width + growth,

@@ -191,23 +191,29 @@ TEST_F(Panel, RowsShowAddressesBitsValuesAndLocks) {
   EXPECT_FALSE(model.Refresh(0, 0, false).rows[3].comboLocked);
 }
 
-// A page's text columns fit its longest label and drop-down entry, never
-// narrower than drawn nor more than twice as wide.
+// A page's text columns fit the address heading and captions (line by line),
+// its longest label and drop-down entry, never narrower than drawn nor more
+// than twice as wide.
 TEST(PanelColumns, FitThePagesLongestLabelAndEntry) {
   const auto width = [](std::string_view text) { return 100 * static_cast<int>(text.size()); };
   const struct {
     const char* name;
     std::vector<std::string> labels;
     std::vector<std::string> entries;  // of the first row's drop-down
+    std::string address;               // of the first row
+    int regAddrWidth;
     int regNameWidth;
     int bitComboWidth;
   } cases[] = {
-      {"short texts keep the drawn widths", {"Mode"}, {"On", "Off"}, 2112, 2112},
-      {"the longest label", {"Mode", std::string(25, 'x'), std::string(22, 'y')}, {}, 2500, 2112},
-      {"the longest entry and the chrome", {"Mode"}, {std::string(20, 'z'), "Off"}, 2112, 2300},
+      {"the drawn widths, the heading", {"Mode"}, {"On", "Off"}, "06", 300, 2112, 2112},
+      {"the longest label", {"Mode", std::string(25, 'x'), "y"}, {}, "", 300, 2500, 2112},
+      {"the longest entry and the chrome", {"Mode"}, {std::string(20, 'z')}, "", 300, 2112, 2300},
+      {"the wider line of two addresses", {"Mode"}, {}, "106/\r\n86", 400, 2112, 2112},
       {"at most twice the drawn widths",
        {std::string(300, 'x')},
        {std::string(300, 'z')},
+       std::string(300, 'a'),
+       504,
        4224,
        4224},
   };
@@ -217,10 +223,12 @@ TEST(PanelColumns, FitThePagesLongestLabelAndEntry) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
       rows[i].regName = c.labels[i];
     }
+    rows[0].regAddr = c.address;
     for (const std::string& entry : c.entries) {
       rows[0].comboItems.push_back({entry, 0});
     }
     const PanelColumns columns = FitPanelColumns(rows, width, 300);
+    EXPECT_EQ(columns.regAddrWidth, c.regAddrWidth);
     EXPECT_EQ(columns.regNameWidth, c.regNameWidth);
     EXPECT_EQ(columns.bitComboWidth, c.bitComboWidth);
   }

@@ -107,10 +107,14 @@ TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
           continue;
         }
         const frontend::PanelRow& want = view.rows[r];
+        const int moved = columns.AddrGrowth();
+        EXPECT_EQ(row.regAddr->geometry().right() + 1,
+                  twips.Px(panel::kRegAddr.left + columns.regAddrWidth));
         EXPECT_EQ(row.regName->geometry().right() + 1,
-                  twips.Px(panel::kRegName.left + columns.regNameWidth));
-        EXPECT_EQ(row.bitCombo->geometry().right() + 1,
-                  twips.Px(panel::kBitCombo.left + columns.NameGrowth() + columns.bitComboWidth));
+                  twips.Px(panel::kRegName.left + moved + columns.regNameWidth));
+        EXPECT_EQ(
+            row.bitCombo->geometry().right() + 1,
+            twips.Px(panel::kBitCombo.left + moved + columns.NameGrowth() + columns.bitComboWidth));
         EXPECT_EQ(row.regName->text(), FromCore(want.regName));
         EXPECT_EQ(row.regAddr->text(), FromCore(want.regAddr).remove('\r'));
         EXPECT_EQ(row.regAttr->text(), FromCore(want.regAttr));
