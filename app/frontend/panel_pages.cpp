@@ -31,6 +31,16 @@ int PanelPages::GridShiftTwips(int tabFixedHeight) const {
   return shift;
 }
 
+int PanelPages::FullestPageRows() const {
+  int rows = 0;
+  for (const PanelGroup& group : groups) {
+    for (const PanelPage& page : group.pages) {
+      rows = std::max(rows, page.rows);
+    }
+  }
+  return rows;
+}
+
 std::string PageCaption(const std::vector<std::string>& addressCaptions) {
   std::optional<std::int64_t> low;
   std::optional<std::int64_t> high;

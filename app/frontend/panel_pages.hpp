@@ -51,6 +51,10 @@ struct PanelPages {
   // How far the grid, its lines and header move down: the largest tab shift
   // of the groups with more than one page; 0 when no group has.
   int GridShiftTwips(int tabFixedHeight) const;
+  // The rows of the part's fullest page: the grid keeps room for these, so
+  // switching pages never resizes the window and a part of short pages
+  // leaves no empty rows below them.
+  int FullestPageRows() const;
 };
 
 struct PanelPagesResult {

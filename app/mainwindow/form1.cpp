@@ -257,6 +257,7 @@ void Form1::ShowPanelTabs() {
   const Twips& twips = controls_.grid->Scale();
   const int tabHeight = controls_.regTab.isEmpty() ? 0 : controls_.regTab.front()->TabHeight();
   controls_.grid->SetShift(twips.Px(pages.GridShiftTwips(twips.ToTwips(tabHeight))));
+  controls_.grid->SetRoomRows(pages.FullestPageRows());
   PlaceTabsAndPanel(controls_);
   panel_.Invalidate();
   RefreshPanel();

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "panel_geometry.hpp"
 #include "register_grid.hpp"
@@ -154,12 +155,16 @@ void PlaceTabsAndPanel(Form1Controls& c) {
       {c.readContLabel, 3720, kLabelHeight}, {c.readContCombo, 3990, kComboHeight},
       {c.logData, 4560, kButtonHeight},      {c.plotData, 5100, kButtonHeight},
   };
+  int columnBottom = 0;
   for (const auto& entry : column) {
     entry.widget->setGeometry(
         twips.Rect(kColumnLeft + growth, entry.top, kColumnWidth, entry.height));
+    columnBottom = std::max(columnBottom, entry.top + entry.height);
   }
+  // The file name goes below the grid, and below the column when the grid is shorter.
   const int shift = c.grid->Shift();
-  const QRect file = twips.Rect(panel::kLineLeft, panel::kLineDownBottom + kFileLabelGap,
+  const int fileTop = std::max(c.grid->BottomTwips(), columnBottom) + kFileLabelGap;
+  const QRect file = twips.Rect(panel::kLineLeft, fileTop,
                                 kPanelWidth + growth - 2 * panel::kLineLeft, kLabelHeight);
   c.fileLabel->setGeometry(file.translated(0, shift));
   c.panel->setFixedSize(twips.Px(kPanelWidth + growth),

@@ -149,7 +149,7 @@ void RegisterGrid::PlaceLines() {
   }
   const QRect bottom =
       twips_.Rect(0, 0, panel::kLineRight + columns_.Growth() + 2 * panel::kLineLeft,
-                  panel::kLineDownBottom + panel::kLineLeft);
+                  BottomTwips() + panel::kLineLeft);
   setFixedSize(bottom.width(), bottom.height() + shift_);
 }
 
@@ -164,6 +164,13 @@ void RegisterGrid::SetShift(int pixels) {
   if (pixels != shift_) {
     shift_ = pixels;
     PlaceAll();
+  }
+}
+
+void RegisterGrid::SetRoomRows(int rows) {
+  if (rows != roomRows_) {
+    roomRows_ = rows;
+    PlaceLines();
   }
 }
 

@@ -46,6 +46,10 @@ class RegisterGrid : public QWidget {
   // tabs); the grid grows by as much.
   void SetShift(int pixels);
   int Shift() const { return shift_; }
+  // Keeps room for `rows` rows (the part's fullest page), not more.
+  void SetRoomRows(int rows);
+  // The grid's bottom edge in twips, before the shift.
+  int BottomTwips() const { return panel::LineAcrossTop(roomRows_); }
   // Ends the vertical separators at `line` (the one below the last shown row).
   void EndLinesDownAt(int line);
   // Places a row's value box and units label (a scaled value widens the box).
@@ -67,6 +71,7 @@ class RegisterGrid : public QWidget {
 
   Twips twips_;
   int shift_ = 0;
+  int roomRows_ = panel::kRowCount;
   frontend::PanelColumns columns_;
   int linesDownEnd_ = panel::kLineDownBottom;
   std::array<GridRow, panel::kRowCount> rows_{};

@@ -69,6 +69,9 @@ TEST(PanelPages, FourteenPagesTakeTwoTabRowsAndShiftTheGrid) {
   EXPECT_EQ(pages.GridShiftTwips(kTabHeight), 20);
   pages.groups[0].pages.resize(1);
   EXPECT_EQ(pages.GridShiftTwips(kTabHeight), 0);
+  // The grid keeps room for the fullest page of any group.
+  pages.groups.push_back(PanelGroup{"B", {PanelPage{"", {}, 12}, PanelPage{"", {}, 7}}});
+  EXPECT_EQ(pages.FullestPageRows(), 12);
 }
 
 TEST_F(Panel, GroupsCaptionsAndRefusals) {
