@@ -1,6 +1,7 @@
 #pragma once
 // The start of a front end: the options the window and kestrova-cli share
-// (`--home DIR`, `--device NAME`, `--emulated-board`, `--link usb|ich|none`)
+// (`--home DIR`, `--device NAME`, `--emulated-board`, `--link usb|ich|none`,
+// `--smbus ADAPTER`)
 // and what they mean, the program folder chosen and seeded, and the startup
 // file read at start and written back at an orderly end.
 
@@ -30,6 +31,9 @@ struct StartOptions {
   std::optional<std::string> device;  // this part instead of the startup file's
   std::optional<std::string> link;    // this hardware entry, without the hardware dialog
   bool emulatedBoard = false;         // the library drives the emulated board
+  // The SMBus adapter instead of part.def's or the definition's driver name:
+  // a number ("1"), a path ("/dev/i2c-1") or a driver name.
+  std::optional<std::string> smbus;
 };
 
 // True for "usb", "ich" and "none".

@@ -19,7 +19,12 @@ CommandLineResult ParseWindowOptions(const QStringList& arguments, WindowOptions
                                     "Use the emulated board and SMBus controller.");
   const QCommandLineOption link("link", "Connect through LINK (usb, ich or none) without asking.",
                                 "LINK");
-  parser.addOptions({home, device, emulated, link});
+  const QCommandLineOption smbus("smbus",
+                                 "The SMBus adapter of the ich hardware: its number (1), its path "
+                                 "(/dev/i2c-1) or a driver name (default: part.def's "
+                                 "smbusadapter, else the definition's).",
+                                 "ADAPTER");
+  parser.addOptions({home, device, emulated, link, smbus});
   const bool parsed = parser.parse(arguments);
   if (parser.isSet(help)) {
     std::fputs(qPrintable(parser.helpText()), stdout);
@@ -50,6 +55,13 @@ CommandLineResult ParseWindowOptions(const QStringList& arguments, WindowOptions
       return CommandLineResult::Error;
     }
     options.link = value.toStdString();
+  }
+  if (parser.isSet(smbus)) {
+    if (parser.value(smbus).isEmpty()) {
+      std::fputs("kestrova: --smbus takes an adapter's number, path or driver name\n", stderr);
+      return CommandLineResult::Error;
+    }
+    options.smbus = parser.value(smbus).toStdString();
   }
   if (parser.isSet(home)) {
     options.home = parser.value(home).toStdString();

@@ -96,6 +96,7 @@ bool Form1::Load() {
   controls_.menu.writeReadReg->setVisible((startup.testFlags & engine::kTestShowRawDialog) != 0);
   frontend::StartPolicy policy;
   policy.link = options_.link;
+  policy.smbusAdapter = options_.smbus;
   if (!start_.StartDevice(policy)) {
     EndRun(true);  // as the Exit command ends it
     return false;
@@ -124,6 +125,7 @@ void Form1::EndRun(bool orderly) {
 
 void Form1::OpenDevice() {
   frontend::StartPolicy policy;
+  policy.smbusAdapter = options_.smbus;  // the PC's adapter, whichever part
   if (!start_.OpenDeviceCommand(policy, controls_.menu.saveReg->isVisible())) {
     close();  // no part stands any more
   }

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "command_line.hpp"
 #include "file_dialog.hpp"
 #include "iface_box.hpp"
 #include "message_box.hpp"
@@ -137,6 +138,15 @@ TEST_F(Dialogs, IfaceBoxAnswersTheChosenEntryOrAnotherDevice) {
     EXPECT_EQ(box.property("SelectedIndex").toInt(), c.result);
     EXPECT_EQ(visible, std::vector<bool>({true, true, true, false}));
   }
+}
+
+// --smbus names the adapter as kestrova-cli's does; an empty name is refused.
+TEST(CommandLine, SmbusNamesTheAdapter) {
+  WindowOptions options;
+  EXPECT_EQ(ParseWindowOptions({"kestrova", "--smbus="}, options, true), CommandLineResult::Error);
+  EXPECT_EQ(ParseWindowOptions({"kestrova", "--smbus", "1"}, options, true),
+            CommandLineResult::Run);
+  EXPECT_EQ(options.smbus, "1");
 }
 
 TEST(WrappingTabStrip, WrapsAfterThirteenTabsAndReportsClicks) {
