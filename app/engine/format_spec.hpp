@@ -34,7 +34,7 @@ double ClampRaw(const FormatSpec& spec, double raw);
 // The engineering value of a raw number (before printing).
 double RawToDisplayValue(const FormatSpec& spec, double raw);
 
-// The display text of a raw number: "hex" as two digits and "h", "dec" as a
+// The display text of a raw number: "hex" as at least two digits and "h", "dec" as a
 // whole number, anything else through the format text as number pattern.
 std::string RawToDisplayText(const FormatSpec& spec, double raw);
 

@@ -73,9 +73,10 @@ FormatSpec Scaled(const char* format, double inMin, double inMax, double dispMin
   return spec;
 }
 
-// Raw values beyond the range go one span back, then are limited; signed
-// ranges wrap unsigned bytes and give 16-bit two's complement back; halves
-// round up; an inverted input range (high:low) is reciprocal.
+// Raw values beyond a signed range go one span back (unsigned bytes wrap),
+// then are limited, and give 16-bit two's complement back; above an unsigned
+// range they show as its top; halves round up; an inverted input range
+// (high:low) is reciprocal.
 TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
   const double huge = std::numeric_limits<double>::infinity();
   const FormatSpec hex = RawFormatSpec("hex");
