@@ -359,8 +359,8 @@ class Checker {
       CheckMapping(*input, *display);
     }
     if (!store_.GetAttributeView("displaydivreg").empty()) {
-      const std::string_view minimum = store_.GetAttributeView("displayregmin");
-      if (!ParseDecimal(minimum) || LeadingNumber(minimum) <= 0) {
+      const std::optional<double> minimum = ParseDecimal(store_.GetAttributeView("displayregmin"));
+      if (!minimum || *minimum <= 0) {
         ReportAttribute("displaydivreg",
                         "needs displayregmin above 0 (a divider byte of 0 leaves no range)");
       }
@@ -391,16 +391,17 @@ class Checker {
     }
     const TextPair ends = SplitPair(store_, attribute);
     // Numbers throughout: 1.5e2 would be read as 1.5, 100C as 100.
-    if (!ParseDecimal(ends.first) || !ParseDecimal(ends.second)) {
+    const std::optional<double> low = ParseDecimal(ends.first);
+    const std::optional<double> high = ParseDecimal(ends.second);
+    if (!low || !high) {
       ReportAttribute(attribute, Quoted(text) + " is not a number or a range of numbers");
       return std::nullopt;
     }
-    const RealRange range = ReadRealRange(store_, attribute);
-    if (range.first == range.second) {
+    if (*low == *high) {
       ReportAttribute(attribute, Quoted(text) + " spans no values (both ends are equal)");
       return std::nullopt;
     }
-    return std::pair{range.first, range.second};
+    return std::pair{*low, *high};
   }
 
   void CheckMapping(std::pair<double, double> input, std::pair<double, double> display) {
