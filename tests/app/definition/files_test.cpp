@@ -53,10 +53,7 @@ class FileTest : public ::testing::Test {
 
   // The prompts shown since the last call, "|" between them.
   std::string Shown() {
-    std::string text;
-    for (const auto& shown : messages.shown) {
-      text += (text.empty() ? "" : "|") + shown.prompt;
-    }
+    std::string text = messages.Prompts();
     messages.shown.clear();
     return text;
   }
