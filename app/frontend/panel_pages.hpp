@@ -52,8 +52,8 @@ struct PanelPages {
   // of the groups with more than one page; 0 when no group has.
   int GridShiftTwips(int tabFixedHeight) const;
   // The rows of the part's fullest page: the grid keeps room for these, so
-  // switching pages never resizes the window and a part of short pages
-  // leaves no empty rows below them.
+  // switching pages never changes the window's height and a part of short
+  // pages leaves no empty rows below them.
   int FullestPageRows() const;
 };
 
