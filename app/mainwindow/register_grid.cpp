@@ -132,7 +132,7 @@ void RegisterGrid::PlaceLines() {
           panel::kLineRight + columns_.Growth() - panel::kLineLeft + onePixel, onePixel);
   }
   for (size_t i = 0; i < lineDown_.size(); ++i) {
-    // The right edge moves with both columns.
+    // The right edge moves with the drop-down column too; Place adds the others.
     const int growth = i + 1 == lineDown_.size() ? columns_.ComboGrowth() : 0;
     Place(lineDown_[i], panel::kLineDownLefts[i] + growth, panel::kLineDownTop, onePixel,
           linesDownEnd_ - panel::kLineDownTop);
