@@ -2,7 +2,7 @@
 // hardware dialog: what the core asks of them reaches the Qt dialogs, and the
 // answers come back in the core's codes. The page tab strip wraps its
 // fixed-width tabs onto new rows of 13 and reports the user's choice, not the
-// program's.
+// program's. The command line refuses an empty --smbus.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
