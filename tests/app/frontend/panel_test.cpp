@@ -70,7 +70,7 @@ TEST(PanelPages, FourteenPagesTakeTwoTabRowsAndShiftTheGrid) {
   pages.groups[0].pages.resize(1);
   EXPECT_EQ(pages.GridShiftTwips(kTabHeight), 0);
   // The grid keeps room for the fullest page of any group.
-  pages.groups.push_back(PanelGroup{"B", {PanelPage{"", {}, 12}, PanelPage{"", {}, 7}}});
+  pages.groups.push_back(PanelGroup{"B", {PanelPage{"", {}, 7}, PanelPage{"", {}, 12}}});
   EXPECT_EQ(pages.FullestPageRows(), 12);
 }
 
