@@ -80,7 +80,7 @@ TEST(MarkupLoad, CapacityGrowsIn2048LineStepsUpTo30720) {
   EXPECT_EQ(store.Capacity(), 0);
   ASSERT_TRUE(store.AddLine(0, "<definition>", -1));
   EXPECT_EQ(store.Capacity(), 2048);
-  ASSERT_TRUE(store.LoadMarkupText(longest.substr(0, 2048 * 6 + 7)));
+  ASSERT_TRUE(store.LoadMarkupText(longest.substr(0, 13 + 2047 * 6)));  // its first 2048 lines
   EXPECT_EQ(store.Capacity(), 2048);
   ASSERT_TRUE(store.AddLine(1, "<b />", -1));
   EXPECT_EQ(store.Capacity(), 4096);
