@@ -4,7 +4,7 @@
 // `BitCombo`, `BitHScroll`), the `LineAcross` and `LineDown` separators and
 // the six `Title` header labels, placed at their twip positions. The rows are
 // fixed controls that a page relabels, shows and hides; a page's columns
-// widen `RegName` and `BitCombo` and move what lies right of them.
+// widen `RegAddr`, `RegName` and `BitCombo` and move what lies right of them.
 
 #include <QWidget>
 #include <array>
