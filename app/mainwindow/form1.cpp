@@ -57,7 +57,7 @@ Form1::Form1(WindowOptions options, QWidget* parent)
   setCentralWidget(scroll);
   ifaceBox_ = new IfaceBox(this);
   splash_ = new Splash(this);
-  // `BitValue`, `RegName` and `BitCombo` widen to texts measured in the panel's font.
+  // `RegAddr`, `BitValue`, `RegName` and `BitCombo` widen to texts measured in the panel's font.
   const auto textWidth = [grid = controls_.grid](std::string_view text) {
     return grid->Scale().ToTwips(grid->fontMetrics().horizontalAdvance(FromCore(text)) + 6);
   };
