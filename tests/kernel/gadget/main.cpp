@@ -17,7 +17,7 @@
 #include <string>
 
 #include "board_gadget.hpp"
-#include "control_socket.hpp"
+#include "control_pipe.hpp"
 #include "emulator/environment.hpp"
 #include "emulator/register_chip.hpp"
 
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   BoardGadget gadget(bench->BoardAt(0));
   std::string error;
   if (!gadget.Start(&error) ||
-      !ServeControlSocket(
+      !ServeControlPipe(
           argv[2], [&gadget](const std::string& line) { return gadget.Command(line); }, &error)) {
     std::fprintf(stderr, "dravik-board-gadget: %s\n", error.c_str());
     gadget.Shutdown();

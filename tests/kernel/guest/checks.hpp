@@ -25,7 +25,7 @@ int RunSmbusLockedChecks(const SmbusTarget& target, bool write);
 
 // ---- USB: the board gadget through libusb and the kernel's USB host stack.
 // OpenDevice on the bare board: download, re-enumeration, reopening
-// (control: the gadget's control socket).
+// (control: the gadget's control pipe).
 int RunUsbOpenChecks(const std::string& firmware, const std::string& control);
 // The gadget holds back one response: the read times out with the library's
 // message; the board then answers late, and the next transfer still gets its
@@ -41,7 +41,7 @@ int RunUsbTimeoutChecks(const std::string& control);
 // calls themselves set is compared: no live temperatures.
 struct TranscriptSetup {
   std::string firmware;
-  std::string control;  // the gadget's control socket; empty in-process
+  std::string control;  // the gadget's control pipe; empty in-process
   std::string part;     // "a" or "b"
 };
 int RunUsbTranscript(const TranscriptSetup& setup);

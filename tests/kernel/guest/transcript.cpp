@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "../gadget/control_socket.hpp"
+#include "../gadget/control_pipe.hpp"
 #include "library_calls.hpp"
 
 namespace kestrova::kerneltest {
@@ -97,7 +97,7 @@ void PartB(Transcript& out, DeviceHandle h, const char* firmware) {
   CloseDevice(again);
 }
 
-// The faults a part arms first: through the control socket on the gadget,
+// The faults a part arms first: through the control pipe on the gadget,
 // through DRAVIK_EMULATOR_FAULTS in-process.
 const char* TranscriptFaults(const std::string& part) {
   return part == "a" ? "short@1,long@2" : "disconnect@3";

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "../gadget/control_socket.hpp"
+#include "../gadget/control_pipe.hpp"
 #include "check_report.hpp"
 
 namespace kestrova::kerneltest {

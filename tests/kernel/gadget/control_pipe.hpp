@@ -12,7 +12,7 @@ using CommandHandler = std::function<std::string(const std::string& line)>;
 
 // Makes the pipes and serves commands on a thread of its own; false (error
 // set) when the pipes cannot be made.
-bool ServeControlSocket(const std::string& path, CommandHandler handler, std::string* error);
+bool ServeControlPipe(const std::string& path, CommandHandler handler, std::string* error);
 
 // The client side: sends one line, returns the reply ("error ..." when the
 // gadget cannot be reached).

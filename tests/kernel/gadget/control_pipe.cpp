@@ -1,4 +1,4 @@
-#include "control_socket.hpp"
+#include "control_pipe.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 
 namespace kestrova::kerneltest {
 
-bool ServeControlSocket(const std::string& path, CommandHandler handler, std::string* error) {
+bool ServeControlPipe(const std::string& path, CommandHandler handler, std::string* error) {
   // The reply pipe first: once the command pipe is there, both are.
   for (const std::string& pipe : {path + ".reply", path}) {
     ::unlink(pipe.c_str());
