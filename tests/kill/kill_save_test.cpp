@@ -1,7 +1,7 @@
 // A writer killed with SIGKILL at random moments while it saves the part
 // settings, the plot settings and the startup file through the core's save
 // functions (the files of the window; the data file and the log are killed
-// in kestrova-cli, kill_cli_test), a few hundred times: every file on disk is
+// in kestrova-cli, kill_program_test), a few hundred times: every file on disk is
 // afterwards one complete version the writer saved, never a torn one, and
 // temporary files of killed saves do not pile up.
 //
