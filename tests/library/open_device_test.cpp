@@ -165,7 +165,8 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
     const std::string wanted = c.wanted;
     uint16_t vidPid[2] = {static_cast<uint16_t>(std::stoul(wanted.substr(0, 4), nullptr, 16)),
                           static_cast<uint16_t>(std::stoul(wanted.substr(5, 4), nullptr, 16))};
-    const std::string path = (folder / c.firmware).string();
+    // An absolute firmware path stands as it is.
+    const std::string path = std::filesystem::path(folder.path()) / c.firmware;
     DeviceHandle handle = 99;
     const bool opened = OpenDevice(LINK_USB, "dravik", vidPid, c.force,
                                    *c.firmware == '\0' ? nullptr : path.c_str(), &handle) == 1;

@@ -106,8 +106,6 @@ LibraryTest::LibraryTest() {
 }
 
 void LibraryTest::SetUp() {
-  std::string name = (std::filesystem::temp_directory_path() / "dravik-test-XXXXXX").string();
-  folder = ::mkdtemp(name.data());
   ::setenv("DRAVIK_SMBUS_LOCK", (folder / "lock").c_str(), 1);
   SetTraceFileForTesting((folder / "trace").c_str());
   ResetLastErrorForTesting();
@@ -127,7 +125,6 @@ void LibraryTest::TearDown() {
   SetSleeperForTesting(nullptr);
   SetTraceFileForTesting(nullptr);
   ::unsetenv("DRAVIK_SMBUS_LOCK");
-  std::filesystem::remove_all(folder);
 }
 
 std::vector<std::string> LibraryTest::NewTraceLines() {

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "../../app/markup/temp_folder.hpp"
 #include "dravik/dravik.h"
 #include "usb/fake_board.hpp"
 
@@ -46,7 +46,7 @@ class LibraryTest : public ::testing::Test {
   // ReadDevice (or WriteDevice) of I2C register 0 at 0x48, count 0 or 1.
   static uint8_t TransferOne(DeviceHandle handle, bool write = false, int16_t count = 1);
 
-  std::filesystem::path folder;  // removed with everything in it after the test
+  kestrova::testing::TempFolder folder;
   std::size_t traceLinesSeen = 0;
   usb::testing::FakeBoard board;
   usb::testing::FakeDriverClass boards;
