@@ -31,6 +31,8 @@ TEST(ParseCommandLine, TakesCommandsBusesRegistersAndOptionsAnywhere) {
   const Options options =
       Parse({"--pid", "0x1100", "write", "--verify", "--width", "16", "spi", "c8", "3=beef",
              "--port", "2", "--force-firmware", "--driver", "other", "--board", "1-2.3"});
+  EXPECT_EQ(options.action, Action::kWrite);
+  EXPECT_EQ(options.busType, 7);
   EXPECT_EQ(options.productId, 0x1100);
   EXPECT_TRUE(options.verify);
   EXPECT_EQ(options.port, 2);
