@@ -87,7 +87,8 @@ TEST_F(KestrovaCli, CommandsPrintTheirResultsAndExitStatus) {
       // A field's engineering value is a number next to its display text.
       {{"--link", "none", "--json", "write", "Alarm high limit=85.25"},
        0,
-       "~\"raw\":1364,\"value\":85.25,\"display\":\"85.2500\""},
+       "~\"control\":\"textbox\",\"raw\":1364,\"value\":85.25,\"display\":\"85.2500\",\"units\":"
+       "\"\u00B0C\"}"},
       // Control characters of a definition's texts reach the terminal escaped;
       // what the checker finds is warned of.
       {{"--definition", evil, "--link", "none", "read"},
