@@ -158,8 +158,9 @@ void PlotChart::SetYRange(double ymin, double ymax, std::span<const SlotRange> r
       resolution = std::max(
           resolution, std::abs((range.inMax - range.inMin) / (range.dispMax - range.dispMin)));
     }
-    dmin = std::min(dmin, range.dispMin);
-    dmax = std::max(dmax, range.dispMax);
+    // A falling display range (100:0) spans the same values as a rising one.
+    dmin = std::min({dmin, range.dispMin, range.dispMax});
+    dmax = std::max({dmax, range.dispMin, range.dispMax});
   }
   if (resolution >= 1 && resolution < kCoarseResolution) {
     resolution = kCoarseResolution;

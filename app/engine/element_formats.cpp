@@ -80,11 +80,12 @@ FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
       spec.dispMax /= divisor;
     }
   }
-  spec.limit = spec.dispMax;
+  // A falling display range (100:0) ends at its first value.
+  spec.limit = std::max(spec.dispMin, spec.dispMax);
   const std::string_view displayMax = store.GetAttributeView("displaymax");
   if (!displayMax.empty()) {
     // Nothing above the divided range can be written: the raw range ends there.
-    spec.limit = std::min(LeadingNumber(displayMax), spec.dispMax);
+    spec.limit = std::min(LeadingNumber(displayMax), spec.limit);
   }
 
   // Conditional ranges: every `add` of type "display" after the element
@@ -102,7 +103,7 @@ FormatSpec GetFormat(markup::MarkupStore& store, const RegisterImages& images) {
       const definition::RealRange altDisplay = ReadRealRange(store, "display");
       spec.dispMin = altDisplay.first;
       spec.dispMax = altDisplay.second;
-      spec.limit = spec.dispMax;
+      spec.limit = std::max(spec.dispMin, spec.dispMax);
     }
   }
   store.SetXmlFileIndex(cursor);

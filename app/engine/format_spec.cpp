@@ -36,6 +36,10 @@ bool IsRawFormat(std::string_view format) {
   return format == "hex" || format == "dec";
 }
 
+double EntryLow(const FormatSpec& spec) {
+  return std::min(spec.dispMin, spec.dispMax);
+}
+
 FormatSpec RawFormatSpec(std::string_view format) {
   FormatSpec spec;
   spec.format = std::string(format);
@@ -104,7 +108,7 @@ std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
 }
 
 std::int32_t DisplayValueToRaw(const FormatSpec& spec, double value) {
-  const double v = Limited(value, spec.dispMin, spec.limit);
+  const double v = Limited(value, EntryLow(spec), spec.limit);
   double r = 0;
   double scale = 0;  // the magnitude the arithmetic worked at
   if (!spec.inverted) {

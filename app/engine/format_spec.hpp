@@ -24,6 +24,10 @@ bool IsRawFormat(std::string_view format);
 // The spec of the raw formats: 0..255 shown as 0..255.
 FormatSpec RawFormatSpec(std::string_view format);
 
+// The smallest value that may be entered: the lower end of the display range,
+// which a falling range (display 100:0) writes second.
+double EntryLow(const FormatSpec& spec);
+
 // Marks the format inverted when inMin > inMax and puts the range in order.
 void NormaliseRange(FormatSpec& spec);
 

@@ -191,7 +191,7 @@ EditOutcome NumberForTextBox(const FieldRow& row, std::string_view text, const E
                   row.label + ": \"" + std::string(text) + "\" is not a number");
   }
   EditOutcome outcome;
-  const double low = spec.dispMin;
+  const double low = EntryLow(spec);
   const double high = spec.limit;
   if (*number < low || *number > high) {
     if (!options.limitToRange) {

@@ -61,6 +61,7 @@ TEST(PlotChart, TheYRangeFollowsResolutionDisplayRangeAndData) {
   wideThenNarrow.resize(31, 100);
   const Case cases[] = {
       {"display range narrower than the span: pinned to it", {0, 15, 0, 10}, {3}, {0, 10}},
+      {"a falling display range pins the same", {0, 15, 10, 0}, {3}, {0, 10}},
       {"0.5 steps: 12 units around the value", {0, 255, 0, 127.5}, {25}, {19, 31}},
       {"kept inside the display range", {0, 255, 0, 127.5}, {2}, {0, 12}},
       {"a fractional end rounds outwards", {0, 255, 0, 127.5}, {25.3}, {19, 32}},

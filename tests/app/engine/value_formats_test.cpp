@@ -87,6 +87,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
   const FormatSpec quarter = Scaled("0.00", -512, 511, -128, 127.75);
   const FormatSpec inverted = Scaled("0.0", 200, 10, 5, 100);
   const FormatSpec narrow = Scaled("0", 10, 20, 0, 100);
+  const FormatSpec falling = Scaled("0.0", 0, 255, 100, 0, 100);
   const struct {
     FormatSpec spec;
     bool toText;
@@ -123,6 +124,9 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
       {inverted, true, 200, "5.0"},
       {inverted, false, 20, "50"},
       {inverted, false, 200, "1"},
+      {falling, true, 51, "80.0"},
+      {falling, false, 191, "25"},  // entries run from the range's lower end, 0
+      {falling, false, 0, "150"},
       // Degenerate ranges divide by nothing; infinite ends give the lowest raw value.
       {Scaled("0.0", 5, 5, 0, 10), true, 5, "0.0"},
       {Scaled("0.0", 0, 255, 3, 3), false, 0, "3"},
@@ -170,7 +174,8 @@ TEST(AddressCaption, FollowsTheAddressesTheMaskAndTheDisplayAddress) {
 const char* kScaled =
     ">register >>bitfield addr=1 bit=7:0 value=0 format=hex input=0:1 >>bitfield addr=2 bit=7:0 "
     "value=0 format=0.0 input=-128:127 display=-64:63.5 displaymax=50 >>bitfield addr=3 bit=7:0 "
-    "value=0 format=0.00 input=255:1 display=1:255";
+    "value=0 format=0.00 input=255:1 display=1:255 >>bitfield addr=4 bit=7:0 value=0 format=0.0 "
+    "input=0:255 display=100:0";
 const char* kDivided =
     ">register >>bitfield addr=40 bit=7:0 value=0 format=0.0 input=0:255 display=0:100 "
     "displaydivreg=41 displayregmin=2 displaymax=40 >>bitfield addr=42 bit=7:0 value=0 "
@@ -201,6 +206,7 @@ TEST_F(EngineTest, FormatOfTheFieldAtTheCursor) {
       {kScaled, 1, {}, "hex 0:255 0:255 255"},
       {kScaled, 2, {}, "0.0 -128:127 -64:63.5 50"},
       {kScaled, 3, {}, "0.00 1:255 1:255 255 inverted"},
+      {kScaled, 4, {}, "0.0 0:255 100:0 100"},  // a falling range may take 0 to 100
       {kDivided, 1, {{0x41, 1}}, "0.0 0:255 0:50 40"},
       {kDivided, 1, {{0x41, 4}}, "0.0 0:255 0:25 25"},  // nothing above 25 can be written
       {kDivided, 2, {}, "0.0 0:255 0:100 100"},
