@@ -13,15 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "../app/markup/temp_folder.hpp"
-#include "dravik/dravik.h"
-#include "drivers.hpp"
 #include "emulator/emulator.hpp"
 #include "emulator/register_chip.hpp"
-#include "handle_table.hpp"
-#include "last_error.hpp"
-#include "packet_trace.hpp"
-#include "sleep.hpp"
+#include "library_fixture.hpp"
 #include "usb/usb_endpoint.hpp"
 
 namespace kestrova::emulator {
@@ -41,47 +35,36 @@ constexpr int kCount = 150;
 constexpr const char* kNotReturned = "ReadDevice: Wrong number of bytes returned";
 constexpr const char* kNotSent = "WriteDevice: Wrong number of bytes sent";
 
-std::string LastError() {
-  char text[DRAVIK_ERROR_TEXT_SIZE];
-  LastErrorDevice(text);
-  return text;
-}
-
-class FaultSuiteTest : public ::testing::TestWithParam<BoardClass> {
+// The library's common set-up (its trace and sleeps), its board object over
+// the emulated bench.
+class FaultSuiteTest : public dravik::testing::LibraryTest,
+                       public ::testing::WithParamInterface<BoardClass> {
  protected:
   void SetUp() override {
+    LibraryTest::SetUp();
     // The largest image: several download requests on either board class.
     imageBytes_.resize(8192);
     for (std::size_t i = 0; i < imageBytes_.size(); ++i) {
       imageBytes_[i] = static_cast<char>(i * 31 + 7);
     }
     testing::WriteBytes(firmware_, imageBytes_);
-    testing::WriteBytes(folder_ / "board.bi2", imageBytes_);
-
-    dravik::ResetLastErrorForTesting();
-    dravik::CloseAllOpenLinksForTesting();
-    dravik::SetSleeperForTesting([](int) {});
-    dravik::SetTraceFileForTesting(trace_.c_str());
-
+    testing::WriteBytes(folder / "board.bi2", imageBytes_);
     board_ = &bench_.AddBoard(GetParam(), {kVendor, kProduct});
     for (int a = 0; a < kCount; ++a) {
       const auto address = static_cast<std::uint16_t>(a);
       chip_->DefineField(address, address, 7, 0, static_cast<std::uint8_t>(a ^ 0x5A), true);
     }
     bench_.GetBuses()->I2c().Attach(kChipAddress, chip_);
-    dravik::SetUsbDriverClassForTesting(&bench_.UsbClass());
+    driverClass = &bench_.UsbClass();
     handle_ = Open();
   }
 
   void TearDown() override {
-    dravik::CloseAllOpenLinksForTesting();
-    dravik::SetUsbDriverClassForTesting(nullptr);
-    dravik::SetSleeperForTesting(nullptr);
-    dravik::SetTraceFileForTesting(nullptr);
+    LibraryTest::TearDown();
     // No file was damaged: the firmware image is as written and the trace
     // holds only whole lines.
     EXPECT_EQ(testing::ReadBytes(firmware_), imageBytes_);
-    const std::string trace = testing::ReadBytes(trace_);
+    const std::string trace = testing::ReadBytes(folder / "trace");
     EXPECT_FALSE(trace.empty());
     EXPECT_EQ(trace.back(), '\n');
   }
@@ -124,10 +107,8 @@ class FaultSuiteTest : public ::testing::TestWithParam<BoardClass> {
   Board* board_ = nullptr;
   std::shared_ptr<RegisterChip> chip_ = std::make_shared<RegisterChip>("faults");
   DeviceHandle handle_ = -1;
-  testing::TempFolder folder_;
-  std::string firmware_ = folder_ / "board.bix";
+  std::string firmware_ = folder / "board.bix";
   std::string imageBytes_;
-  std::string trace_ = folder_ / "trace.log";
 };
 
 // A board that drops off the bus, or whose firmware download fails, is
