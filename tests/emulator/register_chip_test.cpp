@@ -109,20 +109,6 @@ TEST(PartChipTest, TemperaturesFollowTheRangeTheConfigurationSelects) {
   }
 }
 
-TEST(TemperatureTest, SineAndNoiseRepeatForTheSameTimeAndSeed) {
-  const TemperatureSource a{.meanCelsius = 30,
-                            .amplitudeCelsius = 5,
-                            .periodSeconds = 100,
-                            .noiseCelsius = 0.5,
-                            .seed = 7};
-  TemperatureSource b = a;
-  EXPECT_DOUBLE_EQ(a.At(12.34), b.At(12.34));
-  EXPECT_NEAR(a.At(25.0), 35.0, 0.5);
-  EXPECT_NEAR(a.At(75.0), 25.0, 0.5);
-  b.seed = 8;
-  EXPECT_NE(a.At(12.34), b.At(12.34));
-}
-
 // Readings beyond the value bits read their end; the demo part's ranges
 // (raw -4096..4095 shows -256..255.9375 degrees) convert as displayed.
 TEST(TemperatureTest, RawValuesClampToTheValueBits) {
