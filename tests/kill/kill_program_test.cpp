@@ -11,61 +11,35 @@
 // KESTROVA_KILL_ROUNDS sets the number of kestrova-cli kills (default 60; a
 // few hundred for a thorough run).
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <random>
-#include <thread>
 
+#include "../tools/kestrova_cli/cli_fixture.hpp"
 #include "definition/data_file.hpp"
 #include "kill_support.hpp"
 #include "markup/markup_store.hpp"
 #include "support/message_box_recorder.hpp"
 
-extern char** environ;
-
 namespace kestrova::testing {
 namespace {
+
+using cli::testing::CliOptions;
+using cli::testing::RunCli;
 
 // A program folder of its own, with an SMBus controller lock of its own.
 class KillProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("DRAVIK_SMBUS_LOCK", (home_ / "smbus.lock").c_str(), 1); }
-  void TearDown() override { ::unsetenv("DRAVIK_SMBUS_LOCK"); }
-
-  // Starts `program` on the demo part and the emulated SMBus controller,
-  // its output discarded; -1 when it could not start.
-  pid_t Start(const std::string& program, const std::vector<std::string>& command = {}) {
-    const std::string path = KESTROVA_BIN_DIR "/" + program;
-    std::vector<std::string> args = {path,   "--home",           home_.path(), "--device",
-                                     "demo", "--emulated-board", "--link",     "ich"};
-    args.insert(args.end(), command.begin(), command.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-      argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : -1;
-  }
-
-  // Runs a kestrova-cli command to its end; how long it took.
-  std::chrono::microseconds Run(const std::vector<std::string>& command) {
-    const auto start = std::chrono::steady_clock::now();
-    const int status = End(Start("kestrova-cli", command), 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command.front();
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                                 start);
+  // Runs kestrova-cli (or `options.program`) on the demo part and the
+  // emulated SMBus controller; its exit status, -1 when a signal ended it.
+  int Run(std::vector<std::string> command, CliOptions options = {}) {
+    command.insert(command.begin(), {"--home", home_.path(), "--device", "demo", "--emulated-board",
+                                     "--link", "ich"});
+    options.environment.push_back("DRAVIK_SMBUS_LOCK=" + home_ / "smbus.lock");
+    return RunCli(command, options).status;
   }
 
   TempFolder home_;
@@ -124,7 +98,10 @@ TEST_F(KillProgramTest, FilesStayWholeWhenTheToolIsKilledAtAnyMoment) {
   const std::vector<std::string> logging = {"log", log, "--interval", "10", "--count", "none"};
   // A whole version to compare with: a complete save. Kill moments fall
   // within the time a whole run takes on this machine now.
-  const std::chrono::microseconds saveSpan = Run(save);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run(save), 0);
+  const auto saveSpan = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - start);
   const std::vector<std::int16_t> addresses = DataAddresses(data);
   ASSERT_FALSE(addresses.empty());
 
@@ -136,10 +113,10 @@ TEST_F(KillProgramTest, FilesStayWholeWhenTheToolIsKilledAtAnyMoment) {
     SCOPED_TRACE("round " + std::to_string(round));
     // A data file being saved, or rows being logged.
     const bool logs = round % 2 != 0;
-    const pid_t pid = Start("kestrova-cli", logs ? logging : save);
     const std::chrono::microseconds span = logs ? std::chrono::seconds(1) : saveSpan;
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % (span.count() + 1)));
-    const bool killed = WIFSIGNALED(End(pid, SIGKILL));
+    CliOptions kill;
+    kill.killAfter = std::chrono::microseconds(random() % (span.count() + 1));
+    const bool killed = Run(logs ? logging : save, kill) == -1;
     killedRunning += killed ? 1 : 0;
     killedLogs += killed && logs ? 1 : 0;
 
@@ -150,9 +127,9 @@ TEST_F(KillProgramTest, FilesStayWholeWhenTheToolIsKilledAtAnyMoment) {
   EXPECT_GT(killedLogs, 0) << "no kill hit a log being written";
 
   // The next complete runs clear what killed saves left behind.
-  Run(save);
+  EXPECT_EQ(Run(save), 0);
   EXPECT_EQ(Temporaries(home_.path()), std::vector<std::string>{});
-  Run({"log", log, "--interval", "10", "--count", "2"});
+  EXPECT_EQ(Run({"log", log, "--interval", "10", "--count", "2"}), 0);
   EXPECT_EQ(LogProblem(ReadBytes(log)), "");
   std::printf("%d runs of kestrova-cli, %d killed while running (%d while logging)\n", rounds,
               killedRunning, killedLogs);
@@ -166,15 +143,13 @@ TEST_F(KillProgramTest, AnOrderlyWindowEndNamesTheDeviceAndAKillLeavesNone) {
   for (const int signal : {SIGTERM, SIGKILL}) {
     SCOPED_TRACE(signal);
     std::filesystem::remove(startup);
-    const pid_t pid = Start("kestrova");
-    ASSERT_NE(pid, -1);
-    // Loaded: "none" while it runs. Up to 30 s on a loaded machine.
-    for (int i = 0; i < 1500 && ReadBytes(startup) != none; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_EQ(ReadBytes(startup), none);
-    const int status = End(pid, signal);
-    EXPECT_EQ(WIFEXITED(status) && WEXITSTATUS(status) == 0, signal == SIGTERM);
+    // Signalled once loaded, when it has written "none" in the startup file.
+    CliOptions window;
+    window.program = "kestrova";
+    window.interruptWhenFileHas = startup;
+    window.interruptAfterBytes = none.size();
+    window.interruptSignal = signal;
+    EXPECT_EQ(Run({}, window), signal == SIGTERM ? 0 : -1);
     EXPECT_EQ(ReadBytes(startup), signal == SIGTERM ? demo : none);
   }
 }

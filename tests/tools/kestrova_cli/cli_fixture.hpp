@@ -1,11 +1,14 @@
 #pragma once
 // The kestrova-cli program (or another program of the build) run as a user
 // would, on a fresh program folder per test: arguments, environment, standard
-// output and error captured, exit status; optionally interrupted once a file
-// has grown, or with a file size limit.
+// output and error captured, exit status; optionally signalled once a file
+// has grown or killed after a while, or with a file size limit.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -15,7 +18,7 @@
 namespace kestrova::cli::testing {
 
 struct CliRun {
-  int status = -1;  // exit status; -1 when the program did not exit normally
+  int status = -1;  // exit status; -1 when the program was ended by a signal
   std::string out;
   std::string err;
 };
@@ -23,9 +26,11 @@ struct CliRun {
 struct CliOptions {
   std::string program = "kestrova-cli";  // a program of the build's bin folder
   std::vector<std::string> environment;  // "NAME=value" added to the test's own
-  // Sends SIGINT once `interruptWhenFileHas` holds `interruptAfterBytes` bytes.
+  // Sends `interruptSignal` once `interruptWhenFileHas` holds `interruptAfterBytes` bytes.
   std::string interruptWhenFileHas;
   std::size_t interruptAfterBytes = 0;
+  int interruptSignal = SIGINT;
+  std::optional<std::chrono::microseconds> killAfter;  // SIGKILL this long after the start
   // Files larger than this cannot be written, as on a full disk (0: no limit).
   std::size_t fileSizeLimit = 0;
 };

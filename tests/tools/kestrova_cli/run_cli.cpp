@@ -41,13 +41,17 @@ CliRun RunCli(const std::vector<std::string>& arguments, const CliOptions& optio
     ::_exit(127);
   }
 
+  if (options.killAfter) {
+    std::this_thread::sleep_for(*options.killAfter);
+    ::kill(child, SIGKILL);
+  }
   bool interrupted = options.interruptWhenFileHas.empty();
   int status = 0;
   // Killed after a minute or so, should it hang.
   for (int polls = 0; ::waitpid(child, &status, WNOHANG) == 0; ++polls) {
     if (!interrupted && kestrova::testing::ReadBytes(options.interruptWhenFileHas).size() >=
                             options.interruptAfterBytes) {
-      interrupted = ::kill(child, SIGINT) == 0;
+      interrupted = ::kill(child, options.interruptSignal) == 0;
     }
     if (polls == 12000) {
       ::kill(child, SIGKILL);
