@@ -257,13 +257,11 @@ void BoardGadget::Present() {
       std::this_thread::sleep_for(kSearchInterval);
       lock.lock();
     }
-    if (socket_ < 0) {
-      std::fprintf(stderr, "presenting the board: %s\n", error.c_str());
-    } else {
-      std::fprintf(stderr, "on the bus: %s, generation %u\n",
-                   board_.FirmwareRunning() ? "firmware running" : "bare core",
-                   presentedGeneration_);
-    }
+    std::fprintf(stderr, "on the bus: %s, generation %u\n",
+                 socket_ < 0                ? ("none, " + error).c_str()
+                 : board_.FirmwareRunning() ? "firmware running"
+                                            : "bare core",
+                 presentedGeneration_);
   }
 }
 
