@@ -18,6 +18,7 @@ using kestrova::testing::ReadBytes;
 using kestrova::testing::TempFolder;
 using testing::FakeClock;
 using testing::FakeDateTime;
+using testing::PlotOf;
 using Addrs = std::vector<std::int16_t>;
 using Times = std::vector<std::int64_t>;
 
@@ -26,8 +27,9 @@ const char* kRegisters =
     "addr=0 bit=7:0 value=0 >register title=Config format=hex writeonstartup=true >>bitfield "
     "label=C addr=1 bit=7:0 value=5 >register log=true title=SampleCounter format=dec >>bitfield "
     "label=N addr=2 bit=7:0 value=0";
-constexpr std::int16_t kTempLine = 3;
-constexpr std::int16_t kCounterLine = 9;
+// The logged registers as a plot shows them: line and name.
+const std::pair<std::int16_t, std::string> kTemp = {3, "Temp"};
+const std::pair<std::int16_t, std::string> kCounter = {9, "SampleCounter"};
 
 // The step timer on simulated time; a step that refreshes the panel takes
 // `stepMs`.
@@ -292,7 +294,6 @@ TEST_F(Continuous, StartLogAsksForTheFileAndStopLogClosesIt) {
             "Log files (*.txt;*.log)|*.txt;*.log|All files (*.*)|*.*|Open Log File|/old.txt");
   EXPECT_EQ(asked.flags, 0x30000Eu);
   EXPECT_FALSE(asked.save);
-  EXPECT_TRUE(reader.state.loggingActive);
   EXPECT_EQ(reader.state.logFileName, path);
   EXPECT_EQ(Controls(), "STOP LOG|Start Plot|0011");
   reader.ToggleLog();
@@ -300,27 +301,14 @@ TEST_F(Continuous, StartLogAsksForTheFileAndStopLogClosesIt) {
   EXPECT_FALSE(store.IsLogFileOpen());
 }
 
-Plot PlotOf(const std::string& units, std::vector<std::int16_t> lines) {
-  Plot plot;
-  plot.enable = true;
-  plot.units = units;
-  for (const std::int16_t line : lines) {
-    PlotRegister& r = plot.registers[static_cast<std::size_t>(plot.registerCount++)];
-    r.enable = true;
-    r.xmlFileIndex = line;
-    r.name = line == kTempLine ? "Temp" : "SampleCounter";
-  }
-  return plot;
-}
-
 // A plot that is off, or whose registers all are, opens no window; every
 // step hands the windows the values it read; closing the middle window
 // renumbers the next, closing the rest ends plotting, and STOP PLOT closes
 // the windows from the last.
 TEST_F(Continuous, PlotWindowsTakeEveryStepsValuesUntilTheLastCloses) {
-  std::vector<Plot> plots = {PlotOf("a", {kTempLine}), PlotOf("b", {kCounterLine, kTempLine}),
-                             PlotOf("off", {kTempLine}), PlotOf("c", {kCounterLine}),
-                             PlotOf("none on", {kTempLine})};
+  std::vector<Plot> plots = {PlotOf("a", {kTemp}), PlotOf("b", {kCounter, kTemp}),
+                             PlotOf("off", {kTemp}), PlotOf("c", {kCounter}),
+                             PlotOf("none on", {kTemp})};
   plots[2].enable = false;
   plots[4].registers[0].enable = false;
   reader.TogglePlot(plots);
@@ -363,7 +351,7 @@ TEST_F(Continuous, PlotWindowsTakeEveryStepsValuesUntilTheLastCloses) {
 // The registers a plot may name: each logged one once, a register of two
 // bytes too, in list order.
 TEST_F(Continuous, PlotLogLinesAreTheLoggedRegistersOnceEach) {
-  EXPECT_EQ(PlotLogLines(session), (std::vector<std::int16_t>{kTempLine, kCounterLine}));
+  EXPECT_EQ(PlotLogLines(session), (std::vector<std::int16_t>{kTemp.first, kCounter.first}));
   Part(
       ">register title=Config format=hex >>bitfield addr=1 bit=7:0 value=0 >register log=true "
       "title=Wide textbox=true format=0.0 input=-2048:2047 display=-128:127.9375 >>bitfield "

@@ -1,11 +1,15 @@
 #pragma once
-// Simulated time for the read loop, and fixed date and time texts.
+// Simulated time for the read loop, fixed date and time texts, and the
+// plots a test opens.
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "continuous/clock.hpp"
 #include "continuous/date_time_text.hpp"
+#include "continuous/plot_selection.hpp"
 
 namespace kestrova::continuous::testing {
 
@@ -26,5 +30,17 @@ class FakeDateTime : public DateTimeText {
   }
   int times = 0;
 };
+
+// An enabled plot of `units` showing each register (its line, its name).
+inline Plot PlotOf(const std::string& units,
+                   const std::vector<std::pair<std::int16_t, std::string>>& registers) {
+  Plot plot;
+  plot.enable = true;
+  plot.units = units;
+  for (const auto& [line, name] : registers) {
+    plot.registers[static_cast<std::size_t>(plot.registerCount++)] = {true, line, name};
+  }
+  return plot;
+}
 
 }  // namespace kestrova::continuous::testing

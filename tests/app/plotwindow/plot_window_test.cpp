@@ -9,6 +9,7 @@
 #include <QTabBar>
 #include <QTest>
 
+#include "../continuous/fake_clock.hpp"
 #include "../mainwindow/widget_test_support.hpp"
 #include "../markup/temp_folder.hpp"
 #include "plot_select.hpp"
@@ -21,27 +22,15 @@ namespace kestrova::plotwindow {
 namespace {
 
 using continuous::Plot;
+using continuous::testing::PlotOf;
 using mainwindow::testing::EnsureApplication;
-
-Plot PlotOf(const std::string& units, const std::vector<std::string>& names) {
-  Plot plot;
-  plot.enable = true;
-  plot.units = units;
-  for (const std::string& name : names) {
-    continuous::PlotRegister& r = plot.registers[static_cast<std::size_t>(plot.registerCount)];
-    r.enable = true;
-    r.xmlFileIndex = static_cast<std::int16_t>(3 + 3 * plot.registerCount++);
-    r.name = name;
-  }
-  return plot;
-}
 
 TEST(PlotWindows, AppearAtTheFirstUpdateTiledAndCloseThroughTheCore) {
   EnsureApplication();
   const std::vector<Plot> plots = {PlotOf("\xB0"
                                           "C",
-                                          {"Temp"}),
-                                   PlotOf("V", {"A", "B"})};
+                                          {{3, "Temp"}}),
+                                   PlotOf("V", {{3, "A"}, {6, "B"}})};
   continuous::PlotWindows set;
   set.OpenPlotWindows(plots);
   QWidget owner;
