@@ -105,13 +105,5 @@ TEST(Checker, ConditionsRulesDriversAndChipAddress) {
   EXPECT_EQ(problems, expected);
 }
 
-// (One problem, and the message as shown, in the definition's load.)
-TEST(Checker, MessageListsProblemsAndCountsTheRest) {
-  const Problems problems = {"demo:1: a", "demo:2: b", "demo:3: c"};
-  EXPECT_EQ(DefinitionProblemsMessage("demo", problems, 2),
-            "The definition demo has 3 problems; registers that use these values may be read or "
-            "written wrongly:\r\ndemo:1: a\r\ndemo:2: b\r\n... and 1 more");
-}
-
 }  // namespace
 }  // namespace kestrova::definition
