@@ -15,7 +15,6 @@
 #include "continuous/continuous_read.hpp"
 #include "continuous/plot_selection.hpp"
 #include "definition/part_settings.hpp"
-#include "definition/program_folder.hpp"
 #include "engine/register_edit.hpp"
 #include "frontend/live_settings.hpp"
 #include "frontend/menu_commands.hpp"
@@ -196,7 +195,6 @@ TEST_F(Start, RawDialogBoxesAndTransfers) {
   EXPECT_EQ(
       RawLeadingZerosRemoved("007") + RawLeadingZerosRemoved("0") + RawLeadingZerosRemoved("x0"),
       "70x0");
-  EXPECT_EQ(RawHexValue("FFFF"), std::optional<std::int16_t>(-1));
   EXPECT_EQ(RawHexValue("12345"), std::nullopt);
   EXPECT_EQ(RawValueText(0x1A2, true) + RawValueText(-1, false), "01A2FF");
   EXPECT_EQ(

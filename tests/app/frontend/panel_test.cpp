@@ -254,23 +254,23 @@ TEST_F(Panel, RefreshSaysWhenRowsMustBeLaidOutAgain) {
 }
 
 TEST(BusControls, ThreeWireAndNoChipHideTheirControls) {
-  // Visibility of the 18 controls, in BusControls order: chip address and
-  // register files and plots, then the reading, writing and logging ones.
-  const std::string some = "00000" + std::string(13, '1');
-  for (const auto& [bus, visible] :
-       std::vector<std::pair<std::int16_t, std::string>>{{kBusI2cUsb, std::string(18, '1')},
-                                                         {kBusMicrowire, some},
-                                                         {10, some},
-                                                         {kBusNoChip, std::string(18, '0')}}) {
-    SCOPED_TRACE(bus);
+  // Visibility of the 18 controls, in BusControls order (chip address and
+  // register files and plots, then the reading, writing and logging ones),
+  // then of the page tabs and the address captions.
+  const std::string some = "00000" + std::string(13, '1') + "00";
+  const std::pair<std::int16_t, std::string> cases[] = {{kBusI2cUsb, std::string(20, '1')},
+                                                        {kBusMicrowire, some},
+                                                        {10, some},
+                                                        {kBusNoChip, std::string(19, '0') + "1"}};
+  for (const auto& [bus, visible] : cases) {
     const BusControls controls = BusControlsFor(bus);
     std::string shown;
     for (const BusControl& control : controls.controls) {
       shown += control.visible ? '1' : '0';
     }
-    EXPECT_EQ(shown, visible);
-    EXPECT_EQ(controls.regTabVisible, bus == kBusI2cUsb);
-    EXPECT_EQ(controls.regAddrVisible, bus == kBusI2cUsb || bus == kBusNoChip);
+    EXPECT_EQ(shown + char('0' + controls.regTabVisible) + char('0' + controls.regAddrVisible),
+              visible)
+        << bus;
   }
 }
 
