@@ -250,15 +250,13 @@ TEST_F(PlotSelectionTest, FilesThatCannotBeTakenAreReplacedByTheDefault) {
     messages.shown.clear();
     WriteBytes(PlotFile(), body);
     EXPECT_FALSE(selection.RestorePlotSettings());
-    ASSERT_EQ(messages.shown.size(), problem.empty() ? 0u : 1u);
-    if (!problem.empty()) {
-      EXPECT_EQ(messages.shown[0].prompt,
-                PlotFile() + problem + "; the default plot selection replaces it.");
-    }
+    const std::string shown =
+        problem.empty() ? "" : PlotFile() + problem + "; the default plot selection replaces it.";
+    EXPECT_EQ(messages.Prompts(), shown);
     EXPECT_EQ(Plots(), "C 11");
     EXPECT_EQ(selection.PlotRegisterName(0, 1), "T1");
     EXPECT_TRUE(selection.RestorePlotSettings());
-    EXPECT_EQ(messages.shown.size(), problem.empty() ? 0u : 1u);
+    EXPECT_EQ(messages.Prompts(), shown);  // the default reads back without a word
     EXPECT_EQ(store.SavedText(), before);
     EXPECT_EQ(store.XmlFileIndex(), 7);
     EXPECT_EQ(store.IndexStackDepth(), 0);

@@ -92,11 +92,11 @@ TEST_F(Start, TheRememberedSettingsLiveInTheRunAndTheEndWritesOrAsks) {
     std::int16_t address;
     bool writeNow;
     std::deque<int> answers;
-    std::vector<std::string> questions;
+    const char* questions;
     std::size_t writes;
   } cases[] = {
-      {0x4A, 0x4A, true, {}, {}, 1},
-      {-1, 0x48, false, {markup::IDCANCEL}, {"Write Modified Registers?"}, 0},
+      {0x4A, 0x4A, true, {}, "", 1},
+      {-1, 0x48, false, {markup::IDCANCEL}, "Write Modified Registers?", 0},
   };
   continuous::ContinuousState loop;
   start.continuousState = &loop;
@@ -129,12 +129,8 @@ TEST_F(Start, TheRememberedSettingsLiveInTheRunAndTheEndWritesOrAsks) {
     loop.readInterval = 500;
     session.readAfterWrite = false;
     ShutDown(start, edit, false);
-    std::vector<std::string> questions;
-    for (const auto& shown : frontEnd.shown) {
-      questions.push_back(shown.prompt);
-    }
+    EXPECT_EQ(frontEnd.Prompts(), c.questions);
     frontEnd.shown.clear();
-    EXPECT_EQ(questions, c.questions);
     EXPECT_EQ(library.CallsOf("WriteDevice").size(), c.writes);
     EXPECT_EQ(library.CallsOf("CloseDevice").size(), 1u);
     saved.timer1Interval = 500;
@@ -179,11 +175,10 @@ TEST_F(Start, NoDeviceOrAFailedOpenAsksForTheFileAndNoHardwareOffersADataFile) {
   EXPECT_EQ(session.connection.busType, 11);
   EXPECT_EQ(session.connection.deviceHandle, engine::kNoDevice);
   EXPECT_EQ(library.CallsOf("OpenDevice").size(), 1u);
-  ASSERT_EQ(frontEnd.shown.size(), 2u);
-  EXPECT_EQ(frontEnd.shown[0].prompt,
-            "Check USB connection and select Device again\r\nOpenDevice: No USB device found");
-  EXPECT_EQ(frontEnd.shown[1].prompt, "No Hardware Selected.\r\nLoad Register Data File?");
-  EXPECT_EQ(frontEnd.shown[1].buttons, markup::MB_YESNO);
+  EXPECT_EQ(frontEnd.Prompts(),
+            "Check USB connection and select Device again\r\nOpenDevice: No USB device found|No "
+            "Hardware Selected.\r\nLoad Register Data File?");
+  EXPECT_EQ(frontEnd.shown.at(1).buttons, markup::MB_YESNO);
   ASSERT_EQ(frontEnd.fileDialogs.size(), 3u);
   EXPECT_EQ(frontEnd.fileDialogs[1].title, "Open Device");
   EXPECT_EQ(frontEnd.fileDialogs[2].title, "Open Register Data File");
@@ -266,7 +261,7 @@ TEST_F(Start, ManualAndViewLogOpenThroughTheFrontEnd) {
     EXPECT_TRUE(c.manual ? ManualCommand(frontEnd, name) : ViewLogCommand(frontEnd, name));
     EXPECT_EQ(name, c.chosen);
     EXPECT_EQ(frontEnd.CallsTo("OpenDocument"), c.calls);
-    EXPECT_EQ(frontEnd.shown.empty() ? "" : frontEnd.shown[0].prompt, c.message);
+    EXPECT_EQ(frontEnd.Prompts(), c.message);
   }
   EXPECT_EQ(frontEnd.fileDialogs.back().title, "View Log File");
 }
@@ -279,9 +274,7 @@ TEST_F(Start, OpenRegOffersToSaveFirstAndShowsTheFileName) {
   frontEnd.fileChoices = {saved, saved};
   frontEnd.answers = {markup::IDYES, markup::IDNO};  // save first; then do not write
   ASSERT_TRUE(OpenRegCommand(start, true));
-  ASSERT_EQ(frontEnd.shown.size(), 2u);
-  EXPECT_EQ(frontEnd.shown[0].prompt, "Save Current Register Settings?");
-  EXPECT_EQ(frontEnd.shown[1].prompt, "Write Modified Registers?");
+  EXPECT_EQ(frontEnd.Prompts(), "Save Current Register Settings?|Write Modified Registers?");
   ASSERT_EQ(frontEnd.fileDialogs.size(), 2u);
   EXPECT_EQ(frontEnd.fileDialogs[0].title, "Save Register Data File");
   EXPECT_EQ(frontEnd.fileDialogs[0].fileName, home / "old.dat");
