@@ -177,9 +177,8 @@ TEST_F(Continuous, LogRunsWriteHeaderTitleRowAndRowsUpToTheLimit) {
   // and the re-read when logging stops
   EXPECT_EQ(Reads(), (std::vector<Addrs>{{0, 1, 2}, {0, 1, 2}, {0, 2}, {0, 2}, {0, 2}, {0, 1, 2}}));
   // The first step writes the start-up list again.
-  const auto writes = library.CallsOf("WriteDevice");
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].registers, (Addrs{1}));
+  ASSERT_EQ(library.CallsOf("WriteDevice").size(), 1u);
+  EXPECT_EQ(library.CallsOf("WriteDevice")[0].registers, (Addrs{1}));
   dateTime.times = 0;
   LogRun(0);
   EXPECT_EQ(ReadBytes(path), Header() + kTitleRow +

@@ -198,14 +198,13 @@ TEST_F(PlotSelectionTest, SelectPlotDialogDeletesOnlySharedUnitsAndNoOnCloseRest
   dialog.SelectTab(0);
   messages.answers.push_back(markup::IDYES);
   dialog.Delete();  // no left neighbour: the tab that took its place
-  EXPECT_EQ(messages.shown.back().prompt, "Delete current plot?");
   EXPECT_EQ(dialog.Tabs(), (std::vector<std::string>{"C", "Volt"}));
   EXPECT_EQ(dialog.CurrentPlot(), 0);
   EXPECT_EQ(Plots(), "C 01 | Volt 1");
 
   messages.answers.push_back(markup::IDNO);
   dialog.Close();
-  EXPECT_EQ(messages.shown.back().prompt, "Save plot changes?");
+  EXPECT_EQ(messages.Prompts(), "Delete current plot?|Save plot changes?");
   EXPECT_EQ(messages.shown.back().buttons, markup::MB_YESNO);
   EXPECT_EQ(Plots(), "C 11 | Volt 1");
   EXPECT_TRUE(selection.PlotSelectionEnable(0));

@@ -106,8 +106,7 @@ TEST(PlotSelectDialog, ButtonsReachTheSelectionAndExitAsksToSave) {
   dialog.findChild<QPushButton*>("EnableDisableButton")->click();
   EXPECT_FALSE(selection.PlotSelectionEnable(1));
   dialog.findChild<QPushButton*>("ExitButton")->click();
-  ASSERT_EQ(answers.shown.size(), 1u);
-  EXPECT_EQ(answers.shown[0].prompt, "Save plot changes?");
+  EXPECT_EQ(answers.Prompts(), "Save plot changes?");
   EXPECT_NE(testing::ReadBytes(folder / "plot.def").find("<plot enable=\"False\""),
             std::string::npos);
 }
