@@ -16,8 +16,9 @@ using markup::MarkupStore;
 
 namespace {
 
-// A bit number of a 16-bit register.
-constexpr int kHighestBit = 15;
+// A bit number of a register value: the value conversions work on at most 32
+// bits (a register of more bytes than two travels as bytes like any other).
+constexpr int kHighestBit = 31;
 // Entries of one transfer list, and what a repeated (verified) byte takes.
 constexpr int kMaxEntries = 2049;
 constexpr int kVerifiedEntries = 7;
@@ -149,7 +150,7 @@ class Checker {
     return number && *number >= 0 && *number <= kHighestBit;
   }
 
-  // A range of bit numbers: "high:low" or one number, each from 15 down to 0.
+  // A range of bit numbers: "high:low" or one number, each from 31 down to 0.
   static bool IsBitRange(std::string_view text) {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) {
@@ -170,7 +171,7 @@ class Checker {
       return;
     }
     if (!IsBitRange(value)) {
-      ReportAttribute(attribute, Quoted(value) + " is not a bit range (high:low, 15 to 0)");
+      ReportAttribute(attribute, Quoted(value) + " is not a bit range (high:low, 31 to 0)");
     } else if (attribute == "bit") {
       // A byte transfer carries the field: its bits lie in one byte.
       const BitRange bits = ReadBitRange(store_, attribute);
@@ -183,7 +184,7 @@ class Checker {
   void CheckRegBit() {
     const std::string_view value = store_.GetAttributeView("regbit");
     if (!value.empty() && UpperCase(value) != "NONE" && !IsBitRange(value)) {
-      ReportAttribute("regbit", Quoted(value) + " is not a bit range (high:low, 15 to 0) or none");
+      ReportAttribute("regbit", Quoted(value) + " is not a bit range (high:low, 31 to 0) or none");
     }
   }
 

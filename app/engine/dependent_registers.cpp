@@ -122,7 +122,7 @@ std::vector<DependentUpdate> UpdateDependentRegisters(Session& session) {
         }
         store.SetXmlFileIndex(targetLine);
         const FormatSpec spec = GetRegisterFormat(store, session.images);
-        const std::int32_t raw = DisplayValueToRaw(spec, static_cast<double>(field));
+        const std::int64_t raw = DisplayValueToRaw(spec, static_cast<double>(field));
         // The raw value takes the target's bits of the byte; the bits of
         // registers sharing the byte stay as they are.
         const std::int64_t mask = TargetMask(session, targetLine, target);

@@ -29,7 +29,7 @@ FieldBits FieldBitsAt(const markup::MarkupStore& store, bool byteMode);
 // The field value placed at its bit position: value * 2^lo.
 std::int64_t PlaceField(std::int64_t value, const FieldBits& bits);
 
-// Bits hi..lo of raw (for raw values 0..65535), shifted down to bit 0.
+// Bits hi..lo of raw (a raw value of 0 or more), shifted down to bit 0.
 std::int64_t ExtractField(std::int64_t raw, const FieldBits& bits);
 
 // The bits the field occupies, placed (all ones from lo to hi).

@@ -13,12 +13,12 @@ namespace kestrova::engine {
 namespace {
 
 constexpr double kRawFormatMax = 255;
-constexpr std::int32_t kWordSpan = 65536;
 // Rounding errors of the few operations of a conversion stay within a few
 // units in the last place of the numbers involved.
 constexpr double kNoiseUlps = 8;
-constexpr double kInt32Min = -2147483648.0;
-constexpr double kInt32Max = 2147483647.0;
+// Whole numbers a double holds exactly.
+constexpr double kExactMin = -9007199254740992.0;
+constexpr double kExactMax = 9007199254740992.0;
 
 double Limited(double v, double low, double high) {
   if (v < low) {
@@ -103,11 +103,11 @@ std::string RawToDisplayText(const FormatSpec& spec, double raw) {
   return FormatNumber(v, spec.format);
 }
 
-std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
+std::int64_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text) {
   return DisplayValueToRaw(spec, definition::LeadingNumber(text));
 }
 
-std::int32_t DisplayValueToRaw(const FormatSpec& spec, double value) {
+std::int64_t DisplayValueToRaw(const FormatSpec& spec, double value, int wordBits) {
   const double v = Limited(value, EntryLow(spec), spec.limit);
   double r = 0;
   double scale = 0;  // the magnitude the arithmetic worked at
@@ -136,11 +136,11 @@ std::int32_t DisplayValueToRaw(const FormatSpec& spec, double value) {
   // decide the rounding, and nothing coarser than that noise may either: a
   // value typed with many places converts by the value it has.
   const double noise = std::isfinite(scale) ? kNoiseUlps * DBL_EPSILON * scale : 0;
-  r = Limited(std::floor(r + 0.5 + noise), kInt32Min, kInt32Max);
+  r = Limited(std::floor(r + 0.5 + noise), kExactMin, kExactMax);
   // Rounded first, then wrapped: -0.5 rounds to 0 rather than wrapping to 65536.
-  auto whole = static_cast<std::int32_t>(r);
+  auto whole = static_cast<std::int64_t>(r);
   if (whole < 0) {
-    whole += kWordSpan;
+    whole += std::int64_t{1} << wordBits;
   }
   return whole;
 }

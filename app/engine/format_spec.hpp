@@ -42,12 +42,17 @@ double RawToDisplayValue(const FormatSpec& spec, double raw);
 // whole number, anything else through the format text as number pattern.
 std::string RawToDisplayText(const FormatSpec& spec, double raw);
 
+// Registers of up to 16 bits take negative raw numbers as 16-bit words.
+inline constexpr int kWordBits = 16;
+
 // The raw number of a display text, rounded to a whole number (halves up);
 // negative raw numbers come back as 16-bit two's complement (0..65535).
-std::int32_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text);
+std::int64_t DisplayTextToRaw(const FormatSpec& spec, std::string_view text);
 
 // The same for a number the program already holds: it never goes through a
-// text on the way.
-std::int32_t DisplayValueToRaw(const FormatSpec& spec, double value);
+// text on the way. A register value wider than a word takes its negative
+// numbers in two's complement of its own width (`wordBits`), else its upper
+// bytes would be written as 0.
+std::int64_t DisplayValueToRaw(const FormatSpec& spec, double value, int wordBits = kWordBits);
 
 }  // namespace kestrova::engine

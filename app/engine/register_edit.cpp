@@ -23,8 +23,8 @@ using definition::HexToLong;
 
 constexpr int kFieldHideLevel = 4;
 // Raw values of negative numbers come back as 16-bit two's complement.
-constexpr std::int64_t kWordSpan = 65536;
-constexpr std::int64_t kLargestPositiveWord = 32767;
+constexpr std::int64_t kWordSpan = std::int64_t{1} << kWordBits;
+constexpr std::int64_t kLargestPositiveWord = kWordSpan / 2 - 1;
 
 EditOutcome Refuse(EditError error, std::string message) {
   EditOutcome outcome;
@@ -181,8 +181,23 @@ EditOutcome FitFieldRaw(const FieldRow& row, std::string_view text, std::int64_t
   return {};
 }
 
-EditOutcome NumberForTextBox(const FieldRow& row, std::string_view text, const EditOptions& options,
-                             std::int64_t& raw) {
+// The width at which a row's negative raw values wrap: a field's are 16-bit
+// words (FitFieldRaw cuts them to the field), a register value wider than
+// that wraps at its own width.
+int WordBitsOf(const RegisterRow& reg, const FieldRow& row) {
+  int bits = kWordBits;
+  if (row.editsRegister) {
+    for (const FieldRow& field : reg.fields) {
+      if (!field.noRegisterBits) {
+        bits = std::max(bits, field.registerBitHigh + 1);
+      }
+    }
+  }
+  return bits;
+}
+
+EditOutcome NumberForTextBox(const RegisterRow& reg, const FieldRow& row, std::string_view text,
+                             const EditOptions& options, std::int64_t& raw) {
   const FormatSpec& spec = row.format;
   const std::optional<double> number = ParseFieldNumber(text, spec.format == "hex");
   // Digits beyond the largest double still make a number: one outside any range.
@@ -202,7 +217,7 @@ EditOutcome NumberForTextBox(const FieldRow& row, std::string_view text, const E
     outcome.limited = true;
   }
   const double value = std::clamp(*number, std::min(low, high), std::max(low, high));
-  raw = DisplayValueToRaw(spec, value);
+  raw = DisplayValueToRaw(spec, value, WordBitsOf(reg, row));
   if (const EditOutcome fitted = FitFieldRaw(row, text, raw); fitted.error != EditError::None) {
     return fitted;
   }
@@ -254,7 +269,7 @@ EditOutcome StageFieldText(Session& session, EditState& edit, int fieldLine, std
     }
     case FieldControl::TextBox:
     case FieldControl::ScrollBar:
-      outcome = NumberForTextBox(*row, text, options, raw);
+      outcome = NumberForTextBox(*reg, *row, text, options, raw);
       if (outcome.error != EditError::None) {
         return outcome;
       }
@@ -291,7 +306,7 @@ EditOutcome StageFieldValue(Session& session, EditState& edit, int fieldLine, st
     return found;
   }
   if (raw < 0) {
-    raw += kWordSpan;
+    raw += std::int64_t{1} << WordBitsOf(*reg, *row);
   }
   EditOutcome outcome = FitFieldRaw(*row, std::to_string(raw), raw);
   if (outcome.error != EditError::None) {

@@ -80,7 +80,8 @@ EditOutcome StageFieldText(Session& session, EditState& edit, int fieldLine, std
 
 // Stages the bit field at `fieldLine` from a raw value (a scroll bar's value
 // plus its offset): the field's own raw number, or the register value on a
-// register's first row. Negative values count as 16-bit words.
+// register's first row. Negative values count as 16-bit words, a register
+// value wider than that in two's complement of its width.
 EditOutcome StageFieldValue(Session& session, EditState& edit, int fieldLine, std::int64_t raw);
 
 // Stages the register byte at read address `address` from hexadecimal text.

@@ -53,9 +53,9 @@ TEST(Checker, MissingAndMalformedBitfieldAttributesNameFileLineAndAttribute) {
       "bit=7:0 value=0 >>bitfield label='bad write addr' addr=10: bit=7:0 value=0 >>bitfield "
       "label='no value' addr=1 bit=7:0 >>bitfield label='bad value' addr=1 bit=7:0 value=0x1 "
       ">>bitfield label='no bit' addr=1 value=0 >>bitfield label='bit order' addr=1 bit=0:7 "
-      "value=0 >>bitfield label='bit range' addr=1 bit=16:0 value=0 >>bitfield label=regbit "
-      "addr=1 bit=7:0 regbit=all value=0 >>bitfield label=check addr=1 bit=7:0 value=0 "
-      "checkvalue=Q displaydivreg=-1"));
+      "value=0 >>bitfield label='bit range' addr=1 bit=32:0 value=0 >>bitfield label=regbit "
+      "addr=1 bit=7:0 regbit=all value=0 >>bitfield label=check addr=1 bit=7:0 regbit=31:24 "
+      "value=0 checkvalue=Q displaydivreg=-1"));
   const Problems expected = {
       "demo:5: bitfield attribute addr is missing",
       "demo:6: bitfield attribute addr \"1G\" is not hexadecimal",
@@ -64,9 +64,9 @@ TEST(Checker, MissingAndMalformedBitfieldAttributesNameFileLineAndAttribute) {
       "demo:9: bitfield attribute value \"0x1\" is not hexadecimal",
       "demo:9: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
       "demo:10: bitfield attribute bit is missing",
-      "demo:11: bitfield attribute bit \"0:7\" is not a bit range (high:low, 15 to 0)",
-      "demo:12: bitfield attribute bit \"16:0\" is not a bit range (high:low, 15 to 0)",
-      "demo:13: bitfield attribute regbit \"all\" is not a bit range (high:low, 15 to 0) or none",
+      "demo:11: bitfield attribute bit \"0:7\" is not a bit range (high:low, 31 to 0)",
+      "demo:12: bitfield attribute bit \"32:0\" is not a bit range (high:low, 31 to 0)",
+      "demo:13: bitfield attribute regbit \"all\" is not a bit range (high:low, 31 to 0) or none",
       "demo:13: bitfield attribute bit \"7:0\" overlaps another field of the same byte",
       "demo:14: bitfield attribute checkvalue \"Q\" is not hexadecimal",
       "demo:14: bitfield attribute displaydivreg \"-1\" is not hexadecimal",

@@ -127,6 +127,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
       {falling, true, 51, "80.0"},
       {falling, false, 191, "25"},  // entries run from the range's lower end, 0
       {falling, false, 0, "150"},
+      {Scaled("0", 0, 4294967295.0, 0, 4294967295.0), false, 3e9, "3000000000"},  // 32 bits
       // Degenerate ranges divide by nothing; infinite ends give the lowest raw value.
       {Scaled("0.0", 5, 5, 0, 10), true, 5, "0.0"},
       {Scaled("0.0", 0, 255, 3, 3), false, 0, "3"},
@@ -140,7 +141,7 @@ TEST(FormatSpec, ConvertsRawToTextAndTextToRaw) {
     if (c.toText) {
       EXPECT_EQ(RawToDisplayText(c.spec, c.raw), c.text);
     } else {
-      EXPECT_EQ(DisplayTextToRaw(c.spec, c.text), static_cast<std::int32_t>(c.raw));
+      EXPECT_EQ(DisplayTextToRaw(c.spec, c.text), static_cast<std::int64_t>(c.raw));
     }
   }
   EXPECT_TRUE(IsRawFormat("hex"));
