@@ -16,6 +16,16 @@ bool IsLinkName(std::string_view link) {
   return link == kLinkUsb || link == kLinkSmbus || link == kLinkNone;
 }
 
+std::string StartOptionsProblem(const StartOptions& options) {
+  if (options.link && !IsLinkName(*options.link)) {
+    return "--link takes usb, ich or none, not \"" + *options.link + "\"";
+  }
+  if (options.smbus && options.smbus->empty()) {
+    return "--smbus takes an adapter's number, path or driver name";
+  }
+  return {};
+}
+
 std::string LinkName(std::int16_t link) {
   switch (link) {
     case engine::kLinkUsb:

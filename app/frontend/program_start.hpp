@@ -39,6 +39,11 @@ struct StartOptions {
 // True for "usb", "ich" and "none".
 bool IsLinkName(std::string_view link);
 
+// Why the window and kestrova-cli both refuse the options' `--link` or
+// `--smbus` value, in the words both print after their name; empty when
+// neither is wrong.
+std::string StartOptionsProblem(const StartOptions& options);
+
 // "usb", "ich" or "none" for a connection's link.
 std::string LinkName(std::int16_t link);
 

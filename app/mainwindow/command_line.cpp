@@ -48,20 +48,14 @@ CommandLineResult ParseWindowOptions(const QStringList& arguments, WindowOptions
     return CommandLineResult::Error;
   }
   if (parser.isSet(link)) {
-    const QString value = parser.value(link);
-    if (!frontend::IsLinkName(value.toStdString())) {
-      std::fprintf(stderr, "kestrova: --link takes usb, ich or none, not \"%s\"\n",
-                   qPrintable(value));
-      return CommandLineResult::Error;
-    }
-    options.link = value.toStdString();
+    options.link = parser.value(link).toStdString();
   }
   if (parser.isSet(smbus)) {
-    if (parser.value(smbus).isEmpty()) {
-      std::fputs("kestrova: --smbus takes an adapter's number, path or driver name\n", stderr);
-      return CommandLineResult::Error;
-    }
     options.smbus = parser.value(smbus).toStdString();
+  }
+  if (const std::string problem = frontend::StartOptionsProblem(options); !problem.empty()) {
+    std::fprintf(stderr, "kestrova: %s\n", problem.c_str());
+    return CommandLineResult::Error;
   }
   if (parser.isSet(home)) {
     options.home = parser.value(home).toStdString();

@@ -1,5 +1,8 @@
 #include "command_line.hpp"
 
+#include <algorithm>
+#include <vector>
+
 #include "tool_report.hpp"
 
 namespace kestrova::tools {
@@ -22,8 +25,20 @@ void ApplyCommonRules(CLI::App& app, std::string_view tool) {
 
 std::optional<int> ParseCommandLine(CLI::App& app, int argc, const char* const* argv,
                                     std::ostream& out, std::ostream& err) {
+  // "--name=" gives the option an empty value, as "--name ''" does: CLI11
+  // would take the next word as the value instead.
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    const bool emptyValue = word.starts_with("--") && word.find('=') == word.size() - 1;
+    words.emplace_back(emptyValue ? word.substr(0, word.size() - 1) : word);
+    if (emptyValue) {
+      words.emplace_back();
+    }
+  }
+  std::reverse(words.begin(), words.end());  // CLI11 takes the words last first
   try {
-    app.parse(argc, argv);
+    app.parse(words);
   } catch (const CLI::CallForHelp&) {
     out << app.help();
     return kExitOk;

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "command_line.hpp"
+#include "frontend/program_start.hpp"
 
 namespace kestrova::cli {
 
@@ -14,15 +15,19 @@ constexpr int kAddressDigits = 4;
 constexpr std::uint32_t kLargestAddress = 0x7FFF;
 constexpr const char* kProgram = "kestrova-cli";
 
-// What CLI11 cannot say in the tool's words: the values of --link and
-// --address, and the options that exclude each other. Empty when all is well.
+// What CLI11 cannot say in the tool's words: the values of --link, --smbus
+// (as the window refuses them) and --address, and the options that exclude
+// each other. Empty when all is well.
 std::string CheckGlobal(const CLI::App& app, const std::string& link, const std::string& address,
                         GlobalOptions& g) {
   if (app.count("--link") != 0) {
-    if (link != "usb" && link != "ich" && link != "none") {
-      return "--link takes usb, ich or none, not \"" + link + "\"";
-    }
     g.link = link;
+  }
+  frontend::StartOptions shared;
+  shared.link = g.link;
+  shared.smbus = g.smbus;
+  if (std::string problem = frontend::StartOptionsProblem(shared); !problem.empty()) {
+    return problem;
   }
   if (app.count("--address") != 0) {
     const auto parsed = ParseHexArgument(address, kAddressDigits);
@@ -34,7 +39,7 @@ std::string CheckGlobal(const CLI::App& app, const std::string& link, const std:
   if (g.device && g.definition) {
     return "give --device or --definition, not both";
   }
-  for (const auto* value : {&g.home, &g.device, &g.definition, &g.smbus}) {
+  for (const auto* value : {&g.home, &g.device, &g.definition}) {
     if (value->has_value() && (*value)->empty()) {
       return "an option needs a value that is not empty";
     }

@@ -151,6 +151,7 @@ TEST_F(KestrovaCli, BadUsageExitsWithTwoAndPrintsNothing) {
       {{"--device", "demo", "--definition", "x", "read"},
        "give --device or --definition, not both"},
       {{"--link", "serial", "read"}, "--link takes usb, ich or none, not \"serial\""},
+      {{"--smbus=", "read"}, "--smbus takes an adapter's number, path or driver name"},
       {{"read", "Nope"}, "unknown register \"Nope\""},
       {{"--address", "4G", "read"}, "--address takes a hexadecimal bus address (0 to 7FFF), not"},
       {{}, "no command given (parts, check, read, write, save, load, log or raw)"},
