@@ -47,7 +47,7 @@ struct Title {
   const char* text;
 };
 inline constexpr std::array<Title, 6> kTitles = {{
-    {120, 300, frontend::kRegAddrTitle.data()},
+    {180, 240, frontend::kRegAddrTitle.data()},
     {480, 540, "Attr"},
     {1080, 2160, "Register Bit Field "},
     {3360, 1620, "Register Bits (click)"},
