@@ -107,11 +107,11 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
   EXPECT_EQ(FieldLabelled("Mode").displayText, "Cycle");
   // A register wider than 16 bits keeps a negative value at its full width.
   Part(
-      ">register title=Wide textbox=true format=0 input=-2147483648:2147483647 "
-      "display=-2147483648:2147483647 >>bitfield label=Wide addr=02 bit=7:0 regbit=31:24 value=0 "
-      ">>bitfield label=B2 addr=03 bit=7:0 regbit=23:16 value=0 >>bitfield label=B1 addr=04 "
-      "bit=7:0 regbit=15:8 value=0 >>bitfield label=B0 addr=05 bit=7:0 regbit=7:0 value=0");
-  EXPECT_EQ(Set("Wide", "-2").raw, 0xFFFFFFFE);
+      ">register title=W textbox=true format=0 input=-2147483648:2147483647 "
+      "display=-2147483648:2147483647 >>bitfield label=W addr=2 bit=31:24 value=0 >>bitfield "
+      "label=X addr=3 bit=23:16 value=0 >>bitfield label=Y addr=4 bit=15:8 value=0 >>bitfield "
+      "label=Z addr=5 bit=7:0 value=0");
+  EXPECT_EQ(Set("W", "-2").raw, 0xFFFFFFFE);
   EXPECT_EQ(session.images.valueImage[2], 0xFF);
 }
 

@@ -15,7 +15,6 @@
 #include <QTabBar>
 #include <QTest>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <regex>
 
@@ -88,12 +87,9 @@ TEST_F(WindowWiring, EveryPageShowsTheCoreViewAndSaveRegWritesTheFile) {
   QTabBar* groups = controls.groupTab;
   ASSERT_TRUE(groups->isVisible());
   // "Adr" keeps the margin from the line that "Attr" keeps: both start over their captions.
-  std::map<int, int> titleX;
-  for (const QLabel* title : controls.grid->findChildren<QLabel*>("Title")) {
-    titleX[title->property("index").toInt()] = title->x();
-  }
+  const auto titles = controls.grid->findChildren<QLabel*>("Title", Qt::FindDirectChildrenOnly);
   const GridRow& first = controls.grid->Row(0);
-  EXPECT_EQ(titleX[0] - first.regAddr->x(), titleX[1] - first.regAttr->x());
+  EXPECT_EQ(titles[0]->x() - first.regAddr->x(), titles[1]->x() - first.regAttr->x());
   for (int g = 0; g < controls.regTab.size(); ++g) {
     QTest::mouseClick(groups, Qt::LeftButton, {}, groups->tabRect(g).center());
     WrappingTabStrip* pages = controls.regTab[g];
