@@ -58,7 +58,7 @@ TEST_F(ExportsTest, TransferArgumentsAreCheckedInOrderAndNothingIsSent) {
               0);
     EXPECT_EQ(LastError(), r.message);
   }
-  EXPECT_TRUE(board.sent.empty());
+  EXPECT_TRUE(SentPackets().empty());
 }
 
 TEST_F(ExportsTest, OpenDeviceArgumentsAreCheckedAndNothingIsStored) {

@@ -1,6 +1,6 @@
-// ReadDevice/WriteDevice on the USB link through the scripted board: the
-// packets sent byte for byte, passes and chunks, streams, and every protocol
-// message.
+// ReadDevice/WriteDevice on the USB link through the emulator's board (the
+// scripted one for what a faithful board never does): the packets sent byte
+// for byte, passes and chunks, streams, and every protocol message.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -52,35 +52,32 @@ struct Transfer {
 
 struct Case {
   const char* call;
-  const char* packets;              // sent, " / " between packets; "*" any packet
-  const char* outcome = "";         // a message, or the bytes a read returns
-  int size = -1;                    // a read's count afterwards (-1: as asked)
-  const char* responses = "";       // scripted responses, " / " between them
-  const char* endpoints = nullptr;  // addresses of the interface's endpoints, when not the usual
-  uint8_t firstAttributes = 2;      // those of its first endpoint
-  std::deque<usb::testing::ScriptedAnswer> script = {};
+  const char* packets;       // sent, " / " between packets; "*" any packet
+  const char* outcome = "";  // a message, or the bytes a read returns
+  int size = -1;             // a read's count afterwards (-1: as asked)
+  const char* faults = "";   // armed on the board once it is open
+  const char* stream = "";   // the bytes the board streams
 };
 
 const char* const kShortRead = "ReadDevice: Wrong number of bytes returned";
 const char* const kNotSent = "WriteDevice: Wrong number of bytes sent";
-const std::deque<usb::testing::ScriptedAnswer> kSecondFails = {{},
-                                                               {usb::IoResult::kFailed, {}, -1, 0}};
 
+// On the emulator's board (the fixture's bench): chip bytes hold their
+// register number, board registers 400 to 40F hold B0 to BF.
 const Case kCases[] = {
-    {"R 2 48: 0 1 2", "00 02 04 48 00 01 02 03", "2 42 42"},
+    {"R 2 48: 0 1 2", "00 02 04 48 00 01 02 03", "0 1 2"},
     {"W 2 48: 10 11 = AA BB", "01 02 03 48 10 11 02 AA BB"},
     {"W 4 7: 5 = 99", "01 04 02 07 05 01 99"},
-    {"R 7 C8: 7F 80", "00 07 03 C8 7F 80 02", "1 42"},
-    {"R 0 48: 400 1234", "00 00 05 48 04 00 12 34 02", "1 42"},  // board entries high byte first
+    {"R 7 C8: 7F 80", "00 07 03 C8 7F 80 02", "FF FF"},
+    {"R 0 48: 400 40F", "00 00 05 48 04 00 04 0F 02", "B0 BF"},  // board entries high byte first
     {"W 0 0: 401 = 7E", "01 00 03 00 04 01 01 7E"},
     {"W 1 48: 3 4 = 12 34", "01 01 00 02 12 34"},
-    {"R 1 48: 3 4", "00 01 00 02", "1 42"},
+    {"R 1 48: 3 4", "00 01 00 02", "FF FF"},
     {"W FF 0: 0 0 = 7 8", "01 FF 00 02 07 08"},
-    {"R 2 48: -8000 -2 3FF", "00 02 04 48 00 FE FF 03", "2 42 42"},  // negative: chip entries
+    {"R 2 48: -8000 -2 3FF", "00 02 04 48 00 FE FF 03", "0 FE FF"},  // negative: chip entries
     // Mixed lists: the chip pass, then the board pass; data back in list order.
-    {"R 2 48: 400 5", "00 02 02 48 05 01 / 00 00 03 48 04 00 01", "44 55", -1, "55 / 44"},
-    {"R 7 3: 7 406 8 401", "00 07 03 03 07 08 02 / 00 00 05 03 04 06 04 01 02", "A7 B6 A8 B1", -1,
-     "A7 A8 / B6 B1"},
+    {"R 2 48: 400 5", "00 02 02 48 05 01 / 00 00 03 48 04 00 01", "B0 5"},
+    {"R 7 3: 7 406 8 401", "00 07 03 03 07 08 02 / 00 00 05 03 04 06 04 01 02", "FF B6 FF B1"},
     {"W 2 48: 400 5 401 6 = A0 A1 A2 A3",
      "01 02 03 48 05 06 02 A1 A3 / 01 00 05 48 04 00 04 01 02 A0 A2"},
     {"W 2 48: 5 400 = B0 B1", "01 02 02 48 05 01 B0 / 01 00 03 48 04 00 01 B1"},
@@ -92,11 +89,11 @@ const Case kCases[] = {
     {"R 5 48: 400..800", "", "ReadDevice: More than 1024 registers in one pass"},
     {"W 0 0: 400..800 = 0..400", "", "WriteDevice: More than 1024 registers in one pass"},
     // The caller's buffer gets a pass when the whole of it came back.
-    {"R 2 48: 0..3A", "* / *", "1..3A 7", -1, "1..3A / 7"},
-    {"R 2 48: 0..3B", "* / *", "ReadDevice: Wrong number of bytes returned", -1, "1..3A / 2"},
+    {"R 2 48: 0..3A", "* / *", "0..3A"},
+    {"R 2 48: 0..3B", "* / *", kShortRead, -1, "short@2"},
     // "No register address" names the chip's registers only.
     {"W 2 50: -1 -1 = D0 D1", "01 02 01 50 02 D0 D1"},
-    {"R 2 50: -1 -1 -1", "00 02 01 50 03", "2 42 42"},
+    {"R 2 50: -1 -1 -1", "00 02 01 50 03", "0 0 0"},
     {"W 2 50: -1 400 = D0 D1", "01 02 01 50 01 D0 / 01 00 03 50 04 00 01 D1"},
     // Refusals before anything is sent.
     {"W 1 0: 10 11 12 = 1 2 3", "", "WriteDevice: Microwire datasize > 2"},
@@ -114,65 +111,113 @@ const Case kCases[] = {
     {"R 8 0: 1 2", "", "WriteDevice: Unrecongized Type"},
     {"W 100 0: 1 = 1", "", "WriteDevice: Unrecongized Type"},
     {"R -1 0: 1", "", "WriteDevice: Unrecongized Type"},
-    // Replies of the wrong length; the buffer stays untouched.
-    {"R 2 48: 0 1 2", "*", "ReadDevice: Wrong number of bytes returned", -1, "1 2"},
-    {"R 2 48: 0 1", "*", "ReadDevice: Wrong number of bytes returned", -1, "1 2 3"},
-    {"R 2 48: 0 1", "*", "ReadDevice: Wrong number of bytes returned", -1, "1"},
+    // Replies of the wrong length, a chip that does not answer; the buffer stays untouched.
+    {"R 2 48: 0 1 2", "*", kShortRead, -1, "short"},
+    {"R 2 48: 0 1", "*", kShortRead, -1, "long"},
+    {"R 2 49: 0 1", "*", kShortRead},
     // Streams: each response's first byte is one more than the data behind it.
-    {"R 5 30: 0 0 0 0 0 0", "00 05 00 06", "A1 A2 A3 CC CC CC", 3, "4 A1 A2 A3 EE EE"},
-    {"R 5 30: 0 0 0 0 0", "00 05 00 05", "CC CC CC CC CC", 0, "1 EE EE EE EE"},
-    {"R 5 30: 0 0 0", "00 05 00 03 / 00 05 00 01", "11 22 CC", 2, "3 11 22 / 1"},
-    {"R 5 0: 400 401", "00 05 00 02 / 00 05 00 01", "99 CC", 1, "2 99 / 1"},  // not split
-    {"R 5 30: 0 0 0 0 0", "*", "ReadDevice: Stream length byte is 0", -1, "0 1 2 3 4"},
-    {"R 5 30: 0 0 0 0 0", "*", "ReadDevice: Stream length byte > bytes requested", -1, "6 1 2 3 4"},
+    {"R 5 30: 0 0 0 0 0 0", "00 05 00 06", "A1 A2 A3 CC CC CC", 3, "", "A1 A2 A3"},
+    {"R 5 30: 0 0 0 0 0", "00 05 00 05", "CC CC CC CC CC", 0},
+    {"R 5 30: 0 0 0", "00 05 00 03 / 00 05 00 01", "11 22 CC", 2, "", "11 22"},
+    {"R 5 0: 400 401", "00 05 00 02 / 00 05 00 01", "99 CC", 1, "", "99"},  // not split
     {"R 5 30: 0", "00 05 00 01",
-     "ReadDevice: Stream response to a one-byte request carries no data", -1, "1"},
-    {"R 5 30: 0 0 0", "*", "ReadDevice: Wrong number of bytes returned", -1, "3 1"},
-    // The endpoints and the transfers under the protocol.
-    {"R 2 48: 1", "*", kShortRead, -1, "", "2 4 6 8 82 84 88"},
-    {"R 2 48: 1", "*", kShortRead, -1, "", "2 4 6 8 82 84 88 A"},
-    {"R 2 48: 1", "*", kShortRead, -1, "", nullptr, 2, kSecondFails},
-    {"W 2 48: 10..37 = 80..A7", "* / *", kNotSent, -1, "", nullptr, 2, kSecondFails},
-    {"W 2 48: 1 = 1", "", kNotSent, -1, "", ""},
-    {"W 2 48: 1 = 1", "", kNotSent, -1, "", "81 4 6 8 82 84 88 86"},
-    {"R 2 48: 1", "", kNotSent, -1, "", "2 4 6 8 82 84 88 86", 3},
-    {"R 2 48: 1", "*", kNotSent, -1, "", nullptr, 2, {{usb::IoResult::kDone, {}, 0, 0}}},
+     "ReadDevice: Stream response to a one-byte request carries no data"},
+    {"R 5 30: 0 0 0", "*", kShortRead, -1, "short"},
+    // A transfer that fails half-way: the board drops off the bus.
+    {"R 2 48: 1", "*", kShortRead, -1, "disconnect@2"},
+    {"W 2 48: 10..37 = 80..A7", "* / *", kNotSent, -1, "disconnect@2"},
 };
 
-using TransferTest = LibraryTest;
+class TransferTest : public LibraryTest {
+ protected:
+  // The packets and the outcome of one call.
+  void Check(const Transfer& t, const char* packetText, const std::string& outcome, int size);
+};
+
+void TransferTest::Check(const Transfer& t, const char* packetText, const std::string& outcome,
+                         int size) {
+  const std::vector<Bytes> sentPackets = SentPackets();
+  const bool fails = outcome.find("Device:") != std::string::npos;
+  if (fails) {
+    EXPECT_EQ(LastError(), outcome);
+  }
+  std::vector<std::string> packets;
+  for (const std::string& packet : Split(packetText)) {
+    packets.push_back(packet.find('*') != std::string::npos ? "*" : Hex(BytesOf(packet)));
+  }
+  std::vector<std::string> sent;
+  for (std::size_t i = 0; i < sentPackets.size(); ++i) {
+    sent.push_back(i < packets.size() && packets[i] == "*" ? "*" : Hex(sentPackets[i]));
+  }
+  EXPECT_EQ(sent, packets);
+  if (t.call[0] == 'R') {
+    EXPECT_EQ(Hex(t.data), Hex(fails ? Bytes(t.registers.size(), 0xCC) : BytesOf(outcome)));
+    EXPECT_EQ(t.size, size < 0 ? static_cast<int>(t.registers.size()) : size);
+  }
+}
 
 TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
-  const usb::testing::FakeBoard clean = board;
   for (const Case& c : kCases) {
+    SCOPED_TRACE(c.call);
+    bench = std::make_unique<EmulatedBench>();
+    driverClass = &bench->emulator.UsbClass();
+    const DeviceHandle handle = OpenBoard();
+    std::string error;
+    ASSERT_TRUE(bench->emulator.ArmFaults(c.faults, &error)) << error;
+    bench->emulator.GetBuses()->Stream().Push(BytesOf(c.stream));
+    Transfer t{handle, c.call};
+    const std::string outcome = c.outcome;
+    EXPECT_EQ(t.Run(), outcome.find("Device:") == std::string::npos ? 1 : 0) << LastError();
+    Check(t, c.packets, outcome, c.size);
+    CloseDevice(handle);
+  }
+}
+
+// What a faithful board never does, on the scripted one: interfaces without
+// the evaluation board's endpoints, failed transfers, stream answers against
+// the length byte's rule.
+TEST_F(TransferTest, RefusesBoardsWithoutItsEndpointsAndAnswersAgainstTheRules) {
+  const struct {
+    const char* call;
+    const char* packets;
+    const char* message;
+    const char* endpoints;  // addresses of the interface's endpoints, when not the usual
+    uint8_t firstAttributes = 2;
+    usb::testing::ScriptedAnswer answer = {};  // of the transfer after the command
+  } cases[] = {
+      {"R 2 48: 1", "*", kShortRead, "2 4 6 8 82 84 88"},
+      {"R 2 48: 1", "*", kShortRead, "2 4 6 8 82 84 88 A"},
+      {"W 2 48: 1 = 1", "", kNotSent, ""},
+      {"W 2 48: 1 = 1", "", kNotSent, "81 4 6 8 82 84 88 86"},
+      {"R 2 48: 1", "", kNotSent, "2 4 6 8 82 84 88 86", 3},
+      {"R 5 30: 0 0 0 0 0",
+       "*",
+       "ReadDevice: Stream length byte is 0",
+       nullptr,
+       2,
+       {usb::IoResult::kDone, BytesOf("0 1 2 3 4")}},
+      {"R 5 30: 0 0 0 0 0",
+       "*",
+       "ReadDevice: Stream length byte > bytes requested",
+       nullptr,
+       2,
+       {usb::IoResult::kDone, BytesOf("6 1 2 3 4")}},
+  };
+  const usb::testing::FakeBoard clean = board;
+  driverClass = &boards;
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.call);
     board = clean;
     if (c.endpoints != nullptr) {
       board.configurations = {EvaluationConfiguration(BytesOf(c.endpoints), c.firstAttributes)};
     }
     const DeviceHandle handle = OpenBoard();
-    board.script = c.script;
-    for (const std::string& response : Split(c.responses)) {
-      board.responses.push_back(BytesOf(response));
+    if (!c.answer.data.empty()) {
+      board.script = {{}, c.answer};
     }
-    const bool fails = std::string(c.outcome).find("Device:") != std::string::npos;
     Transfer t{handle, c.call};
-    EXPECT_EQ(t.Run(), fails ? 0 : 1) << LastError();
-    if (fails) {
-      EXPECT_EQ(LastError(), c.outcome);
-    }
-    std::vector<std::string> packets;
-    for (const std::string& packet : Split(c.packets)) {
-      packets.push_back(packet.find('*') != std::string::npos ? "*" : Hex(BytesOf(packet)));
-    }
-    std::vector<std::string> sent;
-    for (std::size_t i = 0; i < board.sent.size(); ++i) {
-      sent.push_back(i < packets.size() && packets[i] == "*" ? "*" : Hex(board.sent[i]));
-    }
-    EXPECT_EQ(sent, packets);
-    if (c.call[0] == 'R') {
-      EXPECT_EQ(Hex(t.data), Hex(fails ? Bytes(t.registers.size(), 0xCC) : BytesOf(c.outcome)));
-      EXPECT_EQ(t.size, c.size < 0 ? static_cast<int>(t.registers.size()) : c.size);
-    }
+    EXPECT_EQ(t.Run(), 0);
+    Check(t, c.packets, c.message, -1);
     CloseDevice(handle);
   }
 }
@@ -209,15 +254,13 @@ TEST_F(TransferTest, ReadRequestsCarry58RegistersAndWritesSpend58BytesOfBudget) 
   const DeviceHandle handle = OpenBoard();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.call);
-    board.sent.clear();
     const bool stream = c.call[2] == '5';
-    board.responses.clear();
     if (stream) {
-      board.responses = {BytesOf("3A 0..38"), BytesOf("4 F0 F1 F2 0 0 0 0 0 0 0 0 0")};
+      bench->emulator.GetBuses()->Stream().Push(BytesOf("0..38 F0 F1 F2"));
     }
     Transfer t{handle, c.call};
     ASSERT_EQ(t.Run(), 1) << LastError();
-    EXPECT_EQ(PacketCounts(board.sent), c.counts);
+    EXPECT_EQ(PacketCounts(SentPackets()), c.counts);
     if (stream) {
       EXPECT_EQ(t.size, 60);
       EXPECT_EQ(Hex(Bytes(t.data.begin() + 55, t.data.begin() + 61)), "37 38 F0 F1 F2 CC");

@@ -97,6 +97,27 @@ Bytes BytesOf(const std::string& text) {
   return Bytes(numbers.begin(), numbers.end());
 }
 
+Bytes ImageOf(uint16_t vendor, uint16_t product, std::size_t size) {
+  Bytes image(size);
+  usb::WriteLe16(&image[0x0F08], vendor);
+  usb::WriteLe16(&image[0x0F0A], product);
+  return image;
+}
+
+EmulatedBench::EmulatedBench() {
+  namespace emu = kestrova::emulator;
+  emulator.AddBoard(emu::BoardClass::kHighSpeed, {0x0400, 0x1234})
+      .BootFrom(ImageOf(0x0400, 0x1234));
+  const auto chip = std::make_shared<MemoryChip>();
+  for (const uint8_t address : {0x48, 0x50, 0x7F}) {
+    emulator.GetBuses()->I2c().Attach(address, chip);
+  }
+  for (uint16_t r = 0; r < 16; ++r) {
+    emulator.GetBuses()->Registers().Write(static_cast<uint16_t>(0x400 + r),
+                                           static_cast<uint8_t>(0xB0 + r));
+  }
+}
+
 LibraryTest::LibraryTest() {
   // A board running the evaluation firmware: string indexes 1 and 2.
   board.deviceDescriptor = usb::testing::DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
@@ -138,6 +159,18 @@ std::vector<std::string> LibraryTest::NewTraceLines() {
   return fresh;
 }
 
+std::vector<Bytes> LibraryTest::SentPackets() {
+  std::vector<Bytes> packets;
+  for (const std::string& line : NewTraceLines()) {
+    if (line.starts_with("usb ep=0x") && !line.starts_with("usb ep=0x00") &&
+        line.find(" out ") != std::string::npos) {
+      const std::size_t open = line.find('[');
+      packets.push_back(BytesOf(line.substr(open + 1, line.find(']') - open - 1)));
+    }
+  }
+  return packets;
+}
+
 std::string LibraryTest::LastError() {
   char buffer[DRAVIK_ERROR_TEXT_SIZE];
   LastErrorDevice(buffer);
@@ -166,7 +199,7 @@ DeviceHandle LibraryTest::OpenBoard() {
   DeviceHandle handle = -1;
   EXPECT_EQ(OpenAny(&handle), 1) << LastError();
   calls.clear();
-  board.sent.clear();
+  NewTraceLines();
   return handle;
 }
 

@@ -1,16 +1,19 @@
 // Common set-up of the library's tests: a fresh last-error text, no open
 // devices, instant sleeps, a folder of its own (the SMBus controller lock and
-// the packet trace in it), and OpenDevice's board object over the scripted
-// board (usb/fake_board.hpp), its calls recorded.
+// the packet trace in it), and OpenDevice's board object, its calls recorded,
+// over the emulator's faithful board (or the scripted one of
+// usb/fake_board.hpp, for what a faithful board never does).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "../../app/markup/temp_folder.hpp"
 #include "dravik/dravik.h"
+#include "emulator/emulator.hpp"
 #include "usb/fake_board.hpp"
 
 namespace dravik::testing {
@@ -22,6 +25,25 @@ std::string Hex(const Bytes& bytes);
 // Hexadecimal numbers separated by blanks; "-1" is -1, "10..13" is 10 11 12 13.
 std::vector<long> Numbers(const std::string& text);
 Bytes BytesOf(const std::string& text);
+// A firmware image that boots with this identity at 0x0F08.
+Bytes ImageOf(uint16_t vendor, uint16_t product, std::size_t size = 4096);
+
+// A chip whose every byte starts as the low byte of its own address.
+class MemoryChip : public kestrova::emulator::Chip {
+ public:
+  uint8_t ReadByte(uint16_t address) override { return bytes_[address]; }
+  void WriteByte(uint16_t address, uint8_t value) override { bytes_[address] = value; }
+
+ private:
+  std::vector<uint8_t> bytes_ = BytesOf("0..FF 0..FF 0..FF 0..FF");
+};
+
+// The emulator's board running the firmware as 0400:1234, a memory chip at
+// I2C 0x48, 0x50 and 0x7F, board registers 0x400 to 0x40F holding B0 to BF.
+struct EmulatedBench {
+  EmulatedBench();
+  kestrova::emulator::Emulator emulator;
+};
 
 class LibraryTest : public ::testing::Test {
  protected:
@@ -37,9 +59,11 @@ class LibraryTest : public ::testing::Test {
   // The packet trace lines written since the last call, without their time
   // stamps (the trace is on from SetUp).
   std::vector<std::string> NewTraceLines();
+  // The data of the bulk OUT transfers among them.
+  std::vector<Bytes> SentPackets();
 
-  // Opens the board (a running 0400:1234 unless set up otherwise); fails the
-  // test when it does not open.
+  // Opens the board (the bench's unless set up otherwise); fails the test
+  // when it does not open.
   DeviceHandle OpenBoard();
   // OpenDevice on the USB link for a board of any identity.
   static uint8_t OpenAny(DeviceHandle* handle);
@@ -48,9 +72,11 @@ class LibraryTest : public ::testing::Test {
 
   kestrova::testing::TempFolder folder;
   std::size_t traceLinesSeen = 0;
-  usb::testing::FakeBoard board;
+  std::unique_ptr<EmulatedBench> bench = std::make_unique<EmulatedBench>();
+  usb::testing::FakeBoard board;  // a running 0400:1234 too
   usb::testing::FakeDriverClass boards;
-  usb::DriverClass* driverClass = &boards;  // the boards OpenDevice's board object sees
+  // The boards OpenDevice's board object sees.
+  usb::DriverClass* driverClass = &bench->emulator.UsbClass();
   // The board object's calls: "Count, Open 0, Reset, LoadFirmware VID PID LENGTH".
   std::string calls;
   bool destroyed = false;  // the board object of the last OpenDevice is gone
