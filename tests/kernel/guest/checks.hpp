@@ -24,14 +24,6 @@ int RunSmbusChecks(const SmbusTarget& target);
 int RunSmbusLockedChecks(const SmbusTarget& target, bool write);
 
 // ---- USB: the board gadget through libusb and the kernel's USB host stack.
-// OpenDevice on the bare board: download, re-enumeration, reopening
-// (control: the gadget's control pipe).
-int RunUsbOpenChecks(const std::string& firmware, const std::string& control);
-// The gadget holds back one response: the read times out with the library's
-// message; the board then answers late, and the next transfer still gets its
-// own data.
-int RunUsbTimeoutChecks(const std::string& control);
-
 // A fixed sequence of library calls whose every result is printed, one line
 // per call: run once over the kernel's USB stack against the board gadget
 // and once against the in-process emulated board (DRAVIK_EMULATOR=1), the two

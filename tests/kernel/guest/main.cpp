@@ -17,8 +17,6 @@ constexpr const char* kUsage =
     "  smbus DRIVER NODE CHIP ABSENT      transfers, a 16-bit register, an absent chip\n"
     "  smbus-locked read|write DRIVER CHIP\n"
     "                                     while another process holds the lock\n"
-    "  usb-open FIRMWARE CONTROL          download, re-enumeration, reopening\n"
-    "  usb-timeout CONTROL                a held-back response\n"
     "  usb-transcript FIRMWARE CONTROL|in-process a|b\n"
     "                                     every result of a fixed call sequence\n"
     "  bench smbus|usb DRIVER BUS CHIP SECONDS\n"
@@ -59,12 +57,6 @@ int main(int argc, char** argv) {
   }
   if (command == "smbus-locked" && argc == 5 && (op == "read" || op == "write")) {
     return RunSmbusLockedChecks(SmbusTarget{argv[3], "", Address(argv[4]), 0}, op == "write");
-  }
-  if (command == "usb-open" && argc == 4) {
-    return RunUsbOpenChecks(argv[2], argv[3]);
-  }
-  if (command == "usb-timeout" && argc == 3) {
-    return RunUsbTimeoutChecks(argv[2]);
   }
   const std::string part = argc > 4 ? argv[4] : "";
   if (command == "usb-transcript" && argc == 5 && (part == "a" || part == "b")) {
