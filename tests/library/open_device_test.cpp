@@ -14,7 +14,6 @@
 #include "emulator/emulator.hpp"
 #include "library_fixture.hpp"
 #include "open_device.hpp"
-#include "usb/transfer_header.hpp"
 
 namespace dravik::testing {
 namespace {
@@ -30,13 +29,6 @@ TEST(FirmwareFileName, PathsStayBelow256Characters) {
 }
 
 namespace emu = kestrova::emulator;
-
-// The image with the board's identity at 0x0F08, as the download writes it.
-Bytes WithIdentity(Bytes image, uint16_t vendor, uint16_t product) {
-  usb::WriteLe16(&image[0x0F08], vendor);
-  usb::WriteLe16(&image[0x0F0A], product);
-  return image;
-}
 
 // The emulated boards of a row: "R" running the firmware or "B" bare, VID:PID,
 // "@0110" a full-speed board (else high-speed), "!" the number of opens that
@@ -55,7 +47,7 @@ class Boards : public usb::DriverClass {
       emu::Board& board = emulator.AddBoard(
           full ? emu::BoardClass::kFullSpeed : emu::BoardClass::kHighSpeed, identities.back());
       if (word[0] == 'R') {
-        board.BootFrom(WithIdentity(Bytes(4096), hex(1), hex(6)));
+        board.BootFrom(ImageOf(hex(1), hex(6)));
       }
       const std::size_t mark = word.find('!');
       openFailures.push_back(mark == std::string::npos ? 0 : std::stoi(word.substr(mark + 1)));
@@ -189,10 +181,9 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
       EXPECT_EQ(first->Boots(), boots + (c.imageSize > 0 ? 1 : 0));
       EXPECT_EQ(first->DownloadRequests(), (c.imageSize + chunk - 1) / chunk);
       if (c.imageSize > 0) {
-        EXPECT_EQ(
-            Hex(first->BootedImage()),
-            Hex(WithIdentity(Bytes(file.begin(), file.begin() + c.imageSize),
-                             present.identities[0].vendorId, present.identities[0].productId)));
+        EXPECT_EQ(Hex(first->BootedImage()),
+                  Hex(ImageOf(present.identities[0].vendorId, present.identities[0].productId,
+                              Bytes(file.begin(), file.begin() + c.imageSize))));
       }
     }
     if (error.empty() || error[0] == '*') {

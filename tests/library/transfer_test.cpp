@@ -55,15 +55,21 @@ struct Case {
   const char* packets;       // sent, " / " between packets; "*" any packet
   const char* outcome = "";  // a message, or the bytes a read returns
   int size = -1;             // a read's count afterwards (-1: as asked)
-  const char* faults = "";   // armed on the board once it is open
-  const char* stream = "";   // the bytes the board streams
+  const char* faults = "";   // armed on the emulator's board once it is open
+  const char* stream = "";   // the bytes it streams
+  // On the scripted board instead, for what a faithful board never does: the
+  // interface's endpoints ("": none), its first one's attributes, the answer
+  // to a read's response request.
+  const char* endpoints = nullptr;
+  uint8_t firstAttributes = 2;
+  const char* answer = nullptr;
 };
 
 const char* const kShortRead = "ReadDevice: Wrong number of bytes returned";
 const char* const kNotSent = "WriteDevice: Wrong number of bytes sent";
 
-// On the emulator's board (the fixture's bench): chip bytes hold their
-// register number, board registers 400 to 40F hold B0 to BF.
+// The emulator's board is the fixture's bench: chip bytes hold their register
+// number, board registers 400 to 40F hold B0 to BF.
 const Case kCases[] = {
     {"R 2 48: 0 1 2", "00 02 04 48 00 01 02 03", "0 1 2"},
     {"W 2 48: 10 11 = AA BB", "01 02 03 48 10 11 02 AA BB"},
@@ -126,98 +132,61 @@ const Case kCases[] = {
     // A transfer that fails half-way: the board drops off the bus.
     {"R 2 48: 1", "*", kShortRead, -1, "disconnect@2"},
     {"W 2 48: 10..37 = 80..A7", "* / *", kNotSent, -1, "disconnect@2"},
+    // Interfaces without the evaluation board's endpoints, answers against the stream's rule.
+    {"R 2 48: 1", "*", kShortRead, -1, "", "", "2 4 6 8 82 84 88"},
+    {"R 2 48: 1", "*", kShortRead, -1, "", "", "2 4 6 8 82 84 88 A"},
+    {"W 2 48: 1 = 1", "", kNotSent, -1, "", "", ""},
+    {"W 2 48: 1 = 1", "", kNotSent, -1, "", "", "81 4 6 8 82 84 88 86"},
+    {"R 2 48: 1", "", kNotSent, -1, "", "", "2 4 6 8 82 84 88 86", 3},
+    {"R 5 30: 0 0 0 0 0", "*", "ReadDevice: Stream length byte is 0", -1, "", "", nullptr, 2,
+     "0 1 2 3 4"},
+    {"R 5 30: 0 0 0 0 0", "*", "ReadDevice: Stream length byte > bytes requested", -1, "", "",
+     nullptr, 2, "6 1 2 3 4"},
 };
 
-class TransferTest : public LibraryTest {
- protected:
-  // The packets and the outcome of one call.
-  void Check(const Transfer& t, const char* packetText, const std::string& outcome, int size);
-};
-
-void TransferTest::Check(const Transfer& t, const char* packetText, const std::string& outcome,
-                         int size) {
-  const std::vector<Bytes> sentPackets = SentPackets();
-  const bool fails = outcome.find("Device:") != std::string::npos;
-  if (fails) {
-    EXPECT_EQ(LastError(), outcome);
-  }
-  std::vector<std::string> packets;
-  for (const std::string& packet : Split(packetText)) {
-    packets.push_back(packet.find('*') != std::string::npos ? "*" : Hex(BytesOf(packet)));
-  }
-  std::vector<std::string> sent;
-  for (std::size_t i = 0; i < sentPackets.size(); ++i) {
-    sent.push_back(i < packets.size() && packets[i] == "*" ? "*" : Hex(sentPackets[i]));
-  }
-  EXPECT_EQ(sent, packets);
-  if (t.call[0] == 'R') {
-    EXPECT_EQ(Hex(t.data), Hex(fails ? Bytes(t.registers.size(), 0xCC) : BytesOf(outcome)));
-    EXPECT_EQ(t.size, size < 0 ? static_cast<int>(t.registers.size()) : size);
-  }
-}
+using TransferTest = LibraryTest;
 
 TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
+  const usb::testing::FakeBoard clean = board;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.call);
     bench = std::make_unique<EmulatedBench>();
+    board = clean;
     driverClass = &bench->emulator.UsbClass();
+    if (c.endpoints != nullptr || c.answer != nullptr) {
+      driverClass = &boards;
+      if (c.endpoints != nullptr) {
+        board.configurations = {EvaluationConfiguration(BytesOf(c.endpoints), c.firstAttributes)};
+      }
+    }
     const DeviceHandle handle = OpenBoard();
+    if (c.answer != nullptr) {
+      board.script = {{}, {usb::IoResult::kDone, BytesOf(c.answer)}};
+    }
     std::string error;
     ASSERT_TRUE(bench->emulator.ArmFaults(c.faults, &error)) << error;
     bench->emulator.GetBuses()->Stream().Push(BytesOf(c.stream));
-    Transfer t{handle, c.call};
     const std::string outcome = c.outcome;
-    EXPECT_EQ(t.Run(), outcome.find("Device:") == std::string::npos ? 1 : 0) << LastError();
-    Check(t, c.packets, outcome, c.size);
-    CloseDevice(handle);
-  }
-}
-
-// What a faithful board never does, on the scripted one: interfaces without
-// the evaluation board's endpoints, failed transfers, stream answers against
-// the length byte's rule.
-TEST_F(TransferTest, RefusesBoardsWithoutItsEndpointsAndAnswersAgainstTheRules) {
-  const struct {
-    const char* call;
-    const char* packets;
-    const char* message;
-    const char* endpoints;  // addresses of the interface's endpoints, when not the usual
-    uint8_t firstAttributes = 2;
-    usb::testing::ScriptedAnswer answer = {};  // of the transfer after the command
-  } cases[] = {
-      {"R 2 48: 1", "*", kShortRead, "2 4 6 8 82 84 88"},
-      {"R 2 48: 1", "*", kShortRead, "2 4 6 8 82 84 88 A"},
-      {"W 2 48: 1 = 1", "", kNotSent, ""},
-      {"W 2 48: 1 = 1", "", kNotSent, "81 4 6 8 82 84 88 86"},
-      {"R 2 48: 1", "", kNotSent, "2 4 6 8 82 84 88 86", 3},
-      {"R 5 30: 0 0 0 0 0",
-       "*",
-       "ReadDevice: Stream length byte is 0",
-       nullptr,
-       2,
-       {usb::IoResult::kDone, BytesOf("0 1 2 3 4")}},
-      {"R 5 30: 0 0 0 0 0",
-       "*",
-       "ReadDevice: Stream length byte > bytes requested",
-       nullptr,
-       2,
-       {usb::IoResult::kDone, BytesOf("6 1 2 3 4")}},
-  };
-  const usb::testing::FakeBoard clean = board;
-  driverClass = &boards;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.call);
-    board = clean;
-    if (c.endpoints != nullptr) {
-      board.configurations = {EvaluationConfiguration(BytesOf(c.endpoints), c.firstAttributes)};
-    }
-    const DeviceHandle handle = OpenBoard();
-    if (!c.answer.data.empty()) {
-      board.script = {{}, c.answer};
-    }
+    const bool fails = outcome.find("Device:") != std::string::npos;
     Transfer t{handle, c.call};
-    EXPECT_EQ(t.Run(), 0);
-    Check(t, c.packets, c.message, -1);
+    EXPECT_EQ(t.Run(), fails ? 0 : 1) << LastError();
+    if (fails) {
+      EXPECT_EQ(LastError(), outcome);
+    }
+    std::vector<std::string> packets;
+    for (const std::string& packet : Split(c.packets)) {
+      packets.push_back(packet.find('*') != std::string::npos ? "*" : Hex(BytesOf(packet)));
+    }
+    std::vector<std::string> sent;
+    for (const Bytes& packet : SentPackets()) {
+      sent.push_back(sent.size() < packets.size() && packets[sent.size()] == "*" ? "*"
+                                                                                 : Hex(packet));
+    }
+    EXPECT_EQ(sent, packets);
+    if (c.call[0] == 'R') {
+      EXPECT_EQ(Hex(t.data), Hex(fails ? Bytes(t.registers.size(), 0xCC) : BytesOf(outcome)));
+      EXPECT_EQ(t.size, c.size < 0 ? static_cast<int>(t.registers.size()) : c.size);
+    }
     CloseDevice(handle);
   }
 }

@@ -97,8 +97,7 @@ Bytes BytesOf(const std::string& text) {
   return Bytes(numbers.begin(), numbers.end());
 }
 
-Bytes ImageOf(uint16_t vendor, uint16_t product, std::size_t size) {
-  Bytes image(size);
+Bytes ImageOf(uint16_t vendor, uint16_t product, Bytes image) {
   usb::WriteLe16(&image[0x0F08], vendor);
   usb::WriteLe16(&image[0x0F0A], product);
   return image;

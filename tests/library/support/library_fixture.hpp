@@ -25,8 +25,8 @@ std::string Hex(const Bytes& bytes);
 // Hexadecimal numbers separated by blanks; "-1" is -1, "10..13" is 10 11 12 13.
 std::vector<long> Numbers(const std::string& text);
 Bytes BytesOf(const std::string& text);
-// A firmware image that boots with this identity at 0x0F08.
-Bytes ImageOf(uint16_t vendor, uint16_t product, std::size_t size = 4096);
+// The image with this board identity at 0x0F08, as the download writes it.
+Bytes ImageOf(uint16_t vendor, uint16_t product, Bytes image = Bytes(4096));
 
 // A chip whose every byte starts as the low byte of its own address.
 class MemoryChip : public kestrova::emulator::Chip {
