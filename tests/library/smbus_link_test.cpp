@@ -1,6 +1,6 @@
-// The SMBus-controller link: driver path, request blocks and their control
-// codes (as the packet trace shows them), the checks before the lock, and the
-// controller lock held during a transfer.
+// The SMBus-controller link on the emulator's controller: driver path,
+// request blocks and their control codes (as the packet trace shows them),
+// the checks before the lock, and the controller lock held during a transfer.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -16,15 +16,6 @@
 namespace dravik::testing {
 namespace {
 
-struct DriverLog {
-  std::vector<std::string> opened;
-  bool fails = false;
-  int returnedDelta = 0;
-  bool destroyed = false;
-  bool lockHeldDuringCall = false;
-  std::string lockPath;
-};
-
 bool LockIsFree(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR);
   const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
@@ -32,34 +23,36 @@ bool LockIsFree(const std::string& path) {
   return free;
 }
 
-// A read answers every register byte plus 0x40.
-class RecordingDriver : public smbus::Driver {
+struct Watch {
+  std::string lockPath;
+  bool lockHeldDuringCall = false;
+  bool destroyed = false;
+};
+
+// The emulator's SMBus controller on the bench's chips, watched.
+class WatchedController : public kestrova::emulator::SmbusController {
  public:
-  explicit RecordingDriver(DriverLog& log) : log_(log) {}
-  ~RecordingDriver() override { log_.destroyed = true; }
+  WatchedController(EmulatedBench& bench, std::shared_ptr<kestrova::emulator::FaultPlan> faults,
+                    Watch& watch)
+      : SmbusController(bench.emulator.GetBuses(), std::move(faults)), watch_(watch) {}
+  ~WatchedController() override { watch_.destroyed = true; }
   bool Control(uint32_t code, uint8_t* block, uint32_t length, uint32_t* returned) override {
-    log_.lockHeldDuringCall = !LockIsFree(log_.lockPath);
-    if (code == smbus::kIoctlRead || code == smbus::kIoctlReadNoRegister) {
-      for (uint32_t i = 3; i < length; ++i) {
-        block[i] = static_cast<uint8_t>(block[i] + 0x40);
-      }
-    }
-    *returned = static_cast<uint32_t>(static_cast<int>(length) + log_.returnedDelta);
-    return !log_.fails;
+    watch_.lockHeldDuringCall = !LockIsFree(watch_.lockPath);
+    return SmbusController::Control(code, block, length, returned);
   }
 
  private:
-  DriverLog& log_;
+  Watch& watch_;
 };
 
 class SmbusLinkTest : public LibraryTest {
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
-    log.lockPath = folder / "lock";
+    watch.lockPath = folder / "lock";
     SetSmbusOpenerForTesting([this](const char* path) -> std::unique_ptr<smbus::Driver> {
-      log.opened.push_back(path);
-      return refuseOpen ? nullptr : std::make_unique<RecordingDriver>(log);
+      opened.push_back(path);
+      return refuseOpen ? nullptr : std::make_unique<WatchedController>(*bench, faults, watch);
     });
   }
 
@@ -69,7 +62,10 @@ class SmbusLinkTest : public LibraryTest {
     return handle;
   }
 
-  DriverLog log;
+  std::shared_ptr<kestrova::emulator::FaultPlan> faults =
+      std::make_shared<kestrova::emulator::FaultPlan>();
+  Watch watch;
+  std::vector<std::string> opened;
   bool refuseOpen = false;
 };
 
@@ -98,16 +94,16 @@ TEST_F(SmbusLinkTest, OpensTheDriverPathOfTheName) {
     if (c.lock != nullptr) {
       ::setenv("DRAVIK_SMBUS_LOCK", c.lock, 1);
     }
-    log.opened.clear();
+    opened.clear();
     DeviceHandle handle = 55;
     if (OpenDevice(LINK_SMBUS, c.name.c_str(), nullptr, 0, nullptr, &handle) == 1) {
-      EXPECT_EQ(log.opened, std::vector<std::string>{c.result});
+      EXPECT_EQ(opened, std::vector<std::string>{c.result});
       EXPECT_GT(handle, last);
       last = handle;
     } else {
       EXPECT_EQ(LastError(), c.result);
       EXPECT_EQ(handle, -1);
-      EXPECT_EQ(log.opened.size(), c.refuse ? 1u : 0u);
+      EXPECT_EQ(opened.size(), c.refuse ? 1u : 0u);
     }
   }
 }
@@ -122,19 +118,20 @@ TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
     const char* trace;  // the block's line: a read's comes back with the answers in place
   };
   const Case cases[] = {
-      {false, 0, 0x48, {0, 1}, {0x40, 0x41}, "code=0x226400 in 5/5 [48 00 02 40 41]"},
+      {false, 0, 0x48, {0, 1}, {0x00, 0x01}, "code=0x226400 in 5/5 [48 00 02 00 01]"},
       // Board entries are not the controller's: skipped, their bytes left alone.
-      {false, 3, 0x20, {5, 1024, 6}, {0x45, 0xCC, 0x46}, "code=0x226400 in 5/5 [20 03 02 45 46]"},
+      {false, 3, 0x50, {5, 1024, 6}, {0x05, 0xCC, 0x06}, "code=0x226400 in 5/5 [50 03 02 05 06]"},
       {true,
        1,
        0x7F,
        {0x10, 2000, 0x11, -1},
        {1, 2, 3, 4},
        "code=0x22a404 out 9/9 [7f 01 03 10 11 ff 01 03 04]"},
-      // A first entry of -1 selects the codes without a register address.
-      {true, 0, 0x4C, {-1, -1}, {0x31, 0x32}, "code=0x22a40c out 7/7 [4c 00 02 ff ff 31 32]"},
-      {false, 0, 0x4C, {-1, -1}, {0x3F, 0x3F}, "code=0x226408 in 5/5 [4c 00 02 3f 3f]"},
-      {false, 0, 0x4C, {5, -1}, {0x45, 0x3F}, "code=0x226400 in 5/5 [4c 00 02 45 3f]"},
+      // A first entry of -1 selects the codes without a register address: the bytes sent set
+      // the chip's register pointer, which the bytes received come from.
+      {true, 0, 0x50, {-1, -1}, {0x31, 0x32}, "code=0x22a40c out 7/7 [50 00 02 ff ff 31 32]"},
+      {false, 0, 0x50, {-1, -1}, {0x32, 0x32}, "code=0x226408 in 5/5 [50 00 02 32 32]"},
+      {false, 0, 0x50, {5, -1}, {0x05, 0xFF}, "code=0x226400 in 5/5 [50 00 02 05 ff]"},
   };
   const DeviceHandle handle = OpenSmbus();
   for (const Case& c : cases) {
@@ -150,12 +147,12 @@ TEST_F(SmbusLinkTest, TransfersAreOneBlockUnderTheLock) {
         << LastError();
     EXPECT_EQ(NewTraceLines(), std::vector<std::string>{"smbus " + std::string(c.trace) + " ok"});
     EXPECT_EQ(Hex(data), Hex(c.data));
-    EXPECT_TRUE(log.lockHeldDuringCall);
-    EXPECT_TRUE(LockIsFree(log.lockPath));
+    EXPECT_TRUE(watch.lockHeldDuringCall);
+    EXPECT_TRUE(LockIsFree(watch.lockPath));
   }
 }
 
-enum Fault { kNone, kFails, kShort };  // the driver call fails, or moves a byte too few
+enum Fault { kNone, kFails, kShort };  // the chip does not answer, or a byte comes back too few
 
 TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
   struct Case {
@@ -186,7 +183,7 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
   const DeviceHandle handle = OpenSmbus();
   // Hold the lock from another open file: a check that waited for it would
   // take 10 s and end in the ownership message.
-  int holder = ::open(log.lockPath.c_str(), O_RDWR);
+  int holder = ::open(watch.lockPath.c_str(), O_RDWR);
   ASSERT_EQ(::flock(holder, LOCK_EX), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -194,8 +191,10 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
       ::close(holder);
       holder = -1;
     }
-    log.fails = c.fault == kFails;
-    log.returnedDelta = c.fault == kShort ? -1 : 0;
+    if (c.fault != kNone) {
+      faults->Arm(c.fault == kFails ? kestrova::emulator::FaultKind::kNak
+                                    : kestrova::emulator::FaultKind::kShortResponse);
+    }
     std::vector<int16_t> registers(256, 1);
     Bytes data(256, 0x99);
     int16_t size = c.count;
@@ -211,10 +210,10 @@ TEST_F(SmbusLinkTest, RefusalsComeBeforeTheLockAndFailuresAfterItsRelease) {
               c.fault == kNone    ? "none"
               : c.fault == kFails ? "failed"
                                   : "ok");
-    EXPECT_TRUE(c.fault == kNone || LockIsFree(log.lockPath));
+    EXPECT_TRUE(c.fault == kNone || LockIsFree(watch.lockPath));
   }
   EXPECT_EQ(CloseDevice(handle), 1) << LastError();
-  EXPECT_TRUE(log.destroyed);
+  EXPECT_TRUE(watch.destroyed);
 }
 
 }  // namespace
