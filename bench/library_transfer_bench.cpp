@@ -24,14 +24,9 @@ constexpr int kWriteRegistersPerPacket = dravik::protocol::MAX_CHUNK / 2;
 DeviceHandle OpenNullBoard() {
   namespace fake = dravik::usb::testing;
   static fake::FakeBoard board;
-  static fake::FakeDriverClass boards;
-  board.deviceDescriptor = fake::DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
-  board.strings = {{1, u"M"}, {2, u"P"}};
-  board.configurations = {fake::EvaluationConfiguration()};
   board.recording = false;
-  boards.boards = {&board};
   dravik::CloseAllOpenLinksForTesting();
-  dravik::SetUsbDriverClassForTesting(&boards);
+  dravik::SetUsbDriverClassForTesting(&board);
   uint16_t vidPid[2] = {0, 0};
   DeviceHandle handle = -1;
   OpenDevice(LINK_USB, "dravik", vidPid, 0, nullptr, &handle);

@@ -27,7 +27,7 @@ class AllocationTest : public LibraryTest, public ::testing::WithParamInterface<
     LibraryTest::SetUp();
     board.driverVersion = GetParam();
     board.recording = false;
-    driverClass = &boards;
+    driverClass = &board;
     SetSmbusOpenerForTesting([](const char*) { return std::make_unique<EchoDriver>(); });
   }
 };

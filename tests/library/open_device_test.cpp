@@ -100,11 +100,9 @@ const OpenCase kOpenCases[] = {
     {"R0400:1234!1", "0000:0000 0400:1234", "Count, Open 0, Reset, Open 0", ""},
     {"R0400:1111!2 R0400:2222", "0000:0000 0400:2222", "Count, Open 0, Reset, Open 0, Open 1", ""},
     {"R0400:1234", "0000:0000 0400:1234", "", "*Error, CodeFileName is NULL", "", 0, 0, 1, ""},
-    {"B0400:1234", "0400:1234 0400:1234",
-     "Count, Open 0, LoadFirmware 0400 1234 6000, Count, Open 0", "", "1000", 6000},
+    {"B0400:1234", "0400:1234 0400:1234", "Count, Open 0, Count, Open 0", "", "1000", 6000},
     {"B0400:1234@0110", "0000:0000 0400:1234", "", "", "1000", 8192},
-    {"R0400:3100", "0400:1100 0400:1100",
-     "Count, Open 0, LoadFirmware 0400 3100 6000, Count, Open 0", "", "1000", 6000, 0, 1},
+    {"R0400:3100", "0400:1100 0400:1100", "Count, Open 0, Count, Open 0", "", "1000", 6000, 0, 1},
     {"B0400:1234@0110", "0000:0000 0400:1234", "", "* error opening firmware file", "", 0, 0, 0,
      "missing.bix"},
     {"B0400:1234@0110", "0000:0000 0400:1234", "", "*error reading firmware file", "", 0, 0, 0,
@@ -195,7 +193,7 @@ TEST_F(OpenDeviceTest, OpensTheMatchingBoardAndLoadsItsImageWhenNeeded) {
     }
     EXPECT_TRUE(destroyed);
   }
-  driverClass = &boards;
+  driverClass = &board;
 }
 
 TEST_F(OpenDeviceTest, DiagnosticLinesOnlyWithDravikDebug) {

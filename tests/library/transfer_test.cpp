@@ -154,7 +154,7 @@ TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
     board = clean;
     driverClass = &bench->emulator.UsbClass();
     if (c.endpoints != nullptr || c.answer != nullptr) {
-      driverClass = &boards;
+      driverClass = &board;
       if (c.endpoints != nullptr) {
         board.configurations = {EvaluationConfiguration(BytesOf(c.endpoints), c.firstAttributes)};
       }

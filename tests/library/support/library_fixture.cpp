@@ -49,12 +49,6 @@ class RecordingDevice : public usb::UsbDevice {
     }
     return UsbDevice::EndpointAt(index);
   }
-  bool LoadFirmware(uint16_t vendor, uint16_t product, uint8_t* image, int16_t length) override {
-    char line[64];
-    std::snprintf(line, sizeof line, "LoadFirmware %04x %04x %d", vendor, product, length);
-    Call(line);
-    return UsbDevice::LoadFirmware(vendor, product, image, length);
-  }
 
  private:
   void Call(const std::string& call) { calls_ += (calls_.empty() ? "" : ", ") + call; }
@@ -115,14 +109,6 @@ EmulatedBench::EmulatedBench() {
     emulator.GetBuses()->Registers().Write(static_cast<uint16_t>(0x400 + r),
                                            static_cast<uint8_t>(0xB0 + r));
   }
-}
-
-LibraryTest::LibraryTest() {
-  // A board running the evaluation firmware: string indexes 1 and 2.
-  board.deviceDescriptor = usb::testing::DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
-  board.configurations = {EvaluationConfiguration()};
-  board.strings = {{1, u"Maker"}, {2, u"Board"}};
-  boards.boards = {&board};
 }
 
 void LibraryTest::SetUp() {

@@ -47,7 +47,6 @@ struct EmulatedBench {
 
 class LibraryTest : public ::testing::Test {
  protected:
-  LibraryTest();
   void SetUp() override;
   void TearDown() override;
 
@@ -73,11 +72,10 @@ class LibraryTest : public ::testing::Test {
   kestrova::testing::TempFolder folder;
   std::size_t traceLinesSeen = 0;
   std::unique_ptr<EmulatedBench> bench = std::make_unique<EmulatedBench>();
-  usb::testing::FakeBoard board;  // a running 0400:1234 too
-  usb::testing::FakeDriverClass boards;
+  usb::testing::FakeBoard board;
   // The boards OpenDevice's board object sees.
   usb::DriverClass* driverClass = &bench->emulator.UsbClass();
-  // The board object's calls: "Count, Open 0, Reset, LoadFirmware VID PID LENGTH".
+  // The board object's calls: "Count, Open 0, Reset" (the download shows on the board).
   std::string calls;
   bool destroyed = false;  // the board object of the last OpenDevice is gone
   bool throwing = false;   // its endpoints throw std::bad_alloc

@@ -31,7 +31,6 @@ struct RecordedRequest {
 struct ScriptedAnswer {
   IoResult result = IoResult::kDone;
   std::vector<uint8_t> data;  // the bytes an IN transfer returns
-  int32_t moved = -1;         // bytes an OUT transfer moves; -1: all
   uint32_t status = 0;        // first status word of the returned header
 };
 
@@ -88,17 +87,24 @@ inline std::vector<uint8_t> EvaluationConfiguration(
   return config.Finish();
 }
 
-class FakeBoard {
+// The only board of its driver class.
+class FakeBoard : public DriverClass {
  public:
-  std::vector<uint8_t> deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x0400, 0x1120, 0, 0, 1);
-  std::vector<std::vector<uint8_t>> configurations;
+  // A board running the evaluation firmware as 0400:1234: string indexes 1 and 2.
+  std::vector<uint8_t> deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
+  std::vector<std::vector<uint8_t>> configurations = {EvaluationConfiguration()};
   std::u16string languages = u"\u0409";  // the language list of string 0
-  std::map<uint8_t, std::u16string> strings;
+  std::map<uint8_t, std::u16string> strings = {{1, u"Maker"}, {2, u"Board"}};
   uint32_t driverVersion = 0x01050500;
   uint8_t alternateSetting = 0;
   std::deque<ScriptedAnswer> script;
   std::vector<RecordedRequest> requests;
   bool recording = true;  // off: allocates nothing per request
+
+  int Count() override { return 1; }
+  std::unique_ptr<Driver> Open(int index) override {
+    return index == 0 ? std::make_unique<Handle>(this) : nullptr;
+  }
 
   IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
                    uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) {
@@ -147,6 +153,18 @@ class FakeBoard {
   }
 
  private:
+  class Handle : public Driver {
+   public:
+    explicit Handle(FakeBoard* board) : board_(board) {}
+    IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
+                     uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) override {
+      return board_->Control(code, in, inLength, out, outLength, returned, timeoutMs);
+    }
+
+   private:
+    FakeBoard* board_;
+  };
+
   IoResult Descriptor(const TransferHeader& header, uint8_t* out, uint32_t* returned) {
     std::vector<uint8_t> bytes;
     const uint8_t type = static_cast<uint8_t>(header.wValue >> 8);
@@ -194,7 +212,7 @@ class FakeBoard {
         std::memcpy(out + offset, answer.data.data(), std::min(moved, length));
       }
     } else {
-      moved = answer.moved < 0 ? length : static_cast<uint32_t>(answer.moved);
+      moved = length;
     }
     if (!direct) {
       TransferHeader header = ReadTransferHeader(in);
@@ -203,30 +221,6 @@ class FakeBoard {
     }
     *returned = offset + moved;
     return answer.result;
-  }
-};
-
-class FakeBoardDriver : public Driver {
- public:
-  explicit FakeBoardDriver(FakeBoard* board) : board_(board) {}
-  IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
-                   uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) override {
-    return board_->Control(code, in, inLength, out, outLength, returned, timeoutMs);
-  }
-
- private:
-  FakeBoard* board_;
-};
-
-class FakeDriverClass : public DriverClass {
- public:
-  std::vector<FakeBoard*> boards;
-  int Count() override { return static_cast<int>(boards.size()); }
-  std::unique_ptr<Driver> Open(int index) override {
-    if (index < 0 || index >= static_cast<int>(boards.size())) {
-      return nullptr;
-    }
-    return std::make_unique<FakeBoardDriver>(boards[index]);
   }
 };
 
