@@ -30,8 +30,8 @@ struct RecordedRequest {
 // How one scripted transfer ends.
 struct ScriptedAnswer {
   IoResult result = IoResult::kDone;
-  std::vector<uint8_t> data;  // the bytes an IN transfer returns
-  uint32_t status = 0;        // first status word of the returned header
+  std::vector<uint8_t> data = {};  // the bytes an IN transfer returns
+  uint32_t status = 0;             // first status word of the returned header
 };
 
 inline std::vector<uint8_t> DeviceDescriptorBytes(uint16_t bcdUsb, uint16_t vendor,
