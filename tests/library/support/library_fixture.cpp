@@ -101,9 +101,8 @@ EmulatedBench::EmulatedBench() {
   namespace emu = kestrova::emulator;
   emulator.AddBoard(emu::BoardClass::kHighSpeed, {0x0400, 0x1234})
       .BootFrom(ImageOf(0x0400, 0x1234));
-  const auto chip = std::make_shared<MemoryChip>();
   for (const uint8_t address : {0x48, 0x50, 0x7F}) {
-    emulator.GetBuses()->I2c().Attach(address, chip);
+    emulator.GetBuses()->I2c().Attach(address, std::make_shared<MemoryChip>());
   }
   for (uint16_t r = 0; r < 16; ++r) {
     emulator.GetBuses()->Registers().Write(static_cast<uint16_t>(0x400 + r),

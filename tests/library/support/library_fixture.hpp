@@ -38,7 +38,7 @@ class MemoryChip : public kestrova::emulator::Chip {
   std::vector<uint8_t> bytes_ = BytesOf("0..FF 0..FF 0..FF 0..FF");
 };
 
-// The emulator's board running the firmware as 0400:1234, a memory chip at
+// The emulator's board running the firmware as 0400:1234, memory chips at
 // I2C 0x48, 0x50 and 0x7F, board registers 0x400 to 0x40F holding B0 to BF.
 struct EmulatedBench {
   EmulatedBench();
