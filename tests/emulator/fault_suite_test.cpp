@@ -1,7 +1,8 @@
 // The library's exports against the emulated board with faults injected by
-// the board: a time-out or a reply of the wrong length at every packet of a
-// multi-packet read, a disconnect in the middle of a read or write, failed
-// firmware downloads. Each ends in the library's message for it, returns well
+// the board: a time-out or a reply of the wrong length at the first or a
+// later packet of a multi-packet read (the library's tests fail each packet
+// in turn), a disconnect in the middle of a read or write, failed firmware
+// downloads. Each ends in the library's message for it, returns well
 // within the transfer time-out, damages no file, and the next open and read
 // work. (Faults on the way to the board are the library's own tests.)
 
@@ -125,20 +126,14 @@ TEST_P(FaultSuiteTest, EveryFaultEndsInItsMessageAndTheNextOpenAndReadWork) {
   };
   const Case cases[] = {
       {FaultKind::kTimeout, 1, kRead, kNotReturned},
-      {FaultKind::kTimeout, 2, kRead, kNotReturned},
       {FaultKind::kTimeout, 3, kRead, kNotReturned},
       {FaultKind::kShortResponse, 1, kRead, kNotReturned},
-      {FaultKind::kShortResponse, 3, kRead, kNotReturned},
-      {FaultKind::kLongResponse, 1, kRead, kNotReturned},
       {FaultKind::kLongResponse, 3, kRead, kNotReturned},
       {FaultKind::kNak, 1, kRead, kNotReturned},
       {FaultKind::kDisconnect, 1, kRead, kNotSent},
       {FaultKind::kDisconnect, 2, kRead, kNotReturned},
-      {FaultKind::kDisconnect, 4, kRead, kNotReturned},
       {FaultKind::kDisconnect, 5, kRead, kNotSent},
-      {FaultKind::kDisconnect, 1, kWrite, kNotSent},
       {FaultKind::kDisconnect, 3, kWrite, kNotSent},
-      {FaultKind::kDownloadFailure, 1, kOpen, "OpenUSB: Code download failed"},
       {FaultKind::kDownloadFailure, 2, kOpen, "OpenUSB: Code download failed"},
       {FaultKind::kResetFailure, 1, kOpen, "OpenUSB: 8051 reset failed"},
       // The image went in, but the CPU never left reset.
