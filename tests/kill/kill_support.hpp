@@ -1,10 +1,8 @@
 #pragma once
-// What the kill tests share: the number of kills to make, ending a child by
-// a signal, and the temporary files that killed saves leave.
+// What the kill tests share: the number of kills to make and the temporary
+// files that killed saves leave.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -20,16 +18,6 @@ inline int KillRounds(int fallback) {
   const char* text = std::getenv("KESTROVA_KILL_ROUNDS");
   const int rounds = text != nullptr ? std::atoi(text) : 0;
   return rounds > 0 ? rounds : fallback;
-}
-
-// Sends `signal` (none: 0) and waits for the end; the wait status.
-inline int End(pid_t pid, int signal) {
-  if (signal != 0) {
-    ::kill(pid, signal);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return status;
 }
 
 // The temporary files below `folder` (a save's new version before its rename).

@@ -28,17 +28,13 @@ Options Parse(std::vector<const char*> arguments, const std::string& refusal = "
 // What the program's runs (here and in the kernel rig) do not show already:
 // options anywhere, bus names in any case, bare bus codes named in hex.
 TEST(ParseCommandLine, TakesCommandsBusesRegistersAndOptionsAnywhere) {
-  const Options options =
-      Parse({"--pid", "0x1100", "write", "--verify", "--width", "16", "spi", "c8", "3=beef",
-             "--port", "2", "--force-firmware", "--driver", "other", "--board", "1-2.3"});
+  const Options options = Parse({"--pid", "0x1100", "write", "--verify", "--width", "16", "spi",
+                                 "c8", "3=beef", "--port", "2"});
   EXPECT_EQ(options.action, Action::kWrite);
   EXPECT_EQ(options.busType, 7);
   EXPECT_EQ(options.productId, 0x1100);
   EXPECT_TRUE(options.verify);
   EXPECT_EQ(options.port, 2);
-  EXPECT_TRUE(options.forceFirmware);
-  EXPECT_EQ(options.usbDriverName, "other");
-  EXPECT_EQ(options.board, "1-2.3");
   EXPECT_EQ(Parse({"dump", "SingleWire", "3"}).busType, 4);
   EXPECT_EQ(Parse({"read", "ff", "0", "0"}).busName, "qx3test");
   EXPECT_EQ(Parse({"read", "0x9", "0", "0"}).busName, "0x09");
