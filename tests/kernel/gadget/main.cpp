@@ -25,9 +25,7 @@ using namespace kestrova::kerneltest;
 namespace emulator = kestrova::emulator;
 
 int main(int argc, char** argv) {
-  const long testChip = argc == 5 ? std::strtol(argv[4], nullptr, 16) : -1;
-  if (argc != 5 || std::string(argv[1]) != "--control" || std::string(argv[3]) != "--test-chip" ||
-      testChip < 0 || testChip > emulator::kMaxI2cAddress) {
+  if (argc != 5) {
     std::fputs("usage: dravik-board-gadget --control PIPE --test-chip ADDRESS\n", stderr);
     return 2;
   }
@@ -46,7 +44,7 @@ int main(int argc, char** argv) {
   for (uint16_t reg = 0; reg < 0x100; ++reg) {
     chip->DefineField(reg, reg, 7, 0, 0, true);
   }
-  bench->GetBuses()->I2c().Attach(static_cast<uint8_t>(testChip), chip);
+  bench->GetBuses()->I2c().Attach(static_cast<uint8_t>(std::strtol(argv[4], nullptr, 16)), chip);
   BoardGadget gadget(bench->BoardAt(0));
   std::string error;
   if (!gadget.Start(&error) ||
