@@ -270,26 +270,10 @@ void BoardGadget::Present() {
 std::string BoardGadget::Command(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::string error;
-  if (line.rfind("arm ", 0) == 0) {
-    return board_.Faults().ArmFromText(line.substr(4), &error) ? "ok" : "error " + error;
+  if (line.rfind("arm ", 0) != 0) {
+    return "error unknown command";
   }
-  if (line == "release") {
-    // The held-back response goes out after all, late, as a slow firmware
-    // would send it after the host gave up waiting.
-    const bool wasHeld = responseHeld_;
-    responseHeld_ = false;
-    AnswerPending();
-    return wasHeld ? "ok" : "error no response is held";
-  }
-  if (line == "status") {
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "ok connected=%d firmware=%d cpu_reset=%d boots=%u download_requests=%u held=%d",
-                  board_.Connected(), board_.FirmwareRunning(), board_.CpuHeldInReset(),
-                  board_.Boots(), board_.DownloadRequests(), responseHeld_);
-    return text;
-  }
-  return "error unknown command";
+  return board_.Faults().ArmFromText(line.substr(4), &error) ? "ok" : "error " + error;
 }
 
 }  // namespace kestrova::kerneltest

@@ -28,8 +28,7 @@ class BoardGadget {
   void Shutdown();
 
   // One line of the control channel: "arm <faults>" arms faults in the
-  // emulator's text form, "release" sends a held-back response late,
-  // "status" describes the board. Returns the reply.
+  // emulator's text form. Returns the reply ("ok", or "error" and why).
   std::string Command(const std::string& line);
 
  private:
