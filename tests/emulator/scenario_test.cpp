@@ -9,7 +9,6 @@
 
 #include "../app/markup/temp_folder.hpp"
 #include "emulator/environment.hpp"
-#include "emulator/part_chip.hpp"
 #include "emulator/register_chip.hpp"
 
 namespace kestrova::emulator {
@@ -127,9 +126,6 @@ TEST(ScenarioTest, LoadsEveryElementAndNamesTheLineOfEachProblem) {
   EXPECT_EQ(own.ReadByte(3), 0xA5);
   own.WriteByte(0x09, 0x00);
   EXPECT_EQ(own.ReadByte(3), 0x05);
-  std::string error;
-  EXPECT_FALSE(LoadPartChip(folder.path() + "/none", &error));
-  EXPECT_EQ(error.rfind("cannot read part definition " + folder.path() + "/none", 0), 0u);
 }
 
 // The bench falls back step by step: the shipped default scenario, every
