@@ -241,6 +241,7 @@ TEST_F(UsbDeviceTest, ATimeOutAbortsTheEndpointAndTheNextTransferWorks) {
   board.script.push_back(ScriptedAnswer{IoResult::kTimeout});
   EXPECT_FALSE(device.Reset8051(true));
   std::vector<std::string> lines = NewTraceLines();
+  ASSERT_GE(lines.size(), 4u);
   lines.erase(lines.begin() + 3, lines.end() - 1);
   EXPECT_THAT(
       lines, ElementsAre("usb ep=0x86 in 0/58 [] timeout", "usb code=0x220044 out 1/1 [86] ok",
