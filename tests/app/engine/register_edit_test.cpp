@@ -47,21 +47,37 @@ class RegisterEdit : public EngineTest {
 // A text goes in by its field's format, choices by label (any case) or
 // value, a register byte ("byte" and its address) in hexadecimal; a
 // register value spreads over its bytes; what does not fit is refused and
-// changes nothing.
+// changes nothing, unless limiting is asked for. Typed numbers of any
+// magnitude and places convert by their value (Limit steps 1/16, raw
+// -4096..4095 as a 16-bit word): no exponent, no infinity, no wrap-around;
+// halves go up.
 TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
+  const auto zeros = [](int n) { return std::string(static_cast<std::size_t>(n), '0'); };
   const struct {
-    std::string label;
-    const char* text;
+    std::string label, text;
     EditError error;
     std::int64_t raw;     // when set
     int address, byte;    // the byte it gives, when set
     const char* message;  // when refused, if not empty
+    bool limit = false;   // limited to the display range
   } cases[] = {
       // -168 = 1 1111 0101 1000: bits 12:5 to byte 02, 4:0 to 102 beside the kept flag
       {"Limit", "-10.5", EditError::None, 65368, 2, 0xFA, ""},
       {"Limit", "-10.5", EditError::None, 65368, 0x102, 0xC1, ""},
       {"Limit", "300", EditError::OutOfRange, 0, 2, 0x28,
        "Limit: 300 is outside the display range -256 to 255.9375"},
+      {"Limit", "0.0625" + zeros(34) + "1", EditError::None, 1, 0x102, 0x09, ""},
+      {"Limit", "25." + zeros(38) + "1", EditError::None, 400, 0x102, 0x81, ""},
+      {"Limit", "-255.9375" + zeros(30) + "1", EditError::None, 61441, 0x102, 0x09, ""},
+      {"Limit", "25.03124999999", EditError::None, 400, 0x102, 0x81, ""},
+      {"Limit", "25.03125", EditError::None, 401, 0x102, 0x89, ""},
+      {"Limit", "-0.0001", EditError::None, 0, 2, 0, ""},
+      {"Limit", "0." + zeros(399) + "1", EditError::None, 0, 2, 0, ""},
+      {"Limit", "-0." + zeros(399) + "1", EditError::None, 0, 2, 0, ""},
+      {"Limit", "1" + zeros(401), EditError::OutOfRange, 0, 2, 0x28, ""},
+      {"Limit", "-1" + zeros(401), EditError::OutOfRange, 0, 2, 0x28, ""},
+      {"Limit", "1" + zeros(401), EditError::None, 4095, 0x102, 0xF9, "", true},
+      {"Limit", "-1" + zeros(401), EditError::None, 61440, 2, 0x80, "", true},
       {"Period", "8", EditError::OutOfRange, 0, 5, 0x92, ""},
       {"Period", "1,5", EditError::NotNumeric, 0, 5, 0x92, ""},
       {"Period", "", EditError::NotNumeric, 0, 5, 0x92, ""},
@@ -83,19 +99,20 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
        "the part has no register at address 99"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.label + " " + c.text);
+    SCOPED_TRACE(c.label + " " + c.text.substr(0, 40) + (c.limit ? " limited" : ""));
     SetUp();
     edit = EditState{};
     const EditOutcome outcome =
         c.label.starts_with("byte ")
             ? SetRegisterByte(session, edit, std::stoi(c.label.substr(5), nullptr, 16), c.text)
-            : Set(c.label, c.text);
+            : Set(c.label, c.text, {.limitToRange = c.limit});
     EXPECT_EQ(outcome.error, c.error);
     if (c.error == EditError::None) {
       EXPECT_EQ(outcome.raw, c.raw);
     } else if (*c.message != '\0') {
       EXPECT_EQ(outcome.message, c.message);
     }
+    EXPECT_EQ(outcome.limited, c.limit);
     EXPECT_EQ(edit.writeRegsEnabled, c.error == EditError::None);
     EXPECT_EQ(session.images.valueImage[static_cast<std::size_t>(c.address)], c.byte);
   }
@@ -113,44 +130,6 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
       "label=Z addr=5 bit=7:0 value=0");
   EXPECT_EQ(Set("W", "-2").raw, 0xFFFFFFFE);
   EXPECT_EQ(session.images.valueImage[2], 0xFF);
-}
-
-// Typed numbers of any magnitude and any number of places convert by their
-// value (the register steps 1/16; raw -4096..4095 as a 16-bit word): no
-// exponent, no infinity, no wrap-around; halves go up.
-TEST_F(RegisterEdit, TypedNumbersConvertByTheirValue) {
-  const auto zeros = [](int n) { return std::string(static_cast<std::size_t>(n), '0'); };
-  const std::pair<std::string, std::int64_t> cases[] = {
-      // raw -1: out of range
-      {"0.0625" + zeros(34) + "1", 1},
-      {"25." + zeros(38) + "1", 400},
-      {"-255.9375" + zeros(30) + "1", 61441},
-      {"25.03124999999", 400},
-      {"25.03125", 401},
-      {"-0.0001", 0},
-      {"0." + zeros(399) + "1", 0},
-      {"-0." + zeros(399) + "1", 0},
-      {"1" + zeros(401), -1},
-      {"-1" + zeros(401), -1},
-  };
-  EditOptions limit;
-  limit.limitToRange = true;
-  for (const auto& [text, raw] : cases) {
-    SCOPED_TRACE(text);
-    const EditOutcome outcome = Set("Limit", text);
-    if (raw < 0) {  // limited when asked
-      EXPECT_EQ(outcome.error, EditError::OutOfRange);
-      const EditOutcome limited = Set("Limit", text, limit);
-      EXPECT_EQ(limited.error, EditError::None);
-      EXPECT_TRUE(limited.limited);
-      EXPECT_EQ(limited.raw, text[0] == '-' ? 61440 : 4095);
-      EXPECT_EQ(FieldLabelled("Limit").displayText, text[0] == '-' ? "-256.00" : "255.94");
-      continue;
-    }
-    ASSERT_EQ(outcome.error, EditError::None) << outcome.message;
-    EXPECT_EQ(outcome.raw, raw);
-    EXPECT_EQ(FieldLabelled("Limit").raw, raw & 0x1FFF);
-  }
 }
 
 TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
