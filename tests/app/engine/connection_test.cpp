@@ -77,25 +77,6 @@ TEST_F(BridgeTest, NoBoardOrABadCountSendsNothing) {
   EXPECT_EQ(testing::CallsText(library) + messages.Prompts(), "");
 }
 
-// A failure shows the library's text, unless failures are ignored; a board
-// byte is never ignored.
-TEST_F(BridgeTest, FailuresShowTheLibraryText) {
-  library.failuresLeft = 1;
-  library.errorText = "ReadDevice: I2C Address > 0x7f";
-  std::int16_t value = 0;
-  EXPECT_FALSE(RegRead(session, 0x90, 0x00, value, false));
-  EXPECT_EQ(messages.Prompts(), "ReadDevice: I2C Address > 0x7f");
-  session.connection.testFlags = kTestIgnoreFailures;
-  library.failuresLeft = 3;
-  EXPECT_TRUE(RegRead(session, 0x90, 0x00, value, false));
-  EXPECT_TRUE(RegWrite(session, 0x90, 0x00, 1, false));
-  EXPECT_FALSE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));
-  EXPECT_EQ(messages.Prompts(), "ReadDevice: I2C Address > 0x7f");
-  library.calls.clear();
-  EXPECT_TRUE(session.Bridge().WriteBoardByte(7, 0x410, 0x3C));
-  EXPECT_EQ(testing::CallsText(library), "WriteDevice 7 0 0 0 410=3C");
-}
-
 TEST_F(BridgeTest, WriteLogTracesEveryWriteBeforeItIsMade) {
   kestrova::testing::TempFolder folder;
   session.connection.deviceFolder = folder.path();
@@ -114,45 +95,25 @@ TEST_F(BridgeTest, WriteLogTracesEveryWriteBeforeItIsMade) {
   EXPECT_EQ(WriteLogLine(registers, data, 9), "400=AB FFFF=07 ");  // never past the arrays
 }
 
-// The plain USB and SMBus texts and the verify failure with the chip
-// address are shown by the register operations' tests.
+// The placeholder firmware refused for a real board is said without the
+// test bit (the library's other texts only with it, as the Start tests
+// show); buses without a chip give no verify failure. The plain USB and
+// SMBus texts and the verify failure with the chip address are shown by the
+// register operations' tests.
 TEST_F(BridgeTest, BoardErrorAndVerifyFailureMessages) {
-  const std::string usb = "Check USB connection and select Device again";
   const std::string placeholder =
       "OpenDevice: Placeholder firmware, for the emulated board only: put the board maker's "
       "image at /h/bix/dravik.bi2";
-  const struct {
-    std::int16_t link;
-    int testFlags;
-    std::string errorText, prompt;
-  } cases[] = {
-      {kLinkNone, 0, "", ""},
-      {kLinkUsb, kTestLibraryErrorText, "OpenDevice: No USB device found",
-       usb + "\r\nOpenDevice: No USB device found"},
-      // The placeholder firmware refused for a real board is said without the test bit.
-      {kLinkUsb, 0, placeholder, usb + "\r\n" + placeholder},
-  };
-  for (const auto& c : cases) {
-    messages.shown.clear();
-    session.connection.link = c.link;
-    session.connection.testFlags = c.testFlags;
-    library.errorText = c.errorText;
-    ShowBoardError(session);
-    EXPECT_EQ(messages.Prompts(), c.prompt);
-    EXPECT_EQ(messages.shown.at(0).buttons, markup::MB_OK);  // shown, even when empty
-  }
-  messages.shown.clear();
-  ShowVerifyFailure(session);
-  for (const std::int16_t noHardware : {10, 11, 12, 14, 15}) {
-    session.connection.busType = noHardware;
+  library.errorText = placeholder;
+  ShowBoardError(session);
+  for (const std::int16_t busType : {10, 11, 12, 13, 14, 15}) {  // 13: a part without chip
+    session.connection.busType = busType;
     ShowVerifyFailure(session);
   }
-  session.connection.busType = 13;  // a part without chip still checks
-  ShowVerifyFailure(session);
-  const std::string verify =
-      "Registers do not match part\r\nVerify Hardware Connection and Proper Part";
-  EXPECT_EQ(messages.Prompts(), verify + "|" + verify);
-  EXPECT_EQ(messages.CallsTo("StopContinuous").size(), 2u);
+  EXPECT_EQ(messages.Prompts(), "Check USB connection and select Device again\r\n" + placeholder +
+                                    "|Registers do not match part\r\nVerify Hardware Connection "
+                                    "and Proper Part");
+  EXPECT_EQ(messages.CallsTo("StopContinuous").size(), 1u);
 }
 
 // A library that does not load fails every call, says why in its last
@@ -214,10 +175,14 @@ class Connection : public EngineTest {
   PartConnectionInfo info;
 };
 
-// Four hardware entries count, in lower case; the one of the driver class is
-// chosen, else the first. (The part's label, interface and chip address show
-// in what each entry opens, below.)
-TEST_F(Connection, ReadsTheHardwareEntriesAndChoosesOne) {
+// USB opens the board with its firmware, then writes its ports in order; an
+// "ich" entry opens its named driver (the second opens nothing); other
+// entries run without hardware, each with its bus type. The part settings'
+// address wins over the definition's. A failed port write fails the
+// connection.
+TEST_F(Connection, EachEntryOpensItsHardware) {
+  // Four hardware entries count, in lower case; the one of the driver class
+  // is chosen, else the first.
   EXPECT_TRUE(info.hasPart);
   std::string hardware;
   for (const HardwareEntry& entry : info.hardware) {
@@ -228,16 +193,8 @@ TEST_F(Connection, ReadsTheHardwareEntriesAndChoosesOne) {
   EXPECT_EQ(ChooseHardwareEntry(info.hardware, "none"), 2);
   EXPECT_EQ(ChooseHardwareEntry(info.hardware, "no"), 0);
   EXPECT_EQ(ChooseHardwareEntry({}, "usb"), -1);
-  // The bus type of each link shows in what each entry opens, below.
   EXPECT_FALSE(BusTypeFor("I2C", kLinkUsb));
   EXPECT_FALSE(BusTypeFor("i2c", 3));
-}
-
-// USB opens the board with its firmware, then writes its ports in order; an
-// "ich" entry opens its named driver (the second opens nothing); other
-// entries run without hardware. The part settings' address wins over the
-// definition's. A failed port write fails the connection.
-TEST_F(Connection, EachEntryOpensItsHardware) {
   const struct {
     const char* driverClass;
     int address;
