@@ -132,30 +132,27 @@ TEST_F(RegisterEdit, TextsAreSetOrRefusedByTheFieldsFormat) {
   EXPECT_EQ(session.images.valueImage[2], 0xFF);
 }
 
+// Nothing pending asks nothing; Cancel discards the change and stops the
+// re-read (No discards it too: the declined write of the register
+// operations' tests); Yes writes, reads back and reads again.
 TEST_F(RegisterEdit, PendingChangesAreWrittenOrDiscardedByTheAnswer) {
-  EXPECT_EQ(PendingWritePrompt(session, edit), markup::IDNO);  // nothing pending: no question
-  EXPECT_TRUE(messages.shown.empty());
-
-  Set("Extra", "0x22");
-  messages.answers.push_back(markup::IDNO);
   EXPECT_EQ(PendingWritePrompt(session, edit), markup::IDNO);
-  EXPECT_EQ(messages.Prompts(), "Write Modified Registers?");
-  EXPECT_EQ(messages.shown.at(0).buttons, markup::MB_YESNOCANCEL);
-  EXPECT_EQ(FieldLabelled("Extra").displayText, "0b00010001");  // back to the chip's value
+  EXPECT_TRUE(messages.shown.empty());
 
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDCANCEL);
   EXPECT_FALSE(ResyncRegisters(session, edit));
-  EXPECT_TRUE(library.calls.empty());  // declined, nothing is written; Cancel stops the read
-  EXPECT_EQ(FieldLabelled("Extra").displayText, "0b00010001");
+  EXPECT_TRUE(library.calls.empty());
+  EXPECT_EQ(FieldLabelled("Extra").displayText, "0b00010001");  // back to the chip's value
 
   Set("Extra", "0x22");
   messages.answers.push_back(markup::IDYES);
   EXPECT_TRUE(ResyncRegisters(session, edit));
-  // The write, the read after it, then the re-read.
   const std::string read = "ReadDevice 7 0 2 48 2=28 102=01 5=92 6=03 7=22";
   EXPECT_EQ(testing::CallsText(library), "WriteDevice 7 0 2 48 7=22|" + read + "|" + read);
   EXPECT_EQ(FieldLabelled("Extra").displayText, "0b00100010");
+  EXPECT_EQ(messages.Prompts(), "Write Modified Registers?|Write Modified Registers?");
+  EXPECT_EQ(messages.shown.at(0).buttons, markup::MB_YESNOCANCEL);
 }
 
 // Save Reg writes every register by its write address, without a transfer;
