@@ -79,7 +79,9 @@ TEST_F(Operations, ReadUnmodifiedAppliesWhatTheChipHolds) {
     library.chip[2] = c.id;
     library.failuresLeft = c.failures;
     session.connection.testFlags = c.testFlags;
+    store.SetXmlFileIndex(4);
     EXPECT_EQ(ReadUnmodified(session), c.ok);
+    EXPECT_EQ(store.XmlFileIndex(), 4);
     EXPECT_EQ(Sent("ReadDevice"), c.reads);
     EXPECT_EQ(Fields(), c.fields);
     EXPECT_EQ(messages.Prompts(), c.message);
@@ -129,7 +131,10 @@ TEST_F(Operations, WriteModifiedSendsOrDropsThePendingChanges) {
     library.chip[1] = 0x4C;
     library.failuresLeft = c.failures;
     EditConfig("4", "C");
+    store.SetXmlFileIndex(6);
     EXPECT_EQ(WriteModified(session, c.reallyWrite), c.ok);
+    EXPECT_EQ(store.XmlFileIndex(), 6);
+    EXPECT_EQ(store.IndexStackDepth(), 0);
     EXPECT_EQ(Sent("WriteDevice"), c.writes);
     EXPECT_EQ(Sent("ReadDevice"), c.reads);
     EXPECT_EQ(Fields(), c.fields);
@@ -264,6 +269,7 @@ TEST_F(Operations, EveryWriteOfASharedByteCarriesAllItsRegisters) {
     ASSERT_TRUE(ReadUnmodified(session));
     EditState edit;
     std::string refusal;
+    store.SetXmlFileIndex(3);
     for (const auto& [field, text] : c.edits) {
       const EditOutcome outcome = field > 0 ? SetFieldText(session, edit, BitfieldLine(field), text)
                                             : SetRegisterByte(session, edit, -field, text);
@@ -280,24 +286,13 @@ TEST_F(Operations, EveryWriteOfASharedByteCarriesAllItsRegisters) {
     }
     EXPECT_EQ(messages.shown.empty() ? refusal : messages.shown.back().prompt, c.refusal);
     EXPECT_EQ(Sent("WriteDevice"), c.written);
+    EXPECT_EQ(store.XmlFileIndex(), 3);
   }
 }
 
-TEST_F(Operations, OperationsRestoreTheCursorAndCloseSavesFirst) {
-  store.SetXmlFileIndex(4);
-  ReadUnmodified(session);
-  EXPECT_EQ(store.XmlFileIndex(), 4);
-  EditConfig("1", "1");
-  store.SetXmlFileIndex(6);
-  WriteModified(session, true);
-  UpdateDependentRegisters(session);
-  EXPECT_EQ(store.XmlFileIndex(), 6);
-  EXPECT_EQ(store.IndexStackDepth(), 0);
-
-  // The part settings are saved while the board is still open (no library
-  // call yet when they are).
-  library.calls.clear();
-  messages.calls.clear();
+// The part settings are saved while the board is still open (no library
+// call yet when they are).
+TEST_F(Operations, CloseSavesThePartSettingsFirst) {
   messages.onSavePartSettings = [&] { messages.calls.push_back(testing::CallsText(library)); };
   EXPECT_TRUE(CloseCurrentDevice(session));
   EXPECT_EQ(messages.calls, (std::vector<std::string>{"StopContinuous", "SavePartSettings", ""}));
