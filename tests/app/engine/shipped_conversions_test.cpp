@@ -1,21 +1,19 @@
 // The shipped parts over the engine's register view: every datasheet row of
 // the sensors' temperature tables (tests/data) shows exactly once its bytes
-// are read from the chip and converts back; every part follows the
-// conventions the engine relies on (that its transfers fit the engine's
-// limits is the checker's verdict on it, in tests/app/definition).
+// are read from the chip, in one read that also brings the bytes its
+// display alternatives and divisors look at, and converts back (that the parts' transfers fit
+// the engine's limits is the checker's verdict on them, in
+// tests/app/definition).
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "definition/numbers.hpp"
-#include "definition/schema.hpp"
 #include "engine/format_spec.hpp"
 #include "engine/register_operations.hpp"
 #include "engine_fixture.hpp"
@@ -84,8 +82,6 @@ TEST_F(ShippedParts, EveryTemperatureRowShowsAndConvertsBack) {
       library.chip[static_cast<std::int16_t>(addresses[i])] =
           static_cast<std::uint8_t>(HexToLong(row.bytes.substr(2 * i, 2)));
     }
-    // Twice: conditions and divisors look at bytes the first read brings.
-    ASSERT_TRUE(ReadUnmodified(session));
     ASSERT_TRUE(ReadUnmodified(session));
     reg = isRegister ? &RegisterTitled(row.name) : nullptr;
     field = isRegister ? nullptr : &FieldLabelled(row.name);
@@ -108,55 +104,6 @@ TEST_F(ShippedParts, EveryTemperatureRowShowsAndConvertsBack) {
   EXPECT_EQ(files, (std::set<std::string>{"demo", "i2c-temperature-sensor-12bit",
                                           "jc42-dimm-temperature-sensor",
                                           "remote-diode-temperature-sensor"}));
-}
-
-// The conventions the engine relies on, over every register of every shipped
-// part: the log header lists each by title and format; a whole-register box
-// places its value into every field through regbit, as wide as the field; a
-// field box places its raw value unsigned; board bytes are USB-only; a byte
-// belongs to one register, a further byte of a wide register (0x100 on)
-// directly follows the one before it; a verified register reads each chip
-// register once per run.
-TEST_F(ShippedParts, FollowTheRegisterConventions) {
-  for (const auto& entry :
-       std::filesystem::directory_iterator(std::string(KESTROVA_DATA_DIR) + "/device")) {
-    Open(entry.path().filename().string());
-    std::map<std::int32_t, int> ownerLine;  // byte address -> register line
-    for (const RegisterRow& r : BuildRegisterView(session)) {
-      SCOPED_TRACE(entry.path().filename().string() + ":" +
-                   std::to_string(store.SourceLine(r.line)));
-      store.SetXmlFileIndex(r.line);
-      const definition::RegisterInfo info = definition::ReadRegister(store);
-      EXPECT_FALSE(info.title.empty());
-      EXPECT_FALSE(store.GetAttribute("format").empty());
-      ASSERT_FALSE(r.fields.empty());
-      for (const FieldRow& f : r.fields) {
-        SCOPED_TRACE(f.label);
-        store.SetXmlFileIndex(f.fieldLine);
-        const definition::BitfieldInfo field = definition::ReadBitfield(store);
-        if (info.textbox == definition::RegisterTextbox::kTrue || info.scrollbar) {
-          EXPECT_NE(field.regBit.kind, definition::RegBit::Kind::kAbsent);
-        }
-        EXPECT_TRUE(f.noRegisterBits ||
-                    f.registerBitHigh - f.registerBitLow == f.bitHigh - f.bitLow);
-        if (field.textbox && field.input.present) {
-          EXPECT_GE(std::min(field.input.first, field.input.second), 0.0);
-        }
-        EXPECT_TRUE(f.readAddress < 0x400 || info.usb);
-        const auto [it, fresh] = ownerLine.emplace(f.readAddress, r.line);
-        EXPECT_TRUE(fresh || it->second == r.line) << "byte shared with line " << it->second;
-      }
-      std::set<std::int32_t> chipRegisters;
-      for (std::size_t i = 0; i < r.addresses.size(); ++i) {
-        if (r.addresses[i] >= 0x100 && r.addresses[i] < 0x400) {
-          ASSERT_GT(i, 0u);
-          EXPECT_EQ(r.addresses[i - 1] + 0x100, r.addresses[i]);
-        }
-        chipRegisters.insert(r.addresses[i] % 0x100);
-      }
-      EXPECT_TRUE(!info.verify || chipRegisters.size() == r.addresses.size());
-    }
-  }
 }
 
 }  // namespace
