@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "engine/part_loader.hpp"
 #include "engine/register_edit.hpp"
-#include "engine/register_view.hpp"
 #include "engine_fixture.hpp"
 
 namespace kestrova::engine {
@@ -149,46 +146,6 @@ TEST_F(Operations, WriteModifiedSendsOrDropsThePendingChanges) {
       EXPECT_EQ(messages.CallsTo("SetWriteRegsEnabled"),
                 std::vector<std::string>{"SetWriteRegsEnabled 0"});
     }
-  }
-}
-
-// Conditions that look at bytes the read itself brings: Extra shows when
-// Mode is not 0, Deep when Extra's high half is not 0, the high half of
-// Shared when Mode is not 0. The definition's values differ from the chip's.
-const char* kConditional =
-    ">register title=Mode >>bitfield addr=1 bit=1:0 value=1 >register title=Extra >>hide addr=1 "
-    "bit=1:0 value=0 >>bitfield addr=2 bit=7:0 value=11 >register title=Deep >>hide addr=2 bit=7:4 "
-    "value=0 >>bitfield addr=3 bit=7:0 value=33 >register title=Shared >>bitfield addr=4 bit=3:0 "
-    "value=1 >>bitfield addr=4 bit=7:4 value=2 >>>hide addr=1 bit=1:0 value=0";
-
-// One read from the zero bytes of an opened part: what the panel shows comes
-// from the chip (without hardware: from the definition).
-TEST_F(EngineTest, WhatShowsAfterAReadComesFromTheChip) {
-  const struct {
-    bool hardware;
-    std::uint8_t mode;
-    std::map<int, int> shown;  // address -> byte, of every shown register
-  } cases[] = {
-      {true, 1, {{1, 0x01}, {2, 0x23}, {3, 0x44}, {4, 0x98}}},
-      {true, 0, {{1, 0x00}, {4, 0x08}}},
-      {false, 0, {{1, 0x01}, {2, 0x11}, {3, 0x33}, {4, 0x21}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.hardware ? c.mode : -1);
-    Part(kConditional);
-    session.connection.deviceHandle = c.hardware ? 7 : kNoDevice;
-    session.connection.link = c.hardware ? kLinkUsb : kLinkNone;
-    library.chip = {{1, c.mode}, {2, 0x23}, {3, 0x44}, {4, 0x98}};
-    ASSERT_TRUE(ReadUnmodified(session));
-    std::map<int, int> shown;
-    for (const RegisterRow& reg : BuildRegisterView(session)) {
-      for (const FieldRow& field : reg.fields) {
-        if (!field.hidden) {
-          shown[field.readAddress] |= static_cast<int>(field.raw << field.bitLow);
-        }
-      }
-    }
-    EXPECT_EQ(shown, c.shown);
   }
 }
 
