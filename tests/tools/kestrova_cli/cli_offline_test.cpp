@@ -183,7 +183,7 @@ TEST_F(KestrovaCli, BadUsageExitsWithTwoAndPrintsNothing) {
 // second run appending to a log in tests/kill: here the options, the count
 // and the stops (Ctrl-C with every row whole; a full disk with the failure
 // reported once and exit status 1, as nobody is there to press Stop), the
-// rows followed as text, and the log on standard output.
+// rows followed as text or documents, and the log on standard output.
 TEST_F(KestrovaCli, LogRunsToItsCountOrUntilStoppedFollowedOrOnStandardOutput) {
   const std::string file = work / "run.txt";
   const std::string row = "TIME\t25.0000 \t80h     \t0       \t\r\n";
@@ -211,6 +211,17 @@ TEST_F(KestrovaCli, LogRunsToItsCountOrUntilStoppedFollowedOrOnStandardOutput) {
   const std::string shown = WithoutTimes(run.out);
   EXPECT_EQ(shown.rfind("\r\nLogFile = /dev/stdout\r\n", 0), 0u) << run.out;
   EXPECT_EQ(shown.substr(shown.size() - titles.size() - 2 * row.size()), titles + row + row);
+
+  // A document per row, the time with milliseconds, then the command's.
+  run = Demo({"log", file, "--count", "2", "--follow", "--json", "--interval", "10"});
+  const std::string taken = std::regex_replace(
+      run.out, std::regex("\"time\":\"[0-9-]{10} [0-9:]{8}\\.[0-9]{3}\",\"epochMs\":[0-9]+,"), "");
+  const std::string document =
+      "{\"registers\":[{\"title\":\"Temp\",\"value\":25,\"display\":\"25.0000\",\"units\":"
+      "\"\u00B0C\"},{\"title\":\"Status\",\"value\":128,\"display\":\"80h\",\"units\":\"\"},"
+      "{\"title\":\"Count\",\"value\":0,\"display\":\"0\",\"units\":\"\"}]}\n";
+  EXPECT_EQ(taken.substr(0, 2 * document.size()), document + document);
+  EXPECT_NE(taken.find("\"rows\":2,\"stopped\":\"limit\",\"ok\":true"), std::string::npos) << taken;
 
   std::filesystem::remove(file);
   CliOptions full;
