@@ -23,18 +23,16 @@ class RecordingDeviceLibrary : public DeviceLibrary {
     std::uint8_t port = 0;
     std::int16_t busType = 0;
     std::int16_t deviceAddress = 0;
-    std::vector<std::int16_t> registers;
-    std::vector<std::uint8_t> data;  // written bytes, or the bytes a read returned
-    std::string driverName;
-    std::string firmwarePath;
+    std::vector<std::int16_t> registers{};
+    std::vector<std::uint8_t> data{};  // written bytes, or the bytes a read returned
+    std::string driverName{};
+    std::string firmwarePath{};
   };
 
   std::uint8_t OpenDevice(std::int16_t link, const char* driverName, std::uint16_t* vidPid,
                           std::uint8_t, const char* firmwarePath, DeviceHandle* handle) override {
-    const auto vid = static_cast<std::int16_t>(vidPid[0]);
-    const auto pid = static_cast<std::int16_t>(vidPid[1]);
-    calls.push_back(
-        {"OpenDevice", kNoDevice, 0, link, 0, {vid, pid}, {}, driverName, firmwarePath});
+    const std::vector<std::int16_t> ids(vidPid, vidPid + 2);  // vendor, product
+    calls.push_back({"OpenDevice", kNoDevice, 0, link, 0, ids, {}, driverName, firmwarePath});
     if (!Succeeds("OpenDevice")) {
       return 0;
     }
@@ -43,22 +41,21 @@ class RecordingDeviceLibrary : public DeviceLibrary {
   }
 
   std::uint8_t CloseDevice(DeviceHandle handle) override {
-    calls.push_back({"CloseDevice", handle, 0, 0, 0, {}, {}, {}, {}});
+    calls.push_back({"CloseDevice", handle});
     return Succeeds("CloseDevice") ? 1 : 0;
   }
 
   std::uint8_t ReadDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
                           std::int16_t deviceAddress, const std::int16_t* registers,
                           std::uint8_t* data, std::int16_t* count) override {
-    return Transfer({"ReadDevice", handle, port, busType, deviceAddress, {}, {}, {}, {}}, registers,
-                    data, *count, data);
+    return Transfer({"ReadDevice", handle, port, busType, deviceAddress}, registers, data, *count,
+                    data);
   }
 
   std::uint8_t WriteDevice(DeviceHandle handle, std::uint8_t port, std::int16_t busType,
                            std::int16_t deviceAddress, const std::int16_t* registers,
                            const std::uint8_t* data, std::int16_t* count) override {
-    return Transfer({"WriteDevice", handle, port, busType, deviceAddress, {}, {}, {}, {}},
-                    registers, data, *count);
+    return Transfer({"WriteDevice", handle, port, busType, deviceAddress}, registers, data, *count);
   }
 
   std::uint8_t LastErrorDevice(char* buffer) override {
@@ -93,26 +90,19 @@ class RecordingDeviceLibrary : public DeviceLibrary {
     return function != failingCalls;
   }
 
-  std::uint8_t NextReading(std::int16_t address) {
-    std::vector<std::uint8_t>& next = readings[address];
-    if (next.empty()) {
-      return chip[address];
-    }
-    const std::uint8_t value = next.front();
-    next.erase(next.begin());
-    return value;
-  }
-
   // Records a transfer of `count` registers: a read (`readInto` given) is
   // answered from the chip, a write changes it; a failed call does neither.
   std::uint8_t Transfer(Call call, const std::int16_t* registers, const std::uint8_t* data,
                         std::int16_t count, std::uint8_t* readInto = nullptr) {
     const bool ok = Succeeds(call.function);
     for (int i = 0; ok && i < count; ++i) {
-      if (readInto != nullptr) {
-        readInto[i] = NextReading(registers[i]);
-      } else {
+      if (readInto == nullptr) {
         chip[registers[i]] = data[i];
+      } else if (auto& next = readings[registers[i]]; next.empty()) {
+        readInto[i] = chip[registers[i]];
+      } else {
+        readInto[i] = next.front();
+        next.erase(next.begin());
       }
     }
     call.registers.assign(registers, registers + std::max<int>(count, 0));

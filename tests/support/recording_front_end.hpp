@@ -57,12 +57,8 @@ class RecordingFrontEnd : public markup::RecordingMessages<frontend::FrontEnd> {
     return openSucceeds;
   }
   void RefreshPanel() override { Call("RefreshPanel", onRefreshPanel); }
-  void SetReadRegsEnabled(bool enabled) override {
-    Call("SetReadRegsEnabled " + std::to_string(enabled));
-  }
-  void SetWriteRegsEnabled(bool enabled) override {
-    Call("SetWriteRegsEnabled " + std::to_string(enabled));
-  }
+  void SetReadRegsEnabled(bool on) override { Call("SetReadRegsEnabled " + std::to_string(on)); }
+  void SetWriteRegsEnabled(bool on) override { Call("SetWriteRegsEnabled " + std::to_string(on)); }
   void StopContinuous() override { Call("StopContinuous", onStopContinuous); }
   void ProcessEvents() override { Call("ProcessEvents"); }
   void ArmStepTimer(int delayMs) override { Call("ArmStepTimer " + std::to_string(delayMs)); }
