@@ -13,11 +13,9 @@ namespace kestrova::testing {
 
 class TempFolder {
  public:
-  TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kestrova-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) {
-      path_ = pattern;
+  TempFolder() : path_((std::filesystem::temp_directory_path() / "kestrova-test-XXXXXX").string()) {
+    if (::mkdtemp(path_.data()) == nullptr) {
+      path_.clear();
     }
   }
   TempFolder(const TempFolder&) = delete;
