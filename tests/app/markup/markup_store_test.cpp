@@ -20,9 +20,11 @@ std::string Lines(const MarkupStore& store, bool sourceLines = false, int first 
   return text;
 }
 
-MarkupStore Loaded(std::string_view text) {
+// The store holding `text`, its cursor on line `cursor`.
+MarkupStore Loaded(std::string_view text, int cursor = 0) {
   MarkupStore store;
   EXPECT_TRUE(store.LoadMarkupText(text));
+  store.SetXmlFileIndex(cursor);
   return store;
 }
 
@@ -62,13 +64,6 @@ TEST(MarkupLoad, KeepsOneTagPerLineIndentedByDepth) {
     EXPECT_EQ(store.SourceLine(0), 0);
     EXPECT_EQ(store.SourceLine(store.LineCount() + 1), 0);
   }
-  // A load keeps the modified flag of what was there, and puts the cursor on line 0.
-  MarkupStore store = Loaded("<definition a=\"1\">\n");
-  store.SetXmlFileIndex(1);
-  store.SetAttribute("a", "2", true);
-  EXPECT_TRUE(store.LoadMarkupText("<definition>\n"));
-  EXPECT_TRUE(store.IsModified());
-  EXPECT_EQ(store.XmlFileIndex(), 0);
 }
 
 TEST(MarkupLoad, CapacityGrowsIn2048LineStepsUpTo30720) {
@@ -117,7 +112,7 @@ constexpr std::string_view kTree =
     "    </add>\n"                   // 11
     "   </bitfield>\n"               // 12
     "  </register>\n"                // 13
-    "  <driver />\n"                 // 14
+    "  <driver/>\n"                  // 14 (named with the slash: no blank before "/>")
     " </part>\n"                     // 15
     " <other />\n"                   // 16
     "</definition>\n";               // 17
@@ -136,10 +131,11 @@ TEST(MarkupFind, FindsChildrenAtTheirDepthWithinTheirParent) {
       {-1, 0, "definition", true, 1}, {-1, 1, "part", true, 2},
       {-1, 2, "register", true, 3},   {-1, 2, "register", true, 7},
       {-1, 2, "register", false, 14}, {-1, 0, "definition", true, 1},
-      {2, 2, "driver", true, 14},     {2, 3, "combo", false, 2},
-      {3, 3, "bitfield", true, 4},    {-1, 3, "bitfield", false, 5},
-      {1, 1, "missing", false, 16},   {-1, 1, "part", false, 16},
-      {1, 1, "Part", false, 16},      {1, 1, "other", true, 16},
+      {2, 2, "driver", false, 14},    {2, 2, "driver/", true, 14},
+      {2, 3, "combo", false, 2},      {3, 3, "bitfield", true, 4},
+      {-1, 3, "bitfield", false, 5},  {1, 1, "missing", false, 16},
+      {-1, 1, "part", false, 16},     {1, 1, "Part", false, 16},
+      {1, 1, "other", true, 16},
   };
   MarkupStore store = Loaded(kTree);
   for (const auto& s : steps) {
@@ -151,29 +147,19 @@ TEST(MarkupFind, FindsChildrenAtTheirDepthWithinTheirParent) {
     EXPECT_EQ(store.XmlFileIndex(), s.cursor);
   }
   // Without the end tag the search runs to the last line.
-  store = Loaded("<definition>\n<a>\n<b />\n");
-  store.SetXmlFileIndex(2);
+  store = Loaded("<definition>\n<a>\n<b />\n", 2);
   EXPECT_FALSE(store.FindElement(2, "c"));
   EXPECT_EQ(store.XmlFileIndex(), 3);
-  // An empty element without a blank before "/>" is named with the slash.
-  store = Loaded("<definition>\n<a/>\n<b />\n</definition>\n");
-  store.SetXmlFileIndex(1);
-  EXPECT_FALSE(store.FindElement(1, "a"));
-  store.SetXmlFileIndex(1);
-  EXPECT_TRUE(store.FindElement(1, "a/"));
-  EXPECT_TRUE(store.FindElement(1, "b"));
 }
 
 TEST(MarkupAttribute, GetReadsTheExactValueOfTheWholeKey) {
-  MarkupStore store =
-      Loaded("<definition>\n<a xaddr=\"9\" addr=\" 1F \" empty=\"\" broken=\"x>\n</definition>\n");
-  store.SetXmlFileIndex(2);
+  MarkupStore store = Loaded(
+      "<definition>\n<a xaddr=\"9\" addr=\" 1F \" empty=\"\" broken=\"x>\n</definition>\n", 2);
   EXPECT_EQ(store.GetAttribute("addr"), " 1F ");
   EXPECT_EQ(store.GetAttribute("xaddr"), "9");
-  EXPECT_EQ(store.GetAttribute("ADDR"), "");
-  EXPECT_EQ(store.GetAttribute("empty"), "");
-  EXPECT_EQ(store.GetAttribute("missing"), "");
-  EXPECT_EQ(store.GetAttribute("broken"), "");  // no closing quote
+  for (const char* key : {"ADDR", "empty", "missing", "broken"}) {  // broken: no closing quote
+    EXPECT_EQ(store.GetAttribute(key), "") << key;
+  }
   store.SetXmlFileIndex(0);
   EXPECT_EQ(store.GetAttribute("addr"), "");
 }
@@ -196,8 +182,7 @@ TEST(MarkupAttribute, SetReplacesOnlyANonEmptyValueThatDiffers) {
       {"value", "a\r\nb", false, " <a value=\"7 8\" label=\"x\xE9\" e=\"\" />"},
   };
   MarkupStore store =
-      Loaded("<definition>\n<a value=\"FF\" label=\"x\xE9\" e=\"\" />\n</definition>\n");
-  store.SetXmlFileIndex(2);
+      Loaded("<definition>\n<a value=\"FF\" label=\"x\xE9\" e=\"\" />\n</definition>\n", 2);
   EXPECT_FALSE(store.SetAttribute("value", "ff", true));
   EXPECT_FALSE(store.IsModified());
   for (const auto& c : cases) {
@@ -209,11 +194,10 @@ TEST(MarkupAttribute, SetReplacesOnlyANonEmptyValueThatDiffers) {
   ASSERT_TRUE(store.FindElement(0, "definition"));
   ASSERT_TRUE(store.FindElement(1, "a"));
   EXPECT_EQ(store.GetAttribute("label"), "x\xE9");
-  // A change that does not mark the document leaves it unmodified.
-  store = Loaded("<definition>\n<a value=\"1\" />\n</definition>\n");
-  store.SetXmlFileIndex(2);
-  EXPECT_TRUE(store.SetAttribute("value", "2", false));
-  EXPECT_FALSE(store.IsModified());
+  // A load keeps the modified flag of what was there, and puts the cursor on line 0.
+  EXPECT_TRUE(store.LoadMarkupText("<definition>\n"));
+  EXPECT_TRUE(store.IsModified());
+  EXPECT_EQ(store.XmlFileIndex(), 0);
 }
 
 TEST(MarkupAttribute, ManyRewritesKeepEveryLineIntact) {
@@ -222,22 +206,24 @@ TEST(MarkupAttribute, ManyRewritesKeepEveryLineIntact) {
     text += "<a value=\"0\" n=\"" + std::to_string(i) + "\" />\n";
   }
   MarkupStore store = Loaded(text + "</definition>\n");
-  // Enough growing rewrites to make the store compact its text several times.
+  // Enough growing rewrites to make the store compact its text several times;
+  // rewrites that do not mark the document leave it unmodified.
+  std::string value;
   for (int round = 0; round < 60; ++round) {
+    value.assign(static_cast<std::size_t>(1 + round % 7 * 9), 'A' + round % 2);
     for (int line = 2; line <= 501; ++line) {
       store.SetXmlFileIndex(line);
-      store.SetAttribute("value",
-                         std::string(static_cast<std::size_t>(1 + round % 7 * 9), 'A' + round % 2),
-                         false);
+      ASSERT_TRUE(store.SetAttribute("value", value, false));
     }
   }
+  EXPECT_FALSE(store.IsModified());
   for (int line = 2; line <= 501; ++line) {
-    store.SetXmlFileIndex(line);
-    EXPECT_EQ(store.GetAttribute("n"), std::to_string(line - 2));
+    EXPECT_EQ(store.Line(line),
+              " <a value=\"" + value + "\" n=\"" + std::to_string(line - 2) + "\" />");
   }
 }
 
-TEST(MarkupCursor, IndexAndStackStayWithinTheDocument) {
+TEST(MarkupCursor, IndexStackAndSideDocumentStayWithinTheDocument) {
   MarkupStore store = Loaded(kTree);
   EXPECT_EQ(store.SetXmlFileIndex(5), 0);
   EXPECT_EQ(store.SetXmlFileIndex(9), 5);
@@ -258,6 +244,20 @@ TEST(MarkupCursor, IndexAndStackStayWithinTheDocument) {
   store.SetXmlFileIndex(6);
   store.PopIndex();  // empty: does nothing
   EXPECT_EQ(store.XmlFileIndex(), 6);
+  // A side document parks the main one and gives it back.
+  EXPECT_FALSE(store.EndSideDocument());
+  store.SetXmlFileIndex(7);
+  ASSERT_TRUE(store.BeginSideDocument());
+  EXPECT_EQ(store.LineCount(), 0);
+  EXPECT_EQ(store.XmlFileIndex(), 0);
+  ASSERT_TRUE(store.LoadMarkupText("<definition device=\"x\">\n</definition>\n"));
+  EXPECT_FALSE(store.BeginSideDocument());  // would lose the parked document
+  ASSERT_TRUE(store.FindElement(0, "definition"));
+  EXPECT_EQ(store.GetAttribute("device"), "x");
+  ASSERT_TRUE(store.EndSideDocument());
+  EXPECT_EQ(store.LineCount(), 17);
+  EXPECT_EQ(store.XmlFileIndex(), 7);
+  EXPECT_EQ(store.GetAttribute("addr"), "1");
 }
 
 TEST(MarkupLines, AddLineInsertsAtTheCursorOrAfterItOrAtTheEnd) {
@@ -274,34 +274,15 @@ TEST(MarkupLines, AddLineInsertsAtTheCursorOrAfterItOrAtTheEnd) {
       {12, 1, 1, true, 12, " <l9 />| <l10 />| <l11 />| <l12 />| <n />"},
       {3, 2, -1, true, 3, " <l9 />| <l10 />| <l11 />| <l12 />|  <n />"},  // appended
   };
-  std::string text = "<definition>\n";
-  for (int i = 2; i <= 12; ++i) {
-    text += "<l" + std::to_string(i) + " />\n";
-  }
+  const std::string text =
+      "<definition>\n<l2 />\n<l3 />\n<l4 />\n<l5 />\n<l6 />\n<l7 />\n<l8 />\n<l9 />\n<l10 />\n"
+      "<l11 />\n<l12 />\n";
   for (const auto& c : cases) {
-    MarkupStore store = Loaded(text);
-    store.SetXmlFileIndex(c.cursor);
+    MarkupStore store = Loaded(text, c.cursor);
     EXPECT_EQ(store.AddLine(c.depth, "<n\t/>", c.position), c.added);
     EXPECT_EQ(store.XmlFileIndex(), c.cursorAfter);
     EXPECT_EQ(Lines(store, false, 9), c.lines);
   }
-}
-
-TEST(MarkupSide, ASideDocumentParksTheMainOneAndGivesItBack) {
-  MarkupStore store = Loaded(kTree);
-  EXPECT_FALSE(store.EndSideDocument());
-  store.SetXmlFileIndex(7);
-  ASSERT_TRUE(store.BeginSideDocument());
-  EXPECT_EQ(store.LineCount(), 0);
-  EXPECT_EQ(store.XmlFileIndex(), 0);
-  ASSERT_TRUE(store.LoadMarkupText("<definition device=\"x\">\n</definition>\n"));
-  EXPECT_FALSE(store.BeginSideDocument());  // would lose the parked document
-  ASSERT_TRUE(store.FindElement(0, "definition"));
-  EXPECT_EQ(store.GetAttribute("device"), "x");
-  ASSERT_TRUE(store.EndSideDocument());
-  EXPECT_EQ(store.LineCount(), 17);
-  EXPECT_EQ(store.XmlFileIndex(), 7);
-  EXPECT_EQ(store.GetAttribute("addr"), "1");
 }
 
 }  // namespace
