@@ -25,9 +25,7 @@
 namespace kestrova::markup {
 namespace {
 
-using kestrova::testing::ReadBytes;
-using kestrova::testing::TempFolder;
-using kestrova::testing::WriteBytes;
+using namespace kestrova::testing;
 
 class MarkupFileTest : public ::testing::Test {
  protected:
@@ -43,21 +41,33 @@ class MarkupFileTest : public ::testing::Test {
     return names;
   }
 
+  // Writes that fill the disk after its first `room` bytes.
+  static MarkupStore::WriteFunction DiskFullAfter(std::size_t room) {
+    return [room](int fd, const char* data, std::size_t size) mutable -> long {
+      if (room == 0) {
+        errno = ENOSPC;
+        return -1;
+      }
+      const long n = ::write(fd, data, std::min(size, room));
+      room -= static_cast<std::size_t>(n);
+      return n;
+    };
+  }
+
   TempFolder folder;
   MarkupStore store;
   std::vector<std::chrono::milliseconds> waits;
   MessageBoxRecorder messages;
 };
 
-// One tag per line, one space per depth, CR LF, Latin-1 bytes kept; a saved
-// file leaves the store no longer modified. A link stays a link to its
-// target, which keeps its permissions.
+// One tag per line, one space per depth, CR LF, Latin-1 bytes (\260: the
+// degree sign) kept; a saved file leaves the store no longer modified. A link
+// stays a link to its target, which keeps its permissions.
 TEST_F(MarkupFileTest, SaveWritesTheStoredLinesWithCrLfIntoTheLinkTarget) {
   const std::string target = folder / "target.def";
   WriteBytes(target,
              "<?xml version=\"1.0\"?>\n<definition>\n\t<part label=\"Demo\">\n"
-             "\t\t<register units=\"\xB0"
-             "C\" addr=\"10\" />\n\t</part>\n</definition>\n");
+             "\t\t<register units=\"\260C\" addr=\"10\" />\n\t</part>\n</definition>\n");
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   std::filesystem::create_symlink(target, folder / "link.def");
   ASSERT_TRUE(store.LoadMarkupFile(folder / "link.def"));
@@ -66,8 +76,8 @@ TEST_F(MarkupFileTest, SaveWritesTheStoredLinesWithCrLfIntoTheLinkTarget) {
   ASSERT_TRUE(store.SaveMarkupFile(folder / "link.def"));
   EXPECT_FALSE(store.IsModified());
   EXPECT_EQ(ReadBytes(target),
-            "<definition>\r\n <part label=\"Demo\">\r\n  <register units=\"\xB0"
-            "C\" addr=\"11\" />\r\n </part>\r\n</definition>\r\n");
+            "<definition>\r\n <part label=\"Demo\">\r\n  <register units=\"\260C\""
+            " addr=\"11\" />\r\n </part>\r\n</definition>\r\n");
   EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.def"));
   EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
 }
@@ -101,18 +111,7 @@ TEST_F(MarkupFileTest, AFailedSaveKeepsTheOldFileWholeAndLeavesNoOther) {
   store.SetAttribute("value", "5", true);
   EXPECT_FALSE(store.SaveMarkupFile(folder / "dir"));
   EXPECT_TRUE(std::filesystem::is_directory(folder / "dir"));
-  // The disk fills up after the first 100 bytes.
-  std::size_t written = 0;
-  store.SetWriteFunction([&written](int fd, const char* data, std::size_t size) -> long {
-    if (written >= 100) {
-      errno = ENOSPC;
-      return -1;
-    }
-    const std::size_t part = std::min<std::size_t>(size, 100 - written);
-    const long n = ::write(fd, data, part);
-    written += static_cast<std::size_t>(n);
-    return n;
-  });
+  store.SetWriteFunction(DiskFullAfter(100));
   EXPECT_FALSE(store.SaveMarkupFile(path));
   EXPECT_EQ(ReadBytes(path), old);
   EXPECT_EQ(Files(), (std::set<std::string>{"dir", "part.def"}));
@@ -132,10 +131,7 @@ TEST_F(MarkupFileTest, EveryWriteCountsAndSpecialFilesStayInPlace) {
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
   EXPECT_TRUE(SaveDocument(store, fifo, messages));
-  store.SetWriteFunction([](int, const char*, std::size_t) -> long {
-    errno = ENOSPC;
-    return -1;
-  });
+  store.SetWriteFunction(DiskFullAfter(0));
   EXPECT_FALSE(SaveDocument(store, fifo, messages));
   char received[64] = {};
   EXPECT_EQ(::read(reader, received, sizeof received - 1), 29);  // the first save's bytes only
@@ -151,8 +147,7 @@ TEST_F(MarkupFileTest, EveryWriteCountsAndSpecialFilesStayInPlace) {
   ::signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
   ::getrlimit(RLIMIT_FSIZE, &old);
-  rlimit limit = old;
-  limit.rlim_cur = 40;
+  const rlimit limit{40, old.rlim_max};
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
   const bool first = store.WriteLogLine("12:00:01\t25.0000\t80.0000");  // 26 bytes
   const bool second = store.WriteLogLine("12:00:02\t25.0625\t80.0000");
@@ -183,10 +178,9 @@ TEST_F(MarkupFileTest, LogFileAppendsLinesWithCrLf) {
       {"", {}, ""},
       {nullptr, {}, ""},
   };
-  const std::string path = folder / "log.txt";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.after);
-    std::filesystem::remove(path);
+    const std::string path = folder / ("log" + std::to_string(&c - cases) + ".txt");
     if (c.before != nullptr) {
       WriteBytes(path, c.before);
     }
