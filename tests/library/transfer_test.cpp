@@ -147,11 +147,10 @@ const Case kCases[] = {
 using TransferTest = LibraryTest;
 
 TEST_F(TransferTest, SendsItsPacketsAndReturnsItsData) {
-  const usb::testing::FakeBoard clean = board;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.call);
     bench = std::make_unique<EmulatedBench>();
-    board = clean;
+    board = usb::testing::FakeBoard();
     driverClass = &bench->emulator.UsbClass();
     if (c.endpoints != nullptr || c.answer != nullptr) {
       driverClass = &board;

@@ -1,7 +1,7 @@
 // The scripted board of the library's tests, behind the driver interface, for
 // what the emulator's faithful board never does (and the benchmark's null
 // link): answers the standard descriptor requests and driver queries from its
-// model, the other transfers from a script, else a bulk IN with every byte
+// model, the other transfers from a script, else an IN with every byte
 // asked for (the first one the count less one, at least 1, so that a stream
 // ends in its first response; then 0x42). Records every Control call.
 #pragma once
@@ -33,17 +33,6 @@ struct ScriptedAnswer {
   std::vector<uint8_t> data = {};  // the bytes an IN transfer returns
   uint32_t status = 0;             // first status word of the returned header
 };
-
-inline std::vector<uint8_t> DeviceDescriptorBytes(uint16_t bcdUsb, uint16_t vendor,
-                                                  uint16_t product, uint8_t iManufacturer,
-                                                  uint8_t iProduct, uint8_t configurations) {
-  std::vector<uint8_t> bytes = {18, 1, 0, 0,    0xFF, 0xFF,          0xFF,     64, 0,
-                                0,  0, 0, 0x01, 0x00, iManufacturer, iProduct, 0,  configurations};
-  WriteLe16(&bytes[2], bcdUsb);
-  WriteLe16(&bytes[8], vendor);
-  WriteLe16(&bytes[10], product);
-  return bytes;
-}
 
 // Builds a configuration descriptor; wTotalLength is filled in by Finish.
 class ConfigBuilder {
@@ -91,7 +80,8 @@ inline std::vector<uint8_t> EvaluationConfiguration(
 class FakeBoard : public DriverClass {
  public:
   // A board running the evaluation firmware as 0400:1234: string indexes 1 and 2.
-  std::vector<uint8_t> deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
+  std::vector<uint8_t> deviceDescriptor = {18,   1,    0x00, 0x02, 0xFF, 0xFF, 0xFF, 64, 0x00,
+                                           0x04, 0x34, 0x12, 0x01, 0x00, 1,    2,    0,  1};
   std::vector<std::vector<uint8_t>> configurations = {EvaluationConfiguration()};
   std::u16string languages = u"\u0409";  // the language list of string 0
   std::map<uint8_t, std::u16string> strings = {{1, u"Maker"}, {2, u"Board"}};
@@ -109,12 +99,7 @@ class FakeBoard : public DriverClass {
   IoResult Control(uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
                    uint32_t outLength, uint32_t* returned, uint32_t timeoutMs) {
     if (recording) {
-      RecordedRequest record;
-      record.code = code;
-      record.in.assign(in, in + inLength);
-      record.outLength = outLength;
-      record.timeoutMs = timeoutMs;
-      requests.push_back(std::move(record));
+      requests.push_back({code, std::vector<uint8_t>(in, in + inLength), outLength, timeoutMs});
     }
     *returned = 0;
     switch (code) {
@@ -129,24 +114,10 @@ class FakeBoard : public DriverClass {
       case kIoctlAbortPipe:
       case kIoctlResetParentPort:
         return IoResult::kDone;
-      case kIoctlControlTransfer: {
-        const TransferHeader header = ReadTransferHeader(in);
-        if (header.bmRequestType == 0x80 && header.bRequest == 6) {
-          return Descriptor(header, out, returned);
-        }
-        return Scripted(false, (header.bmRequestType & 0x80) != 0, header.wLength, out, returned,
-                        in, false);
-      }
-      case kIoctlBufferedTransfer: {
-        const TransferHeader header = ReadTransferHeader(in);
-        return Scripted(false, (header.endpointAddress & 0x80) != 0, header.bufferLength, out,
-                        returned, in, true);
-      }
-      case kIoctlDirectTransfer: {
-        const TransferHeader header = ReadTransferHeader(in);
-        return Scripted(true, (header.endpointAddress & 0x80) != 0, outLength, out, returned, in,
-                        true);
-      }
+      case kIoctlControlTransfer:
+      case kIoctlBufferedTransfer:
+      case kIoctlDirectTransfer:
+        return Transfer(code, ReadTransferHeader(in), out, outLength, returned);
       default:  // the driver's other queries go unanswered
         return IoResult::kFailed;
     }
@@ -189,33 +160,28 @@ class FakeBoard : public DriverClass {
     return IoResult::kDone;
   }
 
-  // bulk: a bulk transfer, not a control request.
-  IoResult Scripted(bool direct, bool incoming, uint32_t length, uint8_t* out, uint32_t* returned,
-                    const uint8_t* in, bool bulk) {
+  IoResult Transfer(uint32_t code, TransferHeader header, uint8_t* out, uint32_t outLength,
+                    uint32_t* returned) {
+    const bool control = code == kIoctlControlTransfer;
+    if (control && header.bmRequestType == 0x80 && header.bRequest == 6) {
+      return Descriptor(header, out, returned);
+    }
+    const uint32_t offset = code == kIoctlDirectTransfer ? 0 : kTransferHeaderSize;
+    const bool incoming = ((control ? header.bmRequestType : header.endpointAddress) & 0x80) != 0;
+    uint32_t moved = outLength - offset;
     ScriptedAnswer answer;
-    const bool unscripted = incoming && bulk && script.empty();
     if (!script.empty()) {
       answer = script.front();
       script.pop_front();
-    }
-    const uint32_t offset = direct ? 0 : kTransferHeaderSize;
-    uint32_t moved = 0;
-    if (unscripted) {
-      moved = length;
-      if (moved > 0) {
-        std::memset(out + offset, 0x42, moved);
-        out[offset] = static_cast<uint8_t>(moved > 1 ? moved - 1 : 1);
+      if (incoming) {
+        moved = static_cast<uint32_t>(answer.data.size());
+        std::copy_n(answer.data.begin(), std::min(moved, outLength - offset), out + offset);
       }
-    } else if (incoming) {
-      moved = static_cast<uint32_t>(answer.data.size());
-      if (moved > 0) {
-        std::memcpy(out + offset, answer.data.data(), std::min(moved, length));
-      }
-    } else {
-      moved = length;
+    } else if (incoming && moved > 0) {
+      std::memset(out + offset, 0x42, moved);
+      out[offset] = static_cast<uint8_t>(moved > 1 ? moved - 1 : 1);
     }
-    if (!direct) {
-      TransferHeader header = ReadTransferHeader(in);
+    if (offset > 0) {
       header.status = answer.status;
       WriteTransferHeader(header, out);
     }

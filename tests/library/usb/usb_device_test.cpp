@@ -20,31 +20,10 @@ namespace {
 
 using dravik::testing::Bytes;
 using dravik::testing::BytesOf;
+using dravik::testing::Hex;
 using testing::ConfigBuilder;
-using testing::DeviceDescriptorBytes;
 using ::testing::ElementsAre;
-using testing::RecordedRequest;
 using testing::ScriptedAnswer;
-
-// Interface 0 with a small alternate setting 0 and a full setting 1 whose
-// entry 1 is the bulk OUT command endpoint and entry 8 the IN response one.
-std::vector<uint8_t> EvaluationConfiguration() {
-  return ConfigBuilder(1)
-      .Interface(0, 0, 2)
-      .Endpoint(0x01, 2, 64)
-      .Endpoint(0x81, 2, 64)
-      .Interface(0, 1, 8)
-      .Endpoint(0x02, 2, 512)
-      .Raw({5, 0x25, 1, 2, 3})  // class-specific descriptor between endpoints
-      .Endpoint(0x04, 3, 64, 4)
-      .Endpoint(0x06, 2, 512)
-      .Endpoint(0x08, 1, 0x1400, 1)  // 1024 bytes, three per microframe
-      .Endpoint(0x82, 2, 512)
-      .Endpoint(0x84, 3, 64, 8)
-      .Endpoint(0x88, 1, 1023)
-      .Endpoint(0x86, 2, 512)
-      .Finish();
-}
 
 // A request block: its first 14 bytes (request fields, time-out in seconds,
 // reserved, endpoint), zero status and isochronous fields, the offset and
@@ -69,12 +48,29 @@ std::string Setups(const std::vector<std::string>& lines, const std::string& typ
   return setups;
 }
 
-// The fixture's board (0400:1234) with the interface above and a product
-// string that is not all ASCII.
+// The fixture's board (0400:1234) with interface 0 in a small alternate
+// setting 0 and a full setting 1 whose entry 1 is the bulk OUT command
+// endpoint and entry 8 the IN response one, and a product string that is not
+// all ASCII.
 class UsbDeviceTest : public dravik::testing::LibraryTest {
  protected:
   UsbDeviceTest() {
-    board.configurations = {EvaluationConfiguration()};
+    board.configurations[0] =
+        ConfigBuilder(1)
+            .Interface(0, 0, 2)
+            .Endpoint(0x01, 2, 64)
+            .Endpoint(0x81, 2, 64)
+            .Interface(0, 1, 8)
+            .Endpoint(0x02, 2, 512)
+            .Raw({5, 0x25, 1, 2, 3})  // class-specific descriptor between endpoints
+            .Endpoint(0x04, 3, 64, 4)
+            .Endpoint(0x06, 2, 512)
+            .Endpoint(0x08, 1, 0x1400, 1)  // 1024 bytes, three per microframe
+            .Endpoint(0x82, 2, 512)
+            .Endpoint(0x84, 3, 64, 8)
+            .Endpoint(0x88, 1, 1023)
+            .Endpoint(0x86, 2, 512)
+            .Finish();
     board.strings[2] = u"Board \u00e9\u4e00";
     board.alternateSetting = 1;
   }
@@ -89,13 +85,12 @@ class UsbDeviceTest : public dravik::testing::LibraryTest {
 // reported alternate setting in descriptor order, and the strings in US
 // English or else the first listed language.
 TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
-  board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 3);
-  board.configurations = {EvaluationConfiguration(),
-                          ConfigBuilder(2).Interface(0, 0, 1).Endpoint(0x82, 3, 8).Finish(),
-                          ConfigBuilder(3).Interface(0, 0, 0).Finish()};
+  board.deviceDescriptor[17] = 3;  // configurations
+  board.configurations.push_back(ConfigBuilder(2).Interface(0, 0, 1).Endpoint(0x82, 3, 8).Finish());
+  board.configurations.push_back(ConfigBuilder(3).Interface(0, 0, 0).Finish());
   board.languages = {0x0407, 0x0409};
   ASSERT_TRUE(device.Open(0));
-  const RecordedRequest& first = board.requests.at(0);
+  const auto& first = board.requests.at(0);
   EXPECT_EQ(first.code, kIoctlControlTransfer);
   EXPECT_EQ(first.timeoutMs, 5000u);
   EXPECT_EQ(first.outLength, kTransferHeaderSize + 18);
@@ -125,14 +120,12 @@ TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
   ASSERT_EQ(device.EndpointCount(), 9);
   EXPECT_EQ(device.EndpointAt(0), device.ControlEndPt());
   EXPECT_EQ(device.ControlEndPt()->MaxPktSize(), 64u);
-  std::vector<uint8_t> addresses;
-  std::vector<uint8_t> attributes;
+  Bytes entries;  // address and attributes of each
   for (int i = 0; i < device.EndpointCount(); ++i) {
-    addresses.push_back(device.EndpointAt(i)->Address());
-    attributes.push_back(device.EndpointAt(i)->Attributes());
+    entries.insert(entries.end(),
+                   {device.EndpointAt(i)->Address(), device.EndpointAt(i)->Attributes()});
   }
-  EXPECT_THAT(addresses, ElementsAre(0, 0x02, 0x04, 0x06, 0x08, 0x82, 0x84, 0x88, 0x86));
-  EXPECT_THAT(attributes, ElementsAre(0, 2, 3, 2, 1, 2, 3, 1, 2));
+  EXPECT_EQ(Hex(entries), "00 00 02 02 04 03 06 02 08 01 82 02 84 03 88 01 86 02");
   EXPECT_EQ(device.EndpointAt(9), nullptr);
   EXPECT_EQ(device.EndpointAt(-1), nullptr);
   EXPECT_EQ(Entry(2)->Interval(), 4);
@@ -150,8 +143,8 @@ TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
   EXPECT_EQ(Setups(NewTraceLines(), "03"),
             "0300.0000.0002 0300.0000.0006 0301.0407.0002 "
             "0301.0407.000c 0302.0407.0002 0302.0407.0012");
-  // An unprogrammed board is asked for none.
-  board.deviceDescriptor = DeviceDescriptorBytes(0x0110, 0x04B4, 0x2131, 0, 0, 1);
+  // A board without string indexes is asked for none.
+  board.deviceDescriptor[14] = board.deviceDescriptor[15] = 0;
   ASSERT_TRUE(device.Open(0));
   EXPECT_EQ(Setups(NewTraceLines(), "03"), "");
   EXPECT_STREQ(device.Manufacturer(), "");
@@ -162,15 +155,15 @@ TEST_F(UsbDeviceTest, OpeningReadsTheDescriptorsConfigurationsAndStrings) {
 TEST_F(UsbDeviceTest, OpensOnlyABoardThatAnswersAndResetsItsPortOnlyWhileOpen) {
   board.deviceDescriptor = {18, 2, 0};  // wrong type, short
   EXPECT_FALSE(device.Open(0));
-  board.deviceDescriptor = DeviceDescriptorBytes(0x0200, 0x0400, 0x1234, 1, 2, 1);
-  board.configurations = {ConfigBuilder(1).Finish()};
+  board.deviceDescriptor = testing::FakeBoard().deviceDescriptor;
+  board.configurations.insert(board.configurations.begin(), ConfigBuilder(1).Finish());
   EXPECT_FALSE(device.Open(0));
   EXPECT_FALSE(device.IsOpen());
   EXPECT_EQ(device.EndpointAt(0), nullptr);
   EXPECT_FALSE(device.ResetParentPort());
   EXPECT_FALSE(device.LoadFirmware(0x0400, 0x1120, nullptr, 4096));
   EXPECT_EQ(LastError(), "LoadFirmware: Device not open");
-  board.configurations = {EvaluationConfiguration()};
+  board.configurations.erase(board.configurations.begin());
   ASSERT_TRUE(device.Open(0));
   board.requests.clear();
   EXPECT_TRUE(device.ResetParentPort());
@@ -203,7 +196,7 @@ TEST_F(UsbDeviceTest, EachTransferFormSendsItsRequestAndReturnsWhatCameBack) {
     int32_t length = 5;
     ASSERT_TRUE(device.EndpointAt(1)->XferData(packet, length));
     EXPECT_EQ(length, 5);
-    const RecordedRequest& r = board.requests.at(0);
+    const auto& r = board.requests.at(0);
     EXPECT_EQ(r.code, c.code);
     EXPECT_EQ(r.in, c.in);
     EXPECT_EQ(r.outLength, c.headerLength + 5);
