@@ -158,10 +158,8 @@ TEST(ExportedSymbols, OnlyTheFiveExportsAreVisible) {
       popen("nm -D --defined-only --format=just-symbols " KESTROVA_BIN_DIR "/libdravik.so", "r"),
       pclose);
   ASSERT_TRUE(names);
-  std::string text;
-  for (int c; (c = std::fgetc(names.get())) != EOF;) {
-    text += static_cast<char>(c);
-  }
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), names.get()));
   EXPECT_EQ(text, "CloseDevice\nLastErrorDevice\nOpenDevice\nReadDevice\nWriteDevice\n");
 }
 
